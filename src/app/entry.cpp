@@ -1,0 +1,237 @@
+#include "app/entry.h"
+
+#include <clocale>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/output.h"
+#include "app/questions.h"
+#include "app/run_options.h"
+#include "path/file_system.h"
+#include "path/path_rules.h"
+#include "pieces/batch.h"
+#include "pieces/divide.h"
+#include "pieces/join.h"
+#include "platform/platform.h"
+#include "text/texts.h"
+
+namespace app {
+
+namespace {
+
+constexpr int MaxArgumentCount = 7;  // six arguments and the program name
+constexpr int ExitSuccess = 0;
+constexpr int ExitFailure = -1;
+
+bool EqualsIgnoringCase(const char* a, const char* b) {
+  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+    char ca = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a + 32) : *a;
+    if (ca != *b) return false;
+  }
+  return *a == *b;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The decimal number at the start of `text` as the runtime's text-to-double
+// conversion reads it, but decimal only: no hexadecimal, infinity or NaN.
+double ReadDecimal(const char* text) {
+  const char* decimalPoint = std::localeconv()->decimal_point;
+  std::size_t pointLength = std::strlen(decimalPoint);
+  const char* p = text;
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  const char* begin = p;
+  if (*p == '+' || *p == '-') ++p;
+  bool digits = false;
+  while (IsDigit(*p)) ++p, digits = true;
+  if (pointLength > 0 && std::strncmp(p, decimalPoint, pointLength) == 0) {
+    const char* afterPoint = p + pointLength;
+    const char* q = afterPoint;
+    while (IsDigit(*q)) ++q;
+    if (digits || q > afterPoint) {
+      digits = true;
+      p = q;
+    }
+  }
+  if (!digits) return 0.0;
+  if (*p == 'e' || *p == 'E') {
+    const char* q = p + 1;
+    if (*q == '+' || *q == '-') ++q;
+    if (IsDigit(*q)) {
+      while (IsDigit(*q)) ++q;
+      p = q;
+    }
+  }
+  std::string number(begin, static_cast<std::size_t>(p - begin));
+  return std::strtod(number.c_str(), nullptr);
+}
+
+// The size option: KiB, or MiB with a trailing M; /F the floppy size. A
+// size of 4 GiB or more does not fit 32 bits and stands as the largest,
+// which is larger than any file that can be divided.
+std::uint32_t ReadPieceSize(const char* argument) {
+  const char* number = argument + 1;
+  if (EqualsIgnoringCase(number, "f")) return FloppySize;
+  double value = ReadDecimal(number);
+  if (!(value > 0.0)) return 0;
+  char last = argument[std::strlen(argument) - 1];
+  double bytes = value * ((last == 'm' || last == 'M') ? 1048576.0 : 1024.0);
+  if (bytes >= 4294967295.0) return UINT32_MAX;
+  return static_cast<std::uint32_t>(std::trunc(bytes));
+}
+
+bool TakePath(const char* argument) {
+  RunOptions& options = g_runOptions;
+  if (std::strlen(argument) >= MAX_PATH) return false;
+  if (options.sourcePath[0] == '\0') {
+    if (!path::ResolveSourcePath(argument, options.sourcePath)) {
+      std::strcpy(options.sourcePath, ":");
+    }
+    return true;
+  }
+  char folder[MAX_PATH];
+  std::strcpy(folder, argument);
+  if (path::AppendBackslash(folder) == nullptr) return false;
+  std::strcpy(options.destFolder, folder);
+  return true;
+}
+
+void PrintHint(const char* first, const char* second) {
+  PrintLine(first);
+  PrintLine(second);
+  PrintLine(text::HintUseHelpOption);
+}
+
+}  // namespace
+
+bool ParseArguments(int argc, const char* const* argv) {
+  RunOptions& options = g_runOptions;
+  if (argc > MaxArgumentCount) return false;
+  if (argc <= 1) {
+    options.showHelp = true;
+    return true;
+  }
+  for (int i = 1; i < argc; ++i) {
+    const char* argument = argv[i];
+    if (EqualsIgnoringCase(argument, "/c")) {
+      options.copyBatch = true;
+    } else if (EqualsIgnoringCase(argument, "/s")) {
+      options.selfBatch = true;
+    } else if (EqualsIgnoringCase(argument, "/y")) {
+      options.overwriteAll = true;
+    } else if (EqualsIgnoringCase(argument, "/?")) {
+      options.showHelp = true;
+    } else if (argument[0] == '/') {
+      options.sizeGiven = true;
+      options.pieceSize = ReadPieceSize(argument);
+    } else if (!TakePath(argument)) {
+      // A path too long for the program's buffers.
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CheckArguments() {
+  RunOptions& options = g_runOptions;
+  bool ok = true;
+  if (options.sourcePath[0] == '\0') {
+    PrintLine(text::NoSourceGiven);
+    ok = false;
+  }
+  if (!path::FileExists(options.sourcePath)) {
+    PrintLine(text::SourceNotFound);
+    ok = false;
+  }
+  if (options.sizeGiven && options.pieceSize == 0) {
+    PrintLine(text::PieceSizeInvalid);
+    ok = false;
+  }
+  if (options.destFolder[0] != '\0' && !path::IsValidPath(options.destFolder)) {
+    PrintLine(text::DestFolderInvalid);
+    ok = false;
+  }
+  if (options.sizeGiven) {
+    options.mode = ModeDivide;
+  } else if (options.copyBatch || options.selfBatch) {
+    options.mode = ModeBatch;
+  } else {
+    options.mode = ModeJoin;
+  }
+  return ok;
+}
+
+bool PrepareDestFolder() {
+  const char* folder = g_runOptions.destFolder;
+  if (folder[0] == '\0' || path::FolderExists(folder)) return true;
+  Print(text::DestFolderMissing, folder);
+  Print(text::AskCreateFolder);
+  KeyAnswer answer = WaitForKey("yn");
+  EchoAnswer(answer);
+  if (answer.letter != 0) {
+    PrintLine(text::ProcessingStopped);
+    return false;
+  }
+  if (path::CreateFolderTree(folder)) return true;
+  PrintLine(text::CreateFolderFailed);
+  PrintLine(text::ProcessingStopped);
+  return false;
+}
+
+void PrintUsage() {
+  for (const char* line : text::UsageLines) PrintLine(line);
+}
+
+bool WriteBatchFiles() {
+  bool result = false;
+  if (g_runOptions.copyBatch) result = pieces::WriteCopyBatch();
+  if (g_runOptions.selfBatch) result = pieces::WriteSelfBatch();
+  return result;
+}
+
+int RunProgram(int argc, const char* const* argv) {
+  text::SetCodePage(platform::InitializeLocale());
+
+  std::vector<std::string> converted;
+  std::vector<const char*> arguments;
+  converted.reserve(static_cast<std::size_t>(argc));
+  for (int i = 0; i < argc; ++i) {
+    converted.push_back(i == 0 ? argv[i] : platform::ArgumentToPathText(argv[i]));
+  }
+  for (const std::string& argument : converted) arguments.push_back(argument.c_str());
+
+  if (!ParseArguments(argc, arguments.data())) {
+    PrintHint(text::ArgumentsWrong, text::HintTypeDivroComma);
+    return ExitFailure;
+  }
+  if (g_runOptions.showHelp) {
+    PrintUsage();
+    return ExitSuccess;
+  }
+  if (!CheckArguments()) {
+    PrintHint(text::ArgumentsError, text::HintTypeDivro);
+    return ExitFailure;
+  }
+  if (!PrepareDestFolder()) return ExitFailure;
+
+  switch (g_runOptions.mode) {
+    case ModeDivide:
+      if (pieces::DivideFile()) return ExitSuccess;
+      PrintLine(text::NotDivided);
+      return ExitFailure;
+    case ModeJoin:
+      if (pieces::JoinPieces()) return ExitSuccess;
+      PrintLine(text::NotJoined);
+      return ExitFailure;
+    default:
+      if (WriteBatchFiles()) return ExitSuccess;
+      PrintLine(text::NoBatchCreated);
+      return ExitFailure;
+  }
+}
+
+}  // namespace app

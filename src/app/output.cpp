@@ -1,0 +1,51 @@
+#include "app/output.h"
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace app {
+
+namespace {
+
+bool IsAscii(const std::string& s) {
+  for (unsigned char c : s) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
+void AppendMessage(const std::string& segment, std::string* out) {
+  *out += IsAscii(segment) ? segment : platform::MessageForConsole(segment.c_str());
+}
+
+}  // namespace
+
+void Print(const char* format, const char* first, const char* second) {
+  const char* arguments[] = {first, second};
+  int next = 0;
+  std::string out;
+  std::string segment;
+  for (const char* p = format; *p != '\0'; ++p) {
+    if (p[0] == '%' && p[1] == 's') {
+      AppendMessage(segment, &out);
+      segment.clear();
+      const char* argument = next < 2 ? arguments[next++] : nullptr;
+      if (argument != nullptr) out += platform::DisplayPath(argument);
+      ++p;
+    } else {
+      segment += *p;
+    }
+  }
+  AppendMessage(segment, &out);
+  platform::ConsoleWrite(out);
+}
+
+void PrintLine(const char* message) {
+  std::string out;
+  AppendMessage(message, &out);
+  out += '\n';
+  platform::ConsoleWrite(out);
+}
+
+}  // namespace app

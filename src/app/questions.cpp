@@ -1,0 +1,58 @@
+#include "app/questions.h"
+
+#include <cstring>
+
+#include "app/output.h"
+#include "path/path_parts.h"
+#include "platform/platform.h"
+#include "text/texts.h"
+
+namespace app {
+
+namespace {
+
+constexpr unsigned PollMilliseconds = 50;
+
+// Only A to Z fold: no other code can become an answer letter.
+int Fold(int code) { return (code >= 'A' && code <= 'Z') ? code + ('a' - 'A') : code; }
+
+}  // namespace
+
+KeyAnswer WaitForKey(const char* letters) {
+  platform::Keyboard keyboard;
+  if (!keyboard.Present()) return {-1, 0};
+  for (;;) {
+    if (keyboard.KeyAvailable()) {
+      int code = keyboard.ReadKey();
+      if (code < 0) return {-1, 0};  // the console went away
+      int folded = Fold(code);
+      for (int i = 0; letters[i] != '\0'; ++i) {
+        if (folded == letters[i]) return {i, code};
+      }
+    }
+    platform::Sleep(PollMilliseconds);
+  }
+}
+
+void EchoAnswer(const KeyAnswer& answer) {
+  char echo[3] = {static_cast<char>(answer.code), '\n', '\0'};
+  Print(answer.letter < 0 ? "\n" : "%s", answer.letter < 0 ? nullptr : echo);
+}
+
+OverwriteAnswer AskOverwrite(const char* path) {
+  path::PathParts parts;
+  parts.Decompose(path);
+  Print(text::AskOverwrite, parts.Fname(), parts.Ext());
+  KeyAnswer answer = WaitForKey("yas");
+  EchoAnswer(answer);
+  switch (answer.letter) {
+    case 0:
+      return AnswerYes;
+    case 1:
+      return AnswerAll;
+    default:
+      return AnswerStop;
+  }
+}
+
+}  // namespace app

@@ -1,0 +1,23 @@
+// The two single-key questions: the destination-folder question of the
+// entry and the overwrite question of the piece operations.
+#pragma once
+
+namespace app {
+
+enum OverwriteAnswer { AnswerYes = 1, AnswerAll = 2, AnswerStop = 3 };
+
+struct KeyAnswer {
+  int letter;  // index into the answer letters; -1 when there is no console
+  int code;    // the key code as read
+};
+
+// Waits for a key that folds to one of `letters` ("yn", "yas"); others are
+// dropped without echo. With no console it answers at once with -1.
+KeyAnswer WaitForKey(const char* letters);
+
+// Echoes the answering key as typed and ends the question's line.
+void EchoAnswer(const KeyAnswer& answer);
+
+OverwriteAnswer AskOverwrite(const char* path);
+
+}  // namespace app

@@ -1,0 +1,50 @@
+#include "path/file_handle.h"
+
+#include <cstring>
+
+namespace path {
+
+FileHandle::~FileHandle() {
+  Close();
+  path_[0] = '\0';
+}
+
+platform::FileId FileHandle::Open(const char* path, const char* mode) {
+  if (IsOpen()) Close();
+  // A path that does not fit is never opened under a shortened name.
+  if (std::strlen(path) >= MAX_PATH) {
+    path_[0] = '\0';
+    return platform::InvalidFile;
+  }
+  std::strcpy(path_, path);
+  handle_ = platform::FileOpen(path_, mode != nullptr ? mode[0] : '\0');
+  return handle_;
+}
+
+void FileHandle::Close() {
+  if (!IsOpen()) return;
+  platform::FileClose(handle_);
+  handle_ = platform::InvalidFile;
+}
+
+std::uint32_t FileHandle::Read(void* buffer, std::uint32_t count) {
+  return IsOpen() ? platform::FileRead(handle_, buffer, count) : 0;
+}
+
+std::uint32_t FileHandle::Write(const void* buffer, std::uint32_t count) {
+  return IsOpen() ? platform::FileWrite(handle_, buffer, count) : 0;
+}
+
+bool FileHandle::QuerySize(std::uint32_t* low, std::uint32_t* high) const {
+  return QueryFileSize(path_, low, high);
+}
+
+bool QueryFileSize(const char* path, std::uint32_t* low, std::uint32_t* high) {
+  platform::DirEntry entry;
+  if (path[0] == '\0' || !platform::LookupEntry(path, &entry) || entry.isFolder) return false;
+  if (low != nullptr) *low = static_cast<std::uint32_t>(entry.size);
+  if (high != nullptr) *high = static_cast<std::uint32_t>(entry.size >> 32);
+  return true;
+}
+
+}  // namespace path

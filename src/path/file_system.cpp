@@ -1,0 +1,134 @@
+#include "path/file_system.h"
+
+#include <cstring>
+#include <string>
+
+#include "path/path_rules.h"
+#include "platform/platform.h"
+
+namespace path {
+
+namespace {
+
+bool Lookup(const char* path, platform::DirEntry* entry) {
+  return platform::LookupEntry(path, entry);
+}
+
+// The drive prefix and the directory part of a path, its last element cut.
+std::string FolderPart(const char* path) {
+  const char* rest = path;
+  if (std::strlen(path) >= 2 && path[1] == ':') rest = path + 2;
+  const char* afterSeparator = rest;
+  for (const char* p = rest; *p != '\0'; p += text::CharLength(p)) {
+    if (*p == '\\' || *p == '/') afterSeparator = p + 1;
+  }
+  return std::string(path, static_cast<std::size_t>(afterSeparator - path));
+}
+
+bool HasBackslashAfterPrefix(const char* path) {
+  return std::strlen(path) > 2 && text::FindChar(path + 2, '\\') != nullptr;
+}
+
+bool LastByteIs(const std::string& s, char c) { return !s.empty() && s.back() == c; }
+
+}  // namespace
+
+bool FileExists(const char* path) {
+  platform::DirEntry entry;
+  return IsValidPath(path) && Lookup(path, &entry) && !entry.isFolder;
+}
+
+bool FolderExists(const char* path) {
+  if (!IsValidPath(path) || std::strlen(path) >= MAX_PATH) return false;
+  char copy[MAX_PATH];
+  std::strcpy(copy, path);
+  // A 259-byte path has no room for the backslash; it is never a root, so
+  // the lookup below, which strips it again, is unaffected.
+  AppendBackslash(copy);
+  if (IsDriveRoot(path) || IsUncShareRoot(path)) return platform::VolumeReady(copy);
+  StripBackslash(copy);
+  platform::DirEntry entry;
+  return Lookup(copy, &entry) && entry.isFolder;
+}
+
+bool PathExists(const char* path) { return FileExists(path) || FolderExists(path); }
+
+bool ParentFolder(const char* path, char* out) {
+  if (!IsValidPath(path)) return false;
+  char full[MAX_PATH];
+  unsigned length = platform::FullPathName(path, full, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return false;
+  StripBackslash(full);
+  if (IsUncPath(full) && !HasBackslashAfterPrefix(full)) AppendBackslash(full);
+
+  char parent[MAX_PATH];
+  std::string folder = FolderPart(full);
+  std::memcpy(parent, folder.c_str(), folder.size() + 1);
+  StripBackslash(parent);
+  if (parent[0] == '\0') return false;
+  if (parent[std::strlen(parent) - 1] == ':') AppendBackslash(parent);
+  if (IsUncPath(parent) && !HasBackslashAfterPrefix(parent)) AppendBackslash(parent);
+  std::strcpy(out, parent);
+  return true;
+}
+
+bool CreateFolderTree(const char* path) {
+  if (!IsValidPath(path)) return false;
+  if (FolderExists(path)) return false;
+  char parent[MAX_PATH];
+  if (!ParentFolder(path, parent)) return false;
+  if (FolderExists(parent)) return platform::MakeFolder(path);
+  if (IsDriveRoot(parent) || IsUncServerPath(parent)) return false;
+  // The recursion ends: each parent is shorter than the path it came from.
+  if (std::strcmp(parent, path) == 0) return false;
+  return CreateFolderTree(parent) && platform::MakeFolder(path);
+}
+
+bool ResolveSourcePath(const char* input, char* out) {
+  if (!IsValidPath(input) || std::strlen(input) >= MAX_PATH) return false;
+  if (IsUncServerPath(input)) {
+    std::strcpy(out, input);
+    return true;
+  }
+  if (IsUncShareRoot(input) || IsDriveRoot(input)) {
+    if (!FolderExists(input)) return false;
+    std::strcpy(out, input);
+    return true;
+  }
+
+  char working[MAX_PATH];
+  std::strcpy(working, input);
+  StripBackslash(working);
+  std::string tail;
+  platform::DirEntry entry;
+  if (!Lookup(working, &entry)) return false;
+  for (;;) {
+    tail.insert(0, entry.storedName);
+    std::string folder = FolderPart(working);
+    std::memcpy(working, folder.c_str(), folder.size() + 1);
+    StripBackslash(working);
+    if (working[0] == '\0') break;
+    tail.insert(0, "\\");
+    std::string w = working;
+    if (LastByteIs(w, ':')) break;
+    if (IsUncShareRoot(working)) break;
+    while (LastByteIs(w, '.') && w.size() > 2) {
+      bool dotDot = w[w.size() - 2] == '.';
+      tail.insert(0, dotDot ? "\\.." : "\\.");
+      w.resize(w.size() - (dotDot ? 3 : 2));
+    }
+    std::strcpy(working, w.c_str());
+    if (w.size() <= 2) break;
+    if (!Lookup(working, &entry)) break;
+  }
+
+  std::string result = std::string(working) + tail;
+  if (EndsWithBackslash(input) && !EndsWithBackslash(result.c_str())) result += '\\';
+  // Stored names longer than the typed ones could overflow the buffer; the
+  // path as typed names the same file, so it stands instead.
+  if (result.size() >= MAX_PATH) result = input;
+  std::strcpy(out, result.c_str());
+  return true;
+}
+
+}  // namespace path

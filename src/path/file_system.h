@@ -1,0 +1,18 @@
+// Questions to the file system about one path, folder creation, and the
+// resolution of a typed source path into the names the file system stores.
+// Every operation refuses a path that fails IsValidPath without asking the
+// file system.
+#pragma once
+
+namespace path {
+
+bool FileExists(const char* path);
+bool FolderExists(const char* path);
+bool PathExists(const char* path);
+// `out` has MAX_PATH bytes.
+bool ParentFolder(const char* path, char* out);
+bool CreateFolderTree(const char* path);
+// `out` has MAX_PATH bytes and is left as it was on failure.
+bool ResolveSourcePath(const char* input, char* out);
+
+}  // namespace path

@@ -1,0 +1,95 @@
+#include "path/path_parts.h"
+
+#include <cstring>
+
+#include "path/path_rules.h"
+#include "platform/platform.h"
+
+namespace path {
+
+namespace {
+
+struct Span {
+  const char* begin;
+  const char* end;
+};
+
+// Breaks a text without server and share into drive, dir, fname and ext.
+void SplitLocal(const char* text, bool allowDrive, Span* spans) {
+  const char* rest = text;
+  spans[2] = {text, text};
+  if (allowDrive && std::strlen(text) >= 2 && text[1] == ':') {
+    spans[2] = {text, text + 2};
+    rest = text + 2;
+  }
+  const char* lastBackslash = nullptr;
+  const char* lastDot = nullptr;
+  const char* end = rest;
+  for (; *end != '\0'; end += text::CharLength(end)) {
+    if (*end == '\\') lastBackslash = end;
+    if (*end == '.') lastDot = end;
+  }
+  const char* element = lastBackslash != nullptr ? lastBackslash + 1 : rest;
+  spans[3] = {rest, element};
+  if (lastDot != nullptr && lastDot >= element) {
+    spans[4] = {element, lastDot};
+    spans[5] = {lastDot, end};
+  } else {
+    spans[4] = {element, end};
+    spans[5] = {end, end};
+  }
+}
+
+}  // namespace
+
+void PathParts::Reset() {
+  fullPath_[0] = '\0';
+  std::memset(storage_, 0, sizeof storage_);
+  for (const char*& part : parts_) part = storage_;
+}
+
+bool PathParts::Decompose(const char* path) {
+  Reset();
+  if (!IsValidPath(path)) return false;
+
+  char work[MAX_PATH];
+  unsigned length = platform::FullPathName(path, work, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return false;
+  StripBackslash(work);
+  if (work[0] == '\0') return false;
+  if (work[std::strlen(work) - 1] == ':') AppendBackslash(work);
+  std::strcpy(fullPath_, work);
+
+  const char* full = fullPath_;
+  const char* end = full + std::strlen(full);
+  Span spans[ComponentCount];
+  if (BeginsWith(full, "\\\\")) {
+    const char* serverEnd = text::FindChar(full + 2, '\\');
+    if (serverEnd == nullptr) {
+      spans[Server_] = {full, end};
+      for (int i = Share_; i < ComponentCount; ++i) spans[i] = {end, end};
+    } else {
+      const char* shareEnd = text::FindChar(serverEnd + 1, '\\');
+      if (shareEnd == nullptr) shareEnd = end;
+      spans[Server_] = {full, serverEnd};
+      spans[Share_] = {serverEnd, shareEnd};
+      SplitLocal(shareEnd, false, spans);
+    }
+  } else {
+    spans[Server_] = {full, full};
+    spans[Share_] = {full, full};
+    SplitLocal(full, true, spans);
+  }
+
+  char* out = storage_;
+  for (int i = 0; i < ComponentCount; ++i) {
+    std::size_t n = static_cast<std::size_t>(spans[i].end - spans[i].begin);
+    std::memcpy(out, spans[i].begin, n);
+    out[n] = '\0';
+    parts_[i] = out;
+    out += n + 1;
+  }
+  return true;
+}
+
+}  // namespace path

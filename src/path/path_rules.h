@@ -1,0 +1,28 @@
+// The syntax check that every path passes before any file-system call, and
+// small tests and edits on path text. None of them prints anything.
+#pragma once
+
+#include <cstddef>
+
+#include "text/code_page.h"
+
+namespace path {
+
+bool IsValidPath(const char* path);
+
+// In-place edits. Each returns the buffer, or nullptr (buffer unchanged)
+// when the result would not fit `capacity` bytes with its zero byte.
+char* AppendBackslash(char* path, std::size_t capacity = MAX_PATH);
+char* StripBackslash(char* path);
+char* QuoteIfSpaced(char* name, std::size_t capacity = MAX_PATH);
+
+bool EndsWithBackslash(const char* path);
+bool IsUncPath(const char* path);
+bool IsUncServerPath(const char* path);
+bool IsUncShareRoot(const char* path);
+bool IsDriveRoot(const char* path);
+
+// True when the characters at `p` are those of the ASCII literal.
+bool BeginsWith(const char* p, const char* literal);
+
+}  // namespace path

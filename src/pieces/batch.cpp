@@ -1,0 +1,206 @@
+#include "pieces/batch.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "app/output.h"
+#include "app/questions.h"
+#include "app/run_options.h"
+#include "path/file_handle.h"
+#include "path/file_system.h"
+#include "path/path_parts.h"
+#include "path/path_rules.h"
+#include "pieces/piece_names.h"
+#include "pieces/work_buffer.h"
+#include "text/texts.h"
+
+namespace pieces {
+
+namespace {
+
+// Room for the self-invoking batch text: always enough for its one name.
+constexpr std::size_t SelfBatchSize = 3 * MAX_PATH;
+
+// Appends at the end of a fixed block, never past it, and never rescans
+// what is already there.
+class TextBlock {
+ public:
+  TextBlock(char* data, std::size_t capacity) : data_(data), capacity_(capacity) {}
+  void Append(const char* s) { Append(s, std::strlen(s)); }
+  void Append(const std::string& s) { Append(s.data(), s.size()); }
+  void Append(const char* s, std::size_t n) {
+    if (length_ + n > capacity_) {
+      overflow_ = true;
+      return;
+    }
+    std::memcpy(data_ + length_, s, n);
+    length_ += n;
+  }
+  bool Complete() const { return !overflow_; }
+  const char* Data() const { return data_; }
+  std::size_t Length() const { return length_; }
+
+ private:
+  char* data_;
+  std::size_t capacity_;
+  std::size_t length_ = 0;
+  bool overflow_ = false;
+};
+
+// The batch file's path: destFolder + the whole file's name without its
+// extension + `extension`. Empty when it does not fit a path.
+std::string BatchFileName(const char* extension) {
+  const app::RunOptions& options = app::g_runOptions;
+  path::PathParts parts;
+  parts.Decompose(options.sourcePath);
+  if (options.mode == app::ModeBatch) {
+    // The source is a piece: its fname is the whole file's name.
+    char wholeName[MAX_PATH];
+    std::strcpy(wholeName, parts.Fname());
+    parts.Decompose(wholeName);
+  }
+  return std::string(options.destFolder) + parts.Fname() + extension;
+}
+
+// The piece's name without its folder, as it stands in the batch text.
+std::string PieceNameInBatch(int n) {
+  char name[MAX_PATH];
+  path::PathParts parts;
+  parts.Decompose(MakePieceName(name, n));
+  return BatchName((std::string(parts.Fname()) + parts.Ext()).c_str());
+}
+
+bool IsSpecialToCommandProcessor(char c) { return std::strchr(" &^()=!%", c) != nullptr; }
+
+// Prints the name, asks before an existing file is replaced, and checks the
+// first piece. False when the batch file must not be written.
+bool PrepareBatchFile(const std::string& batchName) {
+  app::RunOptions& options = app::g_runOptions;
+  app::Print("%s\n", batchName.c_str());
+  if (!options.overwriteAll && path::PathExists(batchName.c_str())) {
+    switch (app::AskOverwrite(batchName.c_str())) {
+      case app::AnswerAll:
+        options.overwriteAll = true;
+        break;
+      case app::AnswerYes:
+        break;
+      default:
+        app::PrintLine(text::BatchStopped);
+        return false;
+    }
+  }
+  char name[MAX_PATH];
+  if (!path::FileExists(MakePieceName(name, 1))) {
+    app::PrintLine(text::FirstPieceMissing);
+    return false;
+  }
+  return true;
+}
+
+// Opens, writes the whole text in one call and reports.
+bool WriteBatchText(const std::string& batchName, const TextBlock& text) {
+  path::FileHandle file;
+  if (!text.Complete() || file.Open(batchName.c_str(), "w") == platform::InvalidFile) {
+    app::Print(text::BatchOpenFailed, batchName.c_str());
+    return false;
+  }
+  std::uint32_t length = static_cast<std::uint32_t>(text.Length());
+  std::uint32_t written = file.Write(text.Data(), length);
+  file.Close();
+  if (written != length) {
+    app::Print(text::BatchWriteFailed, batchName.c_str());
+    return false;
+  }
+  app::PrintLine(text::BatchCreated);
+  return true;
+}
+
+bool ModeHasBatchFiles() {
+  int mode = app::g_runOptions.mode;
+  return mode == app::ModeDivide || mode == app::ModeBatch;
+}
+
+}  // namespace
+
+std::string BatchName(const char* name) {
+  bool special = false;
+  for (const char* p = name; *p != '\0'; p += text::CharLength(p)) {
+    if (text::CharLength(p) == 1 && IsSpecialToCommandProcessor(*p)) special = true;
+  }
+  if (!special) return name;
+  // A name with a blank and nothing else special is exactly QuoteIfSpaced.
+  std::string quoted = "\"";
+  for (const char* p = name; *p != '\0';) {
+    std::size_t n = text::CharLength(p);
+    if (n == 1 && *p == '%') quoted += '%';
+    quoted.append(p, n);
+    p += n;
+  }
+  quoted += '"';
+  return quoted;
+}
+
+bool WriteCopyBatch() {
+  if (!ModeHasBatchFiles()) return false;
+  std::string batchName = BatchFileName(".cpy.bat");
+  if (!PrepareBatchFile(batchName)) return false;
+  char name[MAX_PATH];
+  if (!path::FileExists(MakePieceName(name, 2))) {
+    app::PrintLine(text::SecondPieceMissing);
+    return false;
+  }
+  int count = CountPieces();
+
+  path::PathParts firstParts;
+  firstParts.Decompose(MakePieceName(name, 1));
+  std::string wholeName = BatchName(firstParts.Fname());
+  std::string firstPiece = PieceNameInBatch(1);
+  // Sized in advance for every line; escaped names may be longer than the
+  // piece's path, so the longer of the two sets the size.
+  std::size_t longest = std::max({std::strlen(name), wholeName.size(), firstPiece.size()});
+  std::size_t blockSize = 3 * static_cast<std::size_t>(count) * (longest + 10) + 50;
+  WorkBuffer block;
+  if (!block.Allocate(blockSize)) {
+    app::PrintLine(text::OutOfMemory);
+    return false;
+  }
+
+  TextBlock batch(block.Data(), block.Size());
+  batch.Append("@ECHO OFF\r\n");
+  batch.Append("COPY /B ");
+  batch.Append(firstPiece);
+  batch.Append(" + ");
+  batch.Append(PieceNameInBatch(2));
+  batch.Append(" ");
+  batch.Append(wholeName);
+  batch.Append("\r\n");
+  for (int j = 3; j <= count; ++j) {
+    batch.Append("COPY /B ");
+    batch.Append(wholeName);
+    batch.Append(" + ");
+    batch.Append(PieceNameInBatch(j));
+    batch.Append(" ");
+    batch.Append(wholeName);
+    batch.Append("\r\n");
+  }
+  batch.Append(text::CopyBatchEcho);
+  batch.Append("PAUSE\r\n");
+  return WriteBatchText(batchName, batch);
+}
+
+bool WriteSelfBatch() {
+  if (!ModeHasBatchFiles()) return false;
+  std::string batchName = BatchFileName(".dvr.bat");
+  if (!PrepareBatchFile(batchName)) return false;
+  char data[SelfBatchSize];
+  TextBlock batch(data, sizeof data);
+  batch.Append("@ECHO OFF\r\n");
+  batch.Append("DIVRO ");
+  batch.Append(PieceNameInBatch(1));
+  batch.Append(text::SelfBatchEcho);
+  batch.Append("PAUSE\r\n");
+  return WriteBatchText(batchName, batch);
+}
+
+}  // namespace pieces

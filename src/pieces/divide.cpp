@@ -1,0 +1,103 @@
+#include "pieces/divide.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "app/output.h"
+#include "app/questions.h"
+#include "app/run_options.h"
+#include "path/file_handle.h"
+#include "path/file_system.h"
+#include "pieces/batch.h"
+#include "pieces/piece_names.h"
+#include "pieces/work_buffer.h"
+#include "text/texts.h"
+
+namespace pieces {
+
+namespace {
+
+bool Fail(const char* message) {
+  app::PrintLine(message);
+  return false;
+}
+
+// Asks before an existing piece is overwritten; false when the user stops.
+bool MayWrite(const char* name) {
+  app::RunOptions& options = app::g_runOptions;
+  if (options.overwriteAll || !path::PathExists(name)) return true;
+  switch (app::AskOverwrite(name)) {
+    case app::AnswerAll:
+      options.overwriteAll = true;
+      return true;
+    case app::AnswerYes:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+bool DivideFile() {
+  const app::RunOptions& options = app::g_runOptions;
+  const std::uint32_t pieceSize = options.pieceSize;
+
+  path::FileHandle source;
+  if (source.Open(options.sourcePath, "r") == platform::InvalidFile) {
+    return Fail(text::SourceOpenFailed);
+  }
+  std::uint32_t size = 0;
+  std::uint32_t high = 0;
+  if (!source.QuerySize(&size, &high)) return Fail(text::SourceSizeFailed);
+  // The high part is looked at first: a file of 4 GiB or more whose low
+  // 32 bits happen to be small must not be told its piece size is too big.
+  if (high != 0) return Fail(text::FileTooLarge);
+  if (size <= pieceSize) return Fail(text::PieceSizeTooLarge);
+
+  std::uint32_t remainder = size % pieceSize;
+  std::uint32_t count = size / pieceSize + (remainder != 0 ? 1 : 0);
+  if (count > static_cast<std::uint32_t>(MaxPieces)) return Fail(text::PieceSizeTooSmall);
+
+  WorkBuffer buffer;
+  if (!buffer.Allocate(std::min(pieceSize, ChunkSize))) return Fail(text::OutOfMemory);
+
+  path::FileHandle piece;
+  char name[MAX_PATH];
+  std::uint32_t currentSize = pieceSize;
+  for (std::uint32_t i = 1; i <= count; ++i) {
+    MakePieceName(name, static_cast<int>(i));
+    if (name[0] == '\0') {
+      // The name does not fit a path: nothing is written under a wrong one.
+      app::Print(text::FileOpenFailed, options.destFolder);
+      return false;
+    }
+    if (!MayWrite(name)) return Fail(text::DivideStopped);
+    if (piece.Open(name, "w") == platform::InvalidFile) {
+      app::Print(text::FileOpenFailed, name);
+      return false;
+    }
+    for (std::uint32_t left = currentSize; left > 0;) {
+      std::uint32_t chunk = std::min(left, ChunkSize);
+      if (source.Read(buffer.Data(), chunk) != chunk) return Fail(text::SourceReadFailed);
+      app::Print("%s\r", name);
+      if (piece.Write(buffer.Data(), chunk) != chunk) {
+        app::Print(text::FileWriteFailed, name);
+        return false;
+      }
+      left -= chunk;
+    }
+    piece.Close();
+    if (remainder != 0 && i == count - 1) currentSize = remainder;
+  }
+
+  source.Close();
+  buffer.Release();
+  app::Print("\n");
+  app::PrintLine(text::DivideFinished);
+  if (options.copyBatch) WriteCopyBatch();
+  if (options.selfBatch) WriteSelfBatch();
+  return true;
+}
+
+}  // namespace pieces

@@ -1,0 +1,102 @@
+#include "pieces/join.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "app/output.h"
+#include "app/questions.h"
+#include "app/run_options.h"
+#include "path/file_handle.h"
+#include "path/file_system.h"
+#include "path/path_parts.h"
+#include "pieces/piece_names.h"
+#include "pieces/work_buffer.h"
+#include "text/texts.h"
+
+namespace pieces {
+
+namespace {
+
+bool Fail(const char* message) {
+  app::PrintLine(message);
+  return false;
+}
+
+bool FailWithName(const char* format, const char* name) {
+  app::Print(format, name);
+  return false;
+}
+
+}  // namespace
+
+bool JoinPieces() {
+  app::RunOptions& options = app::g_runOptions;
+
+  int count = CountPieces();
+  if (count == 0) return Fail(text::FirstPieceMissing);
+  if (count == 1) return Fail(text::SecondPieceMissing);
+
+  path::PathParts parts;
+  parts.Decompose(options.sourcePath);
+  std::string outputName = std::string(options.destFolder) + parts.Fname();
+
+  if (!options.overwriteAll && path::PathExists(outputName.c_str())) {
+    switch (app::AskOverwrite(outputName.c_str())) {
+      case app::AnswerAll:
+        options.overwriteAll = true;
+        break;
+      case app::AnswerYes:
+        break;
+      default:
+        return Fail(text::JoinStopped);
+    }
+  }
+
+  path::FileHandle output;
+  if (output.Open(outputName.c_str(), "w") == platform::InvalidFile) {
+    return FailWithName(text::FileOpenFailed, outputName.c_str());
+  }
+
+  char name[MAX_PATH];
+  std::uint32_t size = 0;
+  std::uint32_t high = 0;
+  if (!path::QueryFileSize(MakePieceName(name, 1), &size, &high) || high != 0) {
+    return Fail(text::FirstPieceSizeFailed);
+  }
+  WorkBuffer buffer;
+  if (!buffer.Allocate(std::min(size, ChunkSize))) return Fail(text::OutOfMemory);
+
+  path::FileHandle piece;
+  for (int i = 1; i <= count; ++i) {
+    MakePieceName(name, i);
+    app::Print("%s\r", name);
+    if (piece.Open(name, "r") == platform::InvalidFile) {
+      return FailWithName(text::PieceOpenFailed, name);
+    }
+    // A piece of 4 GiB or more would be copied short: refused by its size.
+    if (!piece.QuerySize(&size, &high) || high != 0) {
+      return FailWithName(text::PieceSizeFailed, name);
+    }
+    // Pieces made by other tools may grow from one to the next: the block
+    // may move then.
+    if (!buffer.Resize(std::min(size, ChunkSize), true)) return Fail(text::OutOfMemory);
+    for (std::uint32_t left = size; left > 0;) {
+      std::uint32_t chunk = std::min(left, ChunkSize);
+      if (piece.Read(buffer.Data(), chunk) != chunk) {
+        return FailWithName(text::PieceReadFailed, name);
+      }
+      if (output.Write(buffer.Data(), chunk) != chunk) return Fail(text::JoinedWriteFailed);
+      left -= chunk;
+    }
+    piece.Close();
+  }
+
+  output.Close();
+  buffer.Release();
+  app::Print("\n");
+  app::PrintLine(text::JoinFinished);
+  return true;
+}
+
+}  // namespace pieces

@@ -1,0 +1,54 @@
+#include "pieces/piece_names.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/run_options.h"
+#include "path/file_system.h"
+#include "path/path_parts.h"
+
+namespace pieces {
+
+namespace {
+
+void AppendSuffix(int n, std::string* name) {
+  char suffix[16];
+  if (n < 1000) {
+    std::snprintf(suffix, sizeof suffix, ".%03d", n);
+  } else {
+    int m = n - 1000;
+    std::snprintf(suffix, sizeof suffix, ".%c%c%c", 'a' + (m / 676) % 26,
+                  'a' + (m / 26) % 26, 'a' + m % 26);
+  }
+  *name += suffix;
+}
+
+}  // namespace
+
+char* MakePieceName(char* buffer, int n) {
+  buffer[0] = '\0';
+  if (n < 0 || n > MaxPieces) return buffer;
+  const app::RunOptions& options = app::g_runOptions;
+  path::PathParts parts;
+  parts.Decompose(options.sourcePath);
+  std::string name;
+  if (options.mode == app::ModeDivide) {
+    name = std::string(options.destFolder) + parts.Fname() + parts.Ext();
+  } else {
+    name = std::string(parts.Server()) + parts.Share() + parts.Drive() + parts.Dir() +
+           parts.Fname();
+  }
+  AppendSuffix(n, &name);
+  if (name.size() < MAX_PATH) std::memcpy(buffer, name.c_str(), name.size() + 1);
+  return buffer;
+}
+
+int CountPieces() {
+  char name[MAX_PATH];
+  int k = 0;
+  while (k < MaxPieces && path::FileExists(MakePieceName(name, k + 1))) ++k;
+  return k;
+}
+
+}  // namespace pieces

@@ -1,0 +1,19 @@
+// Piece names: the whole file's name with a three-character piece number,
+// 001 ... 999, then aaa ... zzz.
+#pragma once
+
+#include <cstdint>
+
+namespace pieces {
+
+constexpr int MaxPieces = 18575;  // 999 + 26 * 26 * 26
+constexpr std::uint32_t ChunkSize = 5242880;  // largest read, write and buffer
+
+// The name of piece n in `buffer` (MAX_PATH bytes). Empty for n outside
+// 0 ... MaxPieces, and for a name that would not fit: never a shortened one.
+char* MakePieceName(char* buffer, int n);
+
+// Pieces 1 ... k that exist as files, without a gap, at most MaxPieces.
+int CountPieces();
+
+}  // namespace pieces

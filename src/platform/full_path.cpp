@@ -1,0 +1,124 @@
+#include "platform/full_path.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "text/code_page.h"
+
+namespace platform {
+
+namespace {
+
+bool IsDriveLetterPath(const char* p) {
+  return p[0] != '\0' && !text::IsLeadByte(static_cast<unsigned char>(p[0])) && p[1] == ':';
+}
+
+// Splits `rest` at backslash characters and applies its elements to
+// `elements`: "." stays where it is, ".." drops the element before it, but
+// never the root.
+void ApplyElements(const char* rest, std::vector<std::string>* elements) {
+  std::string current;
+  auto flush = [&]() {
+    if (current == "..") {
+      if (!elements->empty()) elements->pop_back();
+    } else if (!current.empty() && current != ".") {
+      elements->push_back(current);
+    }
+    current.clear();
+  };
+  for (const char* p = rest; *p != '\0';) {
+    std::size_t n = text::CharLength(p);
+    if (n == 1 && *p == '\\') {
+      flush();
+    } else {
+      current.append(p, n);
+    }
+    p += n;
+  }
+  flush();
+}
+
+// Root of a full path: "C:\" for a drive path, "\\srv\share" (as far as it
+// goes) for a UNC path. `rest` receives the position after the root.
+std::string RootOf(const char* full, const char** rest) {
+  if (full[0] == '\\' && full[1] == '\\') {
+    const char* p = full + 2;
+    int separators = 0;
+    while (*p != '\0') {
+      if (*p == '\\' && ++separators == 2) break;
+      p += text::CharLength(p);
+    }
+    *rest = p;
+    return std::string(full, static_cast<std::size_t>(p - full));
+  }
+  if (IsDriveLetterPath(full)) {
+    *rest = full[2] == '\\' ? full + 3 : full + 2;
+    return std::string(full, 2) + "\\";
+  }
+  *rest = full;
+  return std::string();
+}
+
+}  // namespace
+
+unsigned ComposeFullPath(const char* path, const char* currentDir, char* out,
+                         unsigned outSize) {
+  if (path == nullptr || path[0] == '\0') return 0;
+
+  std::string root;
+  std::vector<std::string> elements;
+  const char* rest = nullptr;
+
+  if (path[0] == '\\' && path[1] == '\\') {
+    root = RootOf(path, &rest);
+  } else if (IsDriveLetterPath(path)) {
+    if (path[2] == '\\') {
+      root = RootOf(path, &rest);
+    } else {
+      // Drive-relative: against the current directory when it is on that
+      // drive, else against the drive's root.
+      bool sameDrive = IsDriveLetterPath(currentDir) &&
+                       (static_cast<unsigned char>(currentDir[0]) | 0x20) ==
+                           (static_cast<unsigned char>(path[0]) | 0x20);
+      if (sameDrive) {
+        const char* baseRest = nullptr;
+        root = RootOf(currentDir, &baseRest);
+        ApplyElements(baseRest, &elements);
+      } else {
+        root = std::string(path, 2) + "\\";
+      }
+      rest = path + 2;
+    }
+  } else if (path[0] == '\\') {
+    const char* ignored = nullptr;
+    root = RootOf(currentDir, &ignored);
+    rest = path + 1;
+  } else {
+    const char* baseRest = nullptr;
+    root = RootOf(currentDir, &baseRest);
+    if (root.empty()) return 0;
+    ApplyElements(baseRest, &elements);
+    rest = path;
+  }
+  ApplyElements(rest, &elements);
+
+  auto endsWithSeparator = [](const std::string& t) {
+    const char* last = text::LastChar(t.c_str());
+    return last != nullptr && *last == '\\';
+  };
+  std::string full = root;
+  for (const std::string& element : elements) {
+    if (!full.empty() && !endsWithSeparator(full)) full += '\\';
+    full += element;
+  }
+  // A trailing backslash survives, as GetFullPathNameA keeps it.
+  if (endsWithSeparator(path) && !endsWithSeparator(full)) full += '\\';
+
+  unsigned length = static_cast<unsigned>(full.size());
+  if (length + 1 > outSize) return length + 1;
+  std::memcpy(out, full.c_str(), length + 1);
+  return length;
+}
+
+}  // namespace platform

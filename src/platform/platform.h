@@ -1,0 +1,100 @@
+// Every operating-system service the program uses, in the program's own
+// words. One implementation per platform (platform_posix.cpp,
+// platform_win32.cpp) and an in-memory fake for tests, chosen per target by
+// the build; program logic never tests the platform itself.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "text/code_page.h"
+
+namespace platform {
+
+// Sets the runtime locale (".OCP" on Windows, the user's locale on POSIX)
+// and answers the code page of path text.
+int InitializeLocale();
+
+// --- Command line and display -------------------------------------------
+
+// The command-line argument as path text. Identity on Windows; on POSIX a
+// native path becomes backslash path text, and an absolute path C:\...
+std::string ArgumentToPathText(const char* argument);
+
+// Path text as the user reads it on this platform.
+std::string DisplayPath(const char* path);
+
+// A fixed message (code page 932 bytes) in the console's encoding.
+std::string MessageForConsole(const char* cp932Text);
+
+// Writes bytes to standard output; they are visible when this returns.
+void ConsoleWrite(const std::string& bytes);
+
+// --- Paths and directory entries ----------------------------------------
+
+// The rules of GetFullPathNameA: the length written (without the zero
+// byte) when the full path fits `outSize`, else the size needed including
+// the zero byte, or 0 on failure.
+unsigned FullPathName(const char* path, char* out, unsigned outSize);
+
+struct DirEntry {
+  bool isFolder = false;
+  std::uint64_t size = 0;
+  char storedName[MAX_PATH] = {};  // the name as the file system stores it
+};
+
+// Looks up the one entry a path names (no wildcards reach here).
+bool LookupEntry(const char* path, DirEntry* entry);
+
+bool MakeFolder(const char* path);
+
+// Whether the volume of a root path is ready, with no critical-error box.
+bool VolumeReady(const char* path);
+
+// --- File contents -------------------------------------------------------
+
+using FileId = std::intptr_t;
+constexpr FileId InvalidFile = -1;
+
+// mode 'w': create or empty, write only; 'r': existing, read only;
+// anything else: existing, no transfer.
+FileId FileOpen(const char* path, char mode);
+void FileClose(FileId file);
+// One transfer each; the count moved, short on failure.
+std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count);
+std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count);
+
+// --- Heap blocks ---------------------------------------------------------
+
+void* HeapAllocZeroed(std::size_t size);
+// nullptr on failure, the block then unchanged; new bytes are zero-filled.
+void* HeapResize(void* block, std::size_t size, bool mayMove);
+void HeapRelease(void* block);
+
+// --- Console keyboard ----------------------------------------------------
+
+// Owns the console keyboard while a question waits: line editing and echo
+// are off for its lifetime and restored on every way out.
+class Keyboard {
+ public:
+  Keyboard();
+  ~Keyboard();
+  Keyboard(const Keyboard&) = delete;
+  Keyboard& operator=(const Keyboard&) = delete;
+
+  // False when there is no console to read: no key will ever come.
+  bool Present() const { return device_ != InvalidFile; }
+  bool KeyAvailable();
+  // 0..255; a function or cursor key gives 0 or 224 first, then its code.
+  int ReadKey();
+
+ private:
+  FileId device_ = InvalidFile;
+  int pendingCode_ = -1;
+  unsigned long savedMode_ = 0;
+};
+
+void Sleep(unsigned milliseconds);
+
+}  // namespace platform

@@ -1,0 +1,377 @@
+// The platform layer on POSIX. The whole file system is drive C:, whose root
+// is /; path text turns into a native path only here, backslash by
+// backslash, so a double-byte character is never split.
+#include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "platform/full_path.h"
+#include "platform/key_sequence.h"
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+bool IsDriveC(const char* path) {
+  return (path[0] == 'C' || path[0] == 'c') && path[1] == ':';
+}
+
+// Replaces one separator by the other, character by character.
+std::string SwapSeparators(const char* text, char from, char to) {
+  std::string out;
+  for (const char* p = text; *p != '\0';) {
+    std::size_t n = text::CharLength(p);
+    if (n == 1 && *p == from) {
+      out += to;
+    } else {
+      out.append(p, n);
+    }
+    p += n;
+  }
+  return out;
+}
+
+// Path text to a native path. UNC paths and drives other than C: name
+// nothing here.
+bool NativePath(const char* path, std::string* native) {
+  if (path[0] == '\\' && path[1] == '\\') return false;
+  const char* rest = path;
+  if (path[0] != '\0' && path[1] == ':') {
+    if (!IsDriveC(path)) return false;
+    rest = path + 2;
+  }
+  *native = rest[0] == '\0' ? std::string(".") : SwapSeparators(rest, '\\', '/');
+  return true;
+}
+
+bool CurrentDirectory(std::string* current) {
+  char buffer[4096];
+  if (getcwd(buffer, sizeof buffer) == nullptr) return false;
+  *current = "C:" + SwapSeparators(buffer, '/', '\\');
+  return true;
+}
+
+bool EndsWithSeparator(const char* path) {
+  const char* last = text::LastChar(path);
+  return last != nullptr && *last == '\\';
+}
+
+// The last element of path text, as the stored name of a lookup.
+std::string LastElement(const char* path) {
+  const char* element = path;
+  if (path[0] != '\0' && path[1] == ':') element = path + 2;
+  for (const char* p = element; *p != '\0'; p += text::CharLength(p)) {
+    if (*p == '\\') element = p + 1;
+  }
+  return element;
+}
+
+int CodePageOfCharset(const char* charset) {
+  std::string name;
+  for (const char* p = charset; *p != '\0'; ++p) {
+    name += static_cast<char>((*p >= 'a' && *p <= 'z') ? *p - 32 : *p);
+  }
+  if (name == "SHIFT_JIS" || name == "SHIFT-JIS" || name == "SJIS" || name == "CP932" ||
+      name == "WINDOWS-31J" || name == "MS_KANJI")
+    return text::CodePageJapanese;
+  if (name == "GBK" || name == "GB18030" || name == "CP936") return text::CodePageSimplifiedChinese;
+  if (name == "BIG5" || name == "BIG5-HKSCS" || name == "CP950")
+    return text::CodePageTraditionalChinese;
+  if (name == "EUC-KR" || name == "UHC" || name == "CP949") return text::CodePageKorean;
+  return text::CodePageSingleByte;
+}
+
+// The console's character set: the locale's, or UTF-8 under C/POSIX.
+std::string ConsoleCharset() {
+  const char* charset = nl_langinfo(CODESET);
+  if (charset == nullptr || std::strcmp(charset, "ANSI_X3.4-1968") == 0 ||
+      std::strcmp(charset, "US-ASCII") == 0 || charset[0] == '\0')
+    return "UTF-8";
+  return charset;
+}
+
+// --- Terminal state while a question waits ---------------------------------
+// Kept where a signal handler can reach it, to give the terminal back as it
+// was found when the run is interrupted.
+int g_terminal = -1;
+struct termios g_savedTerminal;
+constexpr int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+struct sigaction g_previousActions[4];
+
+extern "C" void RestoreTerminalAndReraise(int signalNumber) {
+  if (g_terminal >= 0) tcsetattr(g_terminal, TCSANOW, &g_savedTerminal);
+  signal(signalNumber, SIG_DFL);
+  raise(signalNumber);
+}
+
+constexpr int EscapeWaitMilliseconds = 30;
+constexpr std::size_t LongestEscapeSequence = 16;
+
+bool ReadByte(int fd, unsigned char* byte) {
+  for (;;) {
+    ssize_t n = read(fd, byte, 1);
+    if (n == 1) return true;
+    if (n < 0 && errno == EINTR) continue;
+    return false;
+  }
+}
+
+bool ByteWithin(int fd, int milliseconds) {
+  struct pollfd pfd = {fd, POLLIN, 0};
+  return poll(&pfd, 1, milliseconds) > 0 && (pfd.revents & POLLIN) != 0;
+}
+
+struct BlockHeader {
+  std::size_t capacity;
+  std::size_t size;
+  std::size_t padding[2];  // keeps the block 16-byte aligned
+};
+
+BlockHeader* HeaderOf(void* block) { return static_cast<BlockHeader*>(block) - 1; }
+
+}  // namespace
+
+int InitializeLocale() {
+  if (std::setlocale(LC_ALL, "") == nullptr) std::setlocale(LC_ALL, "C");
+  return CodePageOfCharset(nl_langinfo(CODESET));
+}
+
+std::string ArgumentToPathText(const char* argument) {
+  if (argument[0] != '/') return SwapSeparators(argument, '/', '\\');
+  static const char* const optionWords[] = {"/c", "/s", "/y", "/?", "/f"};
+  for (const char* word : optionWords) {
+    if (std::strlen(argument) == 2 && (argument[1] | 0x20) == word[1]) return argument;
+  }
+  struct stat info;
+  if (std::strchr(argument + 1, '/') != nullptr || stat(argument, &info) == 0) {
+    return "C:" + SwapSeparators(argument, '/', '\\');
+  }
+  return argument;
+}
+
+std::string DisplayPath(const char* path) {
+  const char* shown = (IsDriveC(path) && path[2] == '\\') ? path + 2 : path;
+  return SwapSeparators(shown, '\\', '/');
+}
+
+std::string MessageForConsole(const char* cp932Text) {
+  std::string charset = ConsoleCharset();
+  if (CodePageOfCharset(charset.c_str()) == text::CodePageJapanese) return cp932Text;
+  iconv_t converter = iconv_open(charset.c_str(), "CP932");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return cp932Text;
+  std::string input = cp932Text;
+  std::string output(input.size() * 4 + 16, '\0');
+  char* in = input.data();
+  std::size_t inLeft = input.size();
+  char* out = output.data();
+  std::size_t outLeft = output.size();
+  std::size_t result = iconv(converter, &in, &inLeft, &out, &outLeft);
+  iconv_close(converter);
+  if (result == static_cast<std::size_t>(-1)) return cp932Text;
+  output.resize(output.size() - outLeft);
+  return output;
+}
+
+void ConsoleWrite(const std::string& bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  std::fflush(stdout);
+}
+
+unsigned FullPathName(const char* path, char* out, unsigned outSize) {
+  std::string current;
+  if (!CurrentDirectory(&current)) return 0;
+  return ComposeFullPath(path, current.c_str(), out, outSize);
+}
+
+bool LookupEntry(const char* path, DirEntry* entry) {
+  std::string native;
+  if (EndsWithSeparator(path) || !NativePath(path, &native)) return false;
+  std::string name = LastElement(path);
+  if (name.empty() || name.size() >= MAX_PATH) return false;
+  struct stat info;
+  if (stat(native.c_str(), &info) != 0) return false;
+  entry->isFolder = S_ISDIR(info.st_mode);
+  entry->size = entry->isFolder ? 0 : static_cast<std::uint64_t>(info.st_size);
+  std::memcpy(entry->storedName, name.c_str(), name.size() + 1);
+  return true;
+}
+
+bool MakeFolder(const char* path) {
+  std::string native;
+  return NativePath(path, &native) && mkdir(native.c_str(), 0777) == 0;
+}
+
+bool VolumeReady(const char* path) {
+  char full[MAX_PATH];
+  unsigned length = FullPathName(path, full, MAX_PATH);
+  if (length != 3 || !IsDriveC(full) || full[2] != '\\') return false;
+  struct statvfs info;
+  return statvfs("/", &info) == 0;
+}
+
+FileId FileOpen(const char* path, char mode) {
+  std::string native;
+  if (!NativePath(path, &native)) return InvalidFile;
+  int flags = O_CLOEXEC;
+  if (mode == 'w') {
+    flags |= O_WRONLY | O_CREAT | O_TRUNC;
+  } else if (mode == 'r') {
+    flags |= O_RDONLY;
+  } else {
+#ifdef O_PATH
+    flags |= O_PATH;
+#else
+    flags |= O_RDONLY;
+#endif
+  }
+  int fd;
+  do {
+    fd = open(native.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return InvalidFile;
+  // A folder is not a file to transfer, as on Windows.
+  struct stat info;
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    close(fd);
+    return InvalidFile;
+  }
+  return fd;
+}
+
+void FileClose(FileId file) { close(static_cast<int>(file)); }
+
+std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count) {
+  ssize_t n;
+  do {
+    n = read(static_cast<int>(file), buffer, count);
+  } while (n < 0 && errno == EINTR);
+  return n < 0 ? 0 : static_cast<std::uint32_t>(n);
+}
+
+std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count) {
+  ssize_t n;
+  do {
+    n = write(static_cast<int>(file), buffer, count);
+  } while (n < 0 && errno == EINTR);
+  return n < 0 ? 0 : static_cast<std::uint32_t>(n);
+}
+
+void* HeapAllocZeroed(std::size_t size) {
+  void* raw = std::calloc(1, sizeof(BlockHeader) + size);
+  if (raw == nullptr) return nullptr;
+  BlockHeader* header = static_cast<BlockHeader*>(raw);
+  header->capacity = size;
+  header->size = size;
+  return header + 1;
+}
+
+void* HeapResize(void* block, std::size_t size, bool mayMove) {
+  BlockHeader* header = HeaderOf(block);
+  if (size <= header->capacity) {
+    if (size > header->size) {
+      std::memset(static_cast<char*>(block) + header->size, 0, size - header->size);
+    }
+    header->size = size;
+    return block;
+  }
+  if (!mayMove) return nullptr;
+  std::size_t oldSize = header->size;
+  void* raw = std::realloc(header, sizeof(BlockHeader) + size);
+  if (raw == nullptr) return nullptr;
+  header = static_cast<BlockHeader*>(raw);
+  std::memset(reinterpret_cast<char*>(header + 1) + oldSize, 0, size - oldSize);
+  header->capacity = size;
+  header->size = size;
+  return header + 1;
+}
+
+void HeapRelease(void* block) { std::free(HeaderOf(block)); }
+
+Keyboard::Keyboard() {
+  int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct termios saved;
+  if (tcgetattr(fd, &saved) != 0) {
+    close(fd);
+    return;
+  }
+  g_savedTerminal = saved;
+  g_terminal = fd;
+  struct sigaction action = {};
+  action.sa_handler = RestoreTerminalAndReraise;
+  sigemptyset(&action.sa_mask);
+  for (std::size_t i = 0; i < 4; ++i) {
+    sigaction(HandledSignals[i], &action, &g_previousActions[i]);
+  }
+  struct termios raw = saved;
+  raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  tcsetattr(fd, TCSANOW, &raw);
+  device_ = fd;
+}
+
+Keyboard::~Keyboard() {
+  if (device_ == InvalidFile) return;
+  tcsetattr(static_cast<int>(device_), TCSANOW, &g_savedTerminal);
+  for (std::size_t i = 0; i < 4; ++i) sigaction(HandledSignals[i], &g_previousActions[i], nullptr);
+  g_terminal = -1;
+  close(static_cast<int>(device_));
+}
+
+bool Keyboard::KeyAvailable() {
+  if (device_ == InvalidFile) return false;
+  return pendingCode_ >= 0 || ByteWithin(static_cast<int>(device_), 0);
+}
+
+int Keyboard::ReadKey() {
+  if (pendingCode_ >= 0) {
+    int code = pendingCode_;
+    pendingCode_ = -1;
+    return code;
+  }
+  const int fd = static_cast<int>(device_);
+  unsigned char byte = 0;
+  if (device_ == InvalidFile || !ReadByte(fd, &byte)) return -1;
+  if (byte != 27) return byte;
+
+  std::string sequence;
+  while (!EscapeSequenceComplete(sequence) && sequence.size() < LongestEscapeSequence &&
+         ByteWithin(fd, EscapeWaitMilliseconds) && ReadByte(fd, &byte)) {
+    sequence += static_cast<char>(byte);
+  }
+  if (sequence.empty()) return 27;
+  if (sequence[0] != '[' && sequence[0] != 'O') {
+    // Esc and then an ordinary key: both count, one after the other.
+    pendingCode_ = static_cast<unsigned char>(sequence[0]);
+    return 27;
+  }
+  KeyPair pair = DecodeEscapeSequence(sequence);
+  if (pair.prefix < 0) return 0;  // an unknown key: a prefix that answers nothing
+  pendingCode_ = pair.code;
+  return pair.prefix;
+}
+
+void Sleep(unsigned milliseconds) {
+  struct timespec delay = {static_cast<time_t>(milliseconds / 1000),
+                           static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&delay, &delay) != 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,9 @@
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "path/path_rules.h"
+
+TEST(Smoke, ValidPath) {
+  fake::Reset();
+  EXPECT_TRUE(path::IsValidPath("C:\\data\\movie.avi"));
+}

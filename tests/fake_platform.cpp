@@ -1,0 +1,319 @@
+#include "fake_platform.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/full_path.h"
+#include "platform/platform.h"
+
+namespace fake {
+
+namespace {
+
+struct OpenFile {
+  std::string key;
+  char mode;
+  std::size_t position = 0;
+};
+
+std::map<platform::FileId, OpenFile>& OpenFiles() {
+  static std::map<platform::FileId, OpenFile> files;
+  return files;
+}
+
+struct BlockHeader {
+  std::size_t capacity;
+  std::size_t size;
+  std::size_t padding[2];
+};
+
+bool CallFails(CallKind kind) {
+  System& s = State();
+  s.callLog.push_back(kind);
+  return ++s.calls == s.failAtCall;
+}
+
+bool FullPath(const std::string& path, std::string* full) {
+  char buffer[1024];
+  unsigned n = platform::ComposeFullPath(path.c_str(), State().currentDir.c_str(), buffer,
+                                         sizeof buffer);
+  if (n == 0 || n >= sizeof buffer) return false;
+  *full = buffer;
+  return true;
+}
+
+// Upper case for single-byte characters only: a second byte is left alone.
+std::string UpperCase(const std::string& text) {
+  std::string out;
+  for (const char* p = text.c_str(); *p != '\0';) {
+    std::size_t n = text::CharLength(p);
+    if (n == 1 && *p >= 'a' && *p <= 'z') {
+      out += static_cast<char>(*p - 32);
+    } else {
+      out.append(p, n);
+    }
+    p += n;
+  }
+  return out;
+}
+
+bool EndsWithSeparator(const std::string& path) {
+  const char* last = text::LastChar(path.c_str());
+  return last != nullptr && *last == '\\';
+}
+
+std::string WithoutSeparator(const std::string& key) {
+  if (EndsWithSeparator(key) && key.size() > 3) return key.substr(0, key.size() - 1);
+  return key;
+}
+
+// The key of the folder that holds `key`, and the last element.
+void SplitKey(const std::string& key, std::string* parent, std::string* name) {
+  std::size_t cut = 0;
+  for (const char* p = key.c_str(); *p != '\0'; p += text::CharLength(p)) {
+    if (*p == '\\') cut = static_cast<std::size_t>(p - key.c_str());
+  }
+  *parent = key.substr(0, cut);
+  *name = key.substr(cut + 1);
+}
+
+bool IsDriveRootKey(const std::string& key) {
+  return key.size() == 3 && key[1] == ':' && key[2] == '\\';
+}
+
+bool IsFolderKey(const std::string& key) {
+  System& s = State();
+  if (key.size() == 2 && key[1] == ':') return s.readyDrives.count(key[0]) != 0;
+  if (IsDriveRootKey(key)) return s.readyDrives.count(key[0]) != 0;
+  if (s.shares.count(key) != 0) return true;
+  auto it = s.entries.find(key);
+  return it != s.entries.end() && it->second.isFolder;
+}
+
+}  // namespace
+
+System& State() {
+  static System system;
+  return system;
+}
+
+void Reset() {
+  OpenFiles().clear();
+  State() = System();
+  AddFolder("C:\\work");
+}
+
+std::string Key(const std::string& path) {
+  std::string full;
+  if (!FullPath(path, &full)) return std::string();
+  return WithoutSeparator(UpperCase(full));
+}
+
+void AddFolder(const std::string& path) {
+  std::string full;
+  FullPath(path, &full);
+  std::string key = Key(path);
+  std::string parent, name;
+  SplitKey(key, &parent, &name);
+  if (!parent.empty() && parent.size() > 2 && !IsFolderKey(parent) &&
+      State().shares.count(parent) == 0 && !IsDriveRootKey(parent + "\\")) {
+    AddFolder(parent);
+  }
+  std::string fullParent, storedName;
+  SplitKey(WithoutSeparator(full), &fullParent, &storedName);
+  State().entries[key] = Entry{true, storedName, std::string(), UINT64_MAX};
+}
+
+void AddFile(const std::string& path, const std::string& data) {
+  std::string full;
+  FullPath(path, &full);
+  std::string key = Key(path);
+  std::string parent, name;
+  SplitKey(key, &parent, &name);
+  if (parent.size() > 2 && !IsFolderKey(parent)) AddFolder(parent);
+  std::string fullParent, storedName;
+  SplitKey(full, &fullParent, &storedName);
+  State().entries[key] = Entry{false, storedName, data, UINT64_MAX};
+}
+
+bool Exists(const std::string& path) { return State().entries.count(Key(path)) != 0; }
+
+std::string Data(const std::string& path) {
+  auto it = State().entries.find(Key(path));
+  return it == State().entries.end() ? std::string() : it->second.data;
+}
+
+}  // namespace fake
+
+namespace platform {
+
+using fake::State;
+
+int InitializeLocale() { return text::CodePage(); }
+
+std::string ArgumentToPathText(const char* argument) { return argument; }
+std::string DisplayPath(const char* path) { return path; }
+std::string MessageForConsole(const char* cp932Text) { return cp932Text; }
+void ConsoleWrite(const std::string& bytes) { State().output += bytes; }
+
+unsigned FullPathName(const char* path, char* out, unsigned outSize) {
+  return ComposeFullPath(path, State().currentDir.c_str(), out, outSize);
+}
+
+bool LookupEntry(const char* path, DirEntry* entry) {
+  ++State().lookups;
+  if (fake::CallFails(fake::CallLookup)) return false;
+  std::string text(path);
+  if (text.empty() || fake::EndsWithSeparator(text)) return false;
+  auto it = State().entries.find(fake::Key(text));
+  if (it == State().entries.end()) return false;
+  entry->isFolder = it->second.isFolder;
+  entry->size = it->second.reportedSize != UINT64_MAX ? it->second.reportedSize
+                                                      : it->second.data.size();
+  std::snprintf(entry->storedName, sizeof entry->storedName, "%s",
+                it->second.storedName.c_str());
+  return true;
+}
+
+bool MakeFolder(const char* path) {
+  if (fake::CallFails(fake::CallMakeFolder)) return false;
+  std::string key = fake::Key(path);
+  std::string parent, name;
+  fake::SplitKey(key, &parent, &name);
+  if (key.empty() || State().entries.count(key) != 0) return false;
+  if (!fake::IsFolderKey(parent) && !fake::IsFolderKey(parent + "\\")) return false;
+  std::string full;
+  fake::FullPath(path, &full);
+  std::string fullParent, storedName;
+  fake::SplitKey(fake::WithoutSeparator(full), &fullParent, &storedName);
+  State().entries[key] = fake::Entry{true, storedName, std::string(), UINT64_MAX};
+  State().madeFolders.push_back(path);
+  return true;
+}
+
+bool VolumeReady(const char* path) {
+  ++State().volumeQueries;
+  std::string key = fake::Key(path);
+  if (key.size() >= 2 && key[1] == ':') return State().readyDrives.count(key[0]) != 0;
+  std::string share = fake::WithoutSeparator(key);
+  return State().shares.count(share) != 0;
+}
+
+FileId FileOpen(const char* path, char mode) {
+  if (fake::CallFails(fake::CallOpen)) return InvalidFile;
+  std::string text(path);
+  if (text.empty()) return InvalidFile;
+  std::string key = fake::Key(text);
+  auto it = State().entries.find(key);
+  if (it != State().entries.end() && it->second.isFolder) return InvalidFile;
+  if (mode == 'w') {
+    std::string parent, name;
+    fake::SplitKey(key, &parent, &name);
+    if (!fake::IsFolderKey(parent) && !fake::IsFolderKey(parent + "\\")) return InvalidFile;
+    if (it == State().entries.end()) {
+      std::string full;
+      fake::FullPath(text, &full);
+      std::string fullParent, storedName;
+      fake::SplitKey(full, &fullParent, &storedName);
+      State().entries[key] = fake::Entry{false, storedName, std::string(), UINT64_MAX};
+    } else {
+      it->second.data.clear();
+      it->second.reportedSize = UINT64_MAX;
+    }
+  } else if (it == State().entries.end()) {
+    return InvalidFile;
+  }
+  static FileId next = 100;
+  FileId id = next++;
+  fake::OpenFiles()[id] = fake::OpenFile{key, mode, 0};
+  ++State().openFiles;
+  return id;
+}
+
+void FileClose(FileId file) {
+  if (fake::OpenFiles().erase(file) != 0) --State().openFiles;
+}
+
+std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count) {
+  if (fake::CallFails(fake::CallRead)) return 0;
+  auto it = fake::OpenFiles().find(file);
+  if (it == fake::OpenFiles().end() || it->second.mode != 'r') return 0;
+  const std::string& data = State().entries[it->second.key].data;
+  std::size_t left = it->second.position < data.size() ? data.size() - it->second.position : 0;
+  std::size_t n = std::min<std::size_t>(count, left);
+  std::memcpy(buffer, data.data() + it->second.position, n);
+  it->second.position += n;
+  return static_cast<std::uint32_t>(n);
+}
+
+std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count) {
+  if (fake::CallFails(fake::CallWrite)) return 0;
+  auto it = fake::OpenFiles().find(file);
+  if (it == fake::OpenFiles().end() || it->second.mode != 'w') return 0;
+  std::uint64_t n = std::min<std::uint64_t>(count, State().writeRoom);
+  State().writeRoom -= State().writeRoom == UINT64_MAX ? 0 : n;
+  std::string& data = State().entries[it->second.key].data;
+  data.append(static_cast<const char*>(buffer), n);
+  it->second.position += n;
+  return static_cast<std::uint32_t>(n);
+}
+
+void* HeapAllocZeroed(std::size_t size) {
+  if (fake::CallFails(fake::CallAlloc)) return nullptr;
+  void* raw = std::calloc(1, sizeof(fake::BlockHeader) + size);
+  if (raw == nullptr) return nullptr;
+  auto* header = static_cast<fake::BlockHeader*>(raw);
+  header->capacity = size;
+  header->size = size;
+  ++State().liveBlocks;
+  return header + 1;
+}
+
+void* HeapResize(void* block, std::size_t size, bool mayMove) {
+  if (fake::CallFails(fake::CallAlloc)) return nullptr;
+  auto* header = static_cast<fake::BlockHeader*>(block) - 1;
+  bool inPlace = size <= header->capacity && !State().inPlaceResizeFails;
+  if (inPlace) {
+    if (size > header->size) std::memset(static_cast<char*>(block) + header->size, 0, size - header->size);
+    header->size = size;
+    return block;
+  }
+  if (!mayMove) return nullptr;
+  void* raw = std::calloc(1, sizeof(fake::BlockHeader) + size);
+  if (raw == nullptr) return nullptr;
+  auto* moved = static_cast<fake::BlockHeader*>(raw);
+  std::memcpy(moved + 1, block, std::min(size, header->size));
+  moved->capacity = size;
+  moved->size = size;
+  std::free(header);
+  return moved + 1;
+}
+
+void HeapRelease(void* block) {
+  --State().liveBlocks;
+  std::free(static_cast<fake::BlockHeader*>(block) - 1);
+}
+
+Keyboard::Keyboard() { device_ = State().consolePresent ? 1 : InvalidFile; }
+Keyboard::~Keyboard() = default;
+
+bool Keyboard::KeyAvailable() { return Present() && !State().keys.empty(); }
+
+int Keyboard::ReadKey() {
+  if (State().keys.empty()) return -1;
+  int code = State().keys.front();
+  State().keys.pop_front();
+  return code;
+}
+
+void Sleep(unsigned) {
+  // A question with no scripted answer left would wait for ever.
+  if (++State().sleeps > 100000) {
+    std::fprintf(stderr, "fake keyboard: a question waits with no keys left\n");
+    std::abort();
+  }
+}
+
+}  // namespace platform

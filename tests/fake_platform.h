@@ -1,0 +1,64 @@
+// An in-memory platform for tests: a file system of drives, shares, folders
+// and files, a scripted keyboard, captured console output, and knobs for
+// what this machine cannot make (shares, a drive without a medium, a lookup
+// that answers with the stored name, a call that fails).
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fake {
+
+struct Entry {
+  bool isFolder = false;
+  std::string storedName;
+  std::string data;
+  std::uint64_t reportedSize = UINT64_MAX;  // a size without the bytes
+};
+
+// The kinds of platform call that fault injection counts.
+enum CallKind { CallOpen, CallLookup, CallRead, CallWrite, CallAlloc, CallMakeFolder };
+
+struct System {
+  std::string currentDir = "C:\\work";
+  std::set<char> readyDrives = {'C', 'D'};  // letters with a medium
+  std::set<std::string> shares;             // "\\SRV\SHARE", upper case
+  std::map<std::string, Entry> entries;     // by upper-case full path
+
+  std::deque<int> keys;  // the keyboard's script
+  bool consolePresent = true;
+  int sleeps = 0;
+
+  std::string output;  // everything written to the console
+
+  // Fault injection: the call numbered failAtCall (from 1) among the
+  // counted calls fails. 0: nothing fails.
+  long failAtCall = 0;
+  long calls = 0;
+  std::vector<CallKind> callLog;
+  // A write that would take the written total beyond this comes up short.
+  std::uint64_t writeRoom = UINT64_MAX;
+  bool inPlaceResizeFails = false;
+
+  int liveBlocks = 0;
+  int openFiles = 0;
+  int lookups = 0;
+  int volumeQueries = 0;
+  std::vector<std::string> madeFolders;
+};
+
+System& State();
+// Back to a fresh system: C:\work exists, drives C: and D: ready.
+void Reset();
+
+std::string Key(const std::string& path);  // upper-case full path
+void AddFolder(const std::string& path);
+void AddFile(const std::string& path, const std::string& data);
+bool Exists(const std::string& path);
+std::string Data(const std::string& path);
+
+}  // namespace fake
