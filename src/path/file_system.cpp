@@ -103,18 +103,18 @@ bool ResolveSourcePath(const char* input, char* out) {
   platform::DirEntry entry;
   if (!Lookup(working, &entry)) return false;
   for (;;) {
-    tail.insert(0, entry.storedName);
+    tail = entry.storedName + tail;
     std::string folder = FolderPart(working);
     std::memcpy(working, folder.c_str(), folder.size() + 1);
     StripBackslash(working);
     if (working[0] == '\0') break;
-    tail.insert(0, "\\");
+    tail = "\\" + tail;
     std::string w = working;
     if (LastByteIs(w, ':')) break;
     if (IsUncShareRoot(working)) break;
     while (LastByteIs(w, '.') && w.size() > 2) {
       bool dotDot = w[w.size() - 2] == '.';
-      tail.insert(0, dotDot ? "\\.." : "\\.");
+      tail = (dotDot ? "\\.." : "\\.") + tail;
       w.resize(w.size() - (dotDot ? 3 : 2));
     }
     std::strcpy(working, w.c_str());

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the native unit and end-to-end tests, and the
+# Windows build under Wine. Installs what a fresh Debian machine lacks (as
+# root); prints loudly what it had to skip. Exit status 0 only when all ran
+# and passed.
+set -uo pipefail
+ROOT="$(cd "$(dirname "$0")" && pwd)"
+cd "$ROOT"
+source tools/deps.sh
+
+failures=()
+skipped=()
+step() {  # step NAME COMMAND...
+  local name=$1
+  shift
+  echo
+  echo "=================== $name"
+  if "$@"; then
+    echo "=================== $name: passed"
+  else
+    echo "=================== $name: FAILED"
+    failures+=("$name")
+  fi
+}
+skip() {
+  echo "!!!!!!!!!!!!!!!!!!! SKIPPED: $*"
+  skipped+=("$*")
+}
+
+need_packages cmake ninja-build g++ clang libgtest-dev googletest python3 locales tmux \
+  7zip coreutils mingw-w64 g++-mingw-w64-x86-64-posix wine64 valgrind libclang-rt-14-dev \
+  xfsprogs util-linux || skip "some packages are missing (see above)"
+
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
+  if [ "$(id -u)" -eq 0 ]; then
+    grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+    locale-gen >/dev/null 2>&1
+  fi
+fi
+
+export WINEDEBUG=-all
+WINE=/usr/lib/wine/wine64
+[ -x "$WINE" ] || WINE=$(command -v wine64 || command -v wine || true)
+export DIVRO_WINE="$WINE"
+
+native_build() {
+  cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+    cmake --build build-test
+}
+windows_build() {
+  cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null &&
+    cmake --build build-win
+}
+native_unit() { ctest --test-dir build-test --output-on-failure -j2; }
+native_e2e() {
+  DIVRO_BIN="$ROOT/build-test/divro" python3 -m unittest discover -s tests/e2e -t . -v 2>&1
+}
+wine_unit() {
+  local dir
+  dir=$(mktemp -d)
+  (cd "$dir" && LC_ALL=ja_JP.UTF-8 "$WINE" "$ROOT/build-win/tests/divro_fake_tests.exe" &&
+    LC_ALL=ja_JP.UTF-8 "$WINE" "$ROOT/build-win/tests/divro_real_tests.exe")
+  local rc=$?
+  rm -rf "$dir"
+  return $rc
+}
+
+step "native build" native_build
+step "native unit tests" native_unit
+if ls tests/e2e/test_*.py >/dev/null 2>&1; then step "native end-to-end tests" native_e2e; fi
+[ -x tests/fuzz/run.sh ] && step "fuzz targets (short runs)" tests/fuzz/run.sh
+[ -x tests/install/run.sh ] && step "install and packages" tests/install/run.sh
+
+if [ -n "$WINE" ] && command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
+  step "windows cross build" windows_build
+  step "windows unit tests under wine" wine_unit
+  [ -x tests/wine/run.sh ] && step "windows end-to-end tests under wine" tests/wine/run.sh
+else
+  skip "windows build and wine tests: MinGW-w64 or Wine is not installed"
+fi
+
+echo
+echo "=================== summary"
+for s in "${skipped[@]}"; do echo "SKIPPED: $s"; done
+if [ ${#failures[@]} -ne 0 ]; then
+  for f in "${failures[@]}"; do echo "FAILED: $f"; done
+  exit 1
+fi
+if [ ${#skipped[@]} -ne 0 ]; then
+  echo "passed, but with skipped parts (see above)"
+  exit 1
+fi
+echo "all tests passed"
