@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "fake_platform.h"
+#include "platform/platform_fake.h"
 #include "path/path_rules.h"
 
 TEST(Smoke, ValidPath) {

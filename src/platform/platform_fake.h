@@ -1,5 +1,5 @@
-// An in-memory platform for tests: a file system of drives, shares, folders
-// and files, a scripted keyboard, captured console output, and knobs for
+// The platform layer for tests: an in-memory file system of drives, shares,
+// folders and files, a scripted keyboard, captured console output, and knobs for
 // what this machine cannot make (shares, a drive without a medium, a lookup
 // that answers with the stored name, a call that fails).
 #pragma once

@@ -1,4 +1,4 @@
-#include "fake_platform.h"
+#include "platform/platform_fake.h"
 
 #include <algorithm>
 #include <cstdio>
