@@ -35,6 +35,17 @@ std::uint32_t FileHandle::Write(const void* buffer, std::uint32_t count) {
   return IsOpen() ? platform::FileWrite(handle_, buffer, count) : 0;
 }
 
+FileHandle::CopyOutcome FileHandle::CopyTo(FileHandle& to, char* buffer, std::uint32_t count,
+                                           const std::function<void()>& afterRead) {
+  std::uint32_t moved = 0;
+  if (IsOpen() && to.IsOpen()) moved = platform::FileCopy(handle_, to.handle_, count);
+  std::uint32_t rest = count - moved;
+  if (rest != 0 && Read(buffer, rest) != rest) return CopyOutcome::ReadShort;
+  afterRead();
+  if (rest != 0 && to.Write(buffer, rest) != rest) return CopyOutcome::WriteShort;
+  return CopyOutcome::Copied;
+}
+
 bool FileHandle::QuerySize(std::uint32_t* low, std::uint32_t* high) const {
   return QueryFileSize(path_, low, high);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "platform/platform.h"
 
@@ -24,6 +25,15 @@ class FileHandle {
   // One platform call each; a short count means failure.
   std::uint32_t Read(void* buffer, std::uint32_t count);
   std::uint32_t Write(const void* buffer, std::uint32_t count);
+
+  enum class CopyOutcome { Copied, ReadShort, WriteShort };
+  // Moves the next `count` bytes of this file to `to`: inside the kernel
+  // where the platform can, the rest read into `buffer` and written.
+  // `afterRead` runs once the bytes are in hand, before they are written,
+  // so progress shows as it would for a read and a write; a failure is
+  // still named as the read's or the write's.
+  CopyOutcome CopyTo(FileHandle& to, char* buffer, std::uint32_t count,
+                     const std::function<void()>& afterRead);
 
   // The size of the entry at the stored path (not of the open handle).
   bool QuerySize(std::uint32_t* low, std::uint32_t* high) const;

@@ -79,9 +79,12 @@ bool DivideFile() {
     }
     for (std::uint32_t left = currentSize; left > 0;) {
       std::uint32_t chunk = std::min(left, ChunkSize);
-      if (source.Read(buffer.Data(), chunk) != chunk) return Fail(text::SourceReadFailed);
-      app::Print("%s\r", name);
-      if (piece.Write(buffer.Data(), chunk) != chunk) {
+      auto outcome = source.CopyTo(piece, buffer.Data(), chunk,
+                                   [&name] { app::Print("%s\r", name); });
+      if (outcome == path::FileHandle::CopyOutcome::ReadShort) {
+        return Fail(text::SourceReadFailed);
+      }
+      if (outcome == path::FileHandle::CopyOutcome::WriteShort) {
         app::Print(text::FileWriteFailed, name);
         return false;
       }

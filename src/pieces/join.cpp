@@ -83,10 +83,13 @@ bool JoinPieces() {
     if (!buffer.Resize(std::min(size, ChunkSize), true)) return Fail(text::OutOfMemory);
     for (std::uint32_t left = size; left > 0;) {
       std::uint32_t chunk = std::min(left, ChunkSize);
-      if (piece.Read(buffer.Data(), chunk) != chunk) {
+      auto outcome = piece.CopyTo(output, buffer.Data(), chunk, [] {});
+      if (outcome == path::FileHandle::CopyOutcome::ReadShort) {
         return FailWithName(text::PieceReadFailed, name);
       }
-      if (output.Write(buffer.Data(), chunk) != chunk) return Fail(text::JoinedWriteFailed);
+      if (outcome == path::FileHandle::CopyOutcome::WriteShort) {
+        return Fail(text::JoinedWriteFailed);
+      }
       left -= chunk;
     }
     piece.Close();

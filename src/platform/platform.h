@@ -64,6 +64,11 @@ void FileClose(FileId file);
 // One transfer each; the count moved, short on failure.
 std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count);
 std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count);
+// Moves up to `count` bytes from one file's position to the other's inside
+// the kernel (sharing extents where the file system can). The count moved;
+// 0 where the platform has no such copy. A short count names no culprit:
+// the caller moves the rest itself.
+std::uint32_t FileCopy(FileId from, FileId to, std::uint32_t count);
 
 // --- Heap blocks ---------------------------------------------------------
 

@@ -260,6 +260,17 @@ std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count) {
   return static_cast<std::uint32_t>(n);
 }
 
+std::uint32_t FileCopy(FileId from, FileId to, std::uint32_t count) {
+  std::uint32_t n = std::min(count, State().kernelCopyLimit);
+  if (n == 0) return 0;
+  std::string moved(n, '\0');
+  // The fake's reads and writes do the moving, so faults reach it too.
+  std::uint32_t got = FileRead(from, moved.data(), n);
+  std::uint32_t put = FileWrite(to, moved.data(), got);
+  State().kernelCopied += put;
+  return put;
+}
+
 void* HeapAllocZeroed(std::size_t size) {
   if (fake::CallFails(fake::CallAlloc)) return nullptr;
   void* raw = std::calloc(1, sizeof(fake::BlockHeader) + size);

@@ -43,6 +43,9 @@ struct System {
   // A write that would take the written total beyond this comes up short.
   std::uint64_t writeRoom = UINT64_MAX;
   bool inPlaceResizeFails = false;
+  // Bytes an in-kernel copy moves before it stops short; 0: no such copy.
+  std::uint32_t kernelCopyLimit = 0;
+  std::uint64_t kernelCopied = 0;
 
   int liveBlocks = 0;
   int openFiles = 0;

@@ -271,6 +271,25 @@ std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count) {
   return n < 0 ? 0 : static_cast<std::uint32_t>(n);
 }
 
+std::uint32_t FileCopy(FileId from, FileId to, std::uint32_t count) {
+#if defined(__linux__) && !defined(DIVRO_NO_KERNEL_COPY)
+  std::uint32_t moved = 0;
+  while (moved < count) {
+    ssize_t n = copy_file_range(static_cast<int>(from), nullptr, static_cast<int>(to), nullptr,
+                                count - moved, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    moved += static_cast<std::uint32_t>(n);
+  }
+  return moved;
+#else
+  (void)from;
+  (void)to;
+  (void)count;
+  return 0;
+#endif
+}
+
 void* HeapAllocZeroed(std::size_t size) {
   void* raw = std::calloc(1, sizeof(BlockHeader) + size);
   if (raw == nullptr) return nullptr;

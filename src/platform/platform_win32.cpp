@@ -149,6 +149,8 @@ std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count) {
   return done;
 }
 
+std::uint32_t FileCopy(FileId, FileId, std::uint32_t) { return 0; }
+
 void* HeapAllocZeroed(std::size_t size) {
   return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size);
 }

@@ -1,0 +1,73 @@
+// Dividing and joining move bytes inside the kernel where they can; a copy
+// that stops short hands the rest to read and write, so every byte arrives
+// and a failure is still named as the read's or the write's.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/run_options.h"
+#include "pieces/divide.h"
+#include "pieces/join.h"
+#include "platform/platform_fake.h"
+#include "text/texts.h"
+
+namespace {
+
+std::string Pattern(std::size_t size) {
+  std::string data(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>(i * 131 + i / 251);
+  return data;
+}
+
+void StartWith(std::uint32_t kernelCopyLimit) {
+  fake::Reset();
+  text::SetCodePage(932);
+  app::g_runOptions = app::RunOptions{};
+  fake::State().kernelCopyLimit = kernelCopyLimit;
+}
+
+}  // namespace
+
+TEST(KernelCopy, WholeShortAndAbsentCopiesDivideAndJoinAlike) {
+  const std::string source = Pattern(12 * 1024 * 1024 + 17);
+  // No kernel copy, a copy that stops after 1000 bytes, one that moves all.
+  for (std::uint32_t limit : {0u, 1000u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(limit);
+    StartWith(limit);
+    fake::AddFile("C:\\work\\f.bin", source);
+    app::RunOptions& options = app::g_runOptions;
+    std::strcpy(options.sourcePath, "C:\\work\\f.bin");
+    options.pieceSize = 5 * 1024 * 1024;
+    options.mode = app::ModeDivide;
+    ASSERT_TRUE(pieces::DivideFile());
+    EXPECT_EQ(fake::Data("f.bin.003"), source.substr(10 * 1024 * 1024));
+    EXPECT_EQ(fake::State().kernelCopied > 0, limit != 0);
+
+    const std::string divideOutput = fake::State().output;
+    EXPECT_NE(divideOutput.find("f.bin.003\r\n"), std::string::npos);
+
+    fake::AddFolder("C:\\out");
+    std::strcpy(options.sourcePath, "C:\\work\\f.bin.001");
+    std::strcpy(options.destFolder, "C:\\out\\");
+    options.mode = app::ModeJoin;
+    ASSERT_TRUE(pieces::JoinPieces());
+    EXPECT_EQ(fake::Data("C:\\out\\f.bin"), source);
+  }
+}
+
+TEST(KernelCopy, ShortCopyStillNamesTheFailingSide) {
+  StartWith(1000);
+  fake::AddFile("C:\\work\\f.bin", Pattern(10000));
+  app::RunOptions& options = app::g_runOptions;
+  std::strcpy(options.sourcePath, "C:\\work\\f.bin");
+  options.pieceSize = 4000;
+  options.mode = app::ModeDivide;
+  fake::State().writeRoom = 2500;  // the disk fills inside the first piece
+  EXPECT_FALSE(pieces::DivideFile());
+  std::string failure = text::FileWriteFailed;
+  failure.replace(failure.find("%s"), 2, "f.bin.001");
+  EXPECT_NE(fake::State().output.find(failure), std::string::npos);
+  EXPECT_EQ(fake::State().output.find(text::DivideFinished), std::string::npos);
+  EXPECT_EQ(fake::Data("f.bin.001").size(), 2500u);
+}
