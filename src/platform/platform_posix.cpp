@@ -244,9 +244,10 @@ FileId FileOpen(const char* path, char mode) {
     fd = open(native.c_str(), flags, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return InvalidFile;
-  // A folder is not a file to transfer, as on Windows.
+  // A folder is not a file to transfer, as on Windows. Opening one for
+  // writing has failed already.
   struct stat info;
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (mode != 'w' && (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))) {
     close(fd);
     return InvalidFile;
   }
@@ -273,6 +274,9 @@ std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count) {
 
 std::uint32_t FileCopy(FileId from, FileId to, std::uint32_t count) {
 #if defined(__linux__) && !defined(DIVRO_NO_KERNEL_COPY)
+  // Below this a read and a write cost less than the kernel's copy.
+  constexpr std::uint32_t SmallestKernelCopy = 64 * 1024;
+  if (count < SmallestKernelCopy) return 0;
   std::uint32_t moved = 0;
   while (moved < count) {
     ssize_t n = copy_file_range(static_cast<int>(from), nullptr, static_cast<int>(to), nullptr,
