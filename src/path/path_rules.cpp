@@ -108,6 +108,9 @@ bool IsValidPath(const char* path) {
 }
 
 char* AppendBackslash(char* path, std::size_t capacity) {
+  // A dangling lead byte would take the backslash as its second byte, and
+  // the text would still not end in a separator.
+  if (text::HasDanglingLeadByte(path)) return nullptr;
   if (LastCharIs(path, '\\')) return path;
   std::size_t length = std::strlen(path);
   if (length + 2 > capacity) return nullptr;

@@ -11,7 +11,8 @@ namespace path {
 bool IsValidPath(const char* path);
 
 // In-place edits. Each returns the buffer, or nullptr (buffer unchanged)
-// when the result would not fit `capacity` bytes with its zero byte.
+// when the result would not fit `capacity` bytes with its zero byte, or,
+// for AppendBackslash, when the text ends in a dangling lead byte.
 char* AppendBackslash(char* path, std::size_t capacity = MAX_PATH);
 char* StripBackslash(char* path);
 char* QuoteIfSpaced(char* name, std::size_t capacity = MAX_PATH);

@@ -87,6 +87,17 @@ std::string MessageForConsole(const char* cp932Text) {
 }
 
 void ConsoleWrite(const std::string& bytes) {
+  // Wine's C runtime drops double-byte text written to a console in text
+  // mode, so a console gets the bytes directly; a file or pipe keeps the
+  // runtime's line ends.
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (GetConsoleMode(out, &mode)) {
+    std::fflush(stdout);
+    DWORD done = 0;
+    WriteConsoleA(out, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    return;
+  }
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fflush(stdout);
 }

@@ -1,0 +1,136 @@
+"""Runs the built divro as a black box: with no terminal, or on a pty of its own."""
+import fcntl
+import hashlib
+import os
+import select
+import subprocess
+import tempfile
+import termios
+import time
+import unittest
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+BIN = os.path.abspath(os.environ.get("DIVRO_BIN", os.path.join(ROOT, "build-test", "divro")))
+ENV = dict(os.environ, LC_ALL="C.UTF-8")
+FAILED = 255  # exit status -1
+
+
+def run(args, cwd, env=ENV):
+    """Runs divro in a new session without a controlling terminal, stdin /dev/null.
+    Returns (exit status, output as text)."""
+    p = subprocess.run([BIN, *args], cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                       start_new_session=True, timeout=120)
+    return p.returncode, p.stdout.decode("utf-8", "replace")
+
+
+def sha256(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+    return data
+
+
+def random_file(path, size, rng=None):
+    """Writes size random bytes (from rng when given, for a repeatable run)."""
+    return write(path, rng.randbytes(size) if rng else os.urandom(size))
+
+
+def kib(nbytes):
+    """The size option for a piece of exactly nbytes (nbytes / 1024 is exact in binary)."""
+    return "/" + repr(nbytes / 1024)
+
+
+class Pty:
+    """divro with a fresh pty as its controlling terminal and stdin/stdout."""
+
+    def __init__(self, args, cwd, typed_ahead=b""):
+        self.master, self.slave = os.openpty()
+        if typed_ahead:
+            os.write(self.master, typed_ahead)
+
+        def take_terminal():  # runs after setsid in the child
+            fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+
+        self.proc = subprocess.Popen([BIN, *args], cwd=cwd, env=ENV, stdin=self.slave,
+                                     stdout=self.slave, stderr=self.slave,
+                                     start_new_session=True, preexec_fn=take_terminal)
+        self.out = b""
+
+    def send(self, data):
+        os.write(self.master, data)
+
+    def _read(self, timeout):
+        if select.select([self.master], [], [], timeout)[0]:
+            self.out += os.read(self.master, 65536)
+            return True
+        return False
+
+    def expect(self, text, count=1, timeout=10):
+        """Waits until text has appeared count times in all the output so far."""
+        end = time.monotonic() + timeout
+        while self.text().count(text) < count:
+            if not self._read(max(0, end - time.monotonic())):
+                raise AssertionError(f"no {text!r} in {self.text()!r}")
+
+    def quiet_for(self, seconds):
+        """True when nothing is printed for that long."""
+        before = len(self.out)
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            self._read(end - time.monotonic())
+        return len(self.out) == before
+
+    def text(self):
+        return self.out.decode("utf-8", "replace").replace("\r\n", "\n")
+
+    def finish(self, timeout=30):
+        """Waits for the end; returns (exit status, output, terminal local flags)."""
+        rc = self.proc.wait(timeout)
+        while self._read(0.05):
+            pass
+        lflag = termios.tcgetattr(self.slave)[3]
+        self.close()
+        return rc, self.text(), lflag
+
+    def close(self):
+        """Ends a run that a failed test left waiting; safe to call twice."""
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        for fd in (self.master, self.slave):
+            try:
+                os.close(fd)
+            except OSError:
+                pass
+        self.master = self.slave = -1
+
+
+class TempDirTest(unittest.TestCase):
+    """Each test runs in a temporary folder of its own, self.dir."""
+
+    def setUp(self):
+        self._tmp = tempfile.TemporaryDirectory(prefix="divro-e2e-")
+        self.dir = os.path.realpath(self._tmp.name)
+        self.addCleanup(self._tmp.cleanup)
+
+    def path(self, *names):
+        return os.path.join(self.dir, *names)
+
+    def run_divro(self, *args, cwd=None):
+        return run(args, cwd or self.dir)
+
+    def start_pty(self, *args, typed_ahead=b""):
+        p = Pty(args, self.dir, typed_ahead)
+        self.addCleanup(p.close)
+        return p

@@ -1,0 +1,183 @@
+"""Real faults from the operating system, signals, and round trips at scale."""
+import os
+import random
+import resource
+import shutil
+import signal
+import subprocess
+import tempfile
+import termios
+import time
+import unittest
+
+from tests.e2e.helpers import BIN, ENV, FAILED, TempDirTest, kib, random_file, read, sha256
+
+MiB = 1 << 20
+NOT_DIVIDED = "ファイルは分割されませんでした。"
+NOT_JOINED = "ファイルは結合されませんでした。"
+
+
+def limited(max_file_bytes=None, user=None):
+    """A preexec_fn: a file size limit with SIGXFSZ ignored, and/or another user."""
+    def apply():
+        os.setsid()
+        if max_file_bytes is not None:
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (max_file_bytes, max_file_bytes))
+        if user is not None:
+            os.setgid(user)
+            os.setuid(user)
+    return apply
+
+
+def run_as(args, cwd, **limits):
+    p = subprocess.run([BIN, *args], cwd=cwd, env=ENV, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                       preexec_fn=limited(**limits), timeout=120)
+    return p.returncode, p.stdout.decode("utf-8", "replace")
+
+
+NOBODY = 65534
+
+
+class OperatingSystemFaultTest(TempDirTest):
+    def test_no_room_to_write(self):
+        data = random_file(self.path("f.bin"), 3 * MiB)
+        rc, out = run_as(["f.bin", "/1024"], self.dir, max_file_bytes=MiB // 2)
+        self.assertEqual(rc, FAILED, out)
+        self.assertIn(f"ファイル 'f.bin.001' の書き込みに失敗しました。\n{NOT_DIVIDED}\n", out)
+        self.assertEqual(read(self.path("f.bin")), data)
+
+        pieces = [random_file(self.path(f"p.{n:03d}"), MiB) for n in (1, 2)]
+        os.mkdir(self.path("out"))
+        rc, out = run_as(["p.001", "out"], self.dir, max_file_bytes=MiB + 5)
+        self.assertEqual(rc, FAILED, out)
+        self.assertIn(f"結合ファイルの書き込みに失敗しました。\n{NOT_JOINED}\n", out)
+        self.assertEqual([read(self.path(f"p.{n:03d}")) for n in (1, 2)], pieces)
+
+    @unittest.skipUnless(os.geteuid() == 0, "needs root to run as another user")
+    def test_folder_the_user_may_not_write(self):
+        os.chmod(self.dir, 0o755)
+        random_file(self.path("f.bin"), 3000)
+        random_file(self.path("p.001"), 10)
+        random_file(self.path("p.002"), 10)
+        os.chmod(self.path("f.bin"), 0o644)
+        os.mkdir(self.path("locked"), 0o755)
+        rc, out = run_as(["f.bin", "/1", "locked"], self.dir, user=NOBODY)
+        self.assertEqual(rc, FAILED, out)
+        self.assertIn("ファイル 'locked/f.bin.001' のオープンに失敗しました。", out)
+        rc, out = run_as(["p.001", "locked"], self.dir, user=NOBODY)
+        self.assertEqual(rc, FAILED, out)
+        self.assertIn("ファイル 'locked/p' のオープンに失敗しました。", out)
+        self.assertEqual(os.listdir(self.path("locked")), [])
+
+    def test_piece_replaced_by_a_folder(self):
+        random_file(self.path("f.bin"), 3000)
+        os.mkdir(self.path("f.bin.002"))
+        rc, out = self.run_divro("f.bin", "/1", "/Y")
+        self.assertEqual(rc, FAILED, out)
+        self.assertIn("ファイル 'f.bin.002' のオープンに失敗しました。", out)
+        self.assertEqual(len(read(self.path("f.bin.001"))), 1024)
+
+    def test_source_that_shrinks_while_divided(self):
+        random_file(self.path("f.bin"), 3000)
+        random_file(self.path("f.bin.002"), 1)
+        p = self.start_pty("f.bin", "/1")
+        p.expect("[はい (Y), 以降全て上書き(A), 中止 (S)]")
+        os.truncate(self.path("f.bin"), 1500)  # while the question waits
+        p.send(b"y")
+        rc, out, _ = p.finish()
+        self.assertEqual(rc, FAILED, out)
+        self.assertIn(f"分割元ファイルの読み込みに失敗しました。\n{NOT_DIVIDED}\n", out)
+
+
+class SignalTest(TempDirTest):
+    def interrupt_question(self, interrupt):
+        random_file(self.path("f.bin"), 3000)
+        random_file(self.path("f.bin.001"), 1)
+        p = self.start_pty("f.bin", "/1")
+        p.expect("中止 (S)]")
+        deadline = time.monotonic() + 5  # the prompt shows just before the keys are read
+        while termios.tcgetattr(p.slave)[3] & termios.ICANON and time.monotonic() < deadline:
+            time.sleep(0.01)
+        self.assertFalse(termios.tcgetattr(p.slave)[3] & termios.ICANON, "reads single keys")
+        interrupt(p)
+        rc, _, lflag = p.finish()
+        self.assertNotEqual(rc, 0)
+        self.assertTrue(lflag & termios.ICANON and lflag & termios.ECHO)
+
+    def test_ctrl_c_at_a_question(self):
+        self.interrupt_question(lambda p: p.send(b"\x03"))
+
+    def test_sigterm_at_a_question(self):
+        self.interrupt_question(lambda p: p.proc.send_signal(signal.SIGTERM))
+
+    def test_ctrl_c_during_a_large_division(self):
+        with open(self.path("f.bin"), "wb") as f:
+            f.truncate(512 * MiB)  # sparse: large without the cost of writing it
+        proc = subprocess.Popen([BIN, "f.bin", "/1024", "/Y"], cwd=self.dir, env=ENV,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                start_new_session=True)
+        while not os.path.exists(self.path("f.bin.003")) and proc.poll() is None:
+            time.sleep(0.0005)
+        proc.send_signal(signal.SIGINT)
+        self.assertNotEqual(proc.wait(30), 0)
+        written = sorted(n for n in os.listdir(self.dir) if n.startswith("f.bin."))
+        self.assertIn("f.bin.001", written)
+        self.assertLess(len(written), 512)
+        self.assertEqual(os.path.getsize(self.path("f.bin.001")), MiB)
+
+
+class RoundTripPropertyTest(TempDirTest):
+    """Random (file size, piece size) pairs, divided and joined back, by us and by peers."""
+
+    def setUp(self):
+        # Memory is quicker than the disk for many small runs.
+        shm = "/dev/shm" if os.path.isdir("/dev/shm") else None
+        self._tmp = tempfile.TemporaryDirectory(prefix="divro-prop-", dir=shm)
+        self.dir = os.path.realpath(self._tmp.name)
+        self.addCleanup(self._tmp.cleanup)
+
+    def round_trip(self, size, piece, rng, cross):
+        folder = self.path("t")
+        shutil.rmtree(folder, ignore_errors=True)
+        random_file(os.path.join(folder, "f.bin"), size, rng)
+        digest = sha256(os.path.join(folder, "f.bin"))
+        rc, out = self.run_divro("f.bin", kib(piece), cwd=folder)
+        if size <= piece:
+            self.assertEqual(rc, FAILED, out)
+            return
+        count = -(-size // piece)
+        if count > 18575:
+            self.assertIn("分割サイズが小さすぎます。", out)
+            return
+        self.assertEqual(rc, 0, out)
+        os.mkdir(os.path.join(folder, "j"))
+        if cross == "cat" and count <= 999:
+            subprocess.run(f"cat f.bin.[0-9]* > j/f.bin", shell=True, cwd=folder, check=True)
+        elif cross == "split" and count <= 999:
+            for name in os.listdir(folder):
+                if name.startswith("f.bin."):
+                    os.remove(os.path.join(folder, name))
+            subprocess.run(["split", "-b", str(piece), "-d", "-a", "3", "--numeric-suffixes=1",
+                            "f.bin", "f.bin."], cwd=folder, check=True)
+            rc, out = self.run_divro("f.bin.001", "j", cwd=folder)
+            self.assertEqual(rc, 0, out)
+        else:
+            rc, out = self.run_divro("f.bin.001", "j", cwd=folder)
+            self.assertEqual(rc, 0, out)
+        self.assertEqual(sha256(os.path.join(folder, "j", "f.bin")), digest, (size, piece, cross))
+
+    def test_random_pairs(self):
+        rng = random.Random(int(os.environ.get("DIVRO_SEED", "1861")))
+        chunk = 5 * MiB
+        edges = [(18575, 1), (18576, 1), (chunk + 1, chunk), (2 * chunk, chunk - 1),
+                 (chunk - 1, 1000), (chunk + 7, 12345), (1, 1), (2, 1)]
+        pairs = [(s, p, "ours") for s, p in edges]
+        while len(pairs) < 1000:
+            size = rng.choice([rng.randint(1, 4096), rng.randint(1, 300_000)])
+            piece = rng.choice([rng.randint(1, 64), rng.randint(1, size + 10)])
+            pairs.append((size, piece, rng.choice(["ours", "ours", "cat", "split"])))
+        for size, piece, cross in pairs:
+            with self.subTest(size=size, piece=piece, cross=cross):
+                self.round_trip(size, piece, rng, cross)

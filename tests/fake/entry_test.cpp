@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "app/entry.h"
+#include "app/run_options.h"
+#include "platform/platform_fake.h"
+#include "text/code_page.h"
+#include "text/texts.h"
+
+namespace {
+
+using app::g_runOptions;
+using Args = std::vector<const char*>;
+
+// Calls a front-end function the way main does, the program name first.
+template <typename Function>
+auto Call(Function function, Args args) {
+  args.insert(args.begin(), "divro");
+  return function(static_cast<int>(args.size()), args.data());
+}
+
+// The record after parsing, in one line: flags C S Y ?, the size, the paths.
+std::string Parsed(Args args) {
+  g_runOptions = app::RunOptions{};
+  if (!Call(app::ParseArguments, std::move(args))) return "false";
+  const app::RunOptions& o = g_runOptions;
+  std::string s;
+  for (bool flag : {o.copyBatch, o.selfBatch, o.overwriteAll, o.showHelp}) s += flag ? '1' : '0';
+  if (o.sizeGiven) s += " /" + std::to_string(o.pieceSize);
+  return s + " [" + o.sourcePath + "] [" + o.destFolder + "]";
+}
+
+std::string Lines(Args lines) {
+  std::string out;
+  for (const char* line : lines) out += std::string(line) + "\n";
+  return out;
+}
+
+class EntryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_runOptions = app::RunOptions{};
+    fake::Reset();
+    text::SetCodePage(932);
+  }
+};
+
+TEST_F(EntryTest, SizeOption) {
+  const struct { const char* arg; std::uint32_t size; } cases[] = {
+      {"/1024", 1048576}, {"/1.5m", 1572864}, {"/1.5M", 1572864}, {"/0.5", 512}, {"/abc", 0},
+      {"/m", 0}, {"/x", 0}, {"/700k", 716800}, {"/-5", 0}, {"/0", 0}, {"/F", app::FloppySize},
+      {"/f", app::FloppySize}, {"/ff", 0}, {"/cs", 0}, {"/2M", 2097152}, {"/2m", 2097152},
+      {"/2k", 2048}, {"/ 3", 3072}, {"/1e1", 10240}, {"/2e-1m", 209715}, {"/0x10", 0},
+      {"/inf", 0}, {"/4194303", 4294966272u}, {"/4194304", 4294967295u},
+      {"/4096M", 4294967295u}, {"/99999999999", 4294967295u}, {"/0.0009765625", 1}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(Parsed({c.arg}), "0000 /" + std::to_string(c.size) + " [] []") << c.arg;
+  }
+}
+
+TEST_F(EntryTest, ParseArguments) {
+  fake::AddFolder("C:\\Data");  // parents made by AddFile store upper case
+  fake::AddFile("C:\\Data\\Movie.AVI", "abc");
+  const std::string fits = "C:\\" + std::string(MAX_PATH - 4, 'a');
+  const std::string tooLong = fits + "b";
+  const struct { Args args; const char* parsed; } cases[] = {
+      {{}, "0001 [] []"}, {{"/c"}, "1000 [] []"}, {{"/C"}, "1000 [] []"},
+      {{"/s"}, "0100 [] []"}, {{"/S"}, "0100 [] []"}, {{"/y"}, "0010 [] []"},
+      {{"/Y"}, "0010 [] []"}, {{"/?"}, "0001 [] []"}, {{"/1", "/2m"}, "0000 /2097152 [] []"},
+      {{"/c", "/s", "/y", "/1", "a", "b"}, "1110 /1024 [:] [b\\]"},
+      {{"/c", "/s", "/y", "/1", "a", "b", "/?"}, "false"},
+      {{"c:\\data\\movie.avi", "D:\\out"}, "0000 [c:\\Data\\Movie.AVI] [D:\\out\\]"},
+      {{"C:\\missing.bin", "/2", "D:\\out\\"}, "0000 /2048 [:] [D:\\out\\]"},
+      {{"C:\\Data\\Movie.AVI", "D:\\one", "E:\\two"}, "0000 [C:\\Data\\Movie.AVI] [E:\\two\\]"},
+      {{fits.c_str()}, "0000 [:] []"}, {{tooLong.c_str()}, "false"},
+      {{"x", tooLong.c_str()}, "false"},
+      {{"x", fits.c_str()}, "false"}};  // no room for the folder's backslash
+  for (const auto& c : cases) EXPECT_EQ(Parsed(c.args), c.parsed) << c.parsed;
+}
+
+TEST_F(EntryTest, CheckArgumentsAndMode) {
+  g_runOptions.sizeGiven = true;
+  std::strcpy(g_runOptions.destFolder, "D:\\a|b\\");
+  EXPECT_FALSE(app::CheckArguments());
+  EXPECT_EQ(fake::State().output, Lines({text::NoSourceGiven, text::SourceNotFound,
+                                         text::PieceSizeInvalid, text::DestFolderInvalid}));
+  fake::AddFile("C:\\d\\m.avi", "abc");
+  const struct { Args args; int mode; std::string output; } cases[] = {
+      {{"/100"}, app::ModeDivide, Lines({text::NoSourceGiven, text::SourceNotFound})},
+      {{"C:\\d\\m.avi", "/0"}, app::ModeDivide, Lines({text::PieceSizeInvalid})},
+      {{"/m", "C:\\d\\m.avi", "/C"}, app::ModeDivide, Lines({text::PieceSizeInvalid})},
+      {{"C:\\d\\none.avi", "D:\\out"}, app::ModeJoin, Lines({text::SourceNotFound})},
+      {{"C:\\d\\m.avi", "D:\\o*t", "/C"}, app::ModeBatch, Lines({text::DestFolderInvalid})},
+      {{"C:\\d\\m.avi", "/3", "D:\\new", "/C", "/S"}, app::ModeDivide, ""},
+      {{"/s", "C:\\d\\m.avi"}, app::ModeBatch, ""}, {{"/Y", "C:\\d\\m.avi"}, app::ModeJoin, ""}};
+  for (const auto& c : cases) {
+    fake::State().output.clear();
+    Parsed(c.args);
+    EXPECT_EQ(app::CheckArguments(), c.output.empty()) << c.args[0];
+    EXPECT_EQ(fake::State().output, c.output) << c.args[0];
+    EXPECT_EQ(g_runOptions.mode, c.mode) << c.args[0];
+  }
+}
+
+std::string Asked(const char* folder) {
+  std::string out = text::DestFolderMissing;
+  return out.replace(out.find("%s"), 2, folder) + text::AskCreateFolder;
+}
+
+// Whole runs: the output in full, or for an operation only its closing line.
+// Keys answer the destination-folder question; with none there is no console.
+TEST_F(EntryTest, RunProgram) {
+  const std::string usage = Lines(Args(text::UsageLines, text::UsageLines + text::UsageLineCount));
+  const std::string stopped = Lines({text::ProcessingStopped});
+  const struct {
+    Args args; int status; std::string output; bool whole; std::deque<int> keys;
+  } cases[] = {
+      {{}, 0, usage, true, {}}, {{"/0", "/?", "C:\\missing", "D:\\a|b"}, 0, usage, true, {}},
+      {{"/c", "/s", "/y", "/1", "a", "b", "/?"}, -1,
+       Lines({text::ArgumentsWrong, text::HintTypeDivroComma, text::HintUseHelpOption}), true, {}},
+      {{"/5"}, -1, Lines({text::NoSourceGiven, text::SourceNotFound, text::ArgumentsError,
+                          text::HintTypeDivro, text::HintUseHelpOption}), true, {}},
+      {{"C:\\d\\m.avi", "/1"}, -1, Lines({text::NotDivided}), false, {}},
+      {{"C:\\d\\m.avi", "/0.001"}, 0, Lines({text::DivideFinished}), false, {}},
+      {{"C:\\d\\m.avi"}, -1, Lines({text::NotJoined}), false, {}},
+      {{"/C", "C:\\d\\m.avi.001"}, -1, Lines({text::NoBatchCreated}), false, {}},
+      {{"/C", "/S", "C:\\d\\m.avi.001"}, 0, Lines({text::BatchCreated}), false, {}},  // /S decides
+      {{"C:\\J\\m.avi.001", "D:\\out"}, -1, Asked("D:\\out\\") + "n\n" + stopped, true,
+       {'a', 'S', 13, 'n'}},
+      {{"C:\\J\\m.avi.001", "D:\\out"}, -1, Asked("D:\\out\\") + "\n" + stopped, true, {}},
+      {{"C:\\J\\m.avi.001", "D:\\out\\new"}, 0,  // 0 then 89 is Shift+F6: Y
+       Asked("D:\\out\\new\\") + "Y\nC:\\J\\m.avi.001\rC:\\J\\m.avi.002\r\n" +
+           Lines({text::JoinFinished}),
+       true, {13, 'A', 0, 89}}};
+  for (const auto& c : cases) {
+    SetUp();
+    for (const char* name : {"C:\\d\\m.avi", "C:\\d\\m.avi.001", "C:\\J\\m.avi.001"}) {
+      fake::AddFile(name, "abc");
+    }
+    fake::AddFile("C:\\J\\m.avi.002", "de");
+    fake::State().keys = c.keys;
+    fake::State().consolePresent = !c.keys.empty();
+    EXPECT_EQ(Call(app::RunProgram, c.args), c.status) << c.output;
+    const std::string& out = fake::State().output;
+    EXPECT_EQ(c.whole ? out : out.substr(out.size() - std::min(out.size(), c.output.size())),
+              c.output);
+    EXPECT_EQ(fake::State().madeFolders.empty(), c.status != 0 || c.keys.empty());
+  }
+  // The last run created the folder tree and joined into it.
+  EXPECT_EQ(fake::State().madeFolders, (std::vector<std::string>{"D:\\out", "D:\\out\\new\\"}));
+  EXPECT_EQ(fake::Data("D:\\out\\new\\m.avi"), "abcde");
+}
+
+}  // namespace

@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/run_options.h"
+#include "pieces/piece_names.h"
+#include "platform/platform_fake.h"
+#include "text/code_page.h"
+
+namespace {
+
+using app::g_runOptions;
+
+class PieceNamesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_runOptions = app::RunOptions{};
+    fake::Reset();
+    text::SetCodePage(932);
+    fake::State().shares.insert("\\\\SRV\\SHARE");
+  }
+  static void Use(int mode, const char* source, const char* dest = "") {
+    g_runOptions.mode = mode;
+    std::strcpy(g_runOptions.sourcePath, source);
+    std::strcpy(g_runOptions.destFolder, dest);
+  }
+  static std::string Name(int n) {
+    char buffer[MAX_PATH];
+    std::memset(buffer, 'x', sizeof buffer);  // an empty answer must clear it
+    return pieces::MakePieceName(buffer, n);
+  }
+};
+
+TEST_F(PieceNamesTest, Names) {
+  const int D = app::ModeDivide, J = app::ModeJoin, B = app::ModeBatch;
+  // D:\ + folder + \ + movie.avi.001: the longest name that fits, and one byte more.
+  const std::string fits = "D:\\" + std::string(MAX_PATH - 18, 'd') + "\\";
+  const std::string over = "D:\\" + std::string(MAX_PATH - 17, 'd') + "\\";
+  const std::string fitName = fits + "movie.avi.001";
+  const struct { int mode; const char *source, *dest; int n; const char* name; } cases[] = {
+      {D, "C:\\data\\movie.avi", "D:\\out\\", 1, "D:\\out\\movie.avi.001"},
+      {D, "C:\\data\\movie.avi", "", 12, "movie.avi.012"},
+      {D, "C:\\data\\movie.avi", "D:\\out\\", 1000, "D:\\out\\movie.avi.aaa"},
+      {D, "C:\\data\\README", "", 1, "README.001"}, {D, "C:\\data\\README", "", 0, "README.000"},
+      {J, "C:\\data\\movie.avi.001", "D:\\out\\", 2, "C:\\data\\movie.avi.002"},
+      {J, "C:\\data\\movie.avi.001", "", 18575, "C:\\data\\movie.avi.zzz"},
+      {J, "C:\\data\\movie.avi.005", "", 1, "C:\\data\\movie.avi.001"},
+      {J, "movie.avi.001", "D:\\out\\", 3, "C:\\work\\movie.avi.003"},
+      {B, "\\\\srv\\share\\p\\a.b.001", "D:\\x\\", 3, "\\\\srv\\share\\p\\a.b.003"},
+      {D, "C:\\data\\movie.avi", "D:\\out\\", 18576, ""}, {J, "C:\\a.001", "", -1, ""},
+      {J, "C:\\a.001", "", 999, "C:\\a.999"}, {J, "C:\\a.001", "", 1001, "C:\\a.aab"},
+      {J, "C:\\a.001", "", 1025, "C:\\a.aaz"}, {J, "C:\\a.001", "", 1026, "C:\\a.aba"},
+      {J, "C:\\a.001", "", 1676, "C:\\a.baa"}, {J, "C:\\a.001", "", 18574, "C:\\a.zzy"},
+      {D, "C:\\data\\movie.avi", fits.c_str(), 1, fitName.c_str()},
+      {D, "C:\\data\\movie.avi", over.c_str(), 1, ""}};
+  for (const auto& c : cases) {
+    Use(c.mode, c.source, c.dest);
+    EXPECT_EQ(Name(c.n), c.name) << c.source << " " << c.n;
+  }
+}
+
+// A gap ends the count, a folder is no piece, and letters follow .999.
+TEST_F(PieceNamesTest, CountPieces) {
+  Use(app::ModeJoin, "C:\\data\\movie.avi.005");
+  EXPECT_EQ(pieces::CountPieces(), 0);
+  for (const char* ext : {".001", ".002", ".004"}) {
+    fake::AddFile(std::string("C:\\data\\MOVIE.AVI") + ext, "");
+  }
+  fake::AddFolder("C:\\data\\movie.avi.003");
+  EXPECT_EQ(pieces::CountPieces(), 2);
+  Use(app::ModeBatch, "C:\\p\\a.001");
+  for (int n = 1; n <= 1000; ++n) fake::AddFile(Name(n), "x");
+  EXPECT_EQ(pieces::CountPieces(), 1000);
+}
+
+}  // namespace

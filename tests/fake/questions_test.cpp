@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+
+#include "app/questions.h"
+#include "app/run_options.h"
+#include "platform/platform_fake.h"
+#include "text/code_page.h"
+#include "text/texts.h"
+
+namespace {
+
+class QuestionsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app::g_runOptions = app::RunOptions{};
+    fake::Reset();
+    text::SetCodePage(932);
+    fake::State().shares.insert("\\\\SRV\\SHARE");
+  }
+};
+
+// Keys that fold to no answer letter are dropped without echo; the echo
+// shows the answering key as typed; a two-code key answers by its second code.
+TEST_F(QuestionsTest, AskOverwrite) {
+  const app::OverwriteAnswer Y = app::AnswerYes, A = app::AnswerAll, S = app::AnswerStop;
+  const char* const piece = "D:\\out\\movie.avi.002";
+  const struct {
+    const char* path; std::deque<int> keys; app::OverwriteAnswer answer;
+    const char* shown; const char* echo; std::size_t left;
+  } cases[] = {
+      {piece, {'N', 13, 27, ' ', '5', 'Y' + 128, 0x82, 'Y'}, Y, "movie.avi.002", "Y\n", 0},
+      {piece, {'y', 's'}, Y, "movie.avi.002", "y\n", 1},  // typed ahead: the first match answers
+      {"C:\\data\\movie.avi.001", {'A'}, A, "movie.avi.001", "A\n", 0},
+      {"D:\\out\\movie.cpy.bat", {'n', 'a', 'y'}, A, "movie.cpy.bat", "a\n", 1},
+      {"README", {'S'}, S, "README", "S\n", 0},
+      {"\\\\srv\\share\\p\\a.b.003", {'s'}, S, "a.b.003", "s\n", 0},
+      {piece, {224, 83, 'y'}, S, "movie.avi.002", "S\n", 1},  // Delete
+      {piece, {0, 65}, A, "movie.avi.002", "A\n", 0},         // F7
+      {piece, {0, 89}, Y, "movie.avi.002", "Y\n", 0},         // Shift+F6
+      {piece, {'x', -1, 'y'}, S, "movie.avi.002", "\n", 1},   // the console went away
+      {piece, {}, S, "movie.avi.002", "\n", 0}};              // no console at all
+  for (const auto& c : cases) {
+    SetUp();
+    fake::State().keys = c.keys;
+    fake::State().consolePresent = !c.keys.empty();
+    EXPECT_EQ(app::AskOverwrite(c.path), c.answer) << c.path;
+    std::string prompt = text::AskOverwrite;
+    EXPECT_EQ(fake::State().output, prompt.replace(prompt.find("%s%s"), 4, c.shown) + c.echo);
+    EXPECT_EQ(fake::State().keys.size(), c.left) << c.path;
+  }
+  fake::State().keys = {'y'};
+  EXPECT_EQ(app::WaitForKey("yn").letter, -1);  // no console: keys stay unread
+  EXPECT_EQ(fake::State().keys.size(), 1u);
+}
+
+}  // namespace

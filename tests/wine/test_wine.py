@@ -1,0 +1,296 @@
+"""divro.exe under Wine with code page 932: double-byte names, the command
+processor running the join batch files, console questions through tmux,
+messages and exit codes."""
+import os
+import random
+import shlex
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+WINE = os.environ.get("DIVRO_WINE", "wine64")
+EXE = os.path.abspath(os.environ.get("DIVRO_EXE", os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "..", "build-win", "divro.exe")))
+ENV = dict(os.environ, LC_ALL="ja_JP.UTF-8", WINEDEBUG="-all")
+TMUX = ["tmux", "-L", "divro-wine-%d" % os.getpid()]
+FAILED = 255  # exit status -1
+RNG = random.Random(932)
+
+
+def cp(*lines):
+    """Console output of whole lines, as the program writes it to a file."""
+    return b"".join(line.encode("cp932") + b"\r\n" for line in lines)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+    return data
+
+
+HINT = ["ヘルプを表示するには 'divro' とタイプするか、", "/? オプションを使用してください。"]
+USAGE = """DIVRO [/C] [/S] [/Y] [ドライブ:][パス]ファイル名 /Size
+      [ドライブ:][パス][保存フォルダ名]
+
+  ファイルを指定されたサイズで単純分割します。
+
+  /C       COPY コマンドを使用した結合用バッチファイルを作成します。
+  /S       DIVRO コマンドを使用した結合用バッチファイルを作成します。
+  /Y       同名ファイル存在時に警告せずに上書きします。
+  /Size    分割サイズを KByte 単位で指定します。
+           数字のあとに M を付けると MByte 単位で指定できます。
+           /F と指定した場合は 1.44MB フロッピーサイズに分割します。
+
+DIVRO [/Y] [ドライブ:][パス]ファイル名
+      [ドライブ:][パス][保存フォルダ]
+
+  分割されたファイルを結合します。
+  拡張子が 001 である先頭ファイルを指定して下さい。
+
+DIVRO [/C] [/S] [/Y] [ドライブ:][パス]ファイル名
+      [ドライブ:][パス][保存フォルダ]
+
+  すでに存在する分割ファイルに対する結合用バッチファイルを作成します。
+  拡張子が 001 である先頭ファイルを指定して下さい。""".split("\n")
+PROMPT_END = "中止 (S)]"
+
+
+def tearDownModule():
+    subprocess.run(TMUX + ["kill-server"], capture_output=True, timeout=10)
+
+
+class WineTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="divro-wine-")
+        self.sessions = []
+
+    def tearDown(self):
+        for name in self.sessions:
+            subprocess.run(TMUX + ["kill-session", "-t", name], capture_output=True, timeout=10)
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def path(self, *parts):
+        return os.path.join(self.dir, *parts)
+
+    def source(self, name, size):
+        return write(self.path(name), RNG.randbytes(size))
+
+    def run_wine(self, args, cwd=None, env=ENV):
+        """Runs a Windows program without a console; returns (status, output bytes)."""
+        p = subprocess.run([WINE, *args], cwd=cwd or self.dir, env=env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
+        return p.returncode, p.stdout
+
+    def divro(self, *args, cwd=None):
+        return self.run_wine([EXE, *args], cwd)
+
+    def assert_pieces(self, folder, name, data, size):
+        chunks = [data[i:i + size] for i in range(0, len(data), size)]
+        for n, chunk in enumerate(chunks, 1):
+            self.assertEqual(read(os.path.join(folder, "%s.%03d" % (name, n))), chunk)
+        self.assertFalse(os.path.exists(os.path.join(folder, "%s.%03d" % (name, len(chunks) + 1))))
+
+    # Console sessions: keys reach Wine's console only through a terminal.
+    def start(self, *args):
+        name = "s%d" % len(self.sessions)
+        self.sessions.append(name)
+        command = "cd %s && %s %s; echo $? > %s.rc; sleep 60" % (
+            shlex.quote(self.dir), shlex.quote(WINE), " ".join(map(shlex.quote, [EXE, *args])), name)
+        subprocess.run(TMUX + ["new-session", "-d", "-s", name, "-x", "200", "-y", "50", command],
+                       env=ENV, check=True, timeout=10)
+        return name
+
+    def screen(self, name):
+        return subprocess.run(TMUX + ["capture-pane", "-p", "-t", name], capture_output=True,
+                              timeout=10).stdout.decode("utf-8", "replace")
+
+    def poll(self, probe, what, timeout=20):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            result = probe()
+            if result is not None:
+                return result
+            time.sleep(0.1)
+        self.fail(what)
+
+    def wait_screen(self, name, text):
+        shown = self.poll(lambda: (lambda s: s if text in s else None)(self.screen(name)),
+                          "%r not shown" % text)
+        # Wine's terminal echoes a key that comes before the program opens the
+        # console input, so keys wait for the question to settle.
+        time.sleep(0.5)
+        return shown
+
+    def keys(self, name, *keys):
+        for key in keys:
+            subprocess.run(TMUX + ["send-keys", "-t", name, key], check=True, timeout=10)
+            time.sleep(0.1)
+
+    def finish(self, name):
+        """Waits for the program's exit status; returns it and the final screen."""
+        rc = self.path(name + ".rc")
+        status = self.poll(lambda: int(read(rc)) if os.path.exists(rc) and read(rc).strip() else None,
+                           "no exit")
+        return status, self.screen(name)
+
+    def assert_waiting(self, name):
+        """The question still waits: the screen ends with it, unanswered and once."""
+        time.sleep(0.5)
+        shown = self.screen(name).rstrip()
+        self.assertTrue(shown.endswith(("(S)]", "(N)]")), shown)
+        self.assertEqual(shown.count("(S)]") + shown.count("(N)]"), 1, shown)
+
+
+class DoubleByteNamesTest(WineTest):
+    def test_divide_and_join_with_second_byte_backslash(self):
+        # 表 is 0x95 0x5C, ソ 0x83 0x5C, 能 0x94 0x5C: a byte-wise scan would
+        # see a separator inside each of them.
+        for name, dest, back in [("ソ.bin", "out表", "j能"), ("表示.dat", "表", "ソ能")]:
+            with self.subTest(name=name):
+                data = self.source(name, 5000)
+                status, out = self.divro(name, "/2", dest + "\\", "/C", "/S")
+                self.assertEqual(status, FAILED)  # no console: the folder question answers N
+                self.assertEqual(out, cp("指定された保存ディレクトリ '%s\\' は存在しません。" % dest,
+                                         "ディレクトリを新規作成しますか？ [はい (Y), いいえ (N)]",
+                                         "処理を中止しました。"))
+                self.assertFalse(os.path.exists(self.path(dest)))
+                os.mkdir(self.path(dest))
+                status, out = self.divro(name, "/2", dest + "\\", "/C", "/S")
+                self.assertEqual(status, 0, out.decode("cp932"))
+                self.assert_pieces(self.path(dest), name, data, 2048)
+                base = name.rsplit(".", 1)[0]
+                self.assertTrue(out.endswith(cp(
+                    "ファイルの分割が終了しました。", "%s\\%s.cpy.bat" % (dest, base), "バッチファイルを作成しました。",
+                    "%s\\%s.dvr.bat" % (dest, base), "バッチファイルを作成しました。")), out.decode("cp932"))
+                os.mkdir(self.path(back))
+                status, out = self.divro("%s\\%s.002" % (dest, name), back + "\\")
+                self.assertEqual(status, 0, out.decode("cp932"))
+                self.assertTrue(out.endswith(cp("ファイルの結合が終了しました。")))
+                self.assertEqual(read(self.path(back, name)), data)
+
+    def test_join_pieces_made_elsewhere(self):
+        # Unequal pieces, a later one larger than the first, and 0x5C second
+        # bytes in the name and in its extension.
+        parts = [RNG.randbytes(n) for n in (100, 3000, 7)]
+        for n, part in enumerate(parts, 1):
+            write(self.path("能ソ.表.%03d" % n), part)
+        write(self.path("能ソ.表.005"), b"after a gap")
+        os.mkdir(self.path("out"))
+        status, out = self.divro("能ソ.表.001", "out")
+        self.assertEqual(status, 0, out.decode("cp932"))
+        self.assertEqual(read(self.path("out", "能ソ.表")), b"".join(parts))
+
+
+class CommandProcessorTest(WineTest):
+    def test_batch_files_join_under_cmd(self):
+        # All but the first break a batch line when written bare; the last
+        # would also run a command of its own (md), leaving a stray folder.
+        names = ["plain.bin", "my movie.avi", "a&b.dat", "50%.dat", "ソ^(1)=!.dat", "x&md pwned.dat"]
+        env = dict(ENV, WINEPATH="Z:" + os.path.dirname(EXE).replace("/", "\\"))
+        for i, name in enumerate(names):
+            with self.subTest(name=name):
+                data = self.source(name, 2500)
+                folder = self.path("p%d" % i)
+                os.mkdir(folder)
+                status, out = self.divro(name, "/1", "p%d" % i, "/C", "/S")
+                self.assertEqual(status, 0, out.decode("cp932"))
+                base = name.rsplit(".", 1)[0]
+                expected = {"%s.%03d" % (name, n) for n in (1, 2, 3)} | {base + ".cpy.bat",
+                                                                         base + ".dvr.bat", name, "go.bat"}
+                for batch, echo in [(".cpy.bat", "結合が完了しました。何かキーを押すと終了します。"),
+                                    (".dvr.bat", "処理が終了しました。何かキーを押すと終了します。")]:
+                    # cmd /c strips the quotes of a name holding & and a blank, so a
+                    # launcher names the batch file, quoted and with % doubled.
+                    write(os.path.join(folder, "go.bat"),
+                          ('@"%s%s"\r\n' % (base.replace("%", "%%"), batch)).encode("cp932"))
+                    status, out = self.run_wine(["cmd", "/c", "go.bat"], folder, env)
+                    self.assertEqual(status, 0)
+                    self.assertIn(cp(echo), out)
+                    self.assertEqual(read(os.path.join(folder, name)), data, batch)
+                    self.assertEqual(set(os.listdir(folder)), expected)
+                    os.remove(os.path.join(folder, name))
+        self.assertEqual(set(os.listdir(self.dir)), set(names) | {"p%d" % i for i in range(len(names))})
+
+
+class QuestionsTest(WineTest):
+    def test_overwrite_while_dividing(self):
+        self.source("表示.dat", 5000)
+        self.assertEqual(self.divro("表示.dat", "/2")[0], 0)
+        data = self.source("表示.dat", 5000)
+        session = self.start("表示.dat", "/2")
+        shown = self.wait_screen(session, PROMPT_END)
+        self.assertIn("同名ファイル '表示.dat.001' を上書きしますか？\n[はい (Y), 以降全て上書き(A), 中止 (S)]", shown)
+        self.keys(session, "n", "N", "Enter", "Escape", "Space", "5", "F1")
+        self.assert_waiting(session)
+        self.keys(session, "Y")
+        shown = self.wait_screen(session, "'表示.dat.002'")
+        self.assertIn(PROMPT_END + "Y\n", shown)
+        self.keys(session, "a")
+        status, shown = self.finish(session)
+        self.assertEqual(status, 0, shown)
+        self.assertIn(PROMPT_END + "a\n", shown)
+        self.assertNotIn("表示.dat.003' を", shown)
+        self.assert_pieces(self.dir, "表示.dat", data, 2048)
+
+    def test_overwrite_answers_when_joining(self):
+        for n, part in enumerate((b"first", b"second"), 1):
+            write(self.path("ソ.txt.%03d" % n), part)
+        for key, echo, status in [("y", "y", 0), ("A", "A", 0), ("S", "S", FAILED),
+                                  ("s", "s", FAILED), ("DC", "S", FAILED)]:
+            with self.subTest(key=key):
+                write(self.path("ソ.txt"), b"old")
+                session = self.start("ソ.txt.001")
+                self.wait_screen(session, "同名ファイル 'ソ.txt' を上書きしますか？")
+                self.keys(session, key)
+                got, shown = self.finish(session)
+                self.assertEqual(got, status, shown)
+                self.assertIn(PROMPT_END + echo + "\n", shown)
+                self.assertEqual(read(self.path("ソ.txt")), b"firstsecond" if status == 0 else b"old")
+                self.assertEqual("ファイルの結合を中止しました。" in shown, status != 0)
+
+    def test_destination_folder_question(self):
+        write(self.path("a.001"), b"1")
+        write(self.path("a.002"), b"2")
+        for key, status in [("n", FAILED), ("Y", 0)]:
+            with self.subTest(key=key):
+                session = self.start("a.001", "新表\\")
+                shown = self.wait_screen(session, "(N)]")
+                self.assertIn("指定された保存ディレクトリ '新表\\' は存在しません。\nディレクトリを新規作成しますか？", shown)
+                self.keys(session, "a", "s", "Enter")
+                self.assert_waiting(session)
+                self.keys(session, key)
+                got, shown = self.finish(session)
+                self.assertEqual(got, status, shown)
+                self.assertIn("(N)]" + key + "\n", shown)
+                self.assertEqual("処理を中止しました。" in shown, status != 0)
+                self.assertEqual(os.path.exists(self.path("新表", "a")), status == 0)
+
+
+class MessagesTest(WineTest):
+    def test_messages_and_exit_status(self):
+        missing = cp("指定されたファイルが見つかりません。", "引数の処理中にエラーが起きました。", *HINT)
+        cases = [
+            ([], cp(*USAGE), 0),
+            (["/?", "nothing", "/0"], cp(*USAGE), 0),
+            (["nothing.bin", "/2"], missing, FAILED),
+            (["表.bin"], missing, FAILED),
+            (["/2"], cp("処理するファイルを指定してください。") + missing, FAILED),
+            (["a"] * 7, cp("引数が正しくありません。", "ヘルプを表示するには、'divro' とタイプするか、", HINT[1]),
+             FAILED),
+        ]
+        self.assertEqual(len(USAGE), 23)
+        for args, expected, status in cases:
+            with self.subTest(args=args):
+                got, out = self.divro(*args)
+                self.assertEqual((got, out), (status, expected), out.decode("cp932", "replace"))
+
+
+if __name__ == "__main__":
+    unittest.main()
