@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "path/file_handle.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Each test works through relative paths in a fresh current folder.
+struct RealFileHandle : ::testing::Test {
+  fs::path home = fs::current_path();
+  fs::path dir = fs::temp_directory_path() /
+                 ("divro-h-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  void SetUp() override { fs::create_directory(dir), fs::current_path(dir); }
+  void TearDown() override { fs::current_path(home), fs::remove_all(dir); }
+  static void Put(const char* name, const char* data) { std::ofstream(name, std::ios::binary) << data; }
+};
+
+TEST_F(RealFileHandle, FailedOpenKeepsThePathAndClosesTheEarlierFile) {
+  path::FileHandle file;
+  std::uint32_t low = 7;
+  EXPECT_FALSE(file.QuerySize(&low, nullptr));  // nothing opened yet
+  ASSERT_NE(file.Open("a.bin", "w"), platform::InvalidFile);
+  EXPECT_EQ(file.Write("abc", 3), 3u);
+  EXPECT_EQ(file.Open("missing.bin", "r"), platform::InvalidFile);
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_EQ(file.Write("def", 3), 0u);
+  EXPECT_STREQ(file.Path(), "missing.bin");
+  EXPECT_FALSE(file.QuerySize(&low, nullptr));
+  EXPECT_EQ(low, 7u);
+  Put("missing.bin", "12345");  // the stored path is looked up, not the handle
+  EXPECT_TRUE(file.QuerySize(&low, nullptr));
+  EXPECT_EQ(low, 5u);
+  file.Close();
+  EXPECT_STREQ(file.Path(), "missing.bin");
+  // On Windows a file open for writing admits no reader: this shows it was closed.
+  ASSERT_NE(file.Open("a.bin", "r"), platform::InvalidFile);
+  char buffer[16];
+  EXPECT_EQ(file.Read(buffer, sizeof buffer), 3u);
+}
+
+TEST_F(RealFileHandle, ReadGivesWhatRemainsAndWriteModeEmpties) {
+  Put("data.bin", "0123456789");
+  path::FileHandle file;
+  ASSERT_NE(file.Open("data.bin", "r"), platform::InvalidFile);
+  char buffer[32] = {};
+  EXPECT_EQ(file.Read(buffer, 4), 4u);
+  EXPECT_EQ(file.Read(buffer, sizeof buffer), 6u);
+  EXPECT_EQ(std::string(buffer, 6), "456789");
+  EXPECT_EQ(file.Read(buffer, sizeof buffer), 0u);
+  // Only a lower-case r or w chooses an access; any other mode transfers nothing.
+  for (const char* mode : {"R", "W", "x"}) {
+    ASSERT_NE(file.Open("data.bin", mode), platform::InvalidFile) << mode;
+    EXPECT_EQ(file.Read(buffer, sizeof buffer) + file.Write("x", 1), 0u) << mode;
+  }
+  ASSERT_NE(file.Open("data.bin", "w"), platform::InvalidFile);
+  file.Close();
+  EXPECT_EQ(fs::file_size("data.bin"), 0u);
+}
+
+TEST_F(RealFileHandle, QueryFileSize) {
+  fs::create_directory("folder");
+  Put("five.bin", "12345");
+  std::uint32_t low = 7, high = 7;
+  EXPECT_FALSE(path::QueryFileSize("folder", &low, &high));
+  EXPECT_FALSE(path::QueryFileSize("nothing", &low, &high));
+  EXPECT_EQ(low + high, 14u);
+  EXPECT_TRUE(path::QueryFileSize("five.bin", nullptr, nullptr));
+  EXPECT_FALSE(path::QueryFileSize("folder", nullptr, nullptr));
+  EXPECT_TRUE(path::QueryFileSize("folder\\..\\five.bin", &low, &high));
+  EXPECT_EQ(low + high, 5u);
+  // 4 GiB and 10 bytes, sparse where the file system can.
+  std::ofstream("big.bin").close();
+  std::error_code refused;
+  fs::resize_file("big.bin", (std::uintmax_t{1} << 32) + 10, refused);
+  if (refused) GTEST_SKIP() << "the file system refuses a file of 4 GiB: " << refused.message();
+  EXPECT_TRUE(path::QueryFileSize("big.bin", &low, &high));
+  EXPECT_EQ(high, 1u);
+  EXPECT_EQ(low, 10u);
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "path/file_system.h"
+#include "text/code_page.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fresh current folder holding Sub\Deep and Sub\Data.txt.
+struct RealFileSystem : ::testing::Test {
+  fs::path home = fs::current_path();
+  fs::path dir = fs::temp_directory_path() /
+                 ("divro-f-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  void SetUp() override {
+    fs::create_directories(dir / "Sub" / "Deep");
+    std::ofstream(dir / "Sub" / "Data.txt") << "data";
+    fs::current_path(dir);
+  }
+  void TearDown() override { fs::current_path(home), fs::remove_all(dir); }
+};
+
+TEST_F(RealFileSystem, ExistenceAndFolderCreation) {
+  // Expected FileExists and FolderExists.
+  const struct { const char* path; const char* answers; } rows[] = {
+      {"Sub", "01"}, {"Sub\\", "01"}, {".\\Sub\\Deep", "01"}, {"Sub\\Deep\\..\\Deep\\", "01"},
+      {"\\", "01"}, {"Sub\\Data.txt", "10"}, {"Sub\\Deep\\..\\Data.txt", "10"}, {"Missing", "00"},
+      {"Sub\\Missing\\x", "00"}, {"Sub\\.Data", "00"}};
+  for (const auto& row : rows) {
+    bool file = path::FileExists(row.path), folder = path::FolderExists(row.path);
+    EXPECT_EQ(std::string({char('0' + file), char('0' + folder)}), row.answers) << row.path;
+    EXPECT_EQ(path::PathExists(row.path), file || folder) << row.path;
+  }
+  EXPECT_TRUE(path::CreateFolderTree("New\\A\\B\\"));
+  EXPECT_TRUE(fs::is_directory("New/A/B"));
+  EXPECT_FALSE(path::CreateFolderTree("New\\A"));
+  EXPECT_FALSE(path::CreateFolderTree("Sub\\Data.txt\\x"));
+}
+
+TEST_F(RealFileSystem, ResolveSourcePath) {
+  const struct { const char* input; const char* resolved; } rows[] = {
+      {"Sub\\Data.txt", "Sub\\Data.txt"}, {"Sub\\Deep\\", "Sub\\Deep\\"},
+      {".\\Sub\\Deep\\..\\Data.txt", ".\\Sub\\Deep\\..\\Data.txt"}, {"Sub\\Missing.txt", nullptr},
+#ifdef _WIN32
+      // Windows collapses .. before it looks a name up, and answers the stored case.
+      {"Missing\\..\\Sub\\Data.txt", "Missing\\..\\Sub\\Data.txt"},
+      {"sub\\DEEP\\..\\data.TXT", "Sub\\Deep\\..\\Data.txt"},
+#endif
+  };
+  for (const auto& row : rows) {
+    char out[MAX_PATH] = "untouched";
+    EXPECT_EQ(path::ResolveSourcePath(row.input, out), row.resolved != nullptr) << row.input;
+    EXPECT_STREQ(out, row.resolved != nullptr ? row.resolved : "untouched") << row.input;
+  }
+}
+
+}  // namespace
