@@ -1,0 +1,132 @@
+// Dividing on the in-memory platform: piece contents and chunked progress,
+// the refusals before anything is written, and the overwrite questions.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/run_options.h"
+#include "pieces/divide.h"
+#include "platform/platform_fake.h"
+#include "text/texts.h"
+
+namespace {
+
+constexpr std::uint32_t MiB = 1048576;
+
+// 251 is prime, so no two pieces of these sizes hold the same bytes.
+std::string Bytes(std::size_t size) {
+  std::string data(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>(i % 251);
+  return data;
+}
+
+std::string Piece(std::size_t n) { return "a.bin.00" + std::to_string(n); }
+
+void Start(const std::string& source, std::uint32_t pieceSize) {
+  fake::Reset();
+  text::SetCodePage(932);
+  app::g_runOptions = app::RunOptions{};
+  app::g_runOptions.mode = app::ModeDivide;
+  std::snprintf(app::g_runOptions.sourcePath, MAX_PATH, "C:\\work\\a.bin");
+  app::g_runOptions.pieceSize = pieceSize;
+  fake::AddFile("a.bin", source);
+}
+
+// Every way out releases the buffer and closes both files.
+bool Divide() {
+  bool ok = pieces::DivideFile();
+  EXPECT_EQ(fake::State().liveBlocks, 0);
+  EXPECT_EQ(fake::State().openFiles, 0);
+  return ok;
+}
+
+TEST(Divide, PiecesAreSlicesCopiedInChunks) {
+  struct Row { std::uint32_t size, pieceSize; std::vector<std::uint32_t> pieces;
+               std::vector<int> chunks; };
+  const Row rows[] = {
+      {10, 3, {3, 3, 3, 1}, {1, 1, 1, 1}},
+      {7 * MiB, 3 * MiB, {3 * MiB, 3 * MiB, MiB}, {1, 1, 1}},
+      {30 * MiB, 12 * MiB, {12 * MiB, 12 * MiB, 6 * MiB}, {3, 3, 2}},
+      {10 * MiB + 1, 5 * MiB, {5 * MiB, 5 * MiB, 1}, {1, 1, 1}},
+      {15 * MiB, 5 * MiB, {5 * MiB, 5 * MiB, 5 * MiB}, {1, 1, 1}},
+      {11 * MiB, 5 * MiB + 1, {5 * MiB + 1, 5 * MiB + 1, MiB - 2}, {2, 2, 1}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.size << " by " << row.pieceSize);
+    const std::string source = Bytes(row.size);
+    Start(source, row.pieceSize);
+    ASSERT_TRUE(Divide());
+    std::string progress;  // the piece's name once per chunk
+    for (std::size_t i = 0, offset = 0; i < row.pieces.size(); offset += row.pieces[i++]) {
+      // Compared as a bool: a failure must not print megabytes.
+      EXPECT_TRUE(fake::Data(Piece(i + 1)) == source.substr(offset, row.pieces[i])) << i + 1;
+      for (int c = 0; c < row.chunks[i]; ++c) progress += Piece(i + 1) + "\r";
+    }
+    EXPECT_FALSE(fake::Exists(Piece(row.pieces.size() + 1)));
+    EXPECT_EQ(fake::State().output, progress + "\n" + text::DivideFinished + "\n");
+  }
+}
+
+TEST(Divide, RefusesBeforeWritingAnyPiece) {
+  // reportedSize 0: the data's own size.
+  struct Row { std::uint32_t size; std::uint64_t reportedSize;
+               std::uint32_t pieceSize; const char* message; };
+  const Row rows[] = {
+      {10, 0, 10, text::PieceSizeTooLarge}, {10, 0, 11, text::PieceSizeTooLarge},
+      {0, 0, 1, text::PieceSizeTooLarge}, {18576, 0, 1, text::PieceSizeTooSmall},
+      // The low part alone (5) would blame the piece size.
+      {10, (std::uint64_t{1} << 32) + 5, 100, text::FileTooLarge},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.size);
+    Start(Bytes(row.size), row.pieceSize);
+    fake::Entry& entry = fake::State().entries[fake::Key("a.bin")];
+    if (row.reportedSize != 0) entry.reportedSize = row.reportedSize;
+    EXPECT_FALSE(Divide());
+    EXPECT_EQ(fake::State().output, std::string(row.message) + "\n");
+    EXPECT_FALSE(fake::Exists(Piece(1)));
+  }
+  Start(Bytes(18575), 1);  // the most pieces there are names for
+  ASSERT_TRUE(Divide());
+  EXPECT_EQ(fake::Data("a.bin.aaa"), std::string(1, static_cast<char>(999 % 251)));
+  EXPECT_EQ(fake::Data("a.bin.zzz"), std::string(1, static_cast<char>(18574 % 251)));
+  EXPECT_EQ(fake::State().entries.size(), 2u + 18575u);  // C:\work, the source, the pieces
+}
+
+TEST(Divide, AsksBeforeOverwritingEachPiece) {
+  struct Row { std::string keys; bool overwriteAll; int questions; bool ok; std::size_t written;
+               bool allAfter; };
+  const Row rows[] = {
+      {"yYyy", false, 4, true, 4, false}, {"ya", false, 2, true, 4, true},
+      {"yS", false, 2, false, 1, false}, {"", true, 0, true, 4, true},
+  };
+  const std::string source = "0123456789";
+  std::string ask = text::AskOverwrite;
+  ask.resize(ask.find("%s"));
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.keys);
+    Start(source, 3);
+    app::g_runOptions.overwriteAll = row.overwriteAll;
+    for (std::size_t n = 1; n <= 5; ++n) fake::AddFile(Piece(n), "old");
+    fake::State().keys.assign(row.keys.begin(), row.keys.end());
+    EXPECT_EQ(Divide(), row.ok);
+    const std::string& out = fake::State().output;
+    int questions = 0;
+    for (auto at = out.find(ask); at != std::string::npos; at = out.find(ask, at + 1)) ++questions;
+    EXPECT_EQ(questions, row.questions);
+    EXPECT_TRUE(fake::State().keys.empty());
+    EXPECT_EQ(app::g_runOptions.overwriteAll, row.allAfter);
+    // Piece 5 is left over from an earlier division into more pieces.
+    for (std::size_t n = 1; n <= 5; ++n) {
+      const std::string expected = n <= row.written ? source.substr(3 * (n - 1), 3) : "old";
+      EXPECT_EQ(fake::Data(Piece(n)), expected) << n;
+    }
+    EXPECT_EQ(out.find(text::DivideStopped) != std::string::npos, !row.ok);
+    EXPECT_EQ(out.find(text::DivideFinished) != std::string::npos, row.ok);
+  }
+}
+
+}  // namespace

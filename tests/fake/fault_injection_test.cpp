@@ -1,0 +1,151 @@
+// Every counted platform call of an operation fails in turn: each run must end
+// with an honest result, leave its inputs alone, and hold nothing afterwards.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "app/run_options.h"
+#include "pieces/batch.h"
+#include "pieces/divide.h"
+#include "pieces/join.h"
+#include "platform/platform_fake.h"
+#include "text/texts.h"
+
+namespace {
+
+// The inputs: s.txt to divide, the pieces of a.txt to join.
+const std::map<std::string, std::string> Inputs = {
+    {"s.txt", "0123456789"}, {"a.txt.001", "abc"}, {"a.txt.002", "defg"}, {"a.txt.003", "hi"}};
+
+void Start(int mode, const char* source) {
+  fake::Reset();
+  text::SetCodePage(932);
+  app::g_runOptions = app::RunOptions{};
+  app::g_runOptions.mode = mode;
+  std::snprintf(app::g_runOptions.sourcePath, MAX_PATH, "C:\\work\\%s", source);
+  app::g_runOptions.pieceSize = 3;
+  app::g_runOptions.copyBatch = app::g_runOptions.selfBatch = true;
+  for (const auto& [name, data] : Inputs) fake::AddFile(name, data);
+}
+
+bool Has(const char* message) { return fake::State().output.find(message) != std::string::npos; }
+
+// A whole batch text; a failed write leaves an empty or partial one.
+bool Complete(const std::string& batch) {
+  return batch.rfind("@ECHO OFF\r\n", 0) == 0 && batch.size() > 7 &&
+         batch.substr(batch.size() - 7) == "PAUSE\r\n";
+}
+
+int Count(const char* message) {
+  const std::string& out = fake::State().output;
+  int count = 0;
+  for (auto at = out.find(message); at != out.npos; at = out.find(message, at + 1)) ++count;
+  return count;
+}
+
+// A lost lookup reads as a missing file; any other failed call is a hard fault.
+enum Fault { NoFault, LostLookup, HardFault };
+using Files = std::map<std::string, std::string>;
+using Check = std::function<void(bool ok, Fault fault, const Files& reference)>;
+
+// Runs `operation` once without a fault for the files it should leave, then
+// with call 1, 2, ... failing until a run makes fewer calls than that.
+void EveryCallFailing(int mode, const char* source, bool (*operation)(), const Check& check) {
+  Start(mode, source);
+  ASSERT_TRUE(operation());
+  Files reference;
+  for (const auto& [key, entry] : fake::State().entries) reference[key] = entry.data;
+  for (long n = 1;; ++n) {
+    ASSERT_LT(n, 1000) << "no run without a fault";
+    Start(mode, source);
+    fake::State().failAtCall = n;
+    const bool ok = operation();
+    const auto& log = fake::State().callLog;
+    const Fault fault = fake::State().calls < n                        ? NoFault
+                        : log[std::size_t(n - 1)] == fake::CallLookup ? LostLookup
+                                                                        : HardFault;
+    SCOPED_TRACE(testing::Message() << "call " << n << " fails, output " << fake::State().output);
+    for (const auto& [name, data] : Inputs) EXPECT_EQ(fake::Data(name), data);
+    EXPECT_EQ(fake::State().liveBlocks, 0);
+    EXPECT_EQ(fake::State().openFiles, 0);
+    EXPECT_TRUE(ok || fault != NoFault);
+    check(ok, fault, reference);
+    if (fault == NoFault) return;
+  }
+}
+
+TEST(FaultInjection, DivideWithBothBatchFiles) {
+  const Check check = [](bool ok, Fault fault, const Files& reference) {
+    EXPECT_EQ(Has(text::DivideFinished), ok);
+    EXPECT_TRUE(ok || !Has(text::BatchCreated));
+    if (!ok) return;
+    // Every piece stands; a batch file that failed is not reported as created.
+    int complete = 0;
+    for (const auto& [key, data] : reference) {
+      const std::string now = fake::State().entries[key].data;
+      const bool batch = key.size() > 4 && key.substr(key.size() - 4) == ".BAT";
+      complete += batch && Complete(now);
+      // A lost lookup may end a count of pieces early.
+      EXPECT_TRUE(now == data || (batch && (!Complete(now) || fault == LostLookup))) << key;
+    }
+    EXPECT_EQ(Count(text::BatchCreated), complete);
+    EXPECT_TRUE(fault != HardFault || complete < 2);  // the fault hit a batch file
+  };
+  EveryCallFailing(app::ModeDivide, "s.txt", pieces::DivideFile, check);
+}
+
+TEST(FaultInjection, Join) {
+  const Check check = [](bool ok, Fault fault, const Files& reference) {
+    EXPECT_EQ(Has(text::JoinFinished), ok);
+    EXPECT_TRUE(!ok || fault != HardFault);
+    // A lost lookup may end the pieces early, but never below two.
+    const std::string joined = fake::Data("a.txt");
+    const bool shorter = fault == LostLookup && joined == "abcdefg";
+    EXPECT_TRUE(!ok || joined == reference.at(fake::Key("a.txt")) || shorter) << joined;
+  };
+  EveryCallFailing(app::ModeJoin, "a.txt.001", pieces::JoinPieces, check);
+}
+
+TEST(FaultInjection, EachBatchFile) {
+  const Check check = [](bool ok, Fault fault, const Files& reference) {
+    EXPECT_EQ(Has(text::BatchCreated), ok);
+    EXPECT_TRUE(!ok || fault != HardFault);
+    for (const auto& [key, data] : reference) {
+      const std::string now = fake::State().entries[key].data;
+      EXPECT_TRUE(!ok || now == data || (fault == LostLookup && Complete(now))) << key;
+    }
+  };
+  EveryCallFailing(app::ModeBatch, "a.txt.001", pieces::WriteCopyBatch, check);
+  EveryCallFailing(app::ModeBatch, "a.txt.001", pieces::WriteSelfBatch, check);
+}
+
+TEST(FaultInjection, ShortWriteIsReported) {
+  struct Row { int mode; const char* source; bool (*operation)(); std::uint64_t room;
+               const char* message; const char* name; };  // name: for the message's %s
+  const Row rows[] = {
+      {app::ModeDivide, "s.txt", pieces::DivideFile, 5, text::FileWriteFailed, "s.txt.002"},
+      {app::ModeJoin, "a.txt.001", pieces::JoinPieces, 5, text::JoinedWriteFailed, nullptr},
+      {app::ModeBatch, "a.txt.001", pieces::WriteCopyBatch, 9, text::BatchWriteFailed, "a.cpy.bat"},
+      {app::ModeBatch, "a.txt.001", pieces::WriteSelfBatch, 9, text::BatchWriteFailed, "a.dvr.bat"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.message);
+    Start(row.mode, row.source);
+    fake::State().writeRoom = row.room;
+    EXPECT_FALSE(row.operation());
+    std::string expected = row.message;
+    expected = row.name ? expected.replace(expected.find("%s"), 2, row.name) : expected + "\n";
+    const std::string& out = fake::State().output;
+    EXPECT_EQ(out.substr(out.size() - std::min(out.size(), expected.size())), expected);
+    EXPECT_FALSE(Has(text::DivideFinished) || Has(text::JoinFinished) || Has(text::BatchCreated));
+    for (const auto& [name, data] : Inputs) EXPECT_EQ(fake::Data(name), data);
+    EXPECT_EQ(fake::State().liveBlocks, 0);
+    EXPECT_EQ(fake::State().openFiles, 0);
+  }
+}
+
+}  // namespace
