@@ -267,6 +267,9 @@ std::uint32_t FileCopy(FileId from, FileId to, std::uint32_t count) {
   // The fake's reads and writes do the moving, so faults reach it too.
   std::uint32_t got = FileRead(from, moved.data(), n);
   std::uint32_t put = FileWrite(to, moved.data(), got);
+  // Like the kernel's copy, both files advance by what arrived.
+  auto source = fake::OpenFiles().find(from);
+  if (source != fake::OpenFiles().end()) source->second.position -= got - put;
   State().kernelCopied += put;
   return put;
 }
