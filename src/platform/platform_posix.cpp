@@ -46,23 +46,23 @@ std::string SwapSeparators(const char* text, char from, char to) {
   return out;
 }
 
-// Path text to a native path. UNC paths and drives other than C: name
-// nothing here.
-bool NativePath(const char* path, std::string* native) {
-  if (path[0] == '\\' && path[1] == '\\') return false;
-  const char* rest = path;
-  if (path[0] != '\0' && path[1] == ':') {
-    if (!IsDriveC(path)) return false;
-    rest = path + 2;
-  }
-  *native = rest[0] == '\0' ? std::string(".") : SwapSeparators(rest, '\\', '/');
-  return true;
-}
-
 bool CurrentDirectory(std::string* current) {
   char buffer[4096];
   if (getcwd(buffer, sizeof buffer) == nullptr) return false;
   *current = "C:" + SwapSeparators(buffer, '/', '\\');
+  return true;
+}
+
+// Path text to a native path, by way of its full form as Windows would
+// make it: . and .. go before the file system is asked, as they do there.
+// UNC paths and drives other than C: name nothing here.
+bool NativePath(const char* path, std::string* native) {
+  std::string current;
+  char full[MAX_PATH];
+  if (!CurrentDirectory(&current)) return false;
+  unsigned length = ComposeFullPath(path, current.c_str(), full, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH || !IsDriveC(full)) return false;
+  *native = SwapSeparators(full + 2, '\\', '/');
   return true;
 }
 

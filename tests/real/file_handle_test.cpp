@@ -9,6 +9,7 @@
 #include "path/file_handle.h"
 
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -16,10 +17,10 @@ namespace {
 struct RealFileHandle : ::testing::Test {
   fs::path home = fs::current_path();
   fs::path dir = fs::temp_directory_path() /
-                 ("divro-h-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+                 ("divro-h" + std::to_string(Clock::now().time_since_epoch().count()));
   void SetUp() override { fs::create_directory(dir), fs::current_path(dir); }
   void TearDown() override { fs::current_path(home), fs::remove_all(dir); }
-  static void Put(const char* name, const char* data) { std::ofstream(name, std::ios::binary) << data; }
+  static void Put(const char* name, const char* data) { std::ofstream(name) << data; }
 };
 
 TEST_F(RealFileHandle, FailedOpenKeepsThePathAndClosesTheEarlierFile) {

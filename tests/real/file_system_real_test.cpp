@@ -9,6 +9,7 @@
 #include "text/code_page.h"
 
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -16,7 +17,7 @@ namespace {
 struct RealFileSystem : ::testing::Test {
   fs::path home = fs::current_path();
   fs::path dir = fs::temp_directory_path() /
-                 ("divro-f-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+                 ("divro-f" + std::to_string(Clock::now().time_since_epoch().count()));
   void SetUp() override {
     fs::create_directories(dir / "Sub" / "Deep");
     std::ofstream(dir / "Sub" / "Data.txt") << "data";
@@ -46,9 +47,10 @@ TEST_F(RealFileSystem, ResolveSourcePath) {
   const struct { const char* input; const char* resolved; } rows[] = {
       {"Sub\\Data.txt", "Sub\\Data.txt"}, {"Sub\\Deep\\", "Sub\\Deep\\"},
       {".\\Sub\\Deep\\..\\Data.txt", ".\\Sub\\Deep\\..\\Data.txt"}, {"Sub\\Missing.txt", nullptr},
-#ifdef _WIN32
-      // Windows collapses .. before it looks a name up, and answers the stored case.
+      // .. goes before the file system is asked, as Windows does it.
       {"Missing\\..\\Sub\\Data.txt", "Missing\\..\\Sub\\Data.txt"},
+#ifdef _WIN32
+      // Windows answers the stored case.
       {"sub\\DEEP\\..\\data.TXT", "Sub\\Deep\\..\\Data.txt"},
 #endif
   };
