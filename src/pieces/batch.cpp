@@ -5,12 +5,12 @@
 #include <cstring>
 
 #include "app/output.h"
-#include "app/questions.h"
 #include "app/run_options.h"
 #include "path/file_handle.h"
 #include "path/file_system.h"
 #include "path/path_parts.h"
 #include "path/path_rules.h"
+#include "pieces/overwrite.h"
 #include "pieces/piece_names.h"
 #include "pieces/work_buffer.h"
 #include "text/texts.h"
@@ -76,19 +76,10 @@ bool IsSpecialToCommandProcessor(char c) { return std::strchr(" &^()=!%", c) != 
 // Prints the name, asks before an existing file is replaced, and checks the
 // first piece. False when the batch file must not be written.
 bool PrepareBatchFile(const std::string& batchName) {
-  app::RunOptions& options = app::g_runOptions;
   app::Print("%s\n", batchName.c_str());
-  if (!options.overwriteAll && path::PathExists(batchName.c_str())) {
-    switch (app::AskOverwrite(batchName.c_str())) {
-      case app::AnswerAll:
-        options.overwriteAll = true;
-        break;
-      case app::AnswerYes:
-        break;
-      default:
-        app::PrintLine(text::BatchStopped);
-        return false;
-    }
+  if (!MayOverwrite(batchName.c_str())) {
+    app::PrintLine(text::BatchStopped);
+    return false;
   }
   char name[MAX_PATH];
   if (!path::FileExists(MakePieceName(name, 1))) {

@@ -4,11 +4,10 @@
 #include <cstdint>
 
 #include "app/output.h"
-#include "app/questions.h"
 #include "app/run_options.h"
 #include "path/file_handle.h"
-#include "path/file_system.h"
 #include "pieces/batch.h"
+#include "pieces/overwrite.h"
 #include "pieces/piece_names.h"
 #include "pieces/work_buffer.h"
 #include "text/texts.h"
@@ -20,21 +19,6 @@ namespace {
 bool Fail(const char* message) {
   app::PrintLine(message);
   return false;
-}
-
-// Asks before an existing piece is overwritten; false when the user stops.
-bool MayWrite(const char* name) {
-  app::RunOptions& options = app::g_runOptions;
-  if (options.overwriteAll || !path::PathExists(name)) return true;
-  switch (app::AskOverwrite(name)) {
-    case app::AnswerAll:
-      options.overwriteAll = true;
-      return true;
-    case app::AnswerYes:
-      return true;
-    default:
-      return false;
-  }
 }
 
 }  // namespace
@@ -72,7 +56,7 @@ bool DivideFile() {
       app::Print(text::FileOpenFailed, options.destFolder);
       return false;
     }
-    if (!MayWrite(name)) return Fail(text::DivideStopped);
+    if (!MayOverwrite(name)) return Fail(text::DivideStopped);
     if (piece.Open(name, "w") == platform::InvalidFile) {
       app::Print(text::FileOpenFailed, name);
       return false;

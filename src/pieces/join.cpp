@@ -5,11 +5,10 @@
 #include <string>
 
 #include "app/output.h"
-#include "app/questions.h"
 #include "app/run_options.h"
 #include "path/file_handle.h"
-#include "path/file_system.h"
 #include "path/path_parts.h"
+#include "pieces/overwrite.h"
 #include "pieces/piece_names.h"
 #include "pieces/work_buffer.h"
 #include "text/texts.h"
@@ -31,7 +30,7 @@ bool FailWithName(const char* format, const char* name) {
 }  // namespace
 
 bool JoinPieces() {
-  app::RunOptions& options = app::g_runOptions;
+  const app::RunOptions& options = app::g_runOptions;
 
   int count = CountPieces();
   if (count == 0) return Fail(text::FirstPieceMissing);
@@ -41,17 +40,7 @@ bool JoinPieces() {
   parts.Decompose(options.sourcePath);
   std::string outputName = std::string(options.destFolder) + parts.Fname();
 
-  if (!options.overwriteAll && path::PathExists(outputName.c_str())) {
-    switch (app::AskOverwrite(outputName.c_str())) {
-      case app::AnswerAll:
-        options.overwriteAll = true;
-        break;
-      case app::AnswerYes:
-        break;
-      default:
-        return Fail(text::JoinStopped);
-    }
-  }
+  if (!MayOverwrite(outputName.c_str())) return Fail(text::JoinStopped);
 
   path::FileHandle output;
   if (output.Open(outputName.c_str(), "w") == platform::InvalidFile) {
