@@ -9,24 +9,17 @@ import termios
 import time
 import unittest
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-BIN = os.path.abspath(os.environ.get("DIVRO_BIN", os.path.join(ROOT, "build-test", "divro")))
+BIN = os.path.abspath(os.environ.get("DIVRO_BIN", "build-test/divro"))
 ENV = dict(os.environ, LC_ALL="C.UTF-8")
 FAILED = 255  # exit status -1
 
 
-def run(args, cwd, env=ENV):
-    """Runs divro in a new session without a controlling terminal, stdin /dev/null.
-    Returns (exit status, output as text)."""
-    p = subprocess.run([BIN, *args], cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+def run(args, cwd):
+    """(exit status, output) of divro with no controlling terminal and stdin /dev/null."""
+    p = subprocess.run([BIN, *args], cwd=cwd, env=ENV, stdin=subprocess.DEVNULL,
                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                        start_new_session=True, timeout=120)
     return p.returncode, p.stdout.decode("utf-8", "replace")
-
-
-def sha256(path):
-    with open(path, "rb") as f:
-        return hashlib.sha256(f.read()).hexdigest()
 
 
 def read(path):
@@ -39,6 +32,10 @@ def write(path, data):
     with open(path, "wb") as f:
         f.write(data)
     return data
+
+
+def sha256(path):
+    return hashlib.sha256(read(path)).hexdigest()
 
 
 def random_file(path, size, rng=None):
@@ -58,23 +55,18 @@ class Pty:
         self.master, self.slave = os.openpty()
         if typed_ahead:
             os.write(self.master, typed_ahead)
-
-        def take_terminal():  # runs after setsid in the child
-            fcntl.ioctl(0, termios.TIOCSCTTY, 0)
-
-        self.proc = subprocess.Popen([BIN, *args], cwd=cwd, env=ENV, stdin=self.slave,
-                                     stdout=self.slave, stderr=self.slave,
-                                     start_new_session=True, preexec_fn=take_terminal)
+        self.proc = subprocess.Popen(  # the pty becomes the controlling terminal after setsid
+            [BIN, *args], cwd=cwd, env=ENV, stdin=self.slave, stdout=self.slave, stderr=self.slave,
+            start_new_session=True, preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
         self.out = b""
 
     def send(self, data):
         os.write(self.master, data)
 
     def _read(self, timeout):
-        if select.select([self.master], [], [], timeout)[0]:
-            self.out += os.read(self.master, 65536)
-            return True
-        return False
+        ready = select.select([self.master], [], [], timeout)[0]
+        self.out += os.read(self.master, 65536) if ready else b""
+        return bool(ready)
 
     def expect(self, text, count=1, timeout=10):
         """Waits until text has appeared count times in all the output so far."""
@@ -83,20 +75,24 @@ class Pty:
             if not self._read(max(0, end - time.monotonic())):
                 raise AssertionError(f"no {text!r} in {self.text()!r}")
 
-    def quiet_for(self, seconds):
-        """True when nothing is printed for that long."""
-        before = len(self.out)
-        end = time.monotonic() + seconds
-        while time.monotonic() < end:
-            self._read(end - time.monotonic())
-        return len(self.out) == before
+    def question(self, text, count=1, timeout=10):
+        """Waits for a question, then until the program reads keys (else the tty echoes them)."""
+        self.expect(text, count, timeout)
+        end = time.monotonic() + timeout
+        while termios.tcgetattr(self.slave)[3] & termios.ICANON:
+            if time.monotonic() > end:
+                raise AssertionError(f"terminal still in line mode after {self.text()!r}")
+            time.sleep(0.005)
 
     def text(self):
         return self.out.decode("utf-8", "replace").replace("\r\n", "\n")
 
     def finish(self, timeout=30):
         """Waits for the end; returns (exit status, output, terminal local flags)."""
-        rc = self.proc.wait(timeout)
+        end = time.monotonic() + timeout
+        while self.proc.poll() is None and time.monotonic() < end:
+            self._read(0.05)  # keeps the pty from filling up
+        rc = self.proc.wait(0.1)
         while self._read(0.05):
             pass
         lflag = termios.tcgetattr(self.slave)[3]
@@ -109,17 +105,13 @@ class Pty:
             self.proc.kill()
             self.proc.wait()
         for fd in (self.master, self.slave):
-            try:
+            if fd >= 0:
                 os.close(fd)
-            except OSError:
-                pass
         self.master = self.slave = -1
 
 
 class TempDirTest(unittest.TestCase):
-    """Each test runs in a temporary folder of its own, self.dir."""
-
-    def setUp(self):
+    def setUp(self):  # a temporary folder of its own, self.dir
         self._tmp = tempfile.TemporaryDirectory(prefix="divro-e2e-")
         self.dir = os.path.realpath(self._tmp.name)
         self.addCleanup(self._tmp.cleanup)

@@ -1,0 +1,101 @@
+import os
+import random
+import subprocess
+
+from tests.e2e.helpers import FAILED, TempDirTest, kib, random_file, read
+
+MiB = 1 << 20
+DONE = "ファイルの分割が終了しました。"
+NOT_DIVIDED = "ファイルは分割されませんでした。"
+
+
+def pieces(folder, name="f.bin"):
+    """The suffixes of name's pieces in folder, in piece order (digits sort before letters)."""
+    return sorted(n[len(name) + 1:] for n in os.listdir(folder) if n.startswith(name + "."))
+
+
+class DivideTest(TempDirTest):
+    def assert_pieces(self, folder, data, sizes):
+        contents = [read(os.path.join(folder, "f.bin." + s)) for s in pieces(folder)]
+        self.assertEqual([len(c) for c in contents], sizes)
+        self.assertEqual(b"".join(contents), data)
+
+    def test_piece_sizes_and_progress(self):
+        cases = [  # file size, option, piece sizes, progress lines (chunks) per piece
+            (10, kib(3), [3, 3, 3, 1], [1, 1, 1, 1]),
+            (7 * MiB, "/3M", [3 * MiB, 3 * MiB, MiB], [1, 1, 1]),
+            (30 * MiB, "/12M", [12 * MiB, 12 * MiB, 6 * MiB], [3, 3, 2]),
+            (10 * MiB + 1, "/5m", [5 * MiB, 5 * MiB, 1], [1, 1, 1]),
+            (2 * 1457152 + 5, "/F", [1457152, 1457152, 5], [1, 1, 1]),
+            (2 * 1457152, "/f", [1457152, 1457152], [1, 1]),
+        ]
+        for i, (size, option, sizes, chunks) in enumerate(cases):
+            with self.subTest(size=size, option=option):
+                folder = self.path(str(i))
+                data = random_file(os.path.join(folder, "f.bin"), size)
+                rc, out = self.run_divro("f.bin", option, cwd=folder)
+                names = "".join(f"f.bin.{n:03d}\r" * c for n, c in enumerate(chunks, 1))
+                self.assertEqual((rc, out), (0, f"{names}\n{DONE}\n"))
+                self.assert_pieces(folder, data, sizes)
+
+    def test_most_pieces(self):
+        data = random_file(self.path("f.bin"), 18575)
+        self.assertEqual(self.run_divro("f.bin", "/0.0009765625")[0], 0)
+        s = pieces(self.dir)
+        self.assertEqual((s[998], s[999], s[1000], s[-1]), ("999", "aaa", "aab", "zzz"))
+        self.assert_pieces(self.dir, data, [1] * 18575)
+
+    def test_refused_sizes(self):
+        too_big = "分割サイズが分割元ファイルのサイズを越えています。"
+        for size, option, message in [(0, "/1", too_big), (1024, "/1", too_big), (1024, "/2", too_big),
+                                      (3 * MiB, "/3m", too_big),
+                                      (18576, "/0.0009765625", "分割サイズが小さすぎます。")]:
+            with self.subTest(size=size, option=option):
+                random_file(self.path("f.bin"), size)
+                self.assertEqual(self.run_divro("f.bin", option), (FAILED, f"{message}\n{NOT_DIVIDED}\n"))
+                self.assertEqual(pieces(self.dir), [])
+
+    def test_destination_folders(self):
+        data = random_file(self.path("src", "f.bin"), 7)
+        for dest, where in [([], "work"), (["out"], "work/out"), (["out/"], "work/out"),
+                            (["../o"], "o"), ([self.path("a")], "a"), ([self.path("b") + "/"], "b")]:
+            with self.subTest(dest=dest):
+                os.makedirs(self.path(where), exist_ok=True)
+                rc, out = self.run_divro("../src/f.bin", kib(3), *dest, cwd=self.path("work"))
+                self.assertEqual(rc, 0, out)
+                self.assert_pieces(self.path(where), data, [3, 3, 1])
+                for s in pieces(self.path(where)):
+                    os.remove(self.path(where, "f.bin." + s))
+        self.assertEqual(pieces(self.path("src")), [])
+
+    def test_overwrite_all_is_silent_and_later_pieces_stay(self):
+        random_file(self.path("f.bin"), 10)
+        self.assertEqual(self.run_divro("f.bin", kib(3))[0], 0)
+        old = [read(self.path(f"f.bin.00{n}")) for n in (3, 4)]
+        data = random_file(self.path("f.bin"), 10)
+        self.assertEqual(self.run_divro("/Y", "f.bin", kib(5)), (0, f"f.bin.001\rf.bin.002\r\n{DONE}\n"))
+        self.assertEqual(read(self.path("f.bin.001")) + read(self.path("f.bin.002")), data)
+        self.assertEqual([read(self.path(f"f.bin.00{n}")) for n in (3, 4)], old)
+
+    def test_pieces_agree_with_split_cat_and_7zip(self):
+        rng = random.Random(20240601)
+        cases = [(10 * MiB + 3, 5 * MiB), (11 * MiB + 7, 5 * MiB + 1), (999 * 37, 37)]
+        cases += [(s, rng.randint(-(-s // 999), s - 1)) for s in (rng.randint(2, 3 * MiB) for _ in range(4))]
+        for i, (size, piece) in enumerate(cases):
+            with self.subTest(size=size, piece=piece):
+                ours, gnu, seven = (self.path(str(i), sub) for sub in ("ours", "gnu", "7z"))
+                for folder in (ours, gnu, seven):
+                    os.makedirs(folder)
+                data = random_file(self.path(str(i), "f.bin"), size, rng)
+                self.assertEqual(self.run_divro("f.bin", kib(piece), "ours", cwd=self.path(str(i)))[0], 0)
+                subprocess.run(["split", "-b", str(piece), "-d", "-a", "3", "--numeric-suffixes=1",
+                                "../f.bin", "f.bin."], cwd=gnu, check=True)
+                self.assertEqual(pieces(ours), pieces(gnu))
+                for s in pieces(ours):
+                    self.assertEqual(read(f"{ours}/f.bin.{s}"), read(f"{gnu}/f.bin.{s}"), s)
+                cat = subprocess.run("cat f.bin.[0-9][0-9][0-9]", shell=True, cwd=ours,
+                                     stdout=subprocess.PIPE, check=True).stdout
+                self.assertEqual(cat, data)
+                subprocess.run(["7zz", "x", "-y", "../ours/f.bin.001"], cwd=seven,
+                               stdout=subprocess.DEVNULL, check=True)
+                self.assertEqual(read(f"{seven}/f.bin"), data)

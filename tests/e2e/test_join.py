@@ -1,0 +1,88 @@
+import os
+import random
+import subprocess
+
+from tests.e2e.helpers import FAILED, TempDirTest, kib, random_file, read, sha256, write
+
+MiB = 1 << 20
+NOT_JOINED = "ファイルは結合されませんでした。"
+
+
+class JoinTest(TempDirTest):
+    def test_pieces_from_the_first_up_to_a_gap(self):
+        for present, source, joined in [([1, 2, 4], 1, 2), ([1, 2, 3], 3, 3), ([1, 2, 3], 2, 3)]:
+            with self.subTest(present=present, source=source):
+                for name in os.listdir(self.dir):
+                    os.remove(self.path(name))
+                parts = {n: write(self.path(f"m.avi.{n:03d}"), os.urandom(10 + n)) for n in present}
+                rc, out = self.run_divro(f"m.avi.{source:03d}")
+                names = "".join(self.path(f"m.avi.{n:03d}\r") for n in range(1, joined + 1))
+                self.assertEqual((rc, out), (0, f"{names}\nファイルの結合が終了しました。\n"))
+                self.assertEqual(read(self.path("m.avi")), b"".join(parts[n] for n in range(1, joined + 1)))
+
+    def test_first_or_second_piece_missing(self):
+        for present, message in [(1, "次の分割ファイル (*.002) が見つかりません。"),
+                                 (2, "先頭ファイル (*.001) が見つかりません。")]:
+            with self.subTest(present=present):
+                write(self.path(f"m{present}.avi.00{present}"), b"piece")
+                rc, out = self.run_divro(f"m{present}.avi.00{present}")
+                self.assertEqual((rc, out), (FAILED, f"{message}\n{NOT_JOINED}\n"))
+                self.assertFalse(os.path.exists(self.path(f"m{present}.avi")))
+
+    def test_output_folder_and_names(self):
+        os.makedirs(self.path("work", "out"))
+        for folder, name, args, output in [  # pieces' folder and name, arguments run in work, output
+                ("p", "m.avi", ["../p/m.avi.001"], "work/m.avi"),
+                ("p", "m.avi", ["../p/m.avi.001", "out"], "work/out/m.avi"),
+                ("p", "m.avi", [self.path("p/m.avi.001"), self.path("work/out") + "/"], "work/out/m.avi"),
+                ("work", "README", ["README.001"], "work/README"),
+                ("work", "d.001", ["d.001.001", "out/"], "work/out/d.001")]:
+            with self.subTest(args=args):  # a piece of 12 MiB goes in three chunks
+                parts = [random_file(self.path(folder, f"{name}.00{n}"), s) for n, s in ((1, 12 * MiB), (2, 5))]
+                self.assertEqual(self.run_divro(*args, cwd=self.path("work"))[0], 0)
+                self.assertEqual(read(self.path(output)), b"".join(parts))
+                os.remove(self.path(output))
+
+    def test_round_trips(self):
+        rng = random.Random(7)
+        for i in range(6):
+            size = rng.randint(5000, 12 * MiB)
+            piece = max(rng.choice([rng.randint(1, 4096), rng.randint(1, size - 1)]), size // 2000 + 1)
+            with self.subTest(size=size, piece=piece):
+                folder = self.path(str(i))
+                random_file(os.path.join(folder, "f.bin"), size, rng)
+                for sub in ("pieces", "joined"):
+                    os.makedirs(os.path.join(folder, sub))
+                self.assertEqual(self.run_divro("f.bin", kib(piece), "pieces", cwd=folder)[0], 0)
+                self.assertEqual(self.run_divro("pieces/f.bin.001", "joined", cwd=folder)[0], 0)
+                self.assertEqual(sha256(f"{folder}/joined/f.bin"), sha256(f"{folder}/f.bin"))
+
+    def test_joins_pieces_made_by_gnu_split(self):
+        rng = random.Random(99)
+        data = write(self.path("f.bin"), bytes(rng.choice(b"ab\n") for _ in range(300000)))
+        # Equal pieces, odd sizes, lines (uneven, a later piece may be larger), and a larger last piece.
+        for i, how in enumerate([["-b", "65536"], ["-b", "4097"], ["-l", "20000"], ["-n", "7"]]):
+            with self.subTest(split=how):
+                os.makedirs(self.path(str(i), "joined"))
+                subprocess.run(["split", *how, "-d", "-a", "3", "--numeric-suffixes=1", "../f.bin", "f.bin."],
+                               cwd=self.path(str(i)), check=True)
+                self.assertEqual(self.run_divro(f"{i}/f.bin.001", f"{i}/joined")[0], 0)
+                self.assertEqual(read(self.path(str(i), "joined", "f.bin")), data)
+
+    def test_batch_files_after_dividing(self):
+        for name, quoted, base, sizes in [("movie.avi", "{}", "movie", (167, 94)),
+                                          ("my movie.avi", '"{}"', "my movie", (197, 99))]:
+            with self.subTest(name=name):
+                random_file(self.path(name), 2500)  # three pieces of 1 KiB
+                rc, out = self.run_divro("/C", name, "/1", "/S")
+                self.assertEqual(rc, 0, out)
+                self.assertTrue(out.endswith(f"{base}.cpy.bat\nバッチファイルを作成しました。\n"
+                                             f"{base}.dvr.bat\nバッチファイルを作成しました。\n"), out)
+                whole, p = quoted.format(name), [quoted.format(f"{name}.00{n}") for n in (1, 2, 3)]
+                copy = (f"@ECHO OFF\r\nCOPY /B {p[0]} + {p[1]} {whole}\r\nCOPY /B {whole} + {p[2]} {whole}\r\n"
+                        "ECHO 結合が完了しました。何かキーを押すと終了します。\r\nPAUSE\r\n").encode("cp932")
+                self_ = (f"@ECHO OFF\r\nDIVRO {p[0]}\r\n"
+                         "ECHO 処理が終了しました。何かキーを押すと終了します。\r\nPAUSE\r\n").encode("cp932")
+                self.assertEqual((read(self.path(f"{base}.cpy.bat")), read(self.path(f"{base}.dvr.bat"))),
+                                 (copy, self_))
+                self.assertEqual((len(copy), len(self_)), sizes)
