@@ -168,9 +168,10 @@ bool CheckArguments() {
 bool PrepareDestFolder() {
   const char* folder = g_runOptions.destFolder;
   if (folder[0] == '\0' || path::FolderExists(folder)) return true;
+  platform::Keyboard keyboard;
   Print(text::DestFolderMissing, folder);
   Print(text::AskCreateFolder);
-  KeyAnswer answer = WaitForKey("yn");
+  KeyAnswer answer = WaitForKey(keyboard, "yn");
   EchoAnswer(answer);
   if (answer.letter != 0) {
     PrintLine(text::ProcessingStopped);

@@ -20,6 +20,10 @@ int Fold(int code) { return (code >= 'A' && code <= 'Z') ? code + ('a' - 'A') : 
 
 KeyAnswer WaitForKey(const char* letters) {
   platform::Keyboard keyboard;
+  return WaitForKey(keyboard, letters);
+}
+
+KeyAnswer WaitForKey(platform::Keyboard& keyboard, const char* letters) {
   if (!keyboard.Present()) return {-1, 0};
   for (;;) {
     if (keyboard.KeyAvailable()) {
@@ -42,8 +46,9 @@ void EchoAnswer(const KeyAnswer& answer) {
 OverwriteAnswer AskOverwrite(const char* path) {
   path::PathParts parts;
   parts.Decompose(path);
+  platform::Keyboard keyboard;
   Print(text::AskOverwrite, parts.Fname(), parts.Ext());
-  KeyAnswer answer = WaitForKey("yas");
+  KeyAnswer answer = WaitForKey(keyboard, "yas");
   EchoAnswer(answer);
   switch (answer.letter) {
     case 0:

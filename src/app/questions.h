@@ -2,6 +2,8 @@
 // entry and the overwrite question of the piece operations.
 #pragma once
 
+#include "platform/platform.h"
+
 namespace app {
 
 enum OverwriteAnswer { AnswerYes = 1, AnswerAll = 2, AnswerStop = 3 };
@@ -14,6 +16,9 @@ struct KeyAnswer {
 // Waits for a key that folds to one of `letters` ("yn", "yas"); others are
 // dropped without echo. With no console it answers at once with -1.
 KeyAnswer WaitForKey(const char* letters);
+// The same on a keyboard already taken, so that a question can take it
+// before its prompt shows: a key typed then is read, not echoed.
+KeyAnswer WaitForKey(platform::Keyboard& keyboard, const char* letters);
 
 // Echoes the answering key as typed and ends the question's line.
 void EchoAnswer(const KeyAnswer& answer);
