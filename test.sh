@@ -43,8 +43,15 @@ WINE=/usr/lib/wine/wine64
 [ -x "$WINE" ] || WINE=$(command -v wine64 || command -v wine || true)
 export DIVRO_WINE="$WINE"
 
+# The native build carries AddressSanitizer (with LeakSanitizer) and
+# UndefinedBehaviorSanitizer: the unit tests and the end-to-end suite run
+# once under them, and any finding fails the run.
+SANITIZE="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+export UBSAN_OPTIONS=print_stacktrace=1
 native_build() {
-  cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+  cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS="$SANITIZE" -DCMAKE_EXE_LINKER_FLAGS="$SANITIZE" >/dev/null &&
     cmake --build build-test
 }
 windows_build() {
