@@ -53,10 +53,38 @@ bool CurrentDirectory(std::string* current) {
   return true;
 }
 
+// True when an element of the path (after a drive) is ".", ".." or empty
+// between two separators.
+bool HasDotOrEmptyElement(const char* path) {
+  const char* p = (path[0] != '\0' && path[1] == ':') ? path + 2 : path;
+  const char* element = p;
+  for (;; p += text::CharLength(p)) {
+    if (*p == '\\' || *p == '\0') {
+      std::size_t n = static_cast<std::size_t>(p - element);
+      bool dots = (n == 1 && element[0] == '.') || (n == 2 && element[0] == '.' && element[1] == '.');
+      bool empty = n == 0 && *p == '\\' && element != path && element != path + 2;
+      if (dots || empty) return true;
+      if (*p == '\0') return false;
+      element = p + 1;
+    }
+  }
+}
+
 // Path text to a native path, by way of its full form as Windows would
 // make it: . and .. go before the file system is asked, as they do there.
 // UNC paths and drives other than C: name nothing here.
 bool NativePath(const char* path, std::string* native) {
+  // Without . and .. elements or doubled separators the text maps straight
+  // onto a native path; only the others need their full form.
+  if (!(path[0] == '\\' && path[1] == '\\') && !HasDotOrEmptyElement(path)) {
+    const char* rest = path;
+    if (path[0] != '\0' && path[1] == ':') {
+      if (!IsDriveC(path)) return false;
+      rest = path + 2;
+    }
+    *native = rest[0] == '\0' ? std::string(".") : SwapSeparators(rest, '\\', '/');
+    return true;
+  }
   std::string current;
   char full[MAX_PATH];
   if (!CurrentDirectory(&current)) return false;

@@ -3,16 +3,12 @@
 namespace text {
 
 namespace {
-// The start-up code page: the one piece of global state besides RunOptions.
+// The start-up code page: with the lead-byte table below, the one piece of
+// global state besides RunOptions.
 int g_codePage = CodePageSingleByte;
-}  // namespace
 
-void SetCodePage(int codePage) { g_codePage = codePage; }
-
-int CodePage() { return g_codePage; }
-
-bool IsLeadByte(unsigned char byte) {
-  switch (g_codePage) {
+bool LeadByteOf(int codePage, unsigned byte) {
+  switch (codePage) {
     case CodePageJapanese:
       return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
     case CodePageSimplifiedChinese:
@@ -23,6 +19,18 @@ bool IsLeadByte(unsigned char byte) {
       return false;
   }
 }
+}  // namespace
+
+namespace detail {
+bool g_leadBytes[256] = {};
+}  // namespace detail
+
+void SetCodePage(int codePage) {
+  g_codePage = codePage;
+  for (unsigned byte = 0; byte < 256; ++byte) detail::g_leadBytes[byte] = LeadByteOf(codePage, byte);
+}
+
+int CodePage() { return g_codePage; }
 
 bool HasDanglingLeadByte(const char* text) {
   for (const char* p = text; *p != '\0'; p += CharLength(p)) {

@@ -21,7 +21,13 @@ constexpr int CodePageSingleByte = 0;
 void SetCodePage(int codePage);
 int CodePage();
 
-bool IsLeadByte(unsigned char byte);
+namespace detail {
+// The lead bytes of the start-up code page, one flag a byte value: every
+// scan of path text asks, so the answer is a table lookup.
+extern bool g_leadBytes[256];
+}  // namespace detail
+
+inline bool IsLeadByte(unsigned char byte) { return detail::g_leadBytes[byte]; }
 
 // Bytes in the character at `p`: 2 for a lead byte with its second byte,
 // 1 otherwise, so a dangling lead byte never steps over the terminator.
