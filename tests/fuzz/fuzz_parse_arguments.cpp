@@ -1,0 +1,51 @@
+// The option parser on any argument vector (the input cut at zero bytes):
+// only unfit paths are refused, and the piece size never wraps.
+#include "app/entry.h"
+#include "app/run_options.h"
+#include "fuzz_common.h"
+#include "path/path_rules.h"
+#include "platform/platform_fake.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  TakeSelector(data, size);
+  fake::Reset();
+  fake::AddFile("C:\\work\\movie.avi", "x");
+  app::RunOptions& o = app::g_runOptions = app::RunOptions();
+  std::vector<std::string> arguments = Fields(data, size, 0);
+  arguments.resize(size == 0 ? 0 : std::min<std::size_t>(arguments.size(), 7));  // 7: one too many
+
+  std::vector<std::unique_ptr<char[]>> blocks;
+  std::vector<const char*> argv = {"divro"};
+  bool refused = false, sourceSeen = false;
+  const char* sizeArgument = nullptr;
+  for (const std::string& argument : arguments) {
+    const char* a = argv.emplace_back((blocks.emplace_back(HeapText(argument))).get());
+    if (a[0] == '/') {
+      if (argument.size() != 2 || !std::strchr("cCsSyY?", a[1])) sizeArgument = a;
+      continue;
+    }
+    // A destination gets a backslash: no room, or a dangling lead byte, refuses it.
+    bool noRoom = argument.size() >= MAX_PATH - 1 || text::HasDanglingLeadByte(a);
+    refused |= argument.size() >= MAX_PATH || (sourceSeen && noRoom && !path::EndsWithBackslash(a));
+    sourceSeen = true;
+  }
+  bool ok = app::ParseArguments(static_cast<int>(argv.size()), argv.data());
+  FUZZ_CHECK(strnlen(o.sourcePath, MAX_PATH) < MAX_PATH && strnlen(o.destFolder, MAX_PATH) < MAX_PATH);
+  FUZZ_CHECK(o.destFolder[0] == '\0' || path::EndsWithBackslash(o.destFolder));
+  FUZZ_CHECK(ok == (argv.size() <= 7 && !refused));
+  FUZZ_CHECK(!ok || o.sizeGiven == (sizeArgument != nullptr));
+  if (!ok || sizeArgument == nullptr) return 0;
+  const char* number = sizeArgument + 1;
+  bool floppy = (number[0] | 0x20) == 'f' && number[1] == '\0';
+  FUZZ_CHECK(!floppy || o.pieceSize == app::FloppySize);
+
+  // The C library reads decimal numbers the same way: compare where it does.
+  const char* q = number + std::strspn(number, " \t\n\v\f\r");
+  q += (*q == '+' || *q == '-') ? 1 : 0;
+  if (floppy || (q[0] == '0' && (q[1] | 0x20) == 'x') || (*q | 0x20) == 'i' || (*q | 0x20) == 'n') return 0;
+  double value = std::strtod(number, nullptr);
+  double bytes = value * ((sizeArgument[std::strlen(sizeArgument) - 1] | 0x20) == 'm' ? 1048576.0 : 1024.0);
+  FUZZ_CHECK(o.pieceSize == (!(value > 0) ? 0u
+                             : bytes >= 4294967295.0 ? UINT32_MAX : static_cast<std::uint32_t>(bytes)));
+  return 0;
+}
