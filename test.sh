@@ -15,10 +15,11 @@ step() {  # step NAME COMMAND...
   shift
   echo
   echo "=================== $name"
+  local started=$SECONDS
   if "$@"; then
-    echo "=================== $name: passed"
+    echo "=================== $name: passed ($((SECONDS - started)) s)"
   else
-    echo "=================== $name: FAILED"
+    echo "=================== $name: FAILED ($((SECONDS - started)) s)"
     failures+=("$name")
   fi
 }
