@@ -85,10 +85,8 @@ bool NativePath(const char* path, std::string* native) {
     *native = rest[0] == '\0' ? std::string(".") : SwapSeparators(rest, '\\', '/');
     return true;
   }
-  std::string current;
   char full[MAX_PATH];
-  if (!CurrentDirectory(&current)) return false;
-  unsigned length = ComposeFullPath(path, current.c_str(), full, MAX_PATH);
+  unsigned length = FullPathName(path, full, MAX_PATH);
   if (length == 0 || length >= MAX_PATH || !IsDriveC(full)) return false;
   *native = SwapSeparators(full + 2, '\\', '/');
   return true;
@@ -221,8 +219,11 @@ void ConsoleWrite(const std::string& bytes) {
 }
 
 unsigned FullPathName(const char* path, char* out, unsigned outSize) {
+  // A UNC path or one from a drive's root does not depend on where we are.
+  const bool absolute = (path[0] == '\\' && path[1] == '\\') ||
+                        (path[0] != '\0' && path[1] == ':' && path[2] == '\\');
   std::string current;
-  if (!CurrentDirectory(&current)) return 0;
+  if (!absolute && !CurrentDirectory(&current)) return 0;
   return ComposeFullPath(path, current.c_str(), out, outSize);
 }
 

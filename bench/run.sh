@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# Times divro against split, cat and cp on tmpfs, on the disk and on a
+# reflink XFS image.  Usage: bench/run.sh   (BENCH_QUICK=1 for a smoke run)
+# Env: DIVRO_BIN, BENCH_RUNS, BENCH_BIG_MB, BENCH_PIECE_KB, BENCH_SMALL_N,
+# BENCH_BATCH_NS, BENCH_XFS_MB, BENCH_XFS_PIECE_KB, BENCH_DISK_DIR, BENCH_FS,
+# BENCH_BASE_BIN (an older divro build timed against this one).
+set -euo pipefail
+shopt -s nullglob
+export LC_ALL=C  # fixed glob order for cat's piece lists
+HERE=$(cd "$(dirname "$0")" && pwd)
+ROOT=$(dirname "$HERE")
+source "$ROOT/tools/deps.sh"
+source "$HERE/lib.sh"
+
+if [ -n "${BENCH_QUICK:-}" ]; then
+  : "${BENCH_RUNS:=5}" "${BENCH_BIG_MB:=64}" "${BENCH_PIECE_KB:=4096}" "${BENCH_SMALL_N:=400}"
+  : "${BENCH_BATCH_NS:=100 250 400}" "${BENCH_XFS_MB:=32}"
+fi
+RUNS=${BENCH_RUNS:-5}
+BIG_MB=${BENCH_BIG_MB:-2048}
+PIECE_KB=${BENCH_PIECE_KB:-102400}
+SMALL_N=${BENCH_SMALL_N:-18575}
+BATCH_NS=${BENCH_BATCH_NS:-2000 6000 18575}
+XFS_MB=${BENCH_XFS_MB:-500}
+XFS_PIECE_KB=${BENCH_XFS_PIECE_KB:-1440}
+DISK_DIR=${BENCH_DISK_DIR:-/var/tmp}
+FSES=${BENCH_FS:-shm disk xfs}
+
+need_packages time coreutils xfsprogs strace >&2 || true
+if [ -z "${DIVRO_BIN:-}" ]; then
+  cmake -S "$ROOT" -B "$ROOT/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DDIVRO_BUILD_TESTS=OFF >/dev/null || die "cmake failed"
+  ninja -C "$ROOT/build-bench" divro >/dev/null || die "build failed"
+  DIVRO_BIN=$ROOT/build-bench/divro
+fi
+DIVRO=$(realpath "$DIVRO_BIN")
+[ -x "$DIVRO" ] || die "no divro at $DIVRO"
+BASE=${BENCH_BASE_BIN:+$(realpath "$BENCH_BASE_BIN")}  # optional second build to compare
+
+BENCH_TMP=$(mktemp -d /tmp/divro-bench.XXXXXX)
+WORKDIRS=() MNT="" IMG=""
+cleanup() {
+  cd /
+  [ -n "$MNT" ] && { umount "$MNT" 2>/dev/null || umount -l "$MNT" 2>/dev/null || true; }
+  [ -n "$IMG" ] && rm -f "$IMG"
+  rm -rf "${WORKDIRS[@]}" "$BENCH_TMP"; [ -n "$MNT" ] && rmdir "$MNT" 2>/dev/null || true
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+make_file() { head -c "$2" /dev/urandom >"$1"; }
+sync_fs() { [ "$SYNC" = 1 ] && sync -f . || true; }
+used_kib() { df -k --output=used . | tail -1 | tr -d ' '; }
+
+# bench_fs DIR TITLE SYNC MB PIECE_KB SMALL: one table in DIR.
+bench_fs() {
+  local dir=$1 title=$2 mb=$4 pk=$5 small=$6 n
+  SYNC=$3
+  cd "$dir"; mkdir out
+  echo; echo "== $title: $dir ($(stat -f -c %T .)), ${RUNS} runs after a warm-up"
+  make_file big $((mb << 20)); sync_fs
+  syscalls "$DIVRO big /$pk /Y"; rm -f big.*
+  if [ "$title" = xfs ]; then
+    local u0 u1 u2; u0=$(used_kib)
+    "$DIVRO" big /$pk /Y >/dev/null; sync_fs; u1=$(used_kib); rm -f big.*; sync_fs
+    split -b ${pk}K -d -a 3 --numeric-suffixes=1 big big.; sync_fs; u2=$(used_kib)
+    rm -f big.*; sync_fs
+    echo "df used KiB: before $u0, after divro $u1 (+$((u1 - u0))), after split $u2 (+$((u2 - u0)))"
+  fi
+  header
+  compare "divide ${mb} MiB /$pk" 'rm -f big.*; sync_fs' \
+    "\"\$DIVRO\" big /$pk /Y >/dev/null" "split -b ${pk}K -d -a 3 --numeric-suffixes=1 big big." split
+  [ -n "$BASE" ] && compare "divide, this vs base build" 'rm -f big.*; sync_fs' \
+    "\"\$DIVRO\" big /$pk /Y >/dev/null" "\"\$BASE\" big /$pk /Y >/dev/null" "base divro"
+  "$DIVRO" big /$pk /Y >/dev/null; sync_fs
+  n=$(ls big.* | wc -l)
+  compare "join $n pieces" 'rm -f out/big; sync_fs' \
+    "\"\$DIVRO\" big.001 /Y out >/dev/null" "cat big.[0-9][0-9][0-9] big.[a-z][a-z][a-z] > out/big" cat
+  cmp -s big out/big || die "joined file differs from the source"
+  [ -n "$BASE" ] && compare "join, this vs base build" 'rm -f out/big; sync_fs' \
+    "\"\$DIVRO\" big.001 /Y out >/dev/null" "\"\$BASE\" big.001 /Y out >/dev/null" "base divro"
+  single 'rm -f copy; sync_fs' "cp big copy"
+  printf '%-28s %9s %9.3f %7s %8s %8s  %s\n' "cp (reference)" - "$S_MEDIAN" - - "$(mib $S_RSS)" cp
+  rm -f big big.* out/big copy
+  [ "$small" = 1 ] || return 0
+
+  make_file small "$SMALL_N"; sync_fs
+  compare "divide $SMALL_N x 1 B" 'rm -f small.*; sync_fs' \
+    "\"\$DIVRO\" small /0.0009765625 /Y >/dev/null" "split -b 1 -a 4 small small." "split -a 4"
+  rm -f small.*; "$DIVRO" small /0.0009765625 /Y >/dev/null; sync_fs
+  compare "join $SMALL_N x 1 B" 'rm -f out/small; sync_fs' \
+    "\"\$DIVRO\" small.001 /Y out >/dev/null" \
+    "cat small.[0-9][0-9][0-9] small.[a-z][a-z][a-z] > out/small" cat
+  cmp -s small out/small || die "joined small file differs from the source"
+  # Growth from one row to the next shows linearity free of the start-up cost.
+  printf '%-28s %9s %9s %9s %8s\n' "batch /C (copy batch)" divro_s us/piece us/added divroMiB
+  local pn=0 pt=0
+  for n in $BATCH_NS; do
+    ((n <= SMALL_N)) || continue
+    local hold=""; ((n < SMALL_N)) && { hold=small.$(piece_ext $((n + 1))); mv "$hold" .hold; }
+    single 'rm -f small.cpy.bat' "\"\$DIVRO\" small.001 /C /Y >/dev/null"
+    [ "$(grep -c '^COPY' small.cpy.bat)" = $((n - 1)) ] || die "batch for $n pieces is wrong"
+    [ -n "$hold" ] && mv .hold "$hold"
+    printf '%-28s %9.3f %9.1f %9.1f %8s\n' "batch $n pieces" "$S_MEDIAN" \
+      "$(awk -v t="$S_MEDIAN" -v n="$n" 'BEGIN { print t / n * 1e6 }')" \
+      "$(awk -v t="$S_MEDIAN" -v n="$n" -v a="$pt" -v b="$pn" 'BEGIN { print (t - a) / (n - b) * 1e6 }')" \
+      "$(mib $S_RSS)"
+    pn=$n pt=$S_MEDIAN
+  done
+  rm -f small small.* out/small
+}
+
+echo "divro: $DIVRO"
+echo "kernel $(uname -r), $(nproc) cores, $(split --version | head -1)"
+for fs in $FSES; do
+  case $fs in
+    shm) d=$(mktemp -d /dev/shm/divro-bench.XXXXXX); WORKDIRS+=("$d")
+         bench_fs "$d" tmpfs 0 "$BIG_MB" "$PIECE_KB" 1 ;;
+    disk) d=$(mktemp -d "$DISK_DIR/divro-bench.XXXXXX"); WORKDIRS+=("$d")
+         bench_fs "$d" disk 1 "$BIG_MB" "$PIECE_KB" 1 ;;
+    xfs)
+      IMG=$(mktemp "$DISK_DIR/divro-xfs.XXXXXX.img"); MNT=$(mktemp -d /tmp/divro-xfs.XXXXXX)
+      truncate -s $((XFS_MB * 4 + 400))M "$IMG"
+      if ! mkfs.xfs -q -m reflink=1 "$IMG" >/dev/null 2>&1 || ! mount -o loop "$IMG" "$MNT" 2>/dev/null; then
+        echo; echo "!!!!! XFS SKIPPED: cannot make or loop-mount an XFS image here (mkfs.xfs/mount -o loop failed) !!!!!"
+        rm -f "$IMG"; IMG=""; rmdir "$MNT"; MNT=""; continue
+      fi
+      mkdir "$MNT/w"; bench_fs "$MNT/w" xfs 1 "$XFS_MB" "$XFS_PIECE_KB" 0 ;;
+    *) die "unknown filesystem kind $fs" ;;
+  esac
+done
