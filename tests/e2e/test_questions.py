@@ -91,3 +91,16 @@ class QuestionTest(TempDirTest):
         rc, out = self.run_divro("f.bin", kib(3), "new/sub")
         self.assertEqual((rc, out), (FAILED, f"{ASK_FOLDER}\n処理を中止しました。\n"))
         self.assertFalse(os.path.exists(self.path("new")))
+
+    def test_all_at_the_first_question_covers_the_batch_files(self):
+        self.old_pieces(4)
+        for name in ("f.cpy.bat", "f.dvr.bat"):
+            write(self.path(name), b"old")
+        p = self.start_pty("f.bin", kib(3), "/C", "/S")
+        p.question(OVERWRITE_END)
+        p.send(b"A")
+        status, out = self.finish(p)
+        self.assertEqual((status, out.count(OVERWRITE_END)), (0, 1), out)
+        self.assert_divided()
+        self.assertTrue(read(self.path("f.cpy.bat")).startswith(b"@ECHO OFF\r\nCOPY /B f.bin.001"))
+        self.assertTrue(read(self.path("f.dvr.bat")).startswith(b"@ECHO OFF\r\nDIVRO f.bin.001\r\n"))
