@@ -39,8 +39,9 @@ KeyAnswer WaitForKey(platform::Keyboard& keyboard, const char* letters) {
 }
 
 void EchoAnswer(const KeyAnswer& answer) {
-  char echo[3] = {static_cast<char>(answer.code), '\n', '\0'};
-  Print(answer.letter < 0 ? "\n" : "%s", answer.letter < 0 ? nullptr : echo);
+  // An answer key is an ASCII letter; with no console the line stays empty.
+  const char echo[2] = {answer.letter < 0 ? '\0' : static_cast<char>(answer.code), '\0'};
+  PrintLine(echo);
 }
 
 OverwriteAnswer AskOverwrite(const char* path) {
