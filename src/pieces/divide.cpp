@@ -53,7 +53,7 @@ bool DivideFile() {
     MakePieceName(name, static_cast<int>(i));
     if (name[0] == '\0') {
       // The name does not fit a path: nothing is written under a wrong one.
-      app::Print(text::FileOpenFailed, options.destFolder);
+      app::Print(text::FileOpenFailed, ComposePieceName(static_cast<int>(i)).c_str());
       return false;
     }
     if (!MayOverwrite(name)) return Fail(text::DivideStopped);

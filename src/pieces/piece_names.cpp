@@ -26,9 +26,8 @@ void AppendSuffix(int n, std::string* name) {
 
 }  // namespace
 
-char* MakePieceName(char* buffer, int n) {
-  buffer[0] = '\0';
-  if (n < 0 || n > MaxPieces) return buffer;
+std::string ComposePieceName(int n) {
+  if (n < 0 || n > MaxPieces) return std::string();
   const app::RunOptions& options = app::g_runOptions;
   path::PathParts parts;
   parts.Decompose(options.sourcePath);
@@ -40,7 +39,13 @@ char* MakePieceName(char* buffer, int n) {
            parts.Fname();
   }
   AppendSuffix(n, &name);
-  if (name.size() < MAX_PATH) std::memcpy(buffer, name.c_str(), name.size() + 1);
+  return name;
+}
+
+char* MakePieceName(char* buffer, int n) {
+  std::string name = ComposePieceName(n);
+  buffer[0] = '\0';
+  if (!name.empty() && name.size() < MAX_PATH) std::memcpy(buffer, name.c_str(), name.size() + 1);
   return buffer;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace pieces {
 
@@ -12,6 +13,10 @@ constexpr std::uint32_t ChunkSize = 5242880;  // largest read, write and buffer
 // The name of piece n in `buffer` (MAX_PATH bytes). Empty for n outside
 // 0 ... MaxPieces, and for a name that would not fit: never a shortened one.
 char* MakePieceName(char* buffer, int n);
+
+// The name of piece n however long, for a message about a name too long to
+// be used; empty for n outside 0 ... MaxPieces.
+std::string ComposePieceName(int n);
 
 // Pieces 1 ... k that exist as files, without a gap, at most MaxPieces.
 int CountPieces();

@@ -129,4 +129,17 @@ TEST(Divide, AsksBeforeOverwritingEachPiece) {
   }
 }
 
+TEST(Divide, PieceNameTooLongForAPathIsNeverShortened) {
+  Start("0123456789", 3);
+  const std::string folder = "C:\\" + std::string(250, 'd') + "\\";
+  fake::AddFolder(folder);
+  std::snprintf(app::g_runOptions.destFolder, MAX_PATH, "%s", folder.c_str());
+  const std::size_t entries = fake::State().entries.size();
+  EXPECT_FALSE(Divide());
+  std::string message = text::FileOpenFailed;
+  message.replace(message.find("%s"), 2, folder + "a.bin.001");
+  EXPECT_EQ(fake::State().output, message);
+  EXPECT_EQ(fake::State().entries.size(), entries);
+}
+
 }  // namespace
