@@ -255,6 +255,17 @@ class QuestionsTest(WineTest):
                 self.assertEqual(read(self.path("ソ.txt")), b"firstsecond" if status == 0 else b"old")
                 self.assertEqual("ファイルの結合を中止しました。" in shown, status != 0)
 
+    def test_key_typed_before_the_question_answers_it(self):
+        for n, part in enumerate((b"first", b"second"), 1):
+            write(self.path("t.txt.%03d" % n), part)
+        write(self.path("t.txt"), b"old")
+        session = self.start("t.txt.001")
+        self.keys(session, "A")  # sent before Wine has even started the program
+        got, shown = self.finish(session)
+        self.assertEqual(got, 0, shown)
+        self.assertIn(PROMPT_END + "A\n", shown)
+        self.assertEqual(read(self.path("t.txt")), b"firstsecond")
+
     def test_destination_folder_question(self):
         write(self.path("a.001"), b"1")
         write(self.path("a.002"), b"2")
