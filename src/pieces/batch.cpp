@@ -9,7 +9,6 @@
 #include "path/file_handle.h"
 #include "path/file_system.h"
 #include "path/path_parts.h"
-#include "path/path_rules.h"
 #include "pieces/overwrite.h"
 #include "pieces/piece_names.h"
 #include "pieces/work_buffer.h"
@@ -49,7 +48,7 @@ class TextBlock {
 };
 
 // The batch file's path: destFolder + the whole file's name without its
-// extension + `extension`. Empty when it does not fit a path.
+// extension + `extension`. One too long for a path fails to open.
 std::string BatchFileName(const char* extension) {
   const app::RunOptions& options = app::g_runOptions;
   path::PathParts parts;
