@@ -1,6 +1,5 @@
 #include "pieces/piece_names.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -13,13 +12,16 @@ namespace pieces {
 namespace {
 
 void AppendSuffix(int n, std::string* name) {
-  char suffix[16];
-  if (n < 1000) {
-    std::snprintf(suffix, sizeof suffix, ".%03d", n);
+  char suffix[5] = {'.'};
+  if (n < 1000) {  // "%03d"
+    suffix[1] = static_cast<char>('0' + n / 100);
+    suffix[2] = static_cast<char>('0' + n / 10 % 10);
+    suffix[3] = static_cast<char>('0' + n % 10);
   } else {
     int m = n - 1000;
-    std::snprintf(suffix, sizeof suffix, ".%c%c%c", 'a' + (m / 676) % 26,
-                  'a' + (m / 26) % 26, 'a' + m % 26);
+    suffix[1] = static_cast<char>('a' + (m / 676) % 26);
+    suffix[2] = static_cast<char>('a' + (m / 26) % 26);
+    suffix[3] = static_cast<char>('a' + m % 26);
   }
   *name += suffix;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "text/code_page.h"
@@ -16,27 +17,25 @@ bool IsDriveLetterPath(const char* p) {
 
 // Splits `rest` at backslash characters and applies its elements to
 // `elements`: "." stays where it is, ".." drops the element before it, but
-// never the root.
-void ApplyElements(const char* rest, std::vector<std::string>* elements) {
-  std::string current;
-  auto flush = [&]() {
-    if (current == "..") {
+// never the root. The elements point into the texts they came from.
+void ApplyElements(const char* rest, std::vector<std::string_view>* elements) {
+  const char* start = rest;
+  auto flush = [&](const char* end) {
+    std::string_view element(start, static_cast<std::size_t>(end - start));
+    if (element == "..") {
       if (!elements->empty()) elements->pop_back();
-    } else if (!current.empty() && current != ".") {
-      elements->push_back(current);
+    } else if (!element.empty() && element != ".") {
+      elements->push_back(element);
     }
-    current.clear();
   };
-  for (const char* p = rest; *p != '\0';) {
-    std::size_t n = text::CharLength(p);
-    if (n == 1 && *p == '\\') {
-      flush();
-    } else {
-      current.append(p, n);
+  const char* p = rest;
+  for (; *p != '\0'; p += text::CharLength(p)) {
+    if (*p == '\\') {
+      flush(p);
+      start = p + 1;
     }
-    p += n;
   }
-  flush();
+  flush(p);
 }
 
 // Root of a full path: "C:\" for a drive path, "\\srv\share" (as far as it
@@ -67,7 +66,7 @@ unsigned ComposeFullPath(const char* path, const char* currentDir, char* out,
   if (path == nullptr || path[0] == '\0') return 0;
 
   std::string root;
-  std::vector<std::string> elements;
+  std::vector<std::string_view> elements;
   const char* rest = nullptr;
 
   if (path[0] == '\\' && path[1] == '\\') {
@@ -103,17 +102,20 @@ unsigned ComposeFullPath(const char* path, const char* currentDir, char* out,
   }
   ApplyElements(rest, &elements);
 
-  auto endsWithSeparator = [](const std::string& t) {
-    const char* last = text::LastChar(t.c_str());
+  auto endsWithSeparator = [](const char* t) {
+    const char* last = text::LastChar(t);
     return last != nullptr && *last == '\\';
   };
   std::string full = root;
-  for (const std::string& element : elements) {
-    if (!full.empty() && !endsWithSeparator(full)) full += '\\';
+  // An element never ends in a separator, so only the root can.
+  bool separatorAtEnd = endsWithSeparator(root.c_str());
+  for (std::string_view element : elements) {
+    if (!full.empty() && !separatorAtEnd) full += '\\';
     full += element;
+    separatorAtEnd = false;
   }
   // A trailing backslash survives, as GetFullPathNameA keeps it.
-  if (endsWithSeparator(path) && !endsWithSeparator(full)) full += '\\';
+  if (endsWithSeparator(path) && !separatorAtEnd) full += '\\';
 
   unsigned length = static_cast<unsigned>(full.size());
   if (length + 1 > outSize) return length + 1;

@@ -33,15 +33,9 @@ bool IsDriveC(const char* path) {
 
 // Replaces one separator by the other, character by character.
 std::string SwapSeparators(const char* text, char from, char to) {
-  std::string out;
-  for (const char* p = text; *p != '\0';) {
-    std::size_t n = text::CharLength(p);
-    if (n == 1 && *p == from) {
-      out += to;
-    } else {
-      out.append(p, n);
-    }
-    p += n;
+  std::string out(text);
+  for (std::size_t i = 0; i < out.size(); i += text::CharLength(out.c_str() + i)) {
+    if (out[i] == from) out[i] = to;
   }
   return out;
 }
