@@ -31,7 +31,7 @@ skip() {
 
 need_packages cmake ninja-build g++ clang libgtest-dev googletest python3 locales tmux \
   7zip coreutils mingw-w64 g++-mingw-w64-x86-64-posix wine64 valgrind libclang-rt-14-dev \
-  xfsprogs util-linux || skip "some packages are missing (see above)"
+  xfsprogs util-linux unzip man-db groff-base || skip "some packages are missing (see above)"
 
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
   if [ "$(id -u)" -eq 0 ]; then
