@@ -1,25 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "fresh_folder.h"
 #include "path/file_handle.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Each test works through relative paths in a fresh current folder.
-struct RealFileHandle : ::testing::Test {
-  fs::path home = fs::current_path();
-  fs::path dir = fs::temp_directory_path() /
-                 ("divro-h" + std::to_string(Clock::now().time_since_epoch().count()));
-  void SetUp() override { fs::create_directory(dir), fs::current_path(dir); }
-  void TearDown() override { fs::current_path(home), fs::remove_all(dir); }
+struct RealFileHandle : InFreshFolder {
   static void Put(const char* name, const char* data) { std::ofstream(name) << data; }
 };
 

@@ -1,29 +1,24 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "fresh_folder.h"
 #include "path/file_system.h"
 #include "text/code_page.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
 // A fresh current folder holding Sub\Deep and Sub\Data.txt.
-struct RealFileSystem : ::testing::Test {
-  fs::path home = fs::current_path();
-  fs::path dir = fs::temp_directory_path() /
-                 ("divro-f" + std::to_string(Clock::now().time_since_epoch().count()));
+struct RealFileSystem : InFreshFolder {
   void SetUp() override {
-    fs::create_directories(dir / "Sub" / "Deep");
-    std::ofstream(dir / "Sub" / "Data.txt") << "data";
-    fs::current_path(dir);
+    InFreshFolder::SetUp();
+    fs::create_directories(fs::path("Sub") / "Deep");
+    std::ofstream(fs::path("Sub") / "Data.txt") << "data";
   }
-  void TearDown() override { fs::current_path(home), fs::remove_all(dir); }
 };
 
 TEST_F(RealFileSystem, ExistenceAndFolderCreation) {
