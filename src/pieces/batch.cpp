@@ -62,13 +62,28 @@ std::string BatchFileName(const char* extension) {
   return std::string(options.destFolder) + parts.Fname() + extension;
 }
 
-// The piece's name without its folder, as it stands in the batch text.
-std::string PieceNameInBatch(int n) {
-  char name[MAX_PATH];
-  path::PathParts parts;
-  parts.Decompose(MakePieceName(name, n));
-  return BatchName((std::string(parts.Fname()) + parts.Ext()).c_str());
-}
+// The pieces' names without their folder, as they stand in the batch text.
+// They differ only in their number, so the folder is taken off once.
+class PieceNamesInBatch {
+ public:
+  PieceNamesInBatch() {
+    char name[MAX_PATH];
+    path::PathParts parts;
+    parts.Decompose(MakePieceName(name, 1));
+    base_ = std::string(parts.Fname()) + parts.Ext();
+    std::string first = PieceSuffix(1);
+    if (base_.size() >= first.size()) base_.resize(base_.size() - first.size());
+    numbered_ = !base_.empty() || parts.Ext()[0] != '\0';
+  }
+
+  std::string Name(int n) const {
+    return numbered_ ? BatchName((base_ + PieceSuffix(n)).c_str()) : std::string();
+  }
+
+ private:
+  std::string base_;
+  bool numbered_ = false;
+};
 
 bool IsSpecialToCommandProcessor(char c) { return std::strchr(" &^()=!%", c) != nullptr; }
 
@@ -145,7 +160,8 @@ bool WriteCopyBatch() {
   path::PathParts firstParts;
   firstParts.Decompose(MakePieceName(name, 1));
   std::string wholeName = BatchName(firstParts.Fname());
-  std::string firstPiece = PieceNameInBatch(1);
+  const PieceNamesInBatch pieceNames;
+  std::string firstPiece = pieceNames.Name(1);
   // Sized in advance for every line; escaped names may be longer than the
   // piece's path, so the longer of the two sets the size.
   std::size_t longest = std::max({std::strlen(name), wholeName.size(), firstPiece.size()});
@@ -161,7 +177,7 @@ bool WriteCopyBatch() {
   batch.Append("COPY /B ");
   batch.Append(firstPiece);
   batch.Append(" + ");
-  batch.Append(PieceNameInBatch(2));
+  batch.Append(pieceNames.Name(2));
   batch.Append(" ");
   batch.Append(wholeName);
   batch.Append("\r\n");
@@ -169,7 +185,7 @@ bool WriteCopyBatch() {
     batch.Append("COPY /B ");
     batch.Append(wholeName);
     batch.Append(" + ");
-    batch.Append(PieceNameInBatch(j));
+    batch.Append(pieceNames.Name(j));
     batch.Append(" ");
     batch.Append(wholeName);
     batch.Append("\r\n");
@@ -187,7 +203,7 @@ bool WriteSelfBatch() {
   TextBlock batch(data, sizeof data);
   batch.Append("@ECHO OFF\r\n");
   batch.Append("DIVRO ");
-  batch.Append(PieceNameInBatch(1));
+  batch.Append(PieceNamesInBatch().Name(1));
   batch.Append(text::SelfBatchEcho);
   batch.Append("PAUSE\r\n");
   return WriteBatchText(batchName, batch);

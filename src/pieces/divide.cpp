@@ -47,13 +47,14 @@ bool DivideFile() {
   if (!buffer.Allocate(std::min(pieceSize, ChunkSize))) return Fail(text::OutOfMemory);
 
   path::FileHandle piece;
+  const PieceNamer names;
   char name[MAX_PATH];
   std::uint32_t currentSize = pieceSize;
   for (std::uint32_t i = 1; i <= count; ++i) {
-    MakePieceName(name, static_cast<int>(i));
+    names.Make(name, static_cast<int>(i));
     if (name[0] == '\0') {
       // The name does not fit a path: nothing is written under a wrong one.
-      app::Print(text::FileOpenFailed, ComposePieceName(static_cast<int>(i)).c_str());
+      app::Print(text::FileOpenFailed, names.Compose(static_cast<int>(i)).c_str());
       return false;
     }
     if (!MayOverwrite(name)) return Fail(text::DivideStopped);

@@ -47,10 +47,11 @@ bool JoinPieces() {
     return FailWithName(text::FileOpenFailed, outputName.c_str());
   }
 
+  const PieceNamer names;
   char name[MAX_PATH];
   std::uint32_t size = 0;
   std::uint32_t high = 0;
-  if (!path::QueryFileSize(MakePieceName(name, 1), &size, &high) || high != 0) {
+  if (!path::QueryFileSize(names.Make(name, 1), &size, &high) || high != 0) {
     return Fail(text::FirstPieceSizeFailed);
   }
   WorkBuffer buffer;
@@ -58,7 +59,7 @@ bool JoinPieces() {
 
   path::FileHandle piece;
   for (int i = 1; i <= count; ++i) {
-    MakePieceName(name, i);
+    names.Make(name, i);
     app::Print("%s\r", name);
     if (piece.Open(name, "r") == platform::InvalidFile) {
       return FailWithName(text::PieceOpenFailed, name);

@@ -11,50 +11,68 @@ namespace pieces {
 
 namespace {
 
-void AppendSuffix(int n, std::string* name) {
-  char suffix[5] = {'.'};
+// Writes ".nnn" and its zero byte at `out`.
+void WriteSuffix(int n, char* out) {
+  out[0] = '.';
   if (n < 1000) {  // "%03d"
-    suffix[1] = static_cast<char>('0' + n / 100);
-    suffix[2] = static_cast<char>('0' + n / 10 % 10);
-    suffix[3] = static_cast<char>('0' + n % 10);
+    out[1] = static_cast<char>('0' + n / 100);
+    out[2] = static_cast<char>('0' + n / 10 % 10);
+    out[3] = static_cast<char>('0' + n % 10);
   } else {
     int m = n - 1000;
-    suffix[1] = static_cast<char>('a' + (m / 676) % 26);
-    suffix[2] = static_cast<char>('a' + (m / 26) % 26);
-    suffix[3] = static_cast<char>('a' + m % 26);
+    out[1] = static_cast<char>('a' + (m / 676) % 26);
+    out[2] = static_cast<char>('a' + (m / 26) % 26);
+    out[3] = static_cast<char>('a' + m % 26);
   }
-  *name += suffix;
+  out[4] = '\0';
 }
+
+constexpr std::size_t SuffixLength = 4;
+
+bool IsPieceNumber(int n) { return n >= 0 && n <= MaxPieces; }
 
 }  // namespace
 
-std::string ComposePieceName(int n) {
-  if (n < 0 || n > MaxPieces) return std::string();
+PieceNamer::PieceNamer() {
   const app::RunOptions& options = app::g_runOptions;
   path::PathParts parts;
   parts.Decompose(options.sourcePath);
-  std::string name;
   if (options.mode == app::ModeDivide) {
-    name = std::string(options.destFolder) + parts.Fname() + parts.Ext();
+    stem_ = std::string(options.destFolder) + parts.Fname() + parts.Ext();
   } else {
-    name = std::string(parts.Server()) + parts.Share() + parts.Drive() + parts.Dir() +
-           parts.Fname();
+    stem_ = std::string(parts.Server()) + parts.Share() + parts.Drive() + parts.Dir() +
+            parts.Fname();
   }
-  AppendSuffix(n, &name);
-  return name;
 }
 
-char* MakePieceName(char* buffer, int n) {
-  std::string name = ComposePieceName(n);
+char* PieceNamer::Make(char* buffer, int n) const {
   buffer[0] = '\0';
-  if (!name.empty() && name.size() < MAX_PATH) std::memcpy(buffer, name.c_str(), name.size() + 1);
+  if (!IsPieceNumber(n) || stem_.size() + SuffixLength >= MAX_PATH) return buffer;
+  std::memcpy(buffer, stem_.data(), stem_.size());
+  WriteSuffix(n, buffer + stem_.size());
   return buffer;
 }
 
+std::string PieceNamer::Compose(int n) const {
+  if (!IsPieceNumber(n)) return std::string();
+  return stem_ + PieceSuffix(n);
+}
+
+std::string PieceSuffix(int n) {
+  char suffix[SuffixLength + 1];
+  WriteSuffix(n, suffix);
+  return suffix;
+}
+
+std::string ComposePieceName(int n) { return PieceNamer().Compose(n); }
+
+char* MakePieceName(char* buffer, int n) { return PieceNamer().Make(buffer, n); }
+
 int CountPieces() {
+  PieceNamer names;
   char name[MAX_PATH];
   int k = 0;
-  while (k < MaxPieces && path::FileExists(MakePieceName(name, k + 1))) ++k;
+  while (k < MaxPieces && path::FileExists(names.Make(name, k + 1))) ++k;
   return k;
 }
 

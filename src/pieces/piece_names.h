@@ -18,7 +18,23 @@ char* MakePieceName(char* buffer, int n);
 // be used; empty for n outside 0 ... MaxPieces.
 std::string ComposePieceName(int n);
 
+// ".001" ... ".999", then ".aaa" ... ".zzz", for n in 1 ... MaxPieces.
+std::string PieceSuffix(int n);
+
 // Pieces 1 ... k that exist as files, without a gap, at most MaxPieces.
 int CountPieces();
+
+// The names of one run's pieces. Everything before the number comes from
+// the source path and the current folder, which stay put for the run, so
+// it is worked out once rather than once a piece.
+class PieceNamer {
+ public:
+  PieceNamer();
+  char* Make(char* buffer, int n) const;  // as MakePieceName
+  std::string Compose(int n) const;       // as ComposePieceName
+
+ private:
+  std::string stem_;
+};
 
 }  // namespace pieces
