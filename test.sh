@@ -33,12 +33,15 @@ need_packages cmake ninja-build g++ clang libgtest-dev googletest python3 locale
   7zip coreutils mingw-w64 g++-mingw-w64-x86-64-posix wine64 valgrind libclang-rt-14-dev \
   xfsprogs util-linux unzip man-db groff-base || skip "some packages are missing (see above)"
 
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
+# ja_JP for Wine's code page 932; de_DE writes numbers with a decimal comma.
+for loc in ja_JP de_DE; do
+  locale -a 2>/dev/null | grep -qi "^$loc.utf8\$" && continue
   if [ "$(id -u)" -eq 0 ]; then
-    grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
-    locale-gen >/dev/null 2>&1
+    grep -q "^$loc.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null || echo "$loc.UTF-8 UTF-8" >> /etc/locale.gen
+    regenerate=1
   fi
-fi
+done
+[ -n "${regenerate:-}" ] && locale-gen >/dev/null 2>&1
 
 export WINEDEBUG=-all
 WINE=/usr/lib/wine/wine64

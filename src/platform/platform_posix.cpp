@@ -167,7 +167,9 @@ BlockHeader* HeaderOf(void* block) { return static_cast<BlockHeader*>(block) - 1
 }  // namespace
 
 int InitializeLocale() {
-  if (std::setlocale(LC_ALL, "") == nullptr) std::setlocale(LC_ALL, "C");
+  // The character set only: numbers such as "/1.5" keep the C locale's
+  // decimal point whatever LC_NUMERIC says.
+  if (std::setlocale(LC_CTYPE, "") == nullptr) std::setlocale(LC_CTYPE, "C");
   return CodePageOfCharset(nl_langinfo(CODESET));
 }
 

@@ -59,7 +59,8 @@ bool TranslateKey(const KEY_EVENT_RECORD& key, int* first, int* second) {
 }  // namespace
 
 int InitializeLocale() {
-  std::setlocale(LC_ALL, ".OCP");
+  // The character set only: "/1.5" keeps its decimal point in every locale.
+  std::setlocale(LC_CTYPE, ".OCP");
   return static_cast<int>(GetACP());
 }
 

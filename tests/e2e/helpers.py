@@ -14,9 +14,10 @@ ENV = dict(os.environ, LC_ALL="C.UTF-8")
 FAILED = 255  # exit status -1
 
 
-def run(args, cwd):
+def run(args, cwd, locale=None):
     """(exit status, output) of divro with no controlling terminal and stdin /dev/null."""
-    p = subprocess.run([BIN, *args], cwd=cwd, env=ENV, stdin=subprocess.DEVNULL,
+    env = dict(ENV, LC_ALL=locale) if locale else ENV
+    p = subprocess.run([BIN, *args], cwd=cwd, env=env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                        start_new_session=True, timeout=120)
     return p.returncode, p.stdout.decode("utf-8", "replace")
@@ -119,8 +120,8 @@ class TempDirTest(unittest.TestCase):
     def path(self, *names):
         return os.path.join(self.dir, *names)
 
-    def run_divro(self, *args, cwd=None):
-        return run(args, cwd or self.dir)
+    def run_divro(self, *args, cwd=None, locale=None):
+        return run(args, cwd or self.dir, locale)
 
     def start_pty(self, *args, typed_ahead=b""):
         p = Pty(args, self.dir, typed_ahead)

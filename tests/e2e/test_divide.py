@@ -1,6 +1,7 @@
 import os
 import random
 import subprocess
+import unittest
 
 from tests.e2e.helpers import FAILED, TempDirTest, kib, random_file, read
 
@@ -44,6 +45,16 @@ class DivideTest(TempDirTest):
         s = pieces(self.dir)
         self.assertEqual((s[998], s[999], s[1000], s[-1]), ("999", "aaa", "aab", "zzz"))
         self.assert_pieces(self.dir, data, [1] * 18575)
+
+    @unittest.skipUnless("de_DE.utf8" in subprocess.run(["locale", "-a"], capture_output=True,
+                                                        text=True).stdout.split(),
+                         "the de_DE.UTF-8 locale is not generated")
+    def test_fractional_size_under_a_decimal_comma_locale(self):
+        # German writes 1,5: the option is still read with a decimal point.
+        data = random_file(self.path("f.bin"), 3000)
+        self.assertEqual(self.run_divro("f.bin", "/1.5", locale="de_DE.UTF-8"),
+                         (0, f"f.bin.001\rf.bin.002\r\n{DONE}\n"))
+        self.assert_pieces(self.dir, data, [1536, 1464])
 
     def test_refused_sizes(self):
         too_big = "分割サイズが分割元ファイルのサイズを越えています。"

@@ -187,6 +187,14 @@ class DoubleByteNamesTest(WineTest):
         self.assertEqual(status, 0, out.decode("cp932"))
         self.assertEqual(read(self.path("out", "能ソ.表")), b"".join(parts))
 
+    def test_fractional_size_in_a_decimal_comma_locale(self):
+        # Wine takes the code pages from LC_ALL: a German one writes 1,5.
+        data = RNG.randbytes(3000)
+        write(self.path("f.bin"), data)
+        status, out = self.run_wine([EXE, "f.bin", "/1.5"], env=dict(ENV, LC_ALL="de_DE.UTF-8"))
+        self.assertEqual(status, 0, out)
+        self.assert_pieces(self.dir, "f.bin", data, 1536)
+
 
 class CommandProcessorTest(WineTest):
     def test_batch_files_join_under_cmd(self):
