@@ -1,18 +1,25 @@
-# Timing helpers for bench/run.sh: one timed run under /usr/bin/time -v,
-# medians, and the alternating A B A B comparison that prints one table row.
+# Timing helpers for bench/run.sh: one timed run, one run under
+# /usr/bin/time -v for memory, medians, and the alternating A B A B comparison that prints one table row.
 # Expects RUNS, DIVRO and BENCH_TMP to be set by the caller.
 
 die() { echo "!! $*" >&2; exit 1; }
 
-# Runs a shell command string once; sets T_LAST (seconds, wall clock) and
-# RSS_LAST (peak resident KiB). The string is eval'ed so globs and
-# redirections happen per run, outside the measured process.
+# Runs a shell command string once; sets T_LAST (seconds, wall clock). The
+# clock is bash's own, read just before and after, so no helper process
+# (date, /usr/bin/time) is timed with the command. The string is eval'ed so
+# globs and redirections happen per run, outside the measured process.
 timed() {
   local t0 t1
-  t0=$(date +%s.%N)
-  eval "/usr/bin/time -v -o \"\$BENCH_TMP/rss\" $1" || die "failed: $1"
-  t1=$(date +%s.%N)
+  t0=$EPOCHREALTIME
+  eval "$1" || die "failed: $1"
+  t1=$EPOCHREALTIME
   T_LAST=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }')
+}
+
+# Runs a shell command string once under /usr/bin/time -v, untimed; sets
+# RSS_LAST (peak resident KiB).
+peak_rss() {
+  eval "/usr/bin/time -v -o \"\$BENCH_TMP/rss\" $1" || die "failed: $1"
   RSS_LAST=$(awk -F': *' '/Maximum resident set size/ { print $2 }' "$BENCH_TMP/rss")
 }
 
@@ -27,30 +34,34 @@ header() {
   printf '%-28s %9s %9s %7s %8s %8s  %s\n' case divro_s peer_s ratio divroMiB peerMiB peer
 }
 
-# compare LABEL PREP A B PEERNAME: a warm-up pair, then RUNS pairs, each run
-# after PREP (untimed). Ratio is the median of the per-pair ratios A/B;
-# memory is the peak over every run.
+# compare LABEL PREP A B PEERNAME: a warm-up pair, which also gives the
+# peak memory of each, then RUNS timed pairs, each run after PREP (untimed).
+# Ratio is the median of the per-pair ratios A/B; C_MEDIAN_A and C_MEDIAN_B
+# keep the two medians for the caller.
 compare() {
-  local label=$1 prep=$2 a=$3 b=$4 peer=$5 i ta=() tb=() rs=() ra=0 rb=0 x
-  for ((i = 0; i <= RUNS; i++)); do
-    eval "$prep"; timed "$a"; x=$T_LAST; ((RSS_LAST > ra)) && ra=$RSS_LAST
-    eval "$prep"; timed "$b"; ((RSS_LAST > rb)) && rb=$RSS_LAST
-    ((i == 0)) && continue
+  local label=$1 prep=$2 a=$3 b=$4 peer=$5 i ta=() tb=() rs=() ra rb x
+  eval "$prep"; peak_rss "$a"; ra=$RSS_LAST
+  eval "$prep"; peak_rss "$b"; rb=$RSS_LAST
+  for ((i = 1; i <= RUNS; i++)); do
+    eval "$prep"; timed "$a"; x=$T_LAST
+    eval "$prep"; timed "$b"
     ta+=("$x"); tb+=("$T_LAST")
     rs+=("$(awk -v a="$x" -v b="$T_LAST" 'BEGIN { printf "%.4f", (b > 0 ? a / b : 0) }')")
   done
-  printf '%-28s %9.3f %9.3f %7.3f %8s %8s  %s\n' "$label" "$(median "${ta[@]}")" \
-    "$(median "${tb[@]}")" "$(median "${rs[@]}")" "$(mib $ra)" "$(mib $rb)" "$peer"
+  C_MEDIAN_A=$(median "${ta[@]}") C_MEDIAN_B=$(median "${tb[@]}")
+  printf '%-28s %9.3f %9.3f %7.3f %8s %8s  %s\n' "$label" "$C_MEDIAN_A" "$C_MEDIAN_B" \
+    "$(median "${rs[@]}")" "$(mib $ra)" "$(mib $rb)" "$peer"
 }
 
-# single PREP CMD: warm-up and RUNS runs of one command; sets S_MEDIAN, S_RSS.
+# single PREP CMD: a warm-up run, which also gives the peak memory, and RUNS
+# timed runs of one command; sets S_MEDIAN, S_RSS.
 single() {
-  local prep=$1 cmd=$2 i t=() r=0
-  for ((i = 0; i <= RUNS; i++)); do
-    eval "$prep"; timed "$cmd"; ((RSS_LAST > r)) && r=$RSS_LAST
-    ((i == 0)) || t+=("$T_LAST")
+  local prep=$1 cmd=$2 i t=()
+  eval "$prep"; peak_rss "$cmd"; S_RSS=$RSS_LAST
+  for ((i = 1; i <= RUNS; i++)); do
+    eval "$prep"; timed "$cmd"; t+=("$T_LAST")
   done
-  S_MEDIAN=$(median "${t[@]}"); S_RSS=$r
+  S_MEDIAN=$(median "${t[@]}")
 }
 
 # Name of piece n as divro numbers them: 001..999, then aaa..zzz.

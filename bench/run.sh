@@ -70,6 +70,7 @@ bench_fs() {
   header
   compare "divide ${mb} MiB /$pk" 'rm -f big.*; sync_fs' \
     "\"\$DIVRO\" big /$pk /Y >/dev/null" "split -b ${pk}K -d -a 3 --numeric-suffixes=1 big big." split
+  local split_s=$C_MEDIAN_B
   [ -n "$BASE" ] && compare "divide, this vs base build" 'rm -f big.*; sync_fs' \
     "\"\$DIVRO\" big /$pk /Y >/dev/null" "\"\$BASE\" big /$pk /Y >/dev/null" "base divro"
   "$DIVRO" big /$pk /Y >/dev/null; sync_fs
@@ -77,6 +78,11 @@ bench_fs() {
   compare "join $n pieces" 'rm -f out/big; sync_fs' \
     "\"\$DIVRO\" big.001 /Y out >/dev/null" "cat big.[0-9][0-9][0-9] big.[a-z][a-z][a-z] > out/big" cat
   cmp -s big out/big || die "joined file differs from the source"
+  if [ "$title" = xfs ]; then
+    printf '%-28s %9.3f %9.3f %7.3f  %s\n' "join vs split's division" "$C_MEDIAN_A" "$split_s" \
+      "$(awk -v j="$C_MEDIAN_A" -v d="$split_s" 'BEGIN { print (d > 0 ? j / d : 0) }')" \
+      "divro join / split division"
+  fi
   [ -n "$BASE" ] && compare "join, this vs base build" 'rm -f out/big; sync_fs' \
     "\"\$DIVRO\" big.001 /Y out >/dev/null" "\"\$BASE\" big.001 /Y out >/dev/null" "base divro"
   single 'rm -f copy; sync_fs' "cp big copy"
