@@ -3,6 +3,7 @@
 #include "app/run_options.h"
 #include "fuzz_common.h"
 #include "pieces/batch.h"
+#include "path/path_parts.h"
 #include "pieces/piece_names.h"
 #include "platform/platform_fake.h"
 
@@ -48,6 +49,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fake::AddFile(pieces::MakePieceName(piece, 1), "1");
     pieces::WriteCopyBatch();
     pieces::WriteSelfBatch();
+    // The first line names each piece by its own file name, worked out
+    // afresh from that piece's full name.
+    auto nameInBatch = [](int k) {
+      char full[MAX_PATH];
+      path::PathParts parts;
+      parts.Decompose(pieces::MakePieceName(full, k));
+      return pieces::BatchName((std::string(parts.Fname()) + parts.Ext()).c_str());
+    };
+    const std::string firstLine = "COPY /B " + nameInBatch(1) + " + " + nameInBatch(2) + " ";
+    for (const auto& [key, entry] : fake::State().entries) {
+      if (!entry.isFolder && key.size() > 8 && key.compare(key.size() - 8, 8, ".CPY.BAT") == 0)
+        FUZZ_CHECK(entry.data.find(firstLine) != std::string::npos);
+    }
   }
   return 0;
 }
