@@ -210,8 +210,17 @@ std::string MessageForConsole(const char* cp932Text) {
 }
 
 void ConsoleWrite(const std::string& bytes) {
-  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-  std::fflush(stdout);
+  // Straight to the descriptor: every text is wanted on the screen at once
+  // (progress lines end in a carriage return, not a line break).
+  const char* next = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = write(STDOUT_FILENO, next, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    next += n;
+    left -= static_cast<std::size_t>(n);
+  }
 }
 
 unsigned FullPathName(const char* path, char* out, unsigned outSize) {
