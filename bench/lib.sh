@@ -1,5 +1,5 @@
 # Timing helpers for bench/run.sh: one timed run, one run under
-# /usr/bin/time -v for memory, medians, and the alternating A B A B comparison that prints one table row.
+# /usr/bin/time -v for memory, medians, and the interleaved A B / B A comparison that prints one table row.
 # Expects RUNS, DIVRO and BENCH_TMP to be set by the caller.
 
 die() { echo "!! $*" >&2; exit 1; }
@@ -35,18 +35,24 @@ header() {
 }
 
 # compare LABEL PREP A B PEERNAME: a warm-up pair, which also gives the
-# peak memory of each, then RUNS timed pairs, each run after PREP (untimed).
+# peak memory of each, then RUNS timed pairs in alternating order, each run
+# after PREP (untimed).
 # Ratio is the median of the per-pair ratios A/B; C_MEDIAN_A and C_MEDIAN_B
 # keep the two medians for the caller.
 compare() {
-  local label=$1 prep=$2 a=$3 b=$4 peer=$5 i ta=() tb=() rs=() ra rb x
+  local label=$1 prep=$2 a=$3 b=$4 peer=$5 i ta=() tb=() rs=() ra rb x y
   eval "$prep"; peak_rss "$a"; ra=$RSS_LAST
   eval "$prep"; peak_rss "$b"; rb=$RSS_LAST
   for ((i = 1; i <= RUNS; i++)); do
-    eval "$prep"; timed "$a"; x=$T_LAST
-    eval "$prep"; timed "$b"
-    ta+=("$x"); tb+=("$T_LAST")
-    rs+=("$(awk -v a="$x" -v b="$T_LAST" 'BEGIN { printf "%.4f", (b > 0 ? a / b : 0) }')")
+    # A B, then B A: whatever the first run of a pair pays for the one
+    # before (freed pages, writeback) falls on each side alike.
+    if ((i % 2)); then
+      eval "$prep"; timed "$a"; x=$T_LAST; eval "$prep"; timed "$b"; y=$T_LAST
+    else
+      eval "$prep"; timed "$b"; y=$T_LAST; eval "$prep"; timed "$a"; x=$T_LAST
+    fi
+    ta+=("$x"); tb+=("$y")
+    rs+=("$(awk -v a="$x" -v b="$y" 'BEGIN { printf "%.4f", (b > 0 ? a / b : 0) }')")
   done
   C_MEDIAN_A=$(median "${ta[@]}") C_MEDIAN_B=$(median "${tb[@]}")
   printf '%-28s %9.3f %9.3f %7.3f %8s %8s  %s\n' "$label" "$C_MEDIAN_A" "$C_MEDIAN_B" \
