@@ -25,16 +25,13 @@ void Print(const char* format, const char* first, const char* second) {
   const char* arguments[] = {first, second};
   int next = 0;
   std::string out;
-  std::string segment;
+  const char* segment = format;
   for (const char* p = format; *p != '\0'; ++p) {
     if (p[0] == '%' && p[1] == 's') {
-      AppendMessage(segment, &out);
-      segment.clear();
+      AppendMessage(std::string(segment, p), &out);
       const char* argument = next < 2 ? arguments[next++] : nullptr;
       if (argument != nullptr) out += platform::DisplayPath(argument);
-      ++p;
-    } else {
-      segment += *p;
+      segment = ++p + 1;
     }
   }
   AppendMessage(segment, &out);

@@ -34,6 +34,7 @@ bool IsDriveC(const char* path) {
 // Replaces one separator by the other, character by character.
 std::string SwapSeparators(const char* text, char from, char to) {
   std::string out(text);
+  if (out.find(from) == std::string::npos) return out;  // the usual plain name
   for (std::size_t i = 0; i < out.size(); i += text::CharLength(out.c_str() + i)) {
     if (out[i] == from) out[i] = to;
   }
