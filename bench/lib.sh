@@ -1,5 +1,6 @@
 # Timing helpers for bench/run.sh: one timed run, one run under
-# /usr/bin/time -v for memory, medians, and the interleaved A B / B A comparison that prints one table row.
+# /usr/bin/time -v for memory, medians, and the interleaved A B / B A
+# comparison that prints one table row.
 # Expects RUNS, DIVRO and BENCH_TMP to be set by the caller.
 
 die() { echo "!! $*" >&2; exit 1; }
