@@ -29,17 +29,22 @@ median() {
     awk '{ v[NR] = $1 } END { printf "%.4f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
+minimum() { printf '%s\n' "$@" | sort -g | head -1; }
+
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 
 header() {
-  printf '%-28s %9s %9s %7s %8s %8s  %s\n' case divro_s peer_s ratio divroMiB peerMiB peer
+  printf '%-28s %9s %9s %7s %6s %8s %8s  %s\n' case divro_s peer_s ratio best divroMiB peerMiB peer
 }
 
 # compare LABEL PREP A B PEERNAME: a warm-up pair, which also gives the
 # peak memory of each, then RUNS timed pairs in alternating order, each run
 # after PREP (untimed).
-# Ratio is the median of the per-pair ratios A/B; C_MEDIAN_A and C_MEDIAN_B
-# keep the two medians for the caller.
+# Ratio is the median of the per-pair ratios A/B; best is the ratio of the
+# fastest runs, which shows the program's own cost where the machine adds
+# large random delays (a virtual machine refaulting freed memory can make the
+# same copy three times slower). C_MEDIAN_A and C_MEDIAN_B keep the two
+# medians for the caller.
 compare() {
   local label=$1 prep=$2 a=$3 b=$4 peer=$5 i ta=() tb=() rs=() ra rb x y
   eval "$prep"; peak_rss "$a"; ra=$RSS_LAST
@@ -56,8 +61,11 @@ compare() {
     rs+=("$(awk -v a="$x" -v b="$y" 'BEGIN { printf "%.4f", (b > 0 ? a / b : 0) }')")
   done
   C_MEDIAN_A=$(median "${ta[@]}") C_MEDIAN_B=$(median "${tb[@]}")
-  printf '%-28s %9.3f %9.3f %7.3f %8s %8s  %s\n' "$label" "$C_MEDIAN_A" "$C_MEDIAN_B" \
-    "$(median "${rs[@]}")" "$(mib $ra)" "$(mib $rb)" "$peer"
+  local best
+  best=$(awk -v a="$(minimum "${ta[@]}")" -v b="$(minimum "${tb[@]}")" \
+    'BEGIN { printf "%.3f", (b > 0 ? a / b : 0) }')
+  printf '%-28s %9.3f %9.3f %7.3f %6s %8s %8s  %s\n' "$label" "$C_MEDIAN_A" "$C_MEDIAN_B" \
+    "$(median "${rs[@]}")" "$best" "$(mib $ra)" "$(mib $rb)" "$peer"
 }
 
 # single PREP CMD: a warm-up run, which also gives the peak memory, and RUNS

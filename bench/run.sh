@@ -94,7 +94,7 @@ bench_fs() {
   [ -n "$BASE" ] && compare "join, this vs base build" 'rm -f out/big; sync_fs' \
     "\"\$DIVRO\" big.001 /Y out >/dev/null" "\"\$BASE\" big.001 /Y out >/dev/null" "base divro"
   single 'rm -f copy; sync_fs' "cp big copy"
-  printf '%-28s %9s %9.3f %7s %8s %8s  %s\n' "cp (reference)" - "$S_MEDIAN" - - "$(mib $S_RSS)" cp
+  printf '%-28s %9s %9.3f %7s %6s %8s %8s  %s\n' "cp (reference)" - "$S_MEDIAN" - - - "$(mib $S_RSS)" cp
   rm -f big big.* out/big copy
   [ "$small" = 1 ] || return 0
 
