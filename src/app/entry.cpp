@@ -12,6 +12,7 @@
 #include "app/questions.h"
 #include "app/run_options.h"
 #include "path/file_system.h"
+#include "path/path_parts.h"
 #include "path/path_rules.h"
 #include "pieces/batch.h"
 #include "pieces/divide.h"
@@ -91,7 +92,10 @@ bool TakePath(const char* argument) {
     if (!path::ResolveSourcePath(argument, options.sourcePath)) {
       std::strcpy(options.sourcePath, ":");
     }
-    return true;
+    // A short relative name in a deep folder can have a full form too long
+    // to take apart: its pieces would be named without the name.
+    path::PathParts parts;
+    return !path::IsValidPath(options.sourcePath) || parts.Decompose(options.sourcePath);
   }
   char folder[MAX_PATH];
   std::strcpy(folder, argument);

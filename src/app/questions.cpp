@@ -46,9 +46,10 @@ void EchoAnswer(const KeyAnswer& answer) {
 
 OverwriteAnswer AskOverwrite(const char* path) {
   path::PathParts parts;
-  parts.Decompose(path);
+  // A name whose full form is too long to take apart is shown as given.
+  bool named = parts.Decompose(path);
   platform::Keyboard keyboard;
-  Print(text::AskOverwrite, parts.Fname(), parts.Ext());
+  Print(text::AskOverwrite, named ? parts.Fname() : path, named ? parts.Ext() : "");
   KeyAnswer answer = WaitForKey(keyboard, "yas");
   EchoAnswer(answer);
   switch (answer.letter) {

@@ -1,5 +1,6 @@
 import os
 import random
+import shutil
 import subprocess
 import unittest
 
@@ -78,6 +79,20 @@ class DivideTest(TempDirTest):
                 for s in pieces(self.path(where)):
                     os.remove(self.path(where, "f.bin." + s))
         self.assertEqual(pieces(self.path("src")), [])
+
+    def test_name_whose_full_path_is_too_long(self):
+        # Typed short, but 260 bytes or more with the current folder in front:
+        # refused before anything is written, never divided into nameless pieces.
+        deep = self.path("d" * 120, "e" * 120)
+        os.makedirs(deep)
+        random_file(os.path.join(deep, "f.bin"), 10)
+        shutil.copy(os.path.join(deep, "f.bin"), os.path.join(deep, "f.bin.001"))
+        shutil.copy(os.path.join(deep, "f.bin"), os.path.join(deep, "f.bin.002"))
+        wrong = "引数が正しくありません。\nヘルプを表示するには、'divro' とタイプするか、\n/? オプションを使用してください。\n"
+        for args in (["f.bin", kib(3)], ["f.bin.001"], ["/C", "f.bin.001"]):
+            with self.subTest(args=args):
+                self.assertEqual(self.run_divro(*args, cwd=deep), (FAILED, wrong))
+                self.assertEqual(sorted(os.listdir(deep)), ["f.bin", "f.bin.001", "f.bin.002"])
 
     def test_overwrite_all_is_silent_and_later_pieces_stay(self):
         random_file(self.path("f.bin"), 10)

@@ -69,6 +69,9 @@ TEST_F(EntryTest, ParseArguments) {
   fake::AddFile("C:\\Data\\Movie.AVI", "abc");
   const std::string fits = "C:\\" + std::string(MAX_PATH - 4, 'a');
   const std::string tooLong = fits + "b";
+  // Short enough to type, too long in full form (C:\work\ in front).
+  const std::string deep = std::string(MAX_PATH - 8, 'r');
+  fake::AddFile(("C:\\work\\" + deep).c_str(), "x");
   const struct { Args args; const char* parsed; } cases[] = {
       {{}, "0001 [] []"}, {{"/c"}, "1000 [] []"}, {{"/C"}, "1000 [] []"},
       {{"/s"}, "0100 [] []"}, {{"/S"}, "0100 [] []"}, {{"/y"}, "0010 [] []"},
@@ -79,7 +82,8 @@ TEST_F(EntryTest, ParseArguments) {
       {{"C:\\missing.bin", "/2", "D:\\out\\"}, "0000 /2048 [:] [D:\\out\\]"},
       {{"C:\\Data\\Movie.AVI", "D:\\one", "E:\\two"}, "0000 [C:\\Data\\Movie.AVI] [E:\\two\\]"},
       {{fits.c_str()}, "0000 [:] []"}, {{tooLong.c_str()}, "false"},
-      {{"x", tooLong.c_str()}, "false"},
+      {{"x", tooLong.c_str()}, "false"}, {{deep.c_str()}, "false"},
+      {{deep.substr(1).c_str()}, "0000 [:] []"},
       {{"x", fits.c_str()}, "false"}};  // no room for the folder's backslash
   for (const auto& c : cases) EXPECT_EQ(Parsed(c.args), c.parsed) << c.parsed;
 }

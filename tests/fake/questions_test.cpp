@@ -26,6 +26,8 @@ class QuestionsTest : public ::testing::Test {
 TEST_F(QuestionsTest, AskOverwrite) {
   const app::OverwriteAnswer Y = app::AnswerYes, A = app::AnswerAll, S = app::AnswerStop;
   const char* const piece = "D:\\out\\movie.avi.002";
+  // Too long in full form (C:\work\ in front) to be taken apart: shown as given.
+  const std::string deep = std::string(MAX_PATH - 16, 'd') + "\\m.avi.002";
   const struct {
     const char* path; std::deque<int> keys; app::OverwriteAnswer answer;
     const char* shown; const char* echo; std::size_t left;
@@ -39,6 +41,7 @@ TEST_F(QuestionsTest, AskOverwrite) {
       {piece, {224, 83, 'y'}, S, "movie.avi.002", "S\n", 1},  // Delete
       {piece, {0, 65}, A, "movie.avi.002", "A\n", 0},         // F7
       {piece, {0, 89}, Y, "movie.avi.002", "Y\n", 0},         // Shift+F6
+      {deep.c_str(), {'y'}, Y, deep.c_str(), "y\n", 0},
       {piece, {'x', -1, 'y'}, S, "movie.avi.002", "\n", 1},   // the console went away
       {piece, {}, S, "movie.avi.002", "\n", 0}};              // no console at all
   for (const auto& c : cases) {
