@@ -128,16 +128,65 @@ std::string ConsoleCharset() {
 
 // --- Terminal state while a question waits ---------------------------------
 // Kept where a signal handler can reach it, to give the terminal back as it
-// was found when the run is interrupted.
+// was found when the run is interrupted or stopped.
 int g_terminal = -1;
 struct termios g_savedTerminal;
-constexpr int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-struct sigaction g_previousActions[4];
+struct termios g_rawTerminal;
+// SIGPIPE too: the prompt may go to a pipe whose reader has gone.
+constexpr int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGTSTP, SIGCONT};
+constexpr std::size_t HandledSignalCount = sizeof HandledSignals / sizeof HandledSignals[0];
+struct sigaction g_previousActions[HandledSignalCount];
 
 extern "C" void RestoreTerminalAndReraise(int signalNumber) {
   if (g_terminal >= 0) tcsetattr(g_terminal, TCSANOW, &g_savedTerminal);
   signal(signalNumber, SIG_DFL);
   raise(signalNumber);
+}
+
+// Ctrl-Z: the shell gets its terminal back while we are stopped; SIGCONT
+// puts single-key reading back when we go on.
+extern "C" void StopWithTerminalRestored(int signalNumber) {
+  const int savedErrno = errno;
+  if (g_terminal >= 0) tcsetattr(g_terminal, TCSANOW, &g_savedTerminal);
+  struct sigaction action = {};
+  sigaction(signalNumber, nullptr, &action);
+  signal(signalNumber, SIG_DFL);
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, signalNumber);
+  sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+  raise(signalNumber);  // stopped here until continued
+  sigaction(signalNumber, &action, nullptr);
+  // Also where no stop came: the kernel drops it for an orphaned group.
+  if (g_terminal >= 0) tcsetattr(g_terminal, TCSANOW, &g_rawTerminal);
+  errno = savedErrno;
+}
+
+extern "C" void ResumeSingleKeys(int) {
+  const int savedErrno = errno;
+  if (g_terminal >= 0) tcsetattr(g_terminal, TCSANOW, &g_rawTerminal);
+  errno = savedErrno;
+}
+
+void CatchSignals() {
+  for (std::size_t i = 0; i < HandledSignalCount; ++i) {
+    const int number = HandledSignals[i];
+    sigaction(number, nullptr, &g_previousActions[i]);
+    // One the caller ignores (nohup, a background job) stays ignored.
+    if (g_previousActions[i].sa_handler == SIG_IGN) continue;
+    struct sigaction action = {};
+    action.sa_handler = number == SIGTSTP   ? StopWithTerminalRestored
+                        : number == SIGCONT ? ResumeSingleKeys
+                                            : RestoreTerminalAndReraise;
+    sigemptyset(&action.sa_mask);
+    sigaction(number, &action, nullptr);
+  }
+}
+
+void ReleaseSignals() {
+  for (std::size_t i = 0; i < HandledSignalCount; ++i) {
+    sigaction(HandledSignals[i], &g_previousActions[i], nullptr);
+  }
 }
 
 constexpr int EscapeWaitMilliseconds = 30;
@@ -368,18 +417,14 @@ Keyboard::Keyboard() {
     close(fd);
     return;
   }
-  g_savedTerminal = saved;
-  g_terminal = fd;
-  struct sigaction action = {};
-  action.sa_handler = RestoreTerminalAndReraise;
-  sigemptyset(&action.sa_mask);
-  for (std::size_t i = 0; i < 4; ++i) {
-    sigaction(HandledSignals[i], &action, &g_previousActions[i]);
-  }
   struct termios raw = saved;
   raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
+  g_savedTerminal = saved;
+  g_rawTerminal = raw;
+  g_terminal = fd;
+  CatchSignals();
   tcsetattr(fd, TCSANOW, &raw);
   device_ = fd;
 }
@@ -387,7 +432,7 @@ Keyboard::Keyboard() {
 Keyboard::~Keyboard() {
   if (device_ == InvalidFile) return;
   tcsetattr(static_cast<int>(device_), TCSANOW, &g_savedTerminal);
-  for (std::size_t i = 0; i < 4; ++i) sigaction(HandledSignals[i], &g_previousActions[i], nullptr);
+  ReleaseSignals();
   g_terminal = -1;
   close(static_cast<int>(device_));
 }

@@ -3,6 +3,7 @@ import fcntl
 import hashlib
 import os
 import select
+import signal
 import subprocess
 import tempfile
 import termios
@@ -52,13 +53,21 @@ def kib(nbytes):
 class Pty:
     """divro with a fresh pty as its controlling terminal and stdin/stdout."""
 
-    def __init__(self, args, cwd, typed_ahead=b""):
+    def __init__(self, args, cwd, typed_ahead=b"", launcher=(), ignored=(), stdout=None):
+        """launcher: words run in front of the program; ignored: signals it starts with ignored."""
         self.master, self.slave = os.openpty()
         if typed_ahead:
             os.write(self.master, typed_ahead)
-        self.proc = subprocess.Popen(  # the pty becomes the controlling terminal after setsid
-            [BIN, *args], cwd=cwd, env=ENV, stdin=self.slave, stdout=self.slave, stderr=self.slave,
-            start_new_session=True, preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+
+        def prepare():  # the pty becomes the controlling terminal after setsid
+            fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+            for number in ignored:
+                signal.signal(number, signal.SIG_IGN)
+
+        self.proc = subprocess.Popen(
+            [*launcher, BIN, *args], cwd=cwd, env=ENV, stdin=self.slave,
+            stdout=self.slave if stdout is None else stdout, stderr=self.slave,
+            start_new_session=True, preexec_fn=prepare)
         self.out = b""
 
     def send(self, data):
@@ -123,7 +132,7 @@ class TempDirTest(unittest.TestCase):
     def run_divro(self, *args, cwd=None, locale=None):
         return run(args, cwd or self.dir, locale)
 
-    def start_pty(self, *args, typed_ahead=b""):
-        p = Pty(args, self.dir, typed_ahead)
+    def start_pty(self, *args, **options):
+        p = Pty(args, self.dir, **options)
         self.addCleanup(p.close)
         return p

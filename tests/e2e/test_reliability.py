@@ -5,6 +5,7 @@ import resource
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import termios
 import time
@@ -15,6 +16,34 @@ from tests.e2e.helpers import BIN, ENV, FAILED, TempDirTest, kib, random_file, r
 MiB = 1 << 20
 NOT_DIVIDED = "ファイルは分割されませんでした。"
 NOT_JOINED = "ファイルは結合されませんでした。"
+
+# Starts the program as a job of its own in the foreground, as a shell with
+# job control does: unlike a session leader's group, such a job really stops
+# on Ctrl-Z.
+JOB_LAUNCHER = """
+import os, signal, sys
+signal.signal(signal.SIGTTOU, signal.SIG_IGN)
+pid = os.fork()
+if pid == 0:
+    os.setpgid(0, 0)
+    os.tcsetpgrp(0, os.getpgrp())
+    signal.signal(signal.SIGTTOU, signal.SIG_DFL)
+    os.execv(sys.argv[1], sys.argv[1:])
+sys.exit(os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]) & 0xFF)
+"""
+
+
+def wait_until(condition, what, timeout=5):
+    end = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > end:
+            raise AssertionError(f"still not {what}")
+        time.sleep(0.01)
+
+
+def is_stopped(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        return f.read().rsplit(")", 1)[1].split()[0] == "T"
 
 
 def limited(max_file_bytes=None, user=None):
@@ -92,10 +121,10 @@ class OperatingSystemFaultTest(TempDirTest):
 
 
 class SignalTest(TempDirTest):
-    def interrupt_question(self, interrupt):
+    def interrupt_question(self, interrupt, **options):
         random_file(self.path("f.bin"), 3000)
         random_file(self.path("f.bin.001"), 1)
-        p = self.start_pty("f.bin", "/1")
+        p = self.start_pty("f.bin", "/1", **options)
         p.expect("中止 (S)]")
         deadline = time.monotonic() + 5  # the prompt shows just before the keys are read
         while termios.tcgetattr(p.slave)[3] & termios.ICANON and time.monotonic() < deadline:
@@ -111,6 +140,37 @@ class SignalTest(TempDirTest):
 
     def test_sigterm_at_a_question(self):
         self.interrupt_question(lambda p: p.proc.send_signal(signal.SIGTERM))
+
+    def test_ignored_hang_up_leaves_the_question_waiting(self):
+        def hang_up_then_stop(p):  # as under nohup
+            p.proc.send_signal(signal.SIGHUP)
+            time.sleep(0.2)
+            self.assertIsNone(p.proc.poll(), "ended by a hang-up it was told to ignore")
+            p.send(b"s")
+        self.interrupt_question(hang_up_then_stop, ignored=(signal.SIGHUP,))
+
+    def test_ctrl_z_gives_the_terminal_back_until_continued(self):
+        def stop_then_continue(p):
+            p.send(b"\x1a")
+            job = os.tcgetpgrp(p.master)
+            wait_until(lambda: is_stopped(job), "stopped")
+            lflag = termios.tcgetattr(p.slave)[3]
+            self.assertTrue(lflag & termios.ICANON and lflag & termios.ECHO, "raw while stopped")
+            os.killpg(job, signal.SIGCONT)
+            wait_until(lambda: not termios.tcgetattr(p.slave)[3] & termios.ICANON, "single keys again")
+            p.send(b"s")
+        self.interrupt_question(stop_then_continue, launcher=(sys.executable, "-c", JOB_LAUNCHER))
+
+    def test_prompt_into_a_closed_pipe_gives_the_terminal_back(self):
+        random_file(self.path("f.bin"), 3000)
+        read_end, write_end = os.pipe()
+        os.close(read_end)
+        p = self.start_pty("f.bin", "/1", "new", stdout=write_end)
+        os.close(write_end)
+        rc, _, lflag = p.finish()
+        self.assertEqual(rc, -signal.SIGPIPE)
+        self.assertTrue(lflag & termios.ICANON and lflag & termios.ECHO)
+        self.assertFalse(os.path.exists(self.path("new")))
 
     def test_ctrl_c_during_a_large_division(self):
         with open(self.path("f.bin"), "wb") as f:
