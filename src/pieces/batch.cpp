@@ -47,19 +47,41 @@ class TextBlock {
   bool overflow_ = false;
 };
 
+struct NameAndExt {
+  std::string name;
+  std::string ext;
+};
+
+// The fname and ext of a name, as taken apart against the current folder.
+// In a deep folder the full form of a relative name can be too long for
+// that; the name is then split as written: its last element, at the last
+// dot, which is what the full form would have given.
+NameAndExt SplitName(const char* path) {
+  path::PathParts parts;
+  if (parts.Decompose(path)) return {parts.Fname(), parts.Ext()};
+  const char* element = path;
+  const char* dot = nullptr;
+  for (const char* p = path; *p != '\0'; p += text::CharLength(p)) {
+    if (*p == '\\' || (*p == ':' && p == path + 1)) {
+      element = p + 1;
+      dot = nullptr;
+    } else if (*p == '.') {
+      dot = p;
+    }
+  }
+  if (dot == nullptr) return {element, ""};
+  return {std::string(element, dot), dot};
+}
+
 // The batch file's path: destFolder + the whole file's name without its
 // extension + `extension`. One too long for a path fails to open.
 std::string BatchFileName(const char* extension) {
   const app::RunOptions& options = app::g_runOptions;
   path::PathParts parts;
   parts.Decompose(options.sourcePath);
-  if (options.mode == app::ModeBatch) {
-    // The source is a piece: its fname is the whole file's name.
-    char wholeName[MAX_PATH];
-    std::strcpy(wholeName, parts.Fname());
-    parts.Decompose(wholeName);
-  }
-  return std::string(options.destFolder) + parts.Fname() + extension;
+  // In batch mode the source is a piece: its fname is the whole file's name.
+  std::string base = options.mode == app::ModeBatch ? SplitName(parts.Fname()).name : parts.Fname();
+  return std::string(options.destFolder) + base + extension;
 }
 
 // The pieces' names without their folder, as they stand in the batch text.
@@ -68,12 +90,11 @@ class PieceNamesInBatch {
  public:
   PieceNamesInBatch() {
     char name[MAX_PATH];
-    path::PathParts parts;
-    parts.Decompose(MakePieceName(name, 1));
-    base_ = std::string(parts.Fname()) + parts.Ext();
-    std::string first = PieceSuffix(1);
-    if (base_.size() >= first.size()) base_.resize(base_.size() - first.size());
-    numbered_ = !base_.empty() || parts.Ext()[0] != '\0';
+    NameAndExt first = SplitName(MakePieceName(name, 1));
+    base_ = first.name + first.ext;
+    std::string suffix = PieceSuffix(1);
+    if (base_.size() >= suffix.size()) base_.resize(base_.size() - suffix.size());
+    numbered_ = !base_.empty() || !first.ext.empty();
   }
 
   std::string Name(int n) const {
@@ -85,7 +106,8 @@ class PieceNamesInBatch {
   bool numbered_ = false;
 };
 
-bool IsSpecialToCommandProcessor(char c) { return std::strchr(" &^()=!%", c) != nullptr; }
+// + is COPY's own: a bare c++.txt would be read as two names to join.
+bool IsSpecialToCommandProcessor(char c) { return std::strchr(" &^()=!%+", c) != nullptr; }
 
 // Prints the name, asks before an existing file is replaced, and checks the
 // first piece. False when the batch file must not be written.
@@ -157,9 +179,7 @@ bool WriteCopyBatch() {
   }
   int count = CountPieces();
 
-  path::PathParts firstParts;
-  firstParts.Decompose(MakePieceName(name, 1));
-  std::string wholeName = BatchName(firstParts.Fname());
+  std::string wholeName = BatchName(SplitName(MakePieceName(name, 1)).name.c_str());
   const PieceNamesInBatch pieceNames;
   std::string firstPiece = pieceNames.Name(1);
   // Sized in advance for every line; escaped names may be longer than the

@@ -83,6 +83,7 @@ TEST(Batch, TextsByteForByte) {
       {Batch, "C:\\work\\archive.tar.gz.001", "", 2, {}, "archive.tar", "archive.tar.gz", false},
       {Divide, "C:\\work\\a&b.txt", "", 2, {}, "a&b", "a&b.txt", true},
       {Divide, "C:\\work\\50%.txt", "", 2, {}, "50%", "50%%.txt", true},
+      {Divide, "C:\\work\\c++.txt", "", 2, {}, "c++", "c++.txt", true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.source);
@@ -101,6 +102,27 @@ TEST(Batch, TextsByteForByte) {
                                         Line(row.batch + ".dvr.bat") + Line(text::BatchCreated));
     EXPECT_EQ(fake::State().liveBlocks, 0);
   }
+}
+
+// Relative names whose full forms are 260 bytes or more still give whole
+// names in the text and for the batch files.
+TEST(Batch, NamesUnderAFolderTooDeepToTakeApart) {
+  const std::string deep = std::string(MAX_PATH - 20, 'd');
+  const std::string into = "C:\\work\\" + deep + "\\";
+  Start(app::ModeDivide, "C:\\work\\movie.avi", (deep + "\\").c_str());
+  AddPieces(into + "movie.avi", 3);
+  EXPECT_TRUE(pieces::WriteCopyBatch());
+  EXPECT_TRUE(pieces::WriteSelfBatch());
+  EXPECT_EQ(fake::Data(into + "movie.cpy.bat"), CopyText("movie.avi", false, 3));
+  EXPECT_EQ(fake::Data(into + "movie.dvr.bat"), SelfText("movie.avi", false));
+
+  Start(app::ModeBatch, "D:\\out\\movie.avi.001");
+  fake::State().currentDir = "C:\\" + std::string(MAX_PATH - 8, 'c');
+  fake::AddFolder(fake::State().currentDir);
+  AddPieces("D:\\out\\movie.avi", 2);
+  EXPECT_TRUE(pieces::WriteCopyBatch());
+  EXPECT_EQ(fake::State().output, Line("movie.cpy.bat") + Line(text::BatchCreated));
+  EXPECT_EQ(fake::Data(fake::State().currentDir + "\\movie.cpy.bat"), CopyText("movie.avi", false, 2));
 }
 
 TEST(Batch, QuestionsAndChecksBeforeWriting) {

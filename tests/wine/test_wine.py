@@ -200,7 +200,8 @@ class CommandProcessorTest(WineTest):
     def test_batch_files_join_under_cmd(self):
         # All but the first break a batch line when written bare; the last
         # would also run a command of its own (md), leaving a stray folder.
-        names = ["plain.bin", "my movie.avi", "a&b.dat", "50%.dat", "ソ^(1)=!.dat", "x&md pwned.dat"]
+        names = ["plain.bin", "my movie.avi", "a&b.dat", "50%.dat", "ソ^(1)=!.dat", "c++.txt",
+                 "x&md pwned.dat"]
         env = dict(ENV, WINEPATH="Z:" + os.path.dirname(EXE).replace("/", "\\"))
         for i, name in enumerate(names):
             with self.subTest(name=name):
