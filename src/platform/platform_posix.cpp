@@ -214,6 +214,64 @@ struct BlockHeader {
 
 BlockHeader* HeaderOf(void* block) { return static_cast<BlockHeader*>(block) - 1; }
 
+int OpenRetrying(const std::string& native, int flags) {
+  int fd;
+  do {
+    fd = open(native.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// Descriptors above the new one that may still be open: this run opens and
+// closes its few files in turn, so new ones come out lowest.
+constexpr int DescriptorsAbove = 4;
+
+// Whether another of this run's descriptors reads the file `info` describes.
+// Standard input, output and error are the caller's, not ours to guard.
+bool ReadHereElsewhere(int fd, const struct stat& info) {
+  for (int other = 3; other < fd + DescriptorsAbove; ++other) {
+    if (other == fd) continue;
+    int flags = fcntl(other, F_GETFL);
+    if (flags < 0 || (flags & O_ACCMODE) == O_WRONLY) continue;
+#ifdef O_PATH
+    if ((flags & O_PATH) != 0) continue;
+#endif
+    struct stat seen;
+    if (fstat(other, &seen) == 0 && seen.st_dev == info.st_dev && seen.st_ino == info.st_ino) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Creates or empties a file. A file this run is reading is refused, as
+// Windows refuses it by the reader's share mode: through a link under a
+// piece's name the source would otherwise be emptied before it is read.
+// A new file, the usual case, costs the one open.
+FileId OpenForWriting(const std::string& native) {
+  int fd = OpenRetrying(native, O_CLOEXEC | O_WRONLY | O_CREAT | O_EXCL);
+  if (fd >= 0 || errno != EEXIST) return fd < 0 ? InvalidFile : fd;
+  fd = OpenRetrying(native, O_CLOEXEC | O_WRONLY | O_CREAT);  // through a link, as before
+  if (fd < 0) return InvalidFile;
+  struct stat info;
+  bool refused = fstat(fd, &info) != 0;
+  if (!refused && S_ISREG(info.st_mode)) {
+    refused = ReadHereElsewhere(fd, info);
+    if (!refused) {
+      int result;
+      do {
+        result = ftruncate(fd, 0);
+      } while (result != 0 && errno == EINTR);
+      refused = result != 0;
+    }
+  }
+  if (refused) {
+    close(fd);
+    return InvalidFile;
+  }
+  return fd;
+}
+
 }  // namespace
 
 int InitializeLocale() {
@@ -311,10 +369,9 @@ bool VolumeReady(const char* path) {
 FileId FileOpen(const char* path, char mode) {
   std::string native;
   if (!NativePath(path, &native)) return InvalidFile;
+  if (mode == 'w') return OpenForWriting(native);
   int flags = O_CLOEXEC;
-  if (mode == 'w') {
-    flags |= O_WRONLY | O_CREAT | O_TRUNC;
-  } else if (mode == 'r') {
+  if (mode == 'r') {
     flags |= O_RDONLY;
   } else {
 #ifdef O_PATH
@@ -323,15 +380,11 @@ FileId FileOpen(const char* path, char mode) {
     flags |= O_RDONLY;
 #endif
   }
-  int fd;
-  do {
-    fd = open(native.c_str(), flags, 0666);
-  } while (fd < 0 && errno == EINTR);
+  int fd = OpenRetrying(native, flags);
   if (fd < 0) return InvalidFile;
-  // A folder is not a file to transfer, as on Windows. Opening one for
-  // writing has failed already.
+  // A folder is not a file to transfer, as on Windows.
   struct stat info;
-  if (mode != 'w' && (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))) {
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
     close(fd);
     return InvalidFile;
   }

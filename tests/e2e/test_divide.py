@@ -94,6 +94,26 @@ class DivideTest(TempDirTest):
                 self.assertEqual(self.run_divro(*args, cwd=deep), (FAILED, wrong))
                 self.assertEqual(sorted(os.listdir(deep)), ["f.bin", "f.bin.001", "f.bin.002"])
 
+    def test_a_piece_name_linked_to_the_source_is_refused(self):
+        # As on Windows, where the source's share mode refuses the write: the
+        # source is never emptied through a link, and a plain longer piece is
+        # still replaced whole.
+        data = random_file(self.path("f.bin"), 5000)
+        os.mkdir(self.path("out"))
+        for link, piece in [(os.link, 1), (lambda s, d: os.symlink("../f.bin", d), 2)]:
+            with self.subTest(piece=piece):
+                if piece == 2:
+                    random_file(self.path("out", "f.bin.001"), 9000)
+                link(self.path("f.bin"), self.path("out", f"f.bin.00{piece}"))
+                rc, out = self.run_divro("f.bin", kib(3), "out", "/Y")
+                self.assertEqual(rc, FAILED)
+                refused = f"ファイル 'out/f.bin.00{piece}' のオープンに失敗しました。\n{NOT_DIVIDED}\n"
+                self.assertTrue(out.endswith(refused), out)
+                self.assertEqual(read(self.path("f.bin")), data)
+                self.assertEqual(os.path.getsize(self.path("out", "f.bin.001")), 5000 if piece == 1 else 3)
+                for name in os.listdir(self.path("out")):
+                    os.remove(self.path("out", name))
+
     def test_overwrite_all_is_silent_and_later_pieces_stay(self):
         random_file(self.path("f.bin"), 10)
         self.assertEqual(self.run_divro("f.bin", kib(3))[0], 0)
