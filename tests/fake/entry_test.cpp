@@ -70,7 +70,7 @@ TEST_F(EntryTest, ParseArguments) {
   const std::string fits = "C:\\" + std::string(MAX_PATH - 4, 'a');
   const std::string tooLong = fits + "b";
   // Short enough to type, too long in full form (C:\work\ in front).
-  const std::string deep = std::string(MAX_PATH - 8, 'r');
+  const std::string deep = std::string(MAX_PATH - 8, 'r'), missing = deep.substr(1);
   fake::AddFile(("C:\\work\\" + deep).c_str(), "x");
   const struct { Args args; const char* parsed; } cases[] = {
       {{}, "0001 [] []"}, {{"/c"}, "1000 [] []"}, {{"/C"}, "1000 [] []"},
@@ -83,7 +83,7 @@ TEST_F(EntryTest, ParseArguments) {
       {{"C:\\Data\\Movie.AVI", "D:\\one", "E:\\two"}, "0000 [C:\\Data\\Movie.AVI] [E:\\two\\]"},
       {{fits.c_str()}, "0000 [:] []"}, {{tooLong.c_str()}, "false"},
       {{"x", tooLong.c_str()}, "false"}, {{deep.c_str()}, "false"},
-      {{deep.substr(1).c_str()}, "0000 [:] []"},
+      {{missing.c_str()}, "0000 [:] []"},
       {{"x", fits.c_str()}, "false"}};  // no room for the folder's backslash
   for (const auto& c : cases) EXPECT_EQ(Parsed(c.args), c.parsed) << c.parsed;
 }
