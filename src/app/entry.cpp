@@ -199,6 +199,7 @@ bool WriteBatchFiles() {
 }
 
 int RunProgram(int argc, const char* const* argv) {
+  platform::OpenStandardStreams();
   text::SetCodePage(platform::InitializeLocale());
 
   std::vector<std::string> converted;

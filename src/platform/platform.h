@@ -16,6 +16,10 @@ namespace platform {
 // and answers the code page of path text.
 int InitializeLocale();
 
+// Gives a closed standard input, output or error a harmless stand-in, so
+// that no file the program opens takes its place and receives its messages.
+void OpenStandardStreams();
+
 // --- Command line and display -------------------------------------------
 
 // The command-line argument as path text. Identity on Windows; on POSIX a

@@ -151,6 +151,7 @@ namespace platform {
 
 using fake::State;
 
+void OpenStandardStreams() {}
 int InitializeLocale() { return text::CodePage(); }
 
 std::string ArgumentToPathText(const char* argument) { return argument; }

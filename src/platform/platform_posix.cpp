@@ -274,6 +274,15 @@ FileId OpenForWriting(const std::string& native) {
 
 }  // namespace
 
+void OpenStandardStreams() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free descriptor is this one; the program ends if not.
+    int standIn = OpenRetrying("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (standIn != fd) std::_Exit(-1);
+  }
+}
+
 int InitializeLocale() {
   // The character set only: numbers such as "/1.5" keep the C locale's
   // decimal point whatever LC_NUMERIC says.

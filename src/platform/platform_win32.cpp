@@ -58,6 +58,9 @@ bool TranslateKey(const KEY_EVENT_RECORD& key, int* first, int* second) {
 
 }  // namespace
 
+// A Windows file handle never takes a standard handle's place.
+void OpenStandardStreams() {}
+
 int InitializeLocale() {
   // The character set only: "/1.5" keeps its decimal point in every locale.
   std::setlocale(LC_CTYPE, ".OCP");

@@ -108,6 +108,26 @@ class OperatingSystemFaultTest(TempDirTest):
         self.assertIn("ファイル 'f.bin.002' のオープンに失敗しました。", out)
         self.assertEqual(len(read(self.path("f.bin.001"))), 1024)
 
+    def test_closed_standard_streams(self):
+        # A file opened in place of a closed descriptor would take the
+        # progress lines into the data, and a source opened there would
+        # escape the check that keeps it from being emptied through a link.
+        data = random_file(self.path("f.bin"), 10000)
+        os.mkdir(self.path("out"))
+        for fds in [(1,), (0, 1, 2)]:
+            with self.subTest(closed=fds):
+                def run_closed(*args):
+                    return subprocess.run([BIN, *args], cwd=self.dir, env=ENV,
+                                          preexec_fn=lambda: [os.close(fd) for fd in fds]).returncode
+                self.assertEqual(run_closed("f.bin", kib(3000), "/Y"), 0)
+                self.assertEqual(b"".join(read(self.path(f"f.bin.00{n}")) for n in range(1, 5)), data)
+                self.assertEqual(run_closed("f.bin.001", "out", "/Y"), 0)
+                self.assertEqual(read(self.path("out", "f.bin")), data)
+                os.link(self.path("f.bin"), self.path("f.bin.005"))
+                self.assertEqual(run_closed("f.bin", kib(2000), "/Y"), FAILED)
+                self.assertEqual(read(self.path("f.bin")), data)
+                os.remove(self.path("f.bin.005"))
+
     def test_source_that_shrinks_while_divided(self):
         random_file(self.path("f.bin"), 3000)
         random_file(self.path("f.bin.002"), 1)
