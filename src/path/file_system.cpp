@@ -53,6 +53,10 @@ bool FolderExists(const char* path) {
 
 bool PathExists(const char* path) { return FileExists(path) || FolderExists(path); }
 
+bool SameFile(const char* a, const char* b) {
+  return IsValidPath(a) && IsValidPath(b) && platform::SameFile(a, b);
+}
+
 bool ParentFolder(const char* path, char* out) {
   if (!IsValidPath(path)) return false;
   char full[MAX_PATH];

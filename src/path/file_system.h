@@ -9,6 +9,8 @@ namespace path {
 bool FileExists(const char* path);
 bool FolderExists(const char* path);
 bool PathExists(const char* path);
+// Whether two paths name one existing file, a link under another name too.
+bool SameFile(const char* a, const char* b);
 // `out` has MAX_PATH bytes.
 bool ParentFolder(const char* path, char* out);
 bool CreateFolderTree(const char* path);

@@ -7,6 +7,7 @@
 #include "app/output.h"
 #include "app/run_options.h"
 #include "path/file_handle.h"
+#include "path/file_system.h"
 #include "path/path_parts.h"
 #include "pieces/overwrite.h"
 #include "pieces/piece_names.h"
@@ -27,6 +28,18 @@ bool FailWithName(const char* format, const char* name) {
   return false;
 }
 
+// An output that is one of the pieces under another name (a link) would be
+// emptied before it is read, and the join would report success over it.
+bool OutputIsAPiece(const char* output, int count) {
+  if (!path::FileExists(output)) return false;
+  const PieceNamer names;
+  char name[MAX_PATH];
+  for (int i = 1; i <= count; ++i) {
+    if (path::SameFile(output, names.Make(name, i))) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool JoinPieces() {
@@ -41,6 +54,9 @@ bool JoinPieces() {
   std::string outputName = std::string(options.destFolder) + parts.Fname();
 
   if (!MayOverwrite(outputName.c_str())) return Fail(text::JoinStopped);
+  if (OutputIsAPiece(outputName.c_str(), count)) {
+    return FailWithName(text::FileOpenFailed, outputName.c_str());
+  }
 
   path::FileHandle output;
   if (output.Open(outputName.c_str(), "w") == platform::InvalidFile) {

@@ -51,6 +51,9 @@ struct DirEntry {
 // Looks up the one entry a path names (no wildcards reach here).
 bool LookupEntry(const char* path, DirEntry* entry);
 
+// Whether two paths name one existing file, a link under another name too.
+bool SameFile(const char* a, const char* b);
+
 bool MakeFolder(const char* path);
 
 // Whether the volume of a root path is ready, with no critical-error box.

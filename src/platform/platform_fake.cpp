@@ -178,6 +178,12 @@ bool LookupEntry(const char* path, DirEntry* entry) {
   return true;
 }
 
+// No links here: one file, one name.
+bool SameFile(const char* a, const char* b) {
+  std::string key = fake::Key(a);
+  return key == fake::Key(b) && State().entries.count(key) != 0;
+}
+
 bool MakeFolder(const char* path) {
   if (fake::CallFails(fake::CallMakeFolder)) return false;
   std::string key = fake::Key(path);

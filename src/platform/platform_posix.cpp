@@ -349,6 +349,16 @@ unsigned FullPathName(const char* path, char* out, unsigned outSize) {
   return ComposeFullPath(path, current.c_str(), out, outSize);
 }
 
+bool SameFile(const char* a, const char* b) {
+  std::string nativeA;
+  std::string nativeB;
+  struct stat infoA;
+  struct stat infoB;
+  return NativePath(a, &nativeA) && NativePath(b, &nativeB) &&
+         stat(nativeA.c_str(), &infoA) == 0 && stat(nativeB.c_str(), &infoB) == 0 &&
+         infoA.st_dev == infoB.st_dev && infoA.st_ino == infoB.st_ino;
+}
+
 bool LookupEntry(const char* path, DirEntry* entry) {
   std::string native;
   if (EndsWithSeparator(path) || !NativePath(path, &native)) return false;

@@ -122,6 +122,28 @@ bool LookupEntry(const char* path, DirEntry* entry) {
   return true;
 }
 
+namespace {
+
+// The volume and index that identify a file whatever name it is reached by.
+bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BOOL known = GetFileInformationByHandle(file, info);
+  CloseHandle(file);
+  return known != 0;
+}
+
+}  // namespace
+
+bool SameFile(const char* a, const char* b) {
+  BY_HANDLE_FILE_INFORMATION infoA;
+  BY_HANDLE_FILE_INFORMATION infoB;
+  return FileIdentity(a, &infoA) && FileIdentity(b, &infoB) &&
+         infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber &&
+         infoA.nFileIndexHigh == infoB.nFileIndexHigh && infoA.nFileIndexLow == infoB.nFileIndexLow;
+}
+
 bool MakeFolder(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
 
 bool VolumeReady(const char* path) {

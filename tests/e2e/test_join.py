@@ -29,6 +29,21 @@ class JoinTest(TempDirTest):
                 self.assertEqual((rc, out), (FAILED, f"{message}\n{NOT_JOINED}\n"))
                 self.assertFalse(os.path.exists(self.path(f"m{present}.avi")))
 
+    def test_output_that_is_a_piece_under_another_name(self):
+        # Emptied before it is read, the piece would be lost and the joined
+        # file wrong, with success reported: refused before anything is opened.
+        parts = [write(self.path(f"m.avi.00{n}"), os.urandom(100 * n)) for n in (1, 2, 3)]
+        for link in (os.link, lambda piece, output: os.symlink(os.path.basename(piece), output)):
+            for piece in (1, 3):
+                with self.subTest(link=link, piece=piece):
+                    link(self.path(f"m.avi.00{piece}"), self.path("m.avi"))
+                    rc, out = self.run_divro("m.avi.001", "/Y")
+                    self.assertEqual((rc, out), (FAILED, f"ファイル 'm.avi' のオープンに失敗しました。\n{NOT_JOINED}\n"))
+                    self.assertEqual([read(self.path(f"m.avi.00{n}")) for n in (1, 2, 3)], parts)
+                    os.remove(self.path("m.avi"))
+        self.assertEqual(self.run_divro("m.avi.001", "/Y")[0], 0)  # a plain file is replaced as before
+        self.assertEqual(read(self.path("m.avi")), b"".join(parts))
+
     def test_output_folder_and_names(self):
         os.makedirs(self.path("work", "out"))
         for folder, name, args, output in [  # pieces' folder and name, arguments run in work, output
