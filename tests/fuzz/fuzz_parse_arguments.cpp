@@ -3,6 +3,8 @@
 #include "app/entry.h"
 #include "app/run_options.h"
 #include "fuzz_common.h"
+#include "path/file_system.h"
+#include "path/path_parts.h"
 #include "path/path_rules.h"
 #include "platform/platform_fake.h"
 
@@ -27,6 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A destination gets a backslash: no room, or a dangling lead byte, refuses it.
     bool noRoom = argument.size() >= MAX_PATH - 1 || text::HasDanglingLeadByte(a);
     refused |= argument.size() >= MAX_PATH || (sourceSeen && noRoom && !path::EndsWithBackslash(a));
+    // A source found as typed but whose full form is too long to take apart.
+    char resolved[MAX_PATH];
+    path::PathParts parts;
+    refused |= !sourceSeen && argument.size() < MAX_PATH && path::ResolveSourcePath(a, resolved) &&
+               path::IsValidPath(resolved) && !parts.Decompose(resolved);
     sourceSeen = true;
   }
   bool ok = app::ParseArguments(static_cast<int>(argv.size()), argv.data());

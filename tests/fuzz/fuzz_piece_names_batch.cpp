@@ -50,12 +50,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pieces::WriteCopyBatch();
     pieces::WriteSelfBatch();
     // The first line names each piece by its own file name, worked out
-    // afresh from that piece's full name.
+    // afresh from that piece's full name, or where that is too long to make,
+    // from the last element of the name as written.
     auto nameInBatch = [](int k) {
       char full[MAX_PATH];
+      const char* name = pieces::MakePieceName(full, k);
       path::PathParts parts;
-      parts.Decompose(pieces::MakePieceName(full, k));
-      return pieces::BatchName((std::string(parts.Fname()) + parts.Ext()).c_str());
+      if (parts.Decompose(name)) return pieces::BatchName((std::string(parts.Fname()) + parts.Ext()).c_str());
+      const char* element = name;
+      for (const char* p = name; *p != '\0'; p += text::CharLength(p)) {
+        if (*p == '\\' || (*p == ':' && p == name + 1)) element = p + 1;
+      }
+      return pieces::BatchName(element);
     };
     const std::string firstLine = "COPY /B " + nameInBatch(1) + " + " + nameInBatch(2) + " ";
     for (const auto& [key, entry] : fake::State().entries) {
