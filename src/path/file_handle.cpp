@@ -10,6 +10,14 @@ FileHandle::~FileHandle() {
 }
 
 platform::FileId FileHandle::Open(const char* path, const char* mode) {
+  const char first = mode != nullptr ? mode[0] : '\0';
+  return Open(path, first == 'w'   ? platform::OpenMode::Replace
+                    : first == 'r' ? platform::OpenMode::Read
+                                   : platform::OpenMode::Probe);
+}
+
+platform::FileId FileHandle::Open(const char* path, platform::OpenMode mode,
+                                  platform::OpenedFiles* files) {
   if (IsOpen()) Close();
   // A path that does not fit is never opened under a shortened name.
   if (std::strlen(path) >= MAX_PATH) {
@@ -17,7 +25,7 @@ platform::FileId FileHandle::Open(const char* path, const char* mode) {
     return platform::InvalidFile;
   }
   std::strcpy(path_, path);
-  handle_ = platform::FileOpen(path_, mode != nullptr ? mode[0] : '\0');
+  handle_ = platform::FileOpen(path_, mode, files);
   return handle_;
 }
 

@@ -19,6 +19,9 @@ class FileHandle {
   // Only the first character of `mode` counts: 'w' creates or empties,
   // 'r' reads an existing file, anything else opens one without transfer.
   platform::FileId Open(const char* path, const char* mode);
+  // The same with the platform's own modes; see platform::FileOpen.
+  platform::FileId Open(const char* path, platform::OpenMode mode,
+                        platform::OpenedFiles* files = nullptr);
   void Close();
   bool IsOpen() const { return handle_ != platform::InvalidFile; }
 

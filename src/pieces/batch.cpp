@@ -21,6 +21,15 @@ namespace {
 // Room for the self-invoking batch text: always enough for its one name.
 constexpr std::size_t SelfBatchSize = 3 * MAX_PATH;
 
+// A control byte in a name would end the batch line there (the command
+// processor ends a line at LF) and run the rest as a command of its own.
+bool HoldsControlByte(const std::string& name) {
+  for (unsigned char c : name) {
+    if ((c >= 0x01 && c <= 0x1f) || c == 0x7f) return true;
+  }
+  return false;
+}
+
 // Appends at the end of a fixed block, never past it, and never rescans
 // what is already there.
 class TextBlock {
@@ -30,13 +39,18 @@ class TextBlock {
   void Append(const std::string& s) { Append(s.data(), s.size()); }
   void Append(const char* s, std::size_t n) {
     if (length_ + n > capacity_) {
-      overflow_ = true;
+      unusable_ = true;
       return;
     }
     std::memcpy(data_ + length_, s, n);
     length_ += n;
   }
-  bool Complete() const { return !overflow_; }
+  // A name that cannot stand as part of one plain line spoils the text.
+  void AppendName(const std::string& name) {
+    if (HoldsControlByte(name)) unusable_ = true;
+    Append(name);
+  }
+  bool Complete() const { return !unusable_; }
   const char* Data() const { return data_; }
   std::size_t Length() const { return length_; }
 
@@ -44,7 +58,7 @@ class TextBlock {
   char* data_;
   std::size_t capacity_;
   std::size_t length_ = 0;
-  bool overflow_ = false;
+  bool unusable_ = false;
 };
 
 struct NameAndExt {
@@ -110,25 +124,51 @@ class PieceNamesInBatch {
 bool IsSpecialToCommandProcessor(char c) { return std::strchr(" &^()=!%+", c) != nullptr; }
 
 // Prints the name, asks before an existing file is replaced, and checks the
-// first piece. False when the batch file must not be written.
-bool PrepareBatchFile(const std::string& batchName) {
+// first piece. Stop when the batch file must not be written.
+WriteTarget PrepareBatchFile(const std::string& batchName) {
   app::Print("%s\n", batchName.c_str());
-  if (!MayOverwrite(batchName.c_str())) {
+  WriteTarget target = CheckWriteTarget(batchName.c_str());
+  if (target == WriteTarget::Stop) {
     app::PrintLine(text::BatchStopped);
-    return false;
+    return target;
   }
   char name[MAX_PATH];
   if (!path::FileExists(MakePieceName(name, 1))) {
     app::PrintLine(text::FirstPieceMissing);
-    return false;
+    return WriteTarget::Stop;
   }
-  return true;
+  return target;
+}
+
+// An existing batch name that is a link to the source, to a piece or to the
+// other batch file: writing it would destroy what it names.
+bool NamesAFileOfTheRun(const std::string& batchName, const char* otherExtension) {
+  const char* batch = batchName.c_str();
+  if (path::SameFile(batch, app::g_runOptions.sourcePath) ||
+      path::SameFile(batch, BatchFileName(otherExtension).c_str())) {
+    return true;
+  }
+  const PieceNamer names;
+  char name[MAX_PATH];
+  for (int i = 1; i <= MaxPieces && path::FileExists(names.Make(name, i)); ++i) {
+    if (path::SameFile(batch, name)) return true;
+  }
+  return false;
 }
 
 // Opens, writes the whole text in one call and reports.
-bool WriteBatchText(const std::string& batchName, const TextBlock& text) {
+bool WriteBatchText(const std::string& batchName, WriteTarget target, const TextBlock& text,
+                    const char* otherExtension) {
   path::FileHandle file;
-  if (!text.Complete() || file.Open(batchName.c_str(), "w") == platform::InvalidFile) {
+  const auto clashes = [&] { return NamesAFileOfTheRun(batchName, otherExtension); };
+  WriteOpen opened = text.Complete()
+                         ? OpenToWrite(file, batchName.c_str(), target, nullptr, clashes)
+                         : WriteOpen::Failed;
+  if (opened == WriteOpen::Stopped) {
+    app::PrintLine(text::BatchStopped);
+    return false;
+  }
+  if (opened == WriteOpen::Failed) {
     app::Print(text::BatchOpenFailed, batchName.c_str());
     return false;
   }
@@ -171,7 +211,8 @@ std::string BatchName(const char* name) {
 bool WriteCopyBatch() {
   if (!ModeHasBatchFiles()) return false;
   std::string batchName = BatchFileName(".cpy.bat");
-  if (!PrepareBatchFile(batchName)) return false;
+  const WriteTarget target = PrepareBatchFile(batchName);
+  if (target == WriteTarget::Stop) return false;
   char name[MAX_PATH];
   if (!path::FileExists(MakePieceName(name, 2))) {
     app::PrintLine(text::SecondPieceMissing);
@@ -195,11 +236,11 @@ bool WriteCopyBatch() {
   TextBlock batch(block.Data(), block.Size());
   batch.Append("@ECHO OFF\r\n");
   batch.Append("COPY /B ");
-  batch.Append(firstPiece);
+  batch.AppendName(firstPiece);
   batch.Append(" + ");
   batch.Append(pieceNames.Name(2));
   batch.Append(" ");
-  batch.Append(wholeName);
+  batch.AppendName(wholeName);
   batch.Append("\r\n");
   for (int j = 3; j <= count; ++j) {
     batch.Append("COPY /B ");
@@ -212,21 +253,22 @@ bool WriteCopyBatch() {
   }
   batch.Append(text::CopyBatchEcho);
   batch.Append("PAUSE\r\n");
-  return WriteBatchText(batchName, batch);
+  return WriteBatchText(batchName, target, batch, ".dvr.bat");
 }
 
 bool WriteSelfBatch() {
   if (!ModeHasBatchFiles()) return false;
   std::string batchName = BatchFileName(".dvr.bat");
-  if (!PrepareBatchFile(batchName)) return false;
+  const WriteTarget target = PrepareBatchFile(batchName);
+  if (target == WriteTarget::Stop) return false;
   char data[SelfBatchSize];
   TextBlock batch(data, sizeof data);
   batch.Append("@ECHO OFF\r\n");
   batch.Append("DIVRO ");
-  batch.Append(PieceNamesInBatch().Name(1));
+  batch.AppendName(PieceNamesInBatch().Name(1));
   batch.Append(text::SelfBatchEcho);
   batch.Append("PAUSE\r\n");
-  return WriteBatchText(batchName, batch);
+  return WriteBatchText(batchName, target, batch, ".cpy.bat");
 }
 
 }  // namespace pieces

@@ -27,8 +27,10 @@ bool DivideFile() {
   const app::RunOptions& options = app::g_runOptions;
   const std::uint32_t pieceSize = options.pieceSize;
 
+  // The source and every file replaced: no piece may be written over one.
+  platform::OpenedFiles files;
   path::FileHandle source;
-  if (source.Open(options.sourcePath, "r") == platform::InvalidFile) {
+  if (source.Open(options.sourcePath, platform::OpenMode::Read, &files) == platform::InvalidFile) {
     return Fail(text::SourceOpenFailed);
   }
   std::uint32_t size = 0;
@@ -57,10 +59,14 @@ bool DivideFile() {
       app::Print(text::FileOpenFailed, names.Compose(static_cast<int>(i)).c_str());
       return false;
     }
-    if (!MayOverwrite(name)) return Fail(text::DivideStopped);
-    if (piece.Open(name, "w") == platform::InvalidFile) {
-      app::Print(text::FileOpenFailed, name);
-      return false;
+    switch (OpenToWrite(piece, name, CheckWriteTarget(name), &files)) {
+      case WriteOpen::Stopped:
+        return Fail(text::DivideStopped);
+      case WriteOpen::Failed:
+        app::Print(text::FileOpenFailed, name);
+        return false;
+      case WriteOpen::Opened:
+        break;
     }
     for (std::uint32_t left = currentSize; left > 0;) {
       std::uint32_t chunk = std::min(left, ChunkSize);

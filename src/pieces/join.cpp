@@ -53,14 +53,16 @@ bool JoinPieces() {
   parts.Decompose(options.sourcePath);
   std::string outputName = std::string(options.destFolder) + parts.Fname();
 
-  if (!MayOverwrite(outputName.c_str())) return Fail(text::JoinStopped);
-  if (OutputIsAPiece(outputName.c_str(), count)) {
-    return FailWithName(text::FileOpenFailed, outputName.c_str());
-  }
-
   path::FileHandle output;
-  if (output.Open(outputName.c_str(), "w") == platform::InvalidFile) {
-    return FailWithName(text::FileOpenFailed, outputName.c_str());
+  const WriteTarget target = CheckWriteTarget(outputName.c_str());
+  switch (OpenToWrite(output, outputName.c_str(), target, nullptr,
+                      [&] { return OutputIsAPiece(outputName.c_str(), count); })) {
+    case WriteOpen::Stopped:
+      return Fail(text::JoinStopped);
+    case WriteOpen::Failed:
+      return FailWithName(text::FileOpenFailed, outputName.c_str());
+    case WriteOpen::Opened:
+      break;
   }
 
   const PieceNamer names;
@@ -77,7 +79,7 @@ bool JoinPieces() {
   for (int i = 1; i <= count; ++i) {
     names.Make(name, i);
     app::Print("%s\r", name);
-    if (piece.Open(name, "r") == platform::InvalidFile) {
+    if (piece.Open(name, platform::OpenMode::Read) == platform::InvalidFile) {
       return FailWithName(text::PieceOpenFailed, name);
     }
     // A piece of 4 GiB or more would be copied short: refused by its size.

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <set>
+#include <utility>
 
 #include "text/code_page.h"
 
@@ -44,11 +46,15 @@ unsigned FullPathName(const char* path, char* out, unsigned outSize);
 
 struct DirEntry {
   bool isFolder = false;
+  // A FIFO, socket or device (through a link too): never a file to transfer.
+  bool isSpecial = false;
   std::uint64_t size = 0;
   char storedName[MAX_PATH] = {};  // the name as the file system stores it
 };
 
-// Looks up the one entry a path names (no wildcards reach here).
+// Looks up the one entry a path names (no wildcards reach here). A link at
+// the name is an entry of its own, reported as what it points to, or as an
+// empty file when it points nowhere.
 bool LookupEntry(const char* path, DirEntry* entry);
 
 // Whether two paths name one existing file, a link under another name too.
@@ -64,9 +70,39 @@ bool VolumeReady(const char* path);
 using FileId = std::intptr_t;
 constexpr FileId InvalidFile = -1;
 
-// mode 'w': create or empty, write only; 'r': existing, read only;
-// anything else: existing, no transfer.
-FileId FileOpen(const char* path, char mode);
+enum class OpenMode {
+  Read,       // an existing regular file; others may read it, not write it
+  Probe,      // an existing file, no transfer
+  CreateNew,  // a file that does not exist yet; refused when one does
+  Replace,    // creates or empties a regular file; a link at the name is
+              // replaced itself, never written through
+};
+
+// The volume and index that name one file whatever name reaches it.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The files one operation has read or replaced: a later write that reaches
+// one of them, through a hard link or a symbolic link, is refused before
+// anything is emptied.
+class OpenedFiles {
+ public:
+  bool Holds(const FileIdentity& id) const { return ids_.count({id.volume, id.index}) != 0; }
+  void Add(const FileIdentity& id) { ids_.insert({id.volume, id.index}); }
+
+ private:
+  std::set<std::pair<std::uint64_t, std::uint64_t>> ids_;
+};
+
+// Opens only regular files and never blocks (a FIFO is refused, not waited
+// on). A file open for writing is shared with no other opener, one open for
+// reading with readers only, divro or not, as far as the platform enforces
+// it. `files`, where given, receives the identity of a file read or
+// replaced, and refuses a replacement that would reach one it holds.
+FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files = nullptr);
 void FileClose(FileId file);
 // One transfer each; the count moved, short on failure.
 std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count);

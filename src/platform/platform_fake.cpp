@@ -208,14 +208,32 @@ bool VolumeReady(const char* path) {
   return State().shares.count(share) != 0;
 }
 
-FileId FileOpen(const char* path, char mode) {
+namespace {
+
+std::uint64_t NewId() {
+  static std::uint64_t next = 1;
+  return next++;
+}
+
+}  // namespace
+
+FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files) {
   if (fake::CallFails(fake::CallOpen)) return InvalidFile;
   std::string text(path);
   if (text.empty()) return InvalidFile;
   std::string key = fake::Key(text);
+  const bool writing = mode == OpenMode::CreateNew || mode == OpenMode::Replace;
+  if (writing && !State().appearsBeforeCreate.empty()) {
+    fake::AddFile(State().appearsBeforeCreate, "another program's");
+    State().appearsBeforeCreate.clear();
+  }
   auto it = State().entries.find(key);
   if (it != State().entries.end() && it->second.isFolder) return InvalidFile;
-  if (mode == 'w') {
+  if (writing) {
+    if (mode == OpenMode::CreateNew && it != State().entries.end()) return InvalidFile;
+    if (it != State().entries.end() && files != nullptr && files->Holds({0, it->second.id})) {
+      return InvalidFile;
+    }
     std::string parent, name;
     fake::SplitKey(key, &parent, &name);
     if (!fake::IsFolderKey(parent) && !fake::IsFolderKey(parent + "\\")) return InvalidFile;
@@ -224,17 +242,21 @@ FileId FileOpen(const char* path, char mode) {
       fake::FullPath(text, &full);
       std::string fullParent, storedName;
       fake::SplitKey(full, &fullParent, &storedName);
-      State().entries[key] = fake::Entry{false, storedName, std::string(), UINT64_MAX};
-    } else {
-      it->second.data.clear();
-      it->second.reportedSize = UINT64_MAX;
+      it = State().entries.emplace(key, fake::Entry{false, storedName, std::string(), UINT64_MAX, 0}).first;
     }
+    // The lock comes after the create, as on POSIX: a refused one leaves
+    // the new file behind.
+    if (fake::CallFails(fake::CallLock)) return InvalidFile;
+    it->second.data.clear();
+    it->second.reportedSize = UINT64_MAX;
   } else if (it == State().entries.end()) {
     return InvalidFile;
   }
+  if (it->second.id == 0) it->second.id = NewId();
+  if (files != nullptr && mode != OpenMode::CreateNew) files->Add({0, it->second.id});
   static FileId next = 100;
   FileId id = next++;
-  fake::OpenFiles()[id] = fake::OpenFile{key, mode, 0};
+  fake::OpenFiles()[id] = fake::OpenFile{key, writing ? 'w' : mode == OpenMode::Read ? 'r' : 'p', 0};
   ++State().openFiles;
   return id;
 }

@@ -18,10 +18,11 @@ struct Entry {
   std::string storedName;
   std::string data;
   std::uint64_t reportedSize = UINT64_MAX;  // a size without the bytes
+  std::uint64_t id = 0;                      // the file's identity
 };
 
 // The kinds of platform call that fault injection counts.
-enum CallKind { CallOpen, CallLookup, CallRead, CallWrite, CallAlloc, CallMakeFolder };
+enum CallKind { CallOpen, CallLock, CallLookup, CallRead, CallWrite, CallAlloc, CallMakeFolder };
 
 struct System {
   std::string currentDir = "C:\\work";
@@ -34,6 +35,10 @@ struct System {
   int sleeps = 0;
 
   std::string output;  // everything written to the console
+
+  // Another program's file that appears under this name just before the
+  // next open that creates a file: what a check cannot see coming.
+  std::string appearsBeforeCreate;
 
   // Fault injection: the call numbered failAtCall (from 1) among the
   // counted calls fails. 0: nothing fails.

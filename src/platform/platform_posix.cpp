@@ -5,6 +5,7 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <termios.h>
@@ -222,53 +223,81 @@ int OpenRetrying(const std::string& native, int flags) {
   return fd;
 }
 
-// Descriptors above the new one that may still be open: this run opens and
-// closes its few files in turn, so new ones come out lowest.
-constexpr int DescriptorsAbove = 4;
-
-// Whether another of this run's descriptors reads the file `info` describes.
-// Standard input, output and error are the caller's, not ours to guard.
-bool ReadHereElsewhere(int fd, const struct stat& info) {
-  for (int other = 3; other < fd + DescriptorsAbove; ++other) {
-    if (other == fd) continue;
-    int flags = fcntl(other, F_GETFL);
-    if (flags < 0 || (flags & O_ACCMODE) == O_WRONLY) continue;
-#ifdef O_PATH
-    if ((flags & O_PATH) != 0) continue;
-#endif
-    struct stat seen;
-    if (fstat(other, &seen) == 0 && seen.st_dev == info.st_dev && seen.st_ino == info.st_ino) {
-      return true;
-    }
-  }
-  return false;
+FileIdentity IdentityOf(const struct stat& info) {
+  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
-// Creates or empties a file. A file this run is reading is refused, as
-// Windows refuses it by the reader's share mode: through a link under a
-// piece's name the source would otherwise be emptied before it is read.
-// A new file, the usual case, costs the one open.
-FileId OpenForWriting(const std::string& native) {
-  int fd = OpenRetrying(native, O_CLOEXEC | O_WRONLY | O_CREAT | O_EXCL);
-  if (fd >= 0 || errno != EEXIST) return fd < 0 ? InvalidFile : fd;
-  fd = OpenRetrying(native, O_CLOEXEC | O_WRONLY | O_CREAT);  // through a link, as before
+// The share modes of a Windows handle, as locks on the open file: a writer
+// holds its file alone, readers share theirs. Between two descriptors of
+// this process too, so a run never empties what it is reading.
+bool Lock(int fd, bool exclusive) {
+  int result;
+  do {
+    result = flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
+FileId Refuse(int fd) {
+  close(fd);
+  return InvalidFile;
+}
+
+// Non-blocking, so that a FIFO is seen and refused rather than waited on.
+constexpr int CommonFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+
+FileId OpenNew(const std::string& native) {
+  int fd = OpenRetrying(native, CommonFlags | O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW);
+  if (fd < 0) return InvalidFile;
+  return Lock(fd, true) ? fd : Refuse(fd);
+}
+
+bool IsLink(const std::string& native) {
+  struct stat info;
+  return lstat(native.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+// A link at the name is replaced by a new file, unless it leads to a file
+// that `files` holds; an existing regular file is emptied once it is locked
+// and known not to be one of them. Anything else is refused.
+FileId OpenReplacing(const std::string& native, OpenedFiles* files) {
+  int fd = OpenRetrying(native, CommonFlags | O_WRONLY | O_CREAT | O_NOFOLLOW);
+  if (fd < 0) {
+    if (!IsLink(native)) return InvalidFile;
+    struct stat target;
+    if (files != nullptr && stat(native.c_str(), &target) == 0 && files->Holds(IdentityOf(target))) {
+      return InvalidFile;
+    }
+    if (unlink(native.c_str()) != 0) return InvalidFile;
+    return OpenNew(native);
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return Refuse(fd);
+  if (files != nullptr && files->Holds(IdentityOf(info))) return Refuse(fd);
+  if (!Lock(fd, true)) return Refuse(fd);
+  if (info.st_size != 0) {
+    int result;
+    do {
+      result = ftruncate(fd, 0);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) return Refuse(fd);
+  }
+  if (files != nullptr) files->Add(IdentityOf(info));
+  return fd;
+}
+
+FileId OpenExisting(const std::string& native, OpenMode mode, OpenedFiles* files) {
+  int flags = CommonFlags | O_RDONLY;
+#ifdef O_PATH
+  if (mode == OpenMode::Probe) flags = O_CLOEXEC | O_PATH;
+#endif
+  int fd = OpenRetrying(native, flags);
   if (fd < 0) return InvalidFile;
   struct stat info;
-  bool refused = fstat(fd, &info) != 0;
-  if (!refused && S_ISREG(info.st_mode)) {
-    refused = ReadHereElsewhere(fd, info);
-    if (!refused) {
-      int result;
-      do {
-        result = ftruncate(fd, 0);
-      } while (result != 0 && errno == EINTR);
-      refused = result != 0;
-    }
-  }
-  if (refused) {
-    close(fd);
-    return InvalidFile;
-  }
+  if (fstat(fd, &info) != 0) return Refuse(fd);
+  if (mode == OpenMode::Probe) return S_ISDIR(info.st_mode) ? Refuse(fd) : fd;
+  if (!S_ISREG(info.st_mode) || !Lock(fd, false)) return Refuse(fd);
+  if (files != nullptr) files->Add(IdentityOf(info));
   return fd;
 }
 
@@ -305,7 +334,17 @@ std::string ArgumentToPathText(const char* argument) {
 
 std::string DisplayPath(const char* path) {
   const char* shown = (IsDriveC(path) && path[2] == '\\') ? path + 2 : path;
-  return SwapSeparators(shown, '\\', '/');
+  std::string display = SwapSeparators(shown, '\\', '/');
+  // On a terminal a control byte in a name could move the cursor, retitle
+  // the window or wipe the screen: it shows as ?, as ls shows it. Files and
+  // pipes get the exact name.
+  static const bool toTerminal = isatty(STDOUT_FILENO) == 1;
+  if (toTerminal) {
+    for (char& c : display) {
+      if ((c > 0 && c < 0x20) || c == 0x7f) c = '?';
+    }
+  }
+  return display;
 }
 
 std::string MessageForConsole(const char* cp932Text) {
@@ -365,9 +404,15 @@ bool LookupEntry(const char* path, DirEntry* entry) {
   std::string name = LastElement(path);
   if (name.empty() || name.size() >= MAX_PATH) return false;
   struct stat info;
-  if (stat(native.c_str(), &info) != 0) return false;
+  if (lstat(native.c_str(), &info) != 0) return false;
+  // A link that points nowhere is still a name taken: an empty file.
+  if (S_ISLNK(info.st_mode) && stat(native.c_str(), &info) != 0) {
+    info.st_mode = S_IFREG;
+    info.st_size = 0;
+  }
   entry->isFolder = S_ISDIR(info.st_mode);
-  entry->size = entry->isFolder ? 0 : static_cast<std::uint64_t>(info.st_size);
+  entry->isSpecial = !entry->isFolder && !S_ISREG(info.st_mode);
+  entry->size = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
   std::memcpy(entry->storedName, name.c_str(), name.size() + 1);
   return true;
 }
@@ -385,29 +430,17 @@ bool VolumeReady(const char* path) {
   return statvfs("/", &info) == 0;
 }
 
-FileId FileOpen(const char* path, char mode) {
+FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files) {
   std::string native;
   if (!NativePath(path, &native)) return InvalidFile;
-  if (mode == 'w') return OpenForWriting(native);
-  int flags = O_CLOEXEC;
-  if (mode == 'r') {
-    flags |= O_RDONLY;
-  } else {
-#ifdef O_PATH
-    flags |= O_PATH;
-#else
-    flags |= O_RDONLY;
-#endif
+  switch (mode) {
+    case OpenMode::CreateNew:
+      return OpenNew(native);
+    case OpenMode::Replace:
+      return OpenReplacing(native, files);
+    default:
+      return OpenExisting(native, mode, files);
   }
-  int fd = OpenRetrying(native, flags);
-  if (fd < 0) return InvalidFile;
-  // A folder is not a file to transfer, as on Windows.
-  struct stat info;
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    close(fd);
-    return InvalidFile;
-  }
-  return fd;
 }
 
 void FileClose(FileId file) { close(static_cast<int>(file)); }

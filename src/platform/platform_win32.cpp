@@ -125,7 +125,7 @@ bool LookupEntry(const char* path, DirEntry* entry) {
 namespace {
 
 // The volume and index that identify a file whatever name it is reached by.
-bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
+bool IdentityByPath(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
   HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -139,7 +139,7 @@ bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
 bool SameFile(const char* a, const char* b) {
   BY_HANDLE_FILE_INFORMATION infoA;
   BY_HANDLE_FILE_INFORMATION infoB;
-  return FileIdentity(a, &infoA) && FileIdentity(b, &infoB) &&
+  return IdentityByPath(a, &infoA) && IdentityByPath(b, &infoB) &&
          infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber &&
          infoA.nFileIndexHigh == infoB.nFileIndexHigh && infoA.nFileIndexLow == infoB.nFileIndexLow;
 }
@@ -155,20 +155,65 @@ bool VolumeReady(const char* path) {
   return ok != 0;
 }
 
-FileId FileOpen(const char* path, char mode) {
-  DWORD access = 0;
-  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-  DWORD disposition = OPEN_EXISTING;
-  if (mode == 'w') {
-    access = GENERIC_WRITE;
-    share = 0;
-    disposition = CREATE_ALWAYS;
-  } else if (mode == 'r') {
-    access = GENERIC_READ;
-    share = FILE_SHARE_READ;
+namespace {
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return {info.dwVolumeSerialNumber,
+          (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+FileId Refuse(HANDLE file) {
+  CloseHandle(file);
+  return InvalidFile;
+}
+
+// A disk file, not a pipe, a device or a folder.
+bool IsPlainFile(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
+  return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, info) &&
+         (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+HANDLE OpenForWriting(const char* path, DWORD disposition) {
+  return CreateFileA(path, GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+// A link at the name (a reparse point) is deleted and a new file made in its
+// place, unless it leads to a file `files` holds; a plain file is emptied
+// only once it is open alone and known not to be one of them.
+FileId OpenReplacing(const char* path, OpenedFiles* files) {
+  DWORD attributes = GetFileAttributesA(path);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    if (files != nullptr && IdentityByPath(path, &info) && files->Holds(IdentityOf(info))) {
+      return InvalidFile;
+    }
+    if (!DeleteFileA(path)) return InvalidFile;
+    HANDLE file = OpenForWriting(path, CREATE_NEW);
+    return reinterpret_cast<FileId>(file);
   }
-  HANDLE file = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+  HANDLE file = OpenForWriting(path, OPEN_ALWAYS);
+  if (file == INVALID_HANDLE_VALUE) return InvalidFile;
+  if (!IsPlainFile(file, &info)) return Refuse(file);
+  if (files != nullptr && files->Holds(IdentityOf(info))) return Refuse(file);
+  if (!SetEndOfFile(file)) return Refuse(file);  // the position is 0 after the open
+  if (files != nullptr) files->Add(IdentityOf(info));
+  return reinterpret_cast<FileId>(file);
+}
+
+}  // namespace
+
+FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files) {
+  if (mode == OpenMode::CreateNew) return reinterpret_cast<FileId>(OpenForWriting(path, CREATE_NEW));
+  if (mode == OpenMode::Replace) return OpenReplacing(path, files);
+  const bool read = mode == OpenMode::Read;
+  HANDLE file = CreateFileA(path, read ? GENERIC_READ : 0,
+                            read ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE || !read) return reinterpret_cast<FileId>(file);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!IsPlainFile(file, &info)) return Refuse(file);
+  if (files != nullptr) files->Add(IdentityOf(info));
   return reinterpret_cast<FileId>(file);
 }
 
