@@ -35,7 +35,7 @@ bool LastByteIs(const std::string& s, char c) { return !s.empty() && s.back() ==
 
 bool FileExists(const char* path) {
   platform::DirEntry entry;
-  return IsValidPath(path) && Lookup(path, &entry) && !entry.isFolder;
+  return IsValidPath(path) && Lookup(path, &entry) && !entry.isFolder && !entry.isSpecial;
 }
 
 bool FolderExists(const char* path) {

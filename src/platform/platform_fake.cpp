@@ -223,7 +223,8 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files) {
   if (text.empty()) return InvalidFile;
   std::string key = fake::Key(text);
   const bool writing = mode == OpenMode::CreateNew || mode == OpenMode::Replace;
-  if (writing && !State().appearsBeforeCreate.empty()) {
+  if (writing && !State().appearsBeforeCreate.empty() &&
+      fake::Key(State().appearsBeforeCreate) == key) {
     fake::AddFile(State().appearsBeforeCreate, "another program's");
     State().appearsBeforeCreate.clear();
   }

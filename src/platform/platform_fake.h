@@ -36,8 +36,8 @@ struct System {
 
   std::string output;  // everything written to the console
 
-  // Another program's file that appears under this name just before the
-  // next open that creates a file: what a check cannot see coming.
+  // Another program's file that appears under this name just before it is
+  // opened for writing: what a check cannot see coming.
   std::string appearsBeforeCreate;
 
   // Fault injection: the call numbered failAtCall (from 1) among the

@@ -129,6 +129,22 @@ TEST(Divide, AsksBeforeOverwritingEachPiece) {
   }
 }
 
+// The check found nothing; another program's file then appears before the
+// open. It is never emptied without the question.
+TEST(Divide, FileThatAppearsAfterTheCheckIsAskedAbout) {
+  struct Row { std::string keys; bool ok; const char* piece2; };
+  const Row rows[] = {{"s", false, "another program's"}, {"y", true, "345"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.keys);
+    Start("0123456789", 3);
+    fake::State().appearsBeforeCreate = Piece(2);
+    fake::State().keys.assign(row.keys.begin(), row.keys.end());
+    EXPECT_EQ(Divide(), row.ok);
+    EXPECT_TRUE(fake::State().keys.empty());
+    EXPECT_EQ(fake::Data(Piece(2)), row.piece2);
+  }
+}
+
 TEST(Divide, PieceNameTooLongForAPathIsNeverShortened) {
   Start("0123456789", 3);
   const std::string folder = "C:\\" + std::string(250, 'd') + "\\";

@@ -116,4 +116,21 @@ TEST(Join, OutputIsNamedByDroppingThePieceNumber) {
   }
 }
 
+// Windows opens x. as x: a name the path rules refuse is never handed on,
+// so x is not emptied without a question.
+TEST(Join, OutputNameThePathRulesRefuseIsNeverOpened) {
+  for (const char* base : {"x.", "x "}) {
+    SCOPED_TRACE(base);
+    Start(std::string(base) + ".001");
+    fake::AddFile(std::string(base) + ".001", "ab");
+    fake::AddFile(std::string(base) + ".002", "cd");
+    fake::AddFile("x", "precious");
+    EXPECT_FALSE(Join());
+    std::string refused = text::FileOpenFailed;
+    refused.replace(refused.find("%s"), 2, base);
+    EXPECT_EQ(fake::State().output, refused);
+    EXPECT_EQ(fake::Data("x"), "precious");
+  }
+}
+
 }  // namespace

@@ -1,0 +1,230 @@
+"""Names and files that someone else controls: control bytes, links, FIFOs,
+a file that appears between the check and the open, and runs side by side."""
+import os
+import socket
+import subprocess
+import tempfile
+import threading
+
+from tests.e2e.helpers import BIN, ENV, FAILED, TempDirTest, kib, random_file, read, write
+
+DONE = "ファイルの分割が終了しました。"
+STOPPED = "ファイルの分割を中止しました。"
+JOIN_STOPPED = "ファイルの結合を中止しました。"
+BATCH_STOPPED = "バッチファイル作成を中止しました。"
+NOT_FOUND = "指定されたファイルが見つかりません。"
+SECOND_MISSING = "次の分割ファイル (*.002) が見つかりません。"
+
+
+def opening(name):
+    return f"ファイル '{name}' のオープンに失敗しました。"
+
+
+def batch_opening(name):
+    return f"バッチファイル '{name}' のオープンに失敗しました。"
+
+
+# Creates a file under the name in DIVRO_RACE_NAME just before the program's
+# create-new open of that name: the file a check could not have seen.
+RACE_SHIM = r"""
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <stdarg.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+static int (*real_open)(const char*, int, ...);
+static void appear(const char* path, int flags) {
+  const char* name = getenv("DIVRO_RACE_NAME");
+  const char* base = strrchr(path, '/');
+  base = base ? base + 1 : path;
+  if (!name || (flags & (O_CREAT | O_EXCL)) != (O_CREAT | O_EXCL) || strcmp(base, name) != 0) return;
+  unsetenv("DIVRO_RACE_NAME");
+  int fd = real_open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd >= 0) { (void)!write(fd, "precious", 8); close(fd); }
+}
+static int shim(const char* path, int flags, mode_t mode) {
+  if (!real_open) real_open = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open");
+  appear(path, flags);
+  return real_open(path, flags, mode);
+}
+int open(const char* path, int flags, ...) {
+  va_list a; va_start(a, flags); mode_t m = va_arg(a, int); va_end(a); return shim(path, flags, m);
+}
+int open64(const char* path, int flags, ...) {
+  va_list a; va_start(a, flags); mode_t m = va_arg(a, int); va_end(a); return shim(path, flags, m);
+}
+"""
+
+
+class HostileNamesTest(TempDirTest):
+    def test_batch_files_never_carry_a_control_byte(self):
+        # The command processor ends a line at LF: the rest would run as a
+        # command of its own. The division itself stands.
+        for name in ["x\nmkdir INJECTED\n.bin", "r\rmkdir R.bin", "e\x1b[2J.bin", "d\x7f.bin"]:
+            with self.subTest(name=name):
+                data = random_file(self.path(name), 3000)
+                rc, out = self.run_divro(name, "/1", "/C", "/S")
+                self.assertEqual(rc, 0, out)
+                stem = name[:name.rindex(".")]
+                for batch in (stem + ".cpy.bat", stem + ".dvr.bat"):
+                    self.assertIn(batch_opening(batch), out)
+                    self.assertFalse(os.path.lexists(self.path(batch)))
+                self.assertEqual(b"".join(read(self.path(f"{name}.00{n}")) for n in (1, 2, 3)), data)
+
+    def test_batch_name_that_is_a_link_to_a_file_of_the_run(self):
+        # (batch name, what it links to, arguments): piece 1 in batch mode,
+        # the source while dividing, the other batch file.
+        rows = [("m.cpy.bat", "m.bin.001", ["m.bin.001", "/C", "/Y"]),
+                ("m.dvr.bat", "m.bin", ["m.bin", "/1", "/S", "/Y"]),
+                ("m.dvr.bat", "m.cpy.bat", ["m.bin", "/1", "/C", "/S", "/Y"])]
+        for batch, target, args in rows:
+            for link in (os.link, lambda t, b: os.symlink(os.path.basename(t), b)):
+                with self.subTest(batch=batch, target=target, link=link):
+                    source = random_file(self.path("m.bin"), 2500)
+                    for n in (1, 2, 3):
+                        write(self.path(f"m.bin.00{n}"), source[1024 * (n - 1):1024 * n])
+                    if target == "m.cpy.bat":
+                        write(self.path(target), b"old batch")
+                    before = {n: read(self.path(n)) for n in os.listdir(self.dir)}
+                    link(self.path(target), self.path(batch))
+                    rc, out = self.run_divro(*args)
+                    self.assertIn(batch_opening(batch), out)
+                    for name, data in before.items():
+                        if name != "m.cpy.bat" or batch == "m.dvr.bat":
+                            self.assertEqual(read(self.path(name)), data, name)
+                    for name in os.listdir(self.dir):
+                        os.remove(self.path(name))
+
+    def test_file_that_appears_after_the_check_gets_the_question(self):
+        shim = self.path("race.so")
+        source = self.path("race.c")
+        write(source, RACE_SHIM.encode())
+        subprocess.run(["cc", "-shared", "-fPIC", "-o", shim, source, "-ldl"], check=True)
+        random_file(self.path("f.bin"), 3000)
+        # (name that appears, arguments, message): no terminal, so the
+        # question counts as S and the file stays as the other program left it.
+        rows = [("f.bin.002", ["f.bin", "/1"], STOPPED),
+                ("f.bin", ["f.bin.001", "out"], JOIN_STOPPED),
+                ("f.cpy.bat", ["f.bin.001", "/C"], BATCH_STOPPED)]
+        os.mkdir(self.path("out"))
+        for name, args, message in rows:
+            with self.subTest(name=name):
+                if name != "f.bin.002":
+                    self.assertEqual(self.run_divro("f.bin", "/1", "/Y")[0], 0)
+                env = dict(ENV, LD_PRELOAD=shim, DIVRO_RACE_NAME=name,
+                           ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+                p = subprocess.run([BIN, *args], cwd=self.dir, env=env, stdin=subprocess.DEVNULL,
+                                   capture_output=True, timeout=60)
+                out = p.stdout.decode()
+                self.assertIn(message, out)
+                where = self.path("out", name) if args[-1] == "out" else self.path(name)
+                self.assertEqual(read(where), b"precious")
+                os.remove(where)
+
+    def test_links_at_names_to_write_are_replaced_never_written_through(self):
+        # A dangling link: without a terminal the question counts as S and
+        # the link stays; with /Y the link itself becomes the new file and
+        # nothing appears where it pointed.
+        random_file(self.path("f.bin"), 3000)
+        self.assertEqual(self.run_divro("f.bin", "/1")[0], 0)
+        rows = [("f.bin.002", ["f.bin", "/1"], STOPPED),
+                ("f.bin", ["f.bin.001", "out"], JOIN_STOPPED),
+                ("f.cpy.bat", ["f.bin.001", "/C"], BATCH_STOPPED)]
+        os.mkdir(self.path("out"))
+        for name, args, message in rows:
+            with self.subTest(name=name):
+                where = self.path("out", name) if args[-1] == "out" else self.path(name)
+                pointed = self.path("elsewhere")
+                if os.path.exists(where):
+                    os.rename(where, self.path("kept"))
+                os.symlink(pointed, where)
+                rc, out = self.run_divro(*args)
+                self.assertEqual(rc, FAILED)
+                self.assertIn(message, out)
+                self.assertTrue(os.path.islink(where))
+                rc, out = self.run_divro(*args, "/Y")
+                self.assertEqual(rc, 0, out)
+                self.assertFalse(os.path.islink(where))
+                self.assertFalse(os.path.lexists(pointed))
+                if os.path.exists(self.path("kept")):
+                    self.assertEqual(read(where), read(self.path("kept")))
+                    os.remove(self.path("kept"))
+
+    def test_pieces_hard_linked_to_each_other(self):
+        data = random_file(self.path("f.bin"), 3000)
+        write(self.path("f.bin.001"), b"old")
+        os.link(self.path("f.bin.001"), self.path("f.bin.002"))
+        rc, out = self.run_divro("f.bin", "/1", "/Y")
+        self.assertEqual(rc, FAILED)
+        self.assertIn(opening("f.bin.002"), out)
+        self.assertEqual(read(self.path("f.bin.001")), data[:1024])
+
+    def test_special_files_are_refused_at_once(self):
+        random_file(self.path("f.bin"), 3000)
+        os.mkfifo(self.path("fifo.bin"))
+        write(self.path("f.bin.001"), b"old")
+        os.mkfifo(self.path("f.bin.002"))
+        listener = socket.socket(socket.AF_UNIX)
+        self.addCleanup(listener.close)
+        listener.bind(self.path("sock.bin"))
+        write(self.path("p.bin.001"), b"abc")
+        os.mkfifo(self.path("p.bin.002"))
+        os.mkfifo(self.path("p.bin"))
+        rows = [(["fifo.bin", "/1"], NOT_FOUND), (["sock.bin", "/1"], NOT_FOUND),
+                (["f.bin", "/1", "/Y"], opening("f.bin.002")),
+                (["p.bin.001", "/Y"], SECOND_MISSING)]
+        for args, message in rows:
+            with self.subTest(args=args):
+                rc, out = self.run_divro(*args)
+                self.assertEqual(rc, FAILED)
+                self.assertIn(message, out)
+        os.remove(self.path("p.bin.002"))
+        write(self.path("p.bin.002"), b"def")
+        rc, out = self.run_divro("p.bin.001", "/Y")
+        self.assertEqual((rc, opening("p.bin") in out), (FAILED, True))
+        self.assertTrue(os.path.exists(self.path("p.bin")))
+
+    def test_control_bytes_in_names_show_as_question_marks_on_a_terminal(self):
+        name = "t\x1b[2J\x07.bin"
+        random_file(self.path(name), 2500)
+        p = self.start_pty(name, "/1")
+        rc, out, _ = p.finish()
+        self.assertEqual(rc, 0, out)
+        self.assertIn("t?[2J?.bin.003", out)
+        self.assertNotIn("\x1b", out)
+        self.assertNotIn("\x07", out)
+        rc, out = self.run_divro(name, "/1", "/Y")  # to a pipe: the exact name
+        self.assertEqual(rc, 0)
+        self.assertIn(name + ".003", out)
+
+
+class ConcurrentRunsTest(TempDirTest):
+    def test_two_divisions_into_one_folder_never_mix_a_piece(self):
+        # Pieces of two chunks each, so that unlocked writers would interleave.
+        size = 6 << 20
+        sources = {}
+        for side in ("a", "b"):
+            os.mkdir(self.path(side))
+            sources[side] = random_file(self.path(side, "x.bin"), 2 * size)
+        os.mkdir(self.path("out"))
+        for attempt in range(50):
+            results = {}
+
+            def divide(side):
+                results[side] = self.run_divro(os.path.join(side, "x.bin"), kib(size), "out", "/Y")
+
+            threads = [threading.Thread(target=divide, args=(side,)) for side in sources]
+            for t in threads:
+                t.start()
+            for t in threads:
+                t.join()
+            for side, (rc, out) in results.items():
+                self.assertIn(rc, (0, FAILED), out)
+                if rc == FAILED:
+                    self.assertIn("のオープンに失敗しました。", out)
+            for n in (1, 2):
+                piece = read(self.path("out", f"x.bin.00{n}"))
+                slices = [data[size * (n - 1):size * n] for data in sources.values()]
+                self.assertIn(piece, slices, f"attempt {attempt}, piece {n}")
