@@ -290,9 +290,10 @@ void OpenStandardStreams() {
 }
 
 int InitializeLocale() {
-  // The character set only: numbers such as "/1.5" keep the C locale's
-  // decimal point whatever LC_NUMERIC says.
+  // The character set, and the decimal separator that a size may use
+  // besides the point.
   if (std::setlocale(LC_CTYPE, "") == nullptr) std::setlocale(LC_CTYPE, "C");
+  if (std::setlocale(LC_NUMERIC, "") == nullptr) std::setlocale(LC_NUMERIC, "C");
   return CodePageOfCharset(nl_langinfo(CODESET));
 }
 
@@ -310,7 +311,8 @@ std::string ArgumentToPathText(const char* argument) {
 }
 
 std::string DisplayPath(const char* path) {
-  const char* shown = (IsDriveC(path) && path[2] == '\\') ? path + 2 : path;
+  // C:\x is /x, and C:x (the current folder's) is x.
+  const char* shown = IsDriveC(path) ? path + 2 : path;
   return SwapSeparators(shown, '\\', '/');
 }
 

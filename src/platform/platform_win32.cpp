@@ -39,8 +39,10 @@ bool TranslateKey(const KEY_EVENT_RECORD& key, int* first, int* second) {
 void OpenStandardStreams() {}
 
 int InitializeLocale() {
-  // The character set only: "/1.5" keeps its decimal point in every locale.
+  // The character set, and the decimal separator that a size may use
+  // besides the point.
   std::setlocale(LC_CTYPE, ".OCP");
+  std::setlocale(LC_NUMERIC, ".OCP");
   return static_cast<int>(GetACP());
 }
 

@@ -51,11 +51,13 @@ class DivideTest(TempDirTest):
                                                         text=True).stdout.split(),
                          "the de_DE.UTF-8 locale is not generated")
     def test_fractional_size_under_a_decimal_comma_locale(self):
-        # German writes 1,5: the option is still read with a decimal point.
+        # German writes 1,5: both it and the point are the decimal separator.
         data = random_file(self.path("f.bin"), 3000)
-        self.assertEqual(self.run_divro("f.bin", "/1.5", locale="de_DE.UTF-8"),
-                         (0, f"f.bin.001\rf.bin.002\r\n{DONE}\n"))
-        self.assert_pieces(self.dir, data, [1536, 1464])
+        for option in ("/1.5", "/1,5", "/0,15e1"):
+            with self.subTest(option=option):
+                self.assertEqual(self.run_divro("f.bin", option, "/Y", locale="de_DE.UTF-8"),
+                                 (0, f"f.bin.001\rf.bin.002\r\n{DONE}\n"))
+                self.assert_pieces(self.dir, data, [1536, 1464])
 
     def test_refused_sizes(self):
         too_big = "分割サイズが分割元ファイルのサイズを越えています。"
@@ -79,6 +81,11 @@ class DivideTest(TempDirTest):
                 for s in pieces(self.path(where)):
                     os.remove(self.path(where, "f.bin." + s))
         self.assertEqual(pieces(self.path("src")), [])
+        # C:NAME and C: are the current folder's, never the root's.
+        shutil.copy(self.path("src", "f.bin"), self.path("work", "ab.bin"))
+        self.assertEqual(self.run_divro("C:ab.bin", kib(3), "C:", cwd=self.path("work")),
+                         (0, f"ab.bin.001\rab.bin.002\rab.bin.003\r\n{DONE}\n"))
+        self.assertEqual(pieces(self.path("work"), "ab.bin"), ["001", "002", "003"])
 
     def test_name_whose_full_path_is_too_long(self):
         # Typed short, but 260 bytes or more with the current folder in front:
