@@ -235,6 +235,10 @@ int RunProgram(int argc, const char* const* argv) {
     PrintUsage();
     return ExitSuccess;
   }
+  if (!platform::CurrentFolderIsPathText()) {
+    PrintHint(text::ArgumentsWrong, text::HintTypeDivroComma);
+    return ExitFailure;
+  }
   if (!CheckArguments()) {
     PrintHint(text::ArgumentsError, text::HintTypeDivro);
     return ExitFailure;

@@ -299,6 +299,10 @@ int InitializeLocale() {
 
 std::string ArgumentToPathText(const char* argument) {
   if (argument[0] != '/') return SwapSeparators(argument, '/', '\\');
+  // A lone slash is the size option, as on Windows: a forgotten size must
+  // not turn a division into a join into the root, which is written /. or //.
+  if (std::strcmp(argument, "/") == 0) return argument;
+  if (std::strcmp(argument, "/.") == 0 || std::strcmp(argument, "//") == 0) return "C:\\";
   static const char* const optionWords[] = {"/c", "/s", "/y", "/?", "/f"};
   for (const char* word : optionWords) {
     if (std::strlen(argument) == 2 && (argument[1] | 0x20) == word[1]) return argument;
@@ -308,6 +312,11 @@ std::string ArgumentToPathText(const char* argument) {
     return "C:" + SwapSeparators(argument, '/', '\\');
   }
   return argument;
+}
+
+bool CurrentFolderIsPathText() {
+  char buffer[4096];
+  return getcwd(buffer, sizeof buffer) == nullptr || text::FindChar(buffer, '\\') == nullptr;
 }
 
 std::string DisplayPath(const char* path) {

@@ -48,6 +48,8 @@ int InitializeLocale() {
 
 std::string ArgumentToPathText(const char* argument) { return argument; }
 
+bool CurrentFolderIsPathText() { return true; }
+
 std::string DisplayPath(const char* path) { return path; }
 
 std::string MessageForConsole(const char* cp932Text) {
@@ -178,7 +180,22 @@ void* HeapResize(void* block, std::size_t size, bool mayMove) {
 
 void HeapRelease(void* block) { HeapFree(GetProcessHeap(), 0, block); }
 
+namespace {
+
+// Wine's console takes its keys from the Unix standard input: with that
+// redirected no key can ever come (Windows reads the keyboard whatever
+// standard input is), so a question must not wait there.
+bool KeysCannotCome() {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  if (ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr) return false;
+  DWORD mode = 0;
+  return !GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode);
+}
+
+}  // namespace
+
 Keyboard::Keyboard() {
+  if (KeysCannotCome()) return;
   HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                              nullptr);

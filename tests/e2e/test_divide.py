@@ -87,19 +87,35 @@ class DivideTest(TempDirTest):
                          (0, f"ab.bin.001\rab.bin.002\rab.bin.003\r\n{DONE}\n"))
         self.assertEqual(pieces(self.path("work"), "ab.bin"), ["001", "002", "003"])
 
-    def test_name_whose_full_path_is_too_long(self):
-        # Typed short, but 260 bytes or more with the current folder in front:
-        # refused before anything is written, never divided into nameless pieces.
-        deep = self.path("d" * 120, "e" * 120)
-        os.makedirs(deep)
-        random_file(os.path.join(deep, "f.bin"), 10)
-        shutil.copy(os.path.join(deep, "f.bin"), os.path.join(deep, "f.bin.001"))
-        shutil.copy(os.path.join(deep, "f.bin"), os.path.join(deep, "f.bin.002"))
+    def test_current_folders_that_cannot_be_path_text(self):
+        # One whose full path is 260 bytes or more, where a short name would be
+        # divided into nameless pieces, and one whose path holds a backslash,
+        # which path text would read as two folders: refused before anything
+        # is written. /? still shows the usage screen there.
         wrong = "引数が正しくありません。\nヘルプを表示するには、'divro' とタイプするか、\n/? オプションを使用してください。\n"
-        for args in (["f.bin", kib(3)], ["f.bin.001"], ["/C", "f.bin.001"]):
+        for folder in (self.path("d" * 120, "e" * 120), self.path("a\\b")):
+            os.makedirs(folder)
+            random_file(os.path.join(folder, "f.bin"), 10)
+            shutil.copy(os.path.join(folder, "f.bin"), os.path.join(folder, "f.bin.001"))
+            shutil.copy(os.path.join(folder, "f.bin"), os.path.join(folder, "f.bin.002"))
+            for args in (["f.bin", kib(3)], ["f.bin.001"], ["/C", "f.bin.001"]):
+                with self.subTest(folder=folder[-3:], args=args):
+                    self.assertEqual(self.run_divro(*args, cwd=folder), (FAILED, wrong))
+                    self.assertEqual(sorted(os.listdir(folder)), ["f.bin", "f.bin.001", "f.bin.002"])
+            rc, out = self.run_divro("f.bin", "/?", "x" * 300, cwd=folder)
+            self.assertEqual((rc, out.count("\n"), out[:6]), (0, 23, "DIVRO "))
+
+    def test_slash_alone_is_the_size_option(self):
+        # A forgotten size is not a join into the root; the root is /. or //.
+        invalid = "分割サイズが不正です。\n引数の処理中にエラーが起きました。\n"
+        missing = "指定されたファイルが見つかりません。\n引数の処理中にエラーが起きました。\n"
+        random_file(self.path("f.bin"), 10)
+        for args, lines in [(["f.bin", "/"], invalid), (["none", "/.", "/1"], missing),
+                            (["none", "//", "/1"], missing)]:
             with self.subTest(args=args):
-                self.assertEqual(self.run_divro(*args, cwd=deep), (FAILED, wrong))
-                self.assertEqual(sorted(os.listdir(deep)), ["f.bin", "f.bin.001", "f.bin.002"])
+                rc, out = self.run_divro(*args)
+                self.assertEqual((rc, out[:len(lines)]), (FAILED, lines), out)
+        self.assertEqual(os.listdir(self.dir), ["f.bin"])
 
     def test_a_piece_name_linked_to_the_source_is_refused(self):
         # As on Windows, where the source's share mode refuses the write: the
