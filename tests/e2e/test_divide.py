@@ -1,6 +1,8 @@
 import os
 import random
+import re
 import shutil
+import string
 import subprocess
 import unittest
 
@@ -168,3 +170,25 @@ class DivideTest(TempDirTest):
                 subprocess.run(["7zz", "x", "-y", "../ours/f.bin.001"], cwd=seven,
                                stdout=subprocess.DEVNULL, check=True)
                 self.assertEqual(read(f"{seven}/f.bin"), data)
+
+    def test_man_pages_list_the_characters_refused_and_quoted(self):
+        # The lists in both pages are those the program goes by.
+        man = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "man")
+        lists = []
+        for page, refused, quoted in [("divro.1", r"no \\fB(.*?)\\fR, no colon", r"one of \\fB(.*?)\\fR is put"),
+                                      ("ja/divro.1", r"\(\\fB(.*?)\\fR やドライブ", r"空白か \\fB(.*?)\\fR を含む")]:
+            text = read(os.path.join(man, page)).decode("utf-8").replace("\\(dq", '"')
+            lists.append([set(re.search(pattern, text).group(1).split()) for pattern in (refused, quoted)])
+        self.assertEqual(lists[0], lists[1])
+        refused, quoted = lists[0]
+        for c in sorted(set(string.punctuation) - set("/\\:.")):  # separators and the drive colon
+            with self.subTest(c=c):
+                rc, out = self.run_divro("none", f"d{c}x")
+                self.assertEqual("保存フォルダ名が不正です。" in out, c in refused, out)
+                if c in refused:
+                    continue
+                for n in (1, 2):
+                    random_file(self.path(f"a{c}b.t.00{n}"), 1)
+                rc, out = self.run_divro("/C", "/Y", f"a{c}b.t.001")
+                self.assertEqual(rc, 0, out)
+                self.assertEqual(b"COPY /B \"a" in read(self.path(f"a{c}b.cpy.bat")), c in quoted)
