@@ -40,21 +40,34 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The decimal number at the start of `text` as the runtime's text-to-double
 // conversion reads it, but decimal only: no hexadecimal, infinity or NaN.
+// The decimal separator is the point or the locale's own (a comma in
+// German), so that a size means the same whichever of them a user types.
 double ReadDecimal(const char* text) {
-  const char* decimalPoint = std::localeconv()->decimal_point;
-  std::size_t pointLength = std::strlen(decimalPoint);
+  const char* localePoint = std::localeconv()->decimal_point;
+  if (localePoint == nullptr || localePoint[0] == '\0') localePoint = ".";
+  const std::size_t localeLength = std::strlen(localePoint);
   const char* p = text;
   while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
   const char* begin = p;
   if (*p == '+' || *p == '-') ++p;
   bool digits = false;
   while (IsDigit(*p)) ++p, digits = true;
-  if (pointLength > 0 && std::strncmp(p, decimalPoint, pointLength) == 0) {
-    const char* afterPoint = p + pointLength;
+  std::string number(begin, static_cast<std::size_t>(p - begin));
+  std::size_t separator = 0;
+  if (*p == '.') {
+    separator = 1;
+  } else if (std::strncmp(p, localePoint, localeLength) == 0) {
+    separator = localeLength;
+  }
+  if (separator > 0) {
+    const char* afterPoint = p + separator;
     const char* q = afterPoint;
     while (IsDigit(*q)) ++q;
     if (digits || q > afterPoint) {
       digits = true;
+      // The conversion below reads the locale's separator only.
+      number += localePoint;
+      number.append(afterPoint, static_cast<std::size_t>(q - afterPoint));
       p = q;
     }
   }
@@ -64,10 +77,9 @@ double ReadDecimal(const char* text) {
     if (*q == '+' || *q == '-') ++q;
     if (IsDigit(*q)) {
       while (IsDigit(*q)) ++q;
-      p = q;
+      number.append(p, static_cast<std::size_t>(q - p));
     }
   }
-  std::string number(begin, static_cast<std::size_t>(p - begin));
   return std::strtod(number.c_str(), nullptr);
 }
 
@@ -99,7 +111,10 @@ bool TakePath(const char* argument) {
   }
   char folder[MAX_PATH];
   std::strcpy(folder, argument);
-  if (path::AppendBackslash(folder) == nullptr) return false;
+  // A bare drive (D:) names that drive's current folder; a backslash would
+  // make it the root.
+  const bool bareDrive = folder[0] != '\0' && folder[1] == ':' && folder[2] == '\0';
+  if (!bareDrive && path::AppendBackslash(folder) == nullptr) return false;
   std::strcpy(options.destFolder, folder);
   return true;
 }
@@ -115,7 +130,11 @@ void PrintHint(const char* first, const char* second) {
 bool ParseArguments(int argc, const char* const* argv) {
   RunOptions& options = g_runOptions;
   if (argc > MaxArgumentCount) return false;
-  if (argc <= 1) {
+  // The usage screen is shown whatever else is given: no other argument is
+  // looked at, so none can make the run fail first.
+  bool helpAsked = argc <= 1;
+  for (int i = 1; i < argc; ++i) helpAsked = helpAsked || EqualsIgnoringCase(argv[i], "/?");
+  if (helpAsked) {
     options.showHelp = true;
     return true;
   }
@@ -127,8 +146,6 @@ bool ParseArguments(int argc, const char* const* argv) {
       options.selfBatch = true;
     } else if (EqualsIgnoringCase(argument, "/y")) {
       options.overwriteAll = true;
-    } else if (EqualsIgnoringCase(argument, "/?")) {
-      options.showHelp = true;
     } else if (argument[0] == '/') {
       options.sizeGiven = true;
       options.pieceSize = ReadPieceSize(argument);
@@ -217,6 +234,10 @@ int RunProgram(int argc, const char* const* argv) {
   if (g_runOptions.showHelp) {
     PrintUsage();
     return ExitSuccess;
+  }
+  if (!platform::CurrentFolderIsPathText()) {
+    PrintHint(text::ArgumentsWrong, text::HintTypeDivroComma);
+    return ExitFailure;
   }
   if (!CheckArguments()) {
     PrintHint(text::ArgumentsError, text::HintTypeDivro);

@@ -31,6 +31,8 @@ bool HasBackslashAfterPrefix(const char* path) {
 
 bool LastByteIs(const std::string& s, char c) { return !s.empty() && s.back() == c; }
 
+bool IsBareDrive(const char* path) { return path[0] != '\0' && path[1] == ':' && path[2] == '\0'; }
+
 }  // namespace
 
 bool FileExists(const char* path) {
@@ -46,6 +48,8 @@ bool FolderExists(const char* path) {
   // the lookup below, which strips it again, is unaffected.
   AppendBackslash(copy);
   if (IsDriveRoot(path) || IsUncShareRoot(path)) return platform::VolumeReady(copy);
+  // A bare drive names its current folder, there while the drive is ready.
+  if (IsBareDrive(path)) return platform::VolumeReady(copy);
   StripBackslash(copy);
   platform::DirEntry entry;
   return Lookup(copy, &entry) && entry.isFolder;
@@ -110,6 +114,9 @@ bool ResolveSourcePath(const char* input, char* out) {
     tail = entry.storedName + tail;
     std::string folder = FolderPart(working);
     std::memcpy(working, folder.c_str(), folder.size() + 1);
+    // C:name is relative to the drive's current folder, and stays so: a
+    // backslash after the drive would name the root's namesake instead.
+    if (IsBareDrive(working)) break;
     StripBackslash(working);
     if (working[0] == '\0') break;
     tail = "\\" + tail;

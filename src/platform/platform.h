@@ -28,6 +28,10 @@ void OpenStandardStreams();
 // native path becomes backslash path text, and an absolute path C:\...
 std::string ArgumentToPathText(const char* argument);
 
+// False when the current folder cannot be written as path text (on POSIX,
+// a folder whose path holds a backslash): no relative path would name it.
+bool CurrentFolderIsPathText();
+
 // Path text as the user reads it on this platform.
 std::string DisplayPath(const char* path);
 

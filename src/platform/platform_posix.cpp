@@ -190,8 +190,14 @@ void ReleaseSignals() {
   }
 }
 
-constexpr int EscapeWaitMilliseconds = 30;
-constexpr std::size_t LongestEscapeSequence = 16;
+// The terminal's bytes, decoded for the questions of the whole run: what a
+// question read ahead stays for the next one.
+KeyDecoder g_keys;
+// A begun sequence is finished by bytes that come together; one still
+// unfinished after this long was a key of its own (Esc, or Alt+O).
+constexpr int EscapeWaitMilliseconds = 100;
+constexpr int IdlePollsBeforeFlush = 2;  // the questions poll every 50 ms
+int g_idlePolls = 0;
 
 bool ReadByte(int fd, unsigned char* byte) {
   for (;;) {
@@ -313,14 +319,19 @@ void OpenStandardStreams() {
 }
 
 int InitializeLocale() {
-  // The character set only: numbers such as "/1.5" keep the C locale's
-  // decimal point whatever LC_NUMERIC says.
+  // The character set, and the decimal separator that a size may use
+  // besides the point.
   if (std::setlocale(LC_CTYPE, "") == nullptr) std::setlocale(LC_CTYPE, "C");
+  if (std::setlocale(LC_NUMERIC, "") == nullptr) std::setlocale(LC_NUMERIC, "C");
   return CodePageOfCharset(nl_langinfo(CODESET));
 }
 
 std::string ArgumentToPathText(const char* argument) {
   if (argument[0] != '/') return SwapSeparators(argument, '/', '\\');
+  // A lone slash is the size option, as on Windows: a forgotten size must
+  // not turn a division into a join into the root, which is written /. or //.
+  if (std::strcmp(argument, "/") == 0) return argument;
+  if (std::strcmp(argument, "/.") == 0 || std::strcmp(argument, "//") == 0) return "C:\\";
   static const char* const optionWords[] = {"/c", "/s", "/y", "/?", "/f"};
   for (const char* word : optionWords) {
     if (std::strlen(argument) == 2 && (argument[1] | 0x20) == word[1]) return argument;
@@ -332,8 +343,14 @@ std::string ArgumentToPathText(const char* argument) {
   return argument;
 }
 
+bool CurrentFolderIsPathText() {
+  char buffer[4096];
+  return getcwd(buffer, sizeof buffer) == nullptr || text::FindChar(buffer, '\\') == nullptr;
+}
+
 std::string DisplayPath(const char* path) {
-  const char* shown = (IsDriveC(path) && path[2] == '\\') ? path + 2 : path;
+  // C:\x is /x, and C:x (the current folder's) is x.
+  const char* shown = IsDriveC(path) ? path + 2 : path;
   std::string display = SwapSeparators(shown, '\\', '/');
   // On a terminal a control byte in a name could move the cursor, retitle
   // the window or wipe the screen: it shows as ?, as ls shows it. Files and
@@ -544,35 +561,32 @@ Keyboard::~Keyboard() {
 
 bool Keyboard::KeyAvailable() {
   if (device_ == InvalidFile) return false;
-  return pendingCode_ >= 0 || ByteWithin(static_cast<int>(device_), 0);
+  const int fd = static_cast<int>(device_);
+  unsigned char byte = 0;
+  while (!g_keys.HasCode() && ByteWithin(fd, 0) && ReadByte(fd, &byte)) {
+    g_keys.Feed(byte);
+    g_idlePolls = 0;
+  }
+  if (!g_keys.HasCode() && g_keys.Pending() && ++g_idlePolls >= IdlePollsBeforeFlush) {
+    g_keys.Flush();
+    g_idlePolls = 0;
+  }
+  return g_keys.HasCode();
 }
 
 int Keyboard::ReadKey() {
-  if (pendingCode_ >= 0) {
-    int code = pendingCode_;
-    pendingCode_ = -1;
-    return code;
-  }
+  if (device_ == InvalidFile) return -1;
   const int fd = static_cast<int>(device_);
   unsigned char byte = 0;
-  if (device_ == InvalidFile || !ReadByte(fd, &byte)) return -1;
-  if (byte != 27) return byte;
-
-  std::string sequence;
-  while (!EscapeSequenceComplete(sequence) && sequence.size() < LongestEscapeSequence &&
-         ByteWithin(fd, EscapeWaitMilliseconds) && ReadByte(fd, &byte)) {
-    sequence += static_cast<char>(byte);
+  while (!g_keys.HasCode()) {
+    if (g_keys.Pending() && !ByteWithin(fd, EscapeWaitMilliseconds)) {
+      g_keys.Flush();
+      continue;
+    }
+    if (!ReadByte(fd, &byte)) return -1;
+    g_keys.Feed(byte);
   }
-  if (sequence.empty()) return 27;
-  if (sequence[0] != '[' && sequence[0] != 'O') {
-    // Esc and then an ordinary key: both count, one after the other.
-    pendingCode_ = static_cast<unsigned char>(sequence[0]);
-    return 27;
-  }
-  KeyPair pair = DecodeEscapeSequence(sequence);
-  if (pair.prefix < 0) return 0;  // an unknown key: a prefix that answers nothing
-  pendingCode_ = pair.code;
-  return pair.prefix;
+  return g_keys.NextCode();
 }
 
 void Sleep(unsigned milliseconds) {

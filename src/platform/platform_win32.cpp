@@ -7,53 +7,30 @@
 #include <cstring>
 #include <string>
 
+#include "platform/key_sequence.h"
 #include "platform/platform.h"
 
 namespace platform {
 
 namespace {
 
-// Scan codes that the console reports for F1 ... F10, and the codes that
-// the console convention gives them with Shift, Ctrl and Alt.
-constexpr int FunctionBase = 59;
-constexpr int ShiftFunctionBase = 84;
-constexpr int CtrlFunctionBase = 94;
-constexpr int AltFunctionBase = 104;
-
-// A key-down event as the console convention's codes: a character, or a
-// prefix (0 or 224) and the key's own code. False for events without one.
+// A key-down event as the console convention's codes. False for events
+// without one.
 bool TranslateKey(const KEY_EVENT_RECORD& key, int* first, int* second) {
   if (!key.bKeyDown) return false;
-  *second = -1;
-  unsigned char character = static_cast<unsigned char>(key.uChar.AsciiChar);
-  if (character != 0) {
-    *first = character;
-    return true;
-  }
   const DWORD state = key.dwControlKeyState;
-  const bool shift = (state & SHIFT_PRESSED) != 0;
-  const bool ctrl = (state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) != 0;
-  const bool alt = (state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0;
-  const WORD vk = key.wVirtualKeyCode;
-  if (vk >= VK_F1 && vk <= VK_F10) {
-    int base = alt ? AltFunctionBase : ctrl ? CtrlFunctionBase : shift ? ShiftFunctionBase
-                                                                      : FunctionBase;
-    *first = 0;
-    *second = base + (vk - VK_F1);
-    return true;
-  }
-  if (vk == VK_F11 || vk == VK_F12) {
-    int offset = alt ? 6 : ctrl ? 4 : shift ? 2 : 0;
-    *first = 224;
-    *second = (vk == VK_F11 ? 133 : 134) + offset;
-    return true;
-  }
-  if ((vk >= VK_PRIOR && vk <= VK_DOWN) || vk == VK_INSERT || vk == VK_DELETE) {
-    *first = (state & ENHANCED_KEY) != 0 ? 224 : 0;
-    *second = key.wVirtualScanCode;
-    return true;
-  }
-  return false;
+  ConsoleKeyEvent event;
+  event.virtualKey = key.wVirtualKeyCode;
+  event.character = static_cast<unsigned char>(key.uChar.AsciiChar);
+  event.shift = (state & SHIFT_PRESSED) != 0;
+  event.ctrl = (state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) != 0;
+  event.alt = (state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0;
+  event.enhanced = (state & ENHANCED_KEY) != 0;
+  int codes[2] = {-1, -1};
+  if (ConsoleEventCodes(event, codes) == 0) return false;
+  *first = codes[0];
+  *second = codes[1];
+  return true;
 }
 
 }  // namespace
@@ -62,12 +39,16 @@ bool TranslateKey(const KEY_EVENT_RECORD& key, int* first, int* second) {
 void OpenStandardStreams() {}
 
 int InitializeLocale() {
-  // The character set only: "/1.5" keeps its decimal point in every locale.
+  // The character set, and the decimal separator that a size may use
+  // besides the point.
   std::setlocale(LC_CTYPE, ".OCP");
+  std::setlocale(LC_NUMERIC, ".OCP");
   return static_cast<int>(GetACP());
 }
 
 std::string ArgumentToPathText(const char* argument) { return argument; }
+
+bool CurrentFolderIsPathText() { return true; }
 
 std::string DisplayPath(const char* path) { return path; }
 
@@ -244,7 +225,22 @@ void* HeapResize(void* block, std::size_t size, bool mayMove) {
 
 void HeapRelease(void* block) { HeapFree(GetProcessHeap(), 0, block); }
 
+namespace {
+
+// Wine's console takes its keys from the Unix standard input: with that
+// redirected no key can ever come (Windows reads the keyboard whatever
+// standard input is), so a question must not wait there.
+bool KeysCannotCome() {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  if (ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr) return false;
+  DWORD mode = 0;
+  return !GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode);
+}
+
+}  // namespace
+
 Keyboard::Keyboard() {
+  if (KeysCannotCome()) return;
   HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                              nullptr);

@@ -1,6 +1,8 @@
 import os
 import random
+import re
 import shutil
+import string
 import subprocess
 import unittest
 
@@ -51,11 +53,13 @@ class DivideTest(TempDirTest):
                                                         text=True).stdout.split(),
                          "the de_DE.UTF-8 locale is not generated")
     def test_fractional_size_under_a_decimal_comma_locale(self):
-        # German writes 1,5: the option is still read with a decimal point.
+        # German writes 1,5: both it and the point are the decimal separator.
         data = random_file(self.path("f.bin"), 3000)
-        self.assertEqual(self.run_divro("f.bin", "/1.5", locale="de_DE.UTF-8"),
-                         (0, f"f.bin.001\rf.bin.002\r\n{DONE}\n"))
-        self.assert_pieces(self.dir, data, [1536, 1464])
+        for option in ("/1.5", "/1,5", "/0,15e1"):
+            with self.subTest(option=option):
+                self.assertEqual(self.run_divro("f.bin", option, "/Y", locale="de_DE.UTF-8"),
+                                 (0, f"f.bin.001\rf.bin.002\r\n{DONE}\n"))
+                self.assert_pieces(self.dir, data, [1536, 1464])
 
     def test_refused_sizes(self):
         too_big = "分割サイズが分割元ファイルのサイズを越えています。"
@@ -79,20 +83,41 @@ class DivideTest(TempDirTest):
                 for s in pieces(self.path(where)):
                     os.remove(self.path(where, "f.bin." + s))
         self.assertEqual(pieces(self.path("src")), [])
+        # C:NAME and C: are the current folder's, never the root's.
+        shutil.copy(self.path("src", "f.bin"), self.path("work", "ab.bin"))
+        self.assertEqual(self.run_divro("C:ab.bin", kib(3), "C:", cwd=self.path("work")),
+                         (0, f"ab.bin.001\rab.bin.002\rab.bin.003\r\n{DONE}\n"))
+        self.assertEqual(pieces(self.path("work"), "ab.bin"), ["001", "002", "003"])
 
-    def test_name_whose_full_path_is_too_long(self):
-        # Typed short, but 260 bytes or more with the current folder in front:
-        # refused before anything is written, never divided into nameless pieces.
-        deep = self.path("d" * 120, "e" * 120)
-        os.makedirs(deep)
-        random_file(os.path.join(deep, "f.bin"), 10)
-        shutil.copy(os.path.join(deep, "f.bin"), os.path.join(deep, "f.bin.001"))
-        shutil.copy(os.path.join(deep, "f.bin"), os.path.join(deep, "f.bin.002"))
+    def test_current_folders_that_cannot_be_path_text(self):
+        # One whose full path is 260 bytes or more, where a short name would be
+        # divided into nameless pieces, and one whose path holds a backslash,
+        # which path text would read as two folders: refused before anything
+        # is written. /? still shows the usage screen there.
         wrong = "引数が正しくありません。\nヘルプを表示するには、'divro' とタイプするか、\n/? オプションを使用してください。\n"
-        for args in (["f.bin", kib(3)], ["f.bin.001"], ["/C", "f.bin.001"]):
+        for folder in (self.path("d" * 120, "e" * 120), self.path("a\\b")):
+            os.makedirs(folder)
+            random_file(os.path.join(folder, "f.bin"), 10)
+            shutil.copy(os.path.join(folder, "f.bin"), os.path.join(folder, "f.bin.001"))
+            shutil.copy(os.path.join(folder, "f.bin"), os.path.join(folder, "f.bin.002"))
+            for args in (["f.bin", kib(3)], ["f.bin.001"], ["/C", "f.bin.001"]):
+                with self.subTest(folder=folder[-3:], args=args):
+                    self.assertEqual(self.run_divro(*args, cwd=folder), (FAILED, wrong))
+                    self.assertEqual(sorted(os.listdir(folder)), ["f.bin", "f.bin.001", "f.bin.002"])
+            rc, out = self.run_divro("f.bin", "/?", "x" * 300, cwd=folder)
+            self.assertEqual((rc, out.count("\n"), out[:6]), (0, 23, "DIVRO "))
+
+    def test_slash_alone_is_the_size_option(self):
+        # A forgotten size is not a join into the root; the root is /. or //.
+        invalid = "分割サイズが不正です。\n引数の処理中にエラーが起きました。\n"
+        missing = "指定されたファイルが見つかりません。\n引数の処理中にエラーが起きました。\n"
+        random_file(self.path("f.bin"), 10)
+        for args, lines in [(["f.bin", "/"], invalid), (["none", "/.", "/1"], missing),
+                            (["none", "//", "/1"], missing)]:
             with self.subTest(args=args):
-                self.assertEqual(self.run_divro(*args, cwd=deep), (FAILED, wrong))
-                self.assertEqual(sorted(os.listdir(deep)), ["f.bin", "f.bin.001", "f.bin.002"])
+                rc, out = self.run_divro(*args)
+                self.assertEqual((rc, out[:len(lines)]), (FAILED, lines), out)
+        self.assertEqual(os.listdir(self.dir), ["f.bin"])
 
     def test_a_piece_name_linked_to_the_source_is_refused(self):
         # As on Windows, where the source's share mode refuses the write: the
@@ -145,3 +170,25 @@ class DivideTest(TempDirTest):
                 subprocess.run(["7zz", "x", "-y", "../ours/f.bin.001"], cwd=seven,
                                stdout=subprocess.DEVNULL, check=True)
                 self.assertEqual(read(f"{seven}/f.bin"), data)
+
+    def test_man_pages_list_the_characters_refused_and_quoted(self):
+        # The lists in both pages are those the program goes by.
+        man = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "man")
+        lists = []
+        for page, refused, quoted in [("divro.1", r"no \\fB(.*?)\\fR, no colon", r"one of \\fB(.*?)\\fR is put"),
+                                      ("ja/divro.1", r"\(\\fB(.*?)\\fR やドライブ", r"空白か \\fB(.*?)\\fR を含む")]:
+            text = read(os.path.join(man, page)).decode("utf-8").replace("\\(dq", '"')
+            lists.append([set(re.search(pattern, text).group(1).split()) for pattern in (refused, quoted)])
+        self.assertEqual(lists[0], lists[1])
+        refused, quoted = lists[0]
+        for c in sorted(set(string.punctuation) - set("/\\:.")):  # separators and the drive colon
+            with self.subTest(c=c):
+                rc, out = self.run_divro("none", f"d{c}x")
+                self.assertEqual("保存フォルダ名が不正です。" in out, c in refused, out)
+                if c in refused:
+                    continue
+                for n in (1, 2):
+                    random_file(self.path(f"a{c}b.t.00{n}"), 1)
+                rc, out = self.run_divro("/C", "/Y", f"a{c}b.t.001")
+                self.assertEqual(rc, 0, out)
+                self.assertEqual(b"COPY /B \"a" in read(self.path(f"a{c}b.cpy.bat")), c in quoted)

@@ -53,7 +53,9 @@ class QuestionTest(TempDirTest):
             (b"", [b"Y", b"Y"], "Y", 0), (b"", [b"y", b"y"], "y", 0), (b"", [b"A"], "A", 0),
             (b"", [b"a"], "a", 0), (b"", [b"S"], "S", FAILED), (b"", [b"s"], "s", FAILED),
             (b"", [b"\x1b[3~"], "S", FAILED),  # Delete: 224 then 83, the code of S
-            (b"x7a", [], "a", 0), (b"\x1b[3~", [], "S", FAILED)]
+            (b"x7a", [], "a", 0), (b"\x1b[3~", [], "S", FAILED),
+            (b"", [b"\x1b\x1b[As"], "s", FAILED),  # Esc, Up: nothing; never the A of all
+            (b"\x1b\x1b[A\x1by\x1b[1;5AS", [], "S", FAILED)]  # Alt+Y and Ctrl+Up answer nothing
         for ahead, keys, echo, rc in cases:
             with self.subTest(ahead=ahead, keys=keys):
                 self.old_pieces(2)

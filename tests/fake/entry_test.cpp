@@ -67,6 +67,7 @@ TEST_F(EntryTest, SizeOption) {
 TEST_F(EntryTest, ParseArguments) {
   fake::AddFolder("C:\\Data");  // parents made by AddFile store upper case
   fake::AddFile("C:\\Data\\Movie.AVI", "abc");
+  fake::AddFile("C:\\work\\Clip.AVI", "abc");
   const std::string fits = "C:\\" + std::string(MAX_PATH - 4, 'a');
   const std::string tooLong = fits + "b";
   // Short enough to type, too long in full form (C:\work\ in front).
@@ -80,9 +81,11 @@ TEST_F(EntryTest, ParseArguments) {
       {{"/c", "/s", "/y", "/1", "a", "b", "/?"}, "false"},
       {{"c:\\data\\movie.avi", "D:\\out"}, "0000 [c:\\Data\\Movie.AVI] [D:\\out\\]"},
       {{"C:\\missing.bin", "/2", "D:\\out\\"}, "0000 /2048 [:] [D:\\out\\]"},
+      {{"c:clip.avi", "D:"}, "0000 [c:Clip.AVI] [D:]"},  // the current folder of D:, not its root
       {{"C:\\Data\\Movie.AVI", "D:\\one", "E:\\two"}, "0000 [C:\\Data\\Movie.AVI] [E:\\two\\]"},
       {{fits.c_str()}, "0000 [:] []"}, {{tooLong.c_str()}, "false"},
       {{"x", tooLong.c_str()}, "false"}, {{deep.c_str()}, "false"},
+      {{tooLong.c_str(), "/?"}, "0001 [] []"}, {{"/?", deep.c_str(), "/x"}, "0001 [] []"},
       {{missing.c_str()}, "0000 [:] []"},
       {{"x", fits.c_str()}, "false"}};  // no room for the folder's backslash
   for (const auto& c : cases) EXPECT_EQ(Parsed(c.args), c.parsed) << c.parsed;

@@ -30,7 +30,7 @@ TEST(FileSystem, ExistenceQueries) {
       {"C:\\", "01v"}, {"\\", "01v"}, {"\\\\srv\\share", "01v"}, {"\\\\Srv\\Share\\", "01v"},
       {"\\\\srv\\other", "00v"}, {"D:\\", "00v"}, {"E:\\", "01v"}, {"C:\\work", "01l"},
       {"c:\\WORK\\", "01l"}, {"..\\work", "01l"}, {"C:\\work\\x.txt", "10l"}, {"x.txt", "10l"},
-      {"C:\\nothing", "00l"}, {"D:\\work", "00l"}, {"\\\\srv\\share\\x", "00l"},
+      {"C:\\nothing", "00l"}, {"C:", "01v"}, {"D:", "00v"}, {"D:\\work", "00l"}, {"\\\\srv\\share\\x", "00l"},
       {"C:\\work\\.x", "00-"}, {"x.txt ", "00-"}, {"C:\\x?", "00-"}};
   for (const auto& row : rows) {
     fake::State().lookups = fake::State().volumeQueries = 0;
@@ -82,15 +82,17 @@ TEST(FileSystem, ResolveSourcePathTakesTheStoredNames) {
                            "C:\\A\\C", "\\\\srv\\share\\P"}) {
     fake::AddFolder(name);
   }
+  // C:\MOVIE.avi: a namesake in the root, never the file of C:movie.avi.
   for (const char* name : {"C:\\Work\\Movie.AVI", "C:\\Work\\SubDir\\Movie.AVI", "C:\\Root.Avi",
-                           "C:\\Work\\AB\\Movie.AVI", "C:\\A\\C\\X.txt",
+                           "C:\\MOVIE.avi", "C:\\Work\\AB\\Movie.AVI", "C:\\A\\C\\X.txt",
                            "\\\\srv\\share\\P\\A.b.001"}) {
     fake::AddFile(name, "");
   }
   const struct { const char* input; const char* resolved; } rows[] = {
       {"movie.avi", "Movie.AVI"}, {"subdir\\MOVIE.avi", "SubDir\\Movie.AVI"},
       {".\\subdir\\movie.avi", ".\\SubDir\\Movie.AVI"}, {"ab\\movie.avi", "ab\\Movie.AVI"},
-      {"C:\\root.avi", "C:\\Root.Avi"}, {"C:movie.avi", "C:\\Movie.AVI"},
+      {"C:\\root.avi", "C:\\Root.Avi"}, {"C:movie.avi", "C:Movie.AVI"},
+      {"C:subdir\\movie.avi", "C:SubDir\\Movie.AVI"},
       {"C:\\work\\subdir\\movie.avi", "C:\\Work\\SubDir\\Movie.AVI"},
       {"c:\\work\\subdir\\", "c:\\Work\\SubDir\\"},
       {"C:\\a\\b\\..\\c\\x.txt", "C:\\A\\B\\..\\C\\X.txt"},

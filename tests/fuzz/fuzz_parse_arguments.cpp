@@ -18,10 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::vector<std::unique_ptr<char[]>> blocks;
   std::vector<const char*> argv = {"divro"};
-  bool refused = false, sourceSeen = false;
+  bool refused = false, sourceSeen = false, helpAsked = arguments.empty();
   const char* sizeArgument = nullptr;
   for (const std::string& argument : arguments) {
     const char* a = argv.emplace_back((blocks.emplace_back(HeapText(argument))).get());
+    helpAsked |= argument == "/?";
     if (a[0] == '/') {
       if (argument.size() != 2 || !std::strchr("cCsSyY?", a[1])) sizeArgument = a;
       continue;
@@ -38,7 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   bool ok = app::ParseArguments(static_cast<int>(argv.size()), argv.data());
   FUZZ_CHECK(strnlen(o.sourcePath, MAX_PATH) < MAX_PATH && strnlen(o.destFolder, MAX_PATH) < MAX_PATH);
-  FUZZ_CHECK(o.destFolder[0] == '\0' || path::EndsWithBackslash(o.destFolder));
+  // A bare drive (D:) stays as it is: that drive's current folder.
+  FUZZ_CHECK(o.destFolder[0] == '\0' || path::EndsWithBackslash(o.destFolder) ||
+             (o.destFolder[1] == ':' && o.destFolder[2] == '\0'));
+  // /? wins over every other argument, but not over too many of them.
+  if (helpAsked) {
+    FUZZ_CHECK(ok == (argv.size() <= 7) && (!ok || o.showHelp));
+    return 0;
+  }
   FUZZ_CHECK(ok == (argv.size() <= 7 && !refused));
   FUZZ_CHECK(!ok || o.sizeGiven == (sizeArgument != nullptr));
   if (!ok || sizeArgument == nullptr) return 0;

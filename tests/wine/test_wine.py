@@ -103,11 +103,12 @@ class WineTest(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(folder, "%s.%03d" % (name, len(chunks) + 1))))
 
     # Console sessions: keys reach Wine's console only through a terminal.
-    def start(self, *args):
+    def start(self, *args, stdin=""):
         name = "s%d" % len(self.sessions)
         self.sessions.append(name)
-        command = "cd %s && %s %s; echo $? > %s.rc; sleep 60" % (
-            shlex.quote(self.dir), shlex.quote(WINE), " ".join(map(shlex.quote, [EXE, *args])), name)
+        command = "cd %s && %s %s %s; echo $? > %s.rc; sleep 60" % (
+            shlex.quote(self.dir), shlex.quote(WINE), " ".join(map(shlex.quote, [EXE, *args])), stdin,
+            name)
         subprocess.run(TMUX + ["new-session", "-d", "-s", name, "-x", "200", "-y", "50", command],
                        env=ENV, check=True, timeout=10)
         return name
@@ -205,11 +206,20 @@ class DoubleByteNamesTest(WineTest):
 
     def test_fractional_size_in_a_decimal_comma_locale(self):
         # Wine takes the code pages from LC_ALL: a German one writes 1,5.
+        # Both it and the point are the decimal separator there.
         data = RNG.randbytes(3000)
         write(self.path("f.bin"), data)
-        status, out = self.run_wine([EXE, "f.bin", "/1.5"], env=dict(ENV, LC_ALL="de_DE.UTF-8"))
-        self.assertEqual(status, 0, out)
-        self.assert_pieces(self.dir, "f.bin", data, 1536)
+        for option in ("/1.5", "/1,5"):
+            status, out = self.run_wine([EXE, "f.bin", option, "/Y"], env=dict(ENV, LC_ALL="de_DE.UTF-8"))
+            self.assertEqual(status, 0, out)
+            self.assert_pieces(self.dir, "f.bin", data, 1536)
+
+    def test_drive_relative_source_and_destination(self):
+        # Z:ソ and Z: are the current folder's on drive Z:, not its root's.
+        data = self.source("ソ", 3000)
+        status, out = self.divro("Z:ソ", "/1", "Z:")
+        self.assertEqual(status, 0, out.decode("cp932"))
+        self.assert_pieces(self.dir, "ソ", data, 1024)
 
 
 class CommandProcessorTest(WineTest):
@@ -252,7 +262,7 @@ class QuestionsTest(WineTest):
         session = self.start("表示.dat", "/2")
         shown = self.wait_screen(session, PROMPT_END)
         self.assertIn("同名ファイル '表示.dat.001' を上書きしますか？\n[はい (Y), 以降全て上書き(A), 中止 (S)]", shown)
-        self.keys(session, "n", "N", "Enter", "Escape", "Space", "5", "F1")
+        self.keys(session, "n", "N", "Enter", "Escape", "Space", "5", "F1", "M-y", "M-a", "C-Up")
         self.assert_waiting(session)
         self.keys(session, "Y")
         shown = self.wait_screen(session, "'表示.dat.002'")
@@ -279,6 +289,21 @@ class QuestionsTest(WineTest):
                 self.assertIn(PROMPT_END + echo + "\n", shown)
                 self.assertEqual(read(self.path("ソ.txt")), b"firstsecond" if status == 0 else b"old")
                 self.assertEqual("ファイルの結合を中止しました。" in shown, status != 0)
+
+    def test_redirected_input_never_waits(self):
+        # Wine's console reads the redirected input, where no key can come:
+        # the questions answer as without a console (N, S) at once.
+        write(self.path("r.txt.001"), b"1")
+        write(self.path("r.txt.002"), b"2")
+        write(self.path("r.txt"), b"old")
+        for args, end in [(["r.txt.001"], "ファイルの結合を中止しました。"),
+                          (["r.txt.001", "新"], "処理を中止しました。")]:
+            with self.subTest(args=args):
+                got, shown = self.finish(self.start(*args, stdin="< /dev/null"))
+                self.assertEqual(got, FAILED, shown)
+                self.assertIn("]\n" + end, shown)
+        self.assertEqual(read(self.path("r.txt")), b"old")
+        self.assertFalse(os.path.exists(self.path("新")))
 
     def test_key_typed_before_the_question_answers_it(self):
         for n, part in enumerate((b"first", b"second"), 1):
