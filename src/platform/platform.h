@@ -26,6 +26,12 @@ void OpenStandardStreams();
 // native path becomes backslash path text, and an absolute path C:\...
 std::string ArgumentToPathText(const char* argument);
 
+// A request that the command line makes by the platform's own convention,
+// answered before the options are read: on POSIX an argument --help or
+// --version (a file of that name is ./--help). None on Windows.
+enum class ConventionalRequest { None, Help, Version };
+ConventionalRequest ConventionalRequestOf(int argc, const char* const* argv);
+
 // Path text as the user reads it on this platform.
 std::string DisplayPath(const char* path);
 

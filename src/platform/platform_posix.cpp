@@ -303,6 +303,14 @@ std::string ArgumentToPathText(const char* argument) {
   return argument;
 }
 
+ConventionalRequest ConventionalRequestOf(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0) return ConventionalRequest::Help;
+    if (std::strcmp(argv[i], "--version") == 0) return ConventionalRequest::Version;
+  }
+  return ConventionalRequest::None;
+}
+
 std::string DisplayPath(const char* path) {
   const char* shown = (IsDriveC(path) && path[2] == '\\') ? path + 2 : path;
   return SwapSeparators(shown, '\\', '/');

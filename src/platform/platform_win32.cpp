@@ -68,6 +68,9 @@ int InitializeLocale() {
 }
 
 std::string ArgumentToPathText(const char* argument) { return argument; }
+ConventionalRequest ConventionalRequestOf(int, const char* const*) {
+  return ConventionalRequest::None;
+}
 
 std::string DisplayPath(const char* path) { return path; }
 
