@@ -75,7 +75,7 @@ else()
   endif()
   install(FILES ${doc_dir}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-  # Debian: version 1.0.0 without a Debian revision makes a native package,
+  # Debian: a version without a Debian revision makes a native package,
   # whose changelog is changelog.gz.
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
