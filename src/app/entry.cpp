@@ -219,6 +219,17 @@ int RunProgram(int argc, const char* const* argv) {
   platform::OpenStandardStreams();
   text::SetCodePage(platform::InitializeLocale());
 
+  switch (platform::ConventionalRequestOf(argc, argv)) {
+    case platform::ConventionalRequest::Help:
+      PrintUsage();
+      return ExitSuccess;
+    case platform::ConventionalRequest::Version:
+      PrintLine("divro " DIVRO_VERSION);
+      return ExitSuccess;
+    case platform::ConventionalRequest::None:
+      break;
+  }
+
   std::vector<std::string> converted;
   std::vector<const char*> arguments;
   converted.reserve(static_cast<std::size_t>(argc));

@@ -32,6 +32,12 @@ std::string ArgumentToPathText(const char* argument);
 // a folder whose path holds a backslash): no relative path would name it.
 bool CurrentFolderIsPathText();
 
+// A request that the command line makes by the platform's own convention,
+// answered before the options are read: on POSIX an argument --help or
+// --version (a file of that name is ./--help). None on Windows.
+enum class ConventionalRequest { None, Help, Version };
+ConventionalRequest ConventionalRequestOf(int argc, const char* const* argv);
+
 // Path text as the user reads it on this platform.
 std::string DisplayPath(const char* path);
 

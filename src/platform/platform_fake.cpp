@@ -157,6 +157,10 @@ int InitializeLocale() { return text::CodePage(); }
 std::string ArgumentToPathText(const char* argument) { return argument; }
 
 bool CurrentFolderIsPathText() { return true; }
+
+ConventionalRequest ConventionalRequestOf(int, const char* const*) {
+  return ConventionalRequest::None;
+}
 std::string DisplayPath(const char* path) { return path; }
 std::string MessageForConsole(const char* cp932Text) { return cp932Text; }
 void ConsoleWrite(const std::string& bytes) { State().output += bytes; }

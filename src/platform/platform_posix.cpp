@@ -348,6 +348,14 @@ bool CurrentFolderIsPathText() {
   return getcwd(buffer, sizeof buffer) == nullptr || text::FindChar(buffer, '\\') == nullptr;
 }
 
+ConventionalRequest ConventionalRequestOf(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0) return ConventionalRequest::Help;
+    if (std::strcmp(argv[i], "--version") == 0) return ConventionalRequest::Version;
+  }
+  return ConventionalRequest::None;
+}
+
 std::string DisplayPath(const char* path) {
   // C:\x is /x, and C:x (the current folder's) is x.
   const char* shown = IsDriveC(path) ? path + 2 : path;

@@ -47,6 +47,9 @@ int InitializeLocale() {
 }
 
 std::string ArgumentToPathText(const char* argument) { return argument; }
+ConventionalRequest ConventionalRequestOf(int, const char* const*) {
+  return ConventionalRequest::None;
+}
 
 bool CurrentFolderIsPathText() { return true; }
 
