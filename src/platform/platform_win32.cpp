@@ -176,7 +176,12 @@ FileId OpenReplacing(const char* path, OpenedFiles* files) {
     HANDLE file = OpenForWriting(path, CREATE_NEW);
     return reinterpret_cast<FileId>(file);
   }
-  HANDLE file = OpenForWriting(path, OPEN_ALWAYS);
+  // Never OPEN_ALWAYS: a link that Wine hides (one pointing nowhere) would
+  // be followed and its target created.
+  HANDLE file = OpenForWriting(path, OPEN_EXISTING);
+  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) {
+    return reinterpret_cast<FileId>(OpenForWriting(path, CREATE_NEW));
+  }
   if (file == INVALID_HANDLE_VALUE) return InvalidFile;
   if (!IsPlainFile(file, &info)) return Refuse(file);
   if (files != nullptr && files->Holds(IdentityOf(info))) return Refuse(file);

@@ -13,6 +13,9 @@ import unittest
 WINE = os.environ.get("DIVRO_WINE", "wine64")
 EXE = os.path.abspath(os.environ.get("DIVRO_EXE", os.path.join(
     os.path.dirname(os.path.abspath(__file__)), "..", "..", "build-win", "divro.exe")))
+# The native build, for batch files written on POSIX and run by Wine's cmd.
+NATIVE = os.path.abspath(os.environ.get("DIVRO_BIN", os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "..", "build-test", "divro")))
 ENV = dict(os.environ, LC_ALL="ja_JP.UTF-8", WINEDEBUG="-all")
 TMUX = ["tmux", "-L", "divro-wine-%d" % os.getpid()]
 FAILED = 255  # exit status -1
@@ -351,6 +354,72 @@ class MessagesTest(WineTest):
             with self.subTest(args=args):
                 got, out = self.divro(*args)
                 self.assertEqual((got, out), (status, expected), out.decode("cp932", "replace"))
+
+
+class HostileNamesTest(WineTest):
+    def test_batch_files_from_posix_run_only_the_join(self):
+        # Made by the native build: a name holding a line feed gets no batch
+        # file at all; one holding & and a command gets batch files that
+        # cmd runs as the join and nothing else.
+        for name, batches in [("x\nmd INJECTED\n.bin", False), ("x&md INJECTED.bin", True)]:
+            with self.subTest(name=name):
+                data = self.source(name, 2500)
+                p = subprocess.run([NATIVE, name, "/1", "/C", "/S"], cwd=self.dir, capture_output=True,
+                                   stdin=subprocess.DEVNULL, env=dict(ENV, LC_ALL="C.UTF-8"), timeout=60)
+                self.assertEqual(p.returncode, 0, p.stdout)
+                base = name.rsplit(".", 1)[0]
+                made = sorted(n for n in os.listdir(self.dir) if n.endswith(".bat"))
+                self.assertEqual(made, sorted([base + ".cpy.bat", base + ".dvr.bat"]) if batches else [])
+                os.remove(self.path(name))
+                for batch in made:
+                    write(self.path("go.bat"), ('@"%s"\r\n' % batch).encode("cp932"))
+                    env = dict(ENV, WINEPATH="Z:" + os.path.dirname(EXE).replace("/", "\\"))
+                    self.assertEqual(self.run_wine(["cmd", "/c", "go.bat"], env=env)[0], 0)
+                    self.assertEqual(read(self.path(name)), data, batch)
+                    os.remove(self.path(name))
+                self.assertFalse(os.path.exists(self.path("INJECTED")))
+                for leftover in os.listdir(self.dir):
+                    os.remove(self.path(leftover))
+
+    def test_batch_name_linked_to_a_file_of_the_run_is_refused(self):
+        # Host hard links: Wine shows them as plain files, the identity tells.
+        for batch, target, args in [("m.cpy.bat", "m.bin.001", ["m.bin.001", "/C", "/Y"]),
+                                    ("m.dvr.bat", "m.bin", ["m.bin", "/1", "/S", "/Y"])]:
+            with self.subTest(batch=batch):
+                data = self.source("m.bin", 2500)
+                if target != "m.bin":
+                    self.assertEqual(self.divro("m.bin", "/1", "/Y")[0], 0)
+                kept = read(self.path(target))
+                os.link(self.path(target), self.path(batch))
+                status, out = self.divro(*args)
+                self.assertIn(cp("バッチファイル '%s' のオープンに失敗しました。" % batch), out)
+                self.assertEqual(read(self.path(target)), kept)
+                self.assertEqual(read(self.path("m.bin")), data)
+                for name in os.listdir(self.dir):
+                    os.remove(self.path(name))
+
+    def test_composed_name_the_path_rules_refuse_is_never_opened(self):
+        # Windows opens x. and "x " as x: the join would empty x unasked.
+        for base in ("x.", "x "):
+            with self.subTest(base=base):
+                write(self.path("x"), b"precious")
+                write(self.path(base + ".001"), b"AAAA")
+                write(self.path(base + ".002"), b"BBBB")
+                status, out = self.divro(base + ".001")
+                self.assertEqual((status, out), (FAILED, cp("ファイル '%s' のオープンに失敗しました。" % base,
+                                                           "ファイルは結合されませんでした。")))
+                self.assertEqual(read(self.path("x")), b"precious")
+
+    def test_dangling_link_is_never_written_through(self):
+        # Wine 8 hides a link that points nowhere; the open refuses it rather
+        # than create the file it names.
+        data = self.source("f.bin", 3000)
+        os.symlink("elsewhere", self.path("f.bin.002"))
+        status, out = self.divro("f.bin", "/1", "/Y")
+        self.assertEqual(status, FAILED)
+        self.assertIn(cp("ファイル 'f.bin.002' のオープンに失敗しました。"), out)
+        self.assertFalse(os.path.exists(self.path("elsewhere")))
+        self.assertEqual(read(self.path("f.bin.001")), data[:1024])
 
 
 if __name__ == "__main__":
