@@ -28,7 +28,10 @@ constexpr int MaxArgumentCount = 7;  // six arguments and the program name
 constexpr int ExitSuccess = 0;
 constexpr int ExitFailure = -1;
 
-bool EqualsIgnoringCase(const char* a, const char* b) {
+// Whether `argument` is `lowerCaseWord` in any case of its ASCII letters.
+bool MatchesLowerCaseWord(const char* argument, const char* lowerCaseWord) {
+  const char* a = argument;
+  const char* b = lowerCaseWord;
   for (; *a != '\0' && *b != '\0'; ++a, ++b) {
     char ca = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a + 32) : *a;
     if (ca != *b) return false;
@@ -88,7 +91,7 @@ double ReadDecimal(const char* text) {
 // which is larger than any file that can be divided.
 std::uint32_t ReadPieceSize(const char* argument) {
   const char* number = argument + 1;
-  if (EqualsIgnoringCase(number, "f")) return FloppySize;
+  if (MatchesLowerCaseWord(number, "f")) return FloppySize;
   double value = ReadDecimal(number);
   if (!(value > 0.0)) return 0;
   char last = argument[std::strlen(argument) - 1];
@@ -102,7 +105,7 @@ bool TakePath(const char* argument) {
   if (std::strlen(argument) >= MAX_PATH) return false;
   if (options.sourcePath[0] == '\0') {
     if (!path::ResolveSourcePath(argument, options.sourcePath)) {
-      std::strcpy(options.sourcePath, ":");
+      std::strcpy(options.sourcePath, UnresolvedSource);
     }
     // A short relative name in a deep folder can have a full form too long
     // to take apart: its pieces would be named without the name.
@@ -133,18 +136,18 @@ bool ParseArguments(int argc, const char* const* argv) {
   // The usage screen is shown whatever else is given: no other argument is
   // looked at, so none can make the run fail first.
   bool helpAsked = argc <= 1;
-  for (int i = 1; i < argc; ++i) helpAsked = helpAsked || EqualsIgnoringCase(argv[i], "/?");
+  for (int i = 1; i < argc; ++i) helpAsked = helpAsked || MatchesLowerCaseWord(argv[i], "/?");
   if (helpAsked) {
     options.showHelp = true;
     return true;
   }
   for (int i = 1; i < argc; ++i) {
     const char* argument = argv[i];
-    if (EqualsIgnoringCase(argument, "/c")) {
+    if (MatchesLowerCaseWord(argument, "/c")) {
       options.copyBatch = true;
-    } else if (EqualsIgnoringCase(argument, "/s")) {
+    } else if (MatchesLowerCaseWord(argument, "/s")) {
       options.selfBatch = true;
-    } else if (EqualsIgnoringCase(argument, "/y")) {
+    } else if (MatchesLowerCaseWord(argument, "/y")) {
       options.overwriteAll = true;
     } else if (argument[0] == '/') {
       options.sizeGiven = true;

@@ -7,13 +7,17 @@
 
 namespace app {
 
-enum RunMode : std::int32_t { ModeDivide = 1, ModeJoin = 2, ModeBatch = 3 };
+enum RunMode : std::int32_t { ModeUndecided = 0, ModeDivide = 1, ModeJoin = 2, ModeBatch = 3 };
+
+// The source path of a name that could not be resolved: it fails the path
+// rules, so the checks report the file as missing.
+constexpr char UnresolvedSource[] = ":";
 
 // The piece size of /F: a 1.44 MB floppy's usable bytes.
 constexpr std::uint32_t FloppySize = 1457152;
 
 struct RunOptions {
-  std::int32_t mode = 0;
+  RunMode mode = ModeUndecided;
   bool copyBatch = false;
   bool selfBatch = false;
   bool overwriteAll = false;

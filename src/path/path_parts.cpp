@@ -14,12 +14,14 @@ struct Span {
   const char* end;
 };
 
+using Spans = Span[PathParts::PartCount];
+
 // Breaks a text without server and share into drive, dir, fname and ext.
-void SplitLocal(const char* text, bool allowDrive, Span* spans) {
+void SplitLocal(const char* text, bool allowDrive, Spans& spans) {
   const char* rest = text;
-  spans[2] = {text, text};
+  spans[PathParts::DrivePart] = {text, text};
   if (allowDrive && std::strlen(text) >= 2 && text[1] == ':') {
-    spans[2] = {text, text + 2};
+    spans[PathParts::DrivePart] = {text, text + 2};
     rest = text + 2;
   }
   const char* lastBackslash = nullptr;
@@ -30,13 +32,13 @@ void SplitLocal(const char* text, bool allowDrive, Span* spans) {
     if (*end == '.') lastDot = end;
   }
   const char* element = lastBackslash != nullptr ? lastBackslash + 1 : rest;
-  spans[3] = {rest, element};
+  spans[PathParts::DirPart] = {rest, element};
   if (lastDot != nullptr && lastDot >= element) {
-    spans[4] = {element, lastDot};
-    spans[5] = {lastDot, end};
+    spans[PathParts::FnamePart] = {element, lastDot};
+    spans[PathParts::ExtPart] = {lastDot, end};
   } else {
-    spans[4] = {element, end};
-    spans[5] = {end, end};
+    spans[PathParts::FnamePart] = {element, end};
+    spans[PathParts::ExtPart] = {end, end};
   }
 }
 
@@ -62,27 +64,27 @@ bool PathParts::Decompose(const char* path) {
 
   const char* full = fullPath_;
   const char* end = full + std::strlen(full);
-  Span spans[ComponentCount];
+  Spans spans;
   if (BeginsWith(full, "\\\\")) {
     const char* serverEnd = text::FindChar(full + 2, '\\');
     if (serverEnd == nullptr) {
-      spans[Server_] = {full, end};
-      for (int i = Share_; i < ComponentCount; ++i) spans[i] = {end, end};
+      spans[ServerPart] = {full, end};
+      for (int i = SharePart; i < PartCount; ++i) spans[i] = {end, end};
     } else {
       const char* shareEnd = text::FindChar(serverEnd + 1, '\\');
       if (shareEnd == nullptr) shareEnd = end;
-      spans[Server_] = {full, serverEnd};
-      spans[Share_] = {serverEnd, shareEnd};
+      spans[ServerPart] = {full, serverEnd};
+      spans[SharePart] = {serverEnd, shareEnd};
       SplitLocal(shareEnd, false, spans);
     }
   } else {
-    spans[Server_] = {full, full};
-    spans[Share_] = {full, full};
+    spans[ServerPart] = {full, full};
+    spans[SharePart] = {full, full};
     SplitLocal(full, true, spans);
   }
 
   char* out = storage_;
-  for (int i = 0; i < ComponentCount; ++i) {
+  for (int i = 0; i < PartCount; ++i) {
     std::size_t n = static_cast<std::size_t>(spans[i].end - spans[i].begin);
     std::memcpy(out, spans[i].begin, n);
     out[n] = '\0';

@@ -18,20 +18,22 @@ class PathParts {
   // path must not be one of this record's own component texts.
   bool Decompose(const char* path);
 
-  const char* Server() const { return parts_[Server_]; }
-  const char* Share() const { return parts_[Share_]; }
-  const char* Drive() const { return parts_[Drive_]; }
-  const char* Dir() const { return parts_[Dir_]; }
-  const char* Fname() const { return parts_[Fname_]; }
-  const char* Ext() const { return parts_[Ext_]; }
+  // The components in the order they make up the full path.
+  enum Component { ServerPart, SharePart, DrivePart, DirPart, FnamePart, ExtPart, PartCount };
+
+  const char* Server() const { return parts_[ServerPart]; }
+  const char* Share() const { return parts_[SharePart]; }
+  const char* Drive() const { return parts_[DrivePart]; }
+  const char* Dir() const { return parts_[DirPart]; }
+  const char* Fname() const { return parts_[FnamePart]; }
+  const char* Ext() const { return parts_[ExtPart]; }
 
  private:
-  enum Component { Server_, Share_, Drive_, Dir_, Fname_, Ext_, ComponentCount };
 
   char fullPath_[MAX_PATH];
   // The six texts back to back, each with its zero byte.
   char storage_[MAX_PATH + 5];
-  const char* parts_[ComponentCount];
+  const char* parts_[PartCount];
 };
 
 }  // namespace path

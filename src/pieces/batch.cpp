@@ -89,7 +89,7 @@ NameAndExt SplitName(const char* path) {
 
 // The batch file's path: destFolder + the whole file's name without its
 // extension + `extension`. One too long for a path fails to open.
-std::string BatchFileName(const char* extension) {
+std::string BatchFilePath(const char* extension) {
   const app::RunOptions& options = app::g_runOptions;
   path::PathParts parts;
   parts.Decompose(options.sourcePath);
@@ -112,7 +112,7 @@ class PieceNamesInBatch {
   }
 
   std::string Name(int n) const {
-    return numbered_ ? BatchName((base_ + PieceSuffix(n)).c_str()) : std::string();
+    return numbered_ ? QuoteForBatch((base_ + PieceSuffix(n)).c_str()) : std::string();
   }
 
  private:
@@ -145,12 +145,12 @@ WriteTarget PrepareBatchFile(const std::string& batchName) {
 bool NamesAFileOfTheRun(const std::string& batchName, const char* otherExtension) {
   const char* batch = batchName.c_str();
   if (path::SameFile(batch, app::g_runOptions.sourcePath) ||
-      path::SameFile(batch, BatchFileName(otherExtension).c_str())) {
+      path::SameFile(batch, BatchFilePath(otherExtension).c_str())) {
     return true;
   }
   const PieceNamer names;
   char name[MAX_PATH];
-  for (int i = 1; i <= MaxPieces && path::FileExists(names.Make(name, i)); ++i) {
+  for (int i = 1; i <= MaxPieces && path::FileExists(names.WriteName(name, i)); ++i) {
     if (path::SameFile(batch, name)) return true;
   }
   return false;
@@ -184,13 +184,13 @@ bool WriteBatchText(const std::string& batchName, WriteTarget target, const Text
 }
 
 bool ModeHasBatchFiles() {
-  int mode = app::g_runOptions.mode;
+  app::RunMode mode = app::g_runOptions.mode;
   return mode == app::ModeDivide || mode == app::ModeBatch;
 }
 
 }  // namespace
 
-std::string BatchName(const char* name) {
+std::string QuoteForBatch(const char* name) {
   bool special = false;
   for (const char* p = name; *p != '\0'; p += text::CharLength(p)) {
     if (text::CharLength(p) == 1 && IsSpecialToCommandProcessor(*p)) special = true;
@@ -210,7 +210,7 @@ std::string BatchName(const char* name) {
 
 bool WriteCopyBatch() {
   if (!ModeHasBatchFiles()) return false;
-  std::string batchName = BatchFileName(".cpy.bat");
+  std::string batchName = BatchFilePath(".cpy.bat");
   const WriteTarget target = PrepareBatchFile(batchName);
   if (target == WriteTarget::Stop) return false;
   char name[MAX_PATH];
@@ -220,7 +220,7 @@ bool WriteCopyBatch() {
   }
   int count = CountPieces();
 
-  std::string wholeName = BatchName(SplitName(MakePieceName(name, 1)).name.c_str());
+  std::string wholeName = QuoteForBatch(SplitName(MakePieceName(name, 1)).name.c_str());
   const PieceNamesInBatch pieceNames;
   std::string firstPiece = pieceNames.Name(1);
   // Sized in advance for every line; escaped names may be longer than the
@@ -258,7 +258,7 @@ bool WriteCopyBatch() {
 
 bool WriteSelfBatch() {
   if (!ModeHasBatchFiles()) return false;
-  std::string batchName = BatchFileName(".dvr.bat");
+  std::string batchName = BatchFilePath(".dvr.bat");
   const WriteTarget target = PrepareBatchFile(batchName);
   if (target == WriteTarget::Stop) return false;
   char data[SelfBatchSize];

@@ -12,6 +12,6 @@ bool WriteSelfBatch();
 // A file name as it stands in a batch file: enclosed in double quotes when
 // it holds a blank or a character the command processor treats specially,
 // with every % doubled. Other names stay byte for byte.
-std::string BatchName(const char* name);
+std::string QuoteForBatch(const char* name);
 
 }  // namespace pieces

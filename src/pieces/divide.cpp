@@ -53,10 +53,10 @@ bool DivideFile() {
   char name[MAX_PATH];
   std::uint32_t currentSize = pieceSize;
   for (std::uint32_t i = 1; i <= count; ++i) {
-    names.Make(name, static_cast<int>(i));
+    names.WriteName(name, static_cast<int>(i));
     if (name[0] == '\0') {
       // The name does not fit a path: nothing is written under a wrong one.
-      app::Print(text::FileOpenFailed, names.Compose(static_cast<int>(i)).c_str());
+      app::Print(text::FileOpenFailed, names.NameForMessage(static_cast<int>(i)).c_str());
       return false;
     }
     switch (OpenToWrite(piece, name, CheckWriteTarget(name), &files)) {

@@ -35,7 +35,7 @@ bool OutputIsAPiece(const char* output, int count) {
   const PieceNamer names;
   char name[MAX_PATH];
   for (int i = 1; i <= count; ++i) {
-    if (path::SameFile(output, names.Make(name, i))) return true;
+    if (path::SameFile(output, names.WriteName(name, i))) return true;
   }
   return false;
 }
@@ -69,7 +69,7 @@ bool JoinPieces() {
   char name[MAX_PATH];
   std::uint32_t size = 0;
   std::uint32_t high = 0;
-  if (!path::QueryFileSize(names.Make(name, 1), &size, &high) || high != 0) {
+  if (!path::QueryFileSize(names.WriteName(name, 1), &size, &high) || high != 0) {
     return Fail(text::FirstPieceSizeFailed);
   }
   WorkBuffer buffer;
@@ -77,7 +77,7 @@ bool JoinPieces() {
 
   path::FileHandle piece;
   for (int i = 1; i <= count; ++i) {
-    names.Make(name, i);
+    names.WriteName(name, i);
     app::Print("%s\r", name);
     if (piece.Open(name, platform::OpenMode::Read) == platform::InvalidFile) {
       return FailWithName(text::PieceOpenFailed, name);

@@ -45,7 +45,7 @@ PieceNamer::PieceNamer() {
   }
 }
 
-char* PieceNamer::Make(char* buffer, int n) const {
+char* PieceNamer::WriteName(char* buffer, int n) const {
   buffer[0] = '\0';
   if (!IsPieceNumber(n) || stem_.size() + SuffixLength >= MAX_PATH) return buffer;
   std::memcpy(buffer, stem_.data(), stem_.size());
@@ -53,7 +53,7 @@ char* PieceNamer::Make(char* buffer, int n) const {
   return buffer;
 }
 
-std::string PieceNamer::Compose(int n) const {
+std::string PieceNamer::NameForMessage(int n) const {
   if (!IsPieceNumber(n)) return std::string();
   return stem_ + PieceSuffix(n);
 }
@@ -64,15 +64,13 @@ std::string PieceSuffix(int n) {
   return suffix;
 }
 
-std::string ComposePieceName(int n) { return PieceNamer().Compose(n); }
-
-char* MakePieceName(char* buffer, int n) { return PieceNamer().Make(buffer, n); }
+char* MakePieceName(char* buffer, int n) { return PieceNamer().WriteName(buffer, n); }
 
 int CountPieces() {
   PieceNamer names;
   char name[MAX_PATH];
   int k = 0;
-  while (k < MaxPieces && path::FileExists(names.Make(name, k + 1))) ++k;
+  while (k < MaxPieces && path::FileExists(names.WriteName(name, k + 1))) ++k;
   return k;
 }
 

@@ -14,10 +14,6 @@ constexpr std::uint32_t ChunkSize = 5242880;  // largest read, write and buffer
 // 0 ... MaxPieces, and for a name that would not fit: never a shortened one.
 char* MakePieceName(char* buffer, int n);
 
-// The name of piece n however long, for a message about a name too long to
-// be used; empty for n outside 0 ... MaxPieces.
-std::string ComposePieceName(int n);
-
 // ".001" ... ".999", then ".aaa" ... ".zzz", for n in 1 ... MaxPieces.
 std::string PieceSuffix(int n);
 
@@ -30,8 +26,10 @@ int CountPieces();
 class PieceNamer {
  public:
   PieceNamer();
-  char* Make(char* buffer, int n) const;  // as MakePieceName
-  std::string Compose(int n) const;       // as ComposePieceName
+  char* WriteName(char* buffer, int n) const;  // as MakePieceName
+  // The name of piece n however long, for a message about a name too long
+  // to be used; empty for n outside 0 ... MaxPieces.
+  std::string NameForMessage(int n) const;
 
  private:
   std::string stem_;

@@ -14,7 +14,7 @@
 
 namespace {
 
-void Start(int mode, const char* source, const char* destFolder = "") {
+void Start(app::RunMode mode, const char* source, const char* destFolder = "") {
   fake::Reset();
   text::SetCodePage(932);
   app::g_runOptions = app::RunOptions{};
@@ -68,9 +68,9 @@ TEST(Batch, TextsByteForByte) {
   EXPECT_EQ(CopyText("my movie.avi", true, 3).size(), 197u);
   EXPECT_EQ(SelfText("my movie.avi", true).size(), 99u);
   // more: pieces after a gap; batch: as printed, with a folder only when one was given.
-  struct Row { int mode; std::string source; const char* destFolder; int pieces;
+  struct Row { app::RunMode mode; std::string source; const char* destFolder; int pieces;
                std::vector<int> more; std::string batch; const char* stem; bool quoted; };
-  const int Divide = app::ModeDivide, Batch = app::ModeBatch;
+  const app::RunMode Divide = app::ModeDivide, Batch = app::ModeBatch;
   const Row rows[] = {
       {Divide, "C:\\work\\movie.avi", "", 3, {}, "movie", "movie.avi", false},
       {Divide, "C:\\work\\my movie.avi", "", 3, {}, "my movie", "my movie.avi", true},
@@ -178,7 +178,7 @@ TEST(Batch, ExitStatusThroughTheProgram) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.argv[1]);
-    Start(0, "");
+    Start(app::ModeUndecided, "");
     fake::AddFile("movie.avi", std::string(std::size_t(row.sourceSize), 'm'));
     AddPieces("movie.avi", row.pieces);
     EXPECT_EQ(app::RunProgram(int(row.argv.size()), row.argv.data()), row.status);

@@ -21,7 +21,7 @@ namespace {
 const std::map<std::string, std::string> Inputs = {
     {"s.txt", "0123456789"}, {"a.txt.001", "abc"}, {"a.txt.002", "defg"}, {"a.txt.003", "hi"}};
 
-void Start(int mode, const char* source) {
+void Start(app::RunMode mode, const char* source) {
   fake::Reset();
   text::SetCodePage(932);
   app::g_runOptions = app::RunOptions{};
@@ -57,7 +57,7 @@ using Check = std::function<void(bool ok, Fault fault, const Files& reference)>;
 
 // Runs `operation` once without a fault for the files it should leave, then
 // with call 1, 2, ... failing until a run makes fewer calls than that.
-void EveryCallFailing(int mode, const char* source, bool (*operation)(), const Check& check) {
+void EveryCallFailing(app::RunMode mode, const char* source, bool (*operation)(), const Check& check) {
   Start(mode, source);
   ASSERT_TRUE(operation());
   Files reference;
@@ -127,7 +127,7 @@ TEST(FaultInjection, EachBatchFile) {
 }
 
 TEST(FaultInjection, ShortWriteIsReported) {
-  struct Row { int mode; const char* source; bool (*operation)(); std::uint64_t room;
+  struct Row { app::RunMode mode; const char* source; bool (*operation)(); std::uint64_t room;
                const char* message; const char* name; };  // name: for the message's %s
   const Row rows[] = {
       {app::ModeDivide, "s.txt", pieces::DivideFile, 5, text::FileWriteFailed, "s.txt.002"},

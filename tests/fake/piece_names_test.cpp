@@ -20,7 +20,7 @@ class PieceNamesTest : public ::testing::Test {
     text::SetCodePage(932);
     fake::State().shares.insert("\\\\SRV\\SHARE");
   }
-  static void Use(int mode, const char* source, const char* dest = "") {
+  static void Use(app::RunMode mode, const char* source, const char* dest = "") {
     g_runOptions.mode = mode;
     std::strcpy(g_runOptions.sourcePath, source);
     std::strcpy(g_runOptions.destFolder, dest);
@@ -33,12 +33,12 @@ class PieceNamesTest : public ::testing::Test {
 };
 
 TEST_F(PieceNamesTest, Names) {
-  const int D = app::ModeDivide, J = app::ModeJoin, B = app::ModeBatch;
+  const app::RunMode D = app::ModeDivide, J = app::ModeJoin, B = app::ModeBatch;
   // D:\ + folder + \ + movie.avi.001: the longest name that fits, and one byte more.
   const std::string fits = "D:\\" + std::string(MAX_PATH - 18, 'd') + "\\";
   const std::string over = "D:\\" + std::string(MAX_PATH - 17, 'd') + "\\";
   const std::string fitName = fits + "movie.avi.001";
-  const struct { int mode; const char *source, *dest; int n; const char* name; } cases[] = {
+  const struct { app::RunMode mode; const char *source, *dest; int n; const char* name; } cases[] = {
       {D, "C:\\data\\movie.avi", "D:\\out\\", 1, "D:\\out\\movie.avi.001"},
       {D, "C:\\data\\movie.avi", "", 12, "movie.avi.012"},
       {D, "C:\\data\\movie.avi", "D:\\out\\", 1000, "D:\\out\\movie.avi.aaa"},

@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   TakeSelector(data, size);
   fake::Reset();
-  int mode = size > 0 ? (--size, *data++ % 4) : 0;
+  auto mode = static_cast<app::RunMode>(size > 0 ? (--size, *data++ % 4) : 0);
   std::vector<std::string> fields = Fields(data, size, 4);
   app::RunOptions& o = app::g_runOptions = app::RunOptions();
   o.mode = mode;
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(length == 0 || mode != app::ModeDivide || std::strncmp(name, o.destFolder, std::strlen(o.destFolder)) == 0);
 
   auto plain = HeapText(fields[3]);
-  std::string quoted = pieces::BatchName(plain.get());
+  std::string quoted = pieces::QuoteForBatch(plain.get());
   bool special = false;
   for (const char* p = plain.get(); *p != '\0'; p += text::CharLength(p))
     special |= text::CharLength(p) == 1 && std::strchr(" &^()=!%+", *p) != nullptr;
@@ -56,12 +56,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       char full[MAX_PATH];
       const char* name = pieces::MakePieceName(full, k);
       path::PathParts parts;
-      if (parts.Decompose(name)) return pieces::BatchName((std::string(parts.Fname()) + parts.Ext()).c_str());
+      if (parts.Decompose(name)) return pieces::QuoteForBatch((std::string(parts.Fname()) + parts.Ext()).c_str());
       const char* element = name;
       for (const char* p = name; *p != '\0'; p += text::CharLength(p)) {
         if (*p == '\\' || (*p == ':' && p == name + 1)) element = p + 1;
       }
-      return pieces::BatchName(element);
+      return pieces::QuoteForBatch(element);
     };
     const std::string firstLine = "COPY /B " + nameInBatch(1) + " + " + nameInBatch(2) + " ";
     for (const auto& [key, entry] : fake::State().entries) {
