@@ -78,6 +78,7 @@ wine_unit() {
   return $rc
 }
 
+step "generated texts match their generator" python3 tools/gen_texts.py --check
 step "native build" native_build
 # LeakSanitizer needs to stop the process's threads; a sandbox that forbids
 # it makes every run fail at exit. Then leaks go unchecked (the in-memory
