@@ -9,18 +9,14 @@
 #include "app/entry.h"
 #include "app/run_options.h"
 #include "pieces/batch.h"
+#include "fake_test.h"
 #include "platform/platform_fake.h"
 #include "text/texts.h"
 
 namespace {
 
 void Start(app::RunMode mode, const char* source, const char* destFolder = "") {
-  fake::Reset();
-  text::SetCodePage(932);
-  app::g_runOptions = app::RunOptions{};
-  app::g_runOptions.mode = mode;
-  std::snprintf(app::g_runOptions.sourcePath, MAX_PATH, "%s", source);
-  std::snprintf(app::g_runOptions.destFolder, MAX_PATH, "%s", destFolder);
+  fake_test::FreshRun(mode, source, destFolder);
   fake::AddFolder("D:\\out");
 }
 

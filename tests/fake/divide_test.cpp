@@ -9,28 +9,20 @@
 
 #include "app/run_options.h"
 #include "pieces/divide.h"
+#include "fake_test.h"
 #include "platform/platform_fake.h"
 #include "text/texts.h"
 
 namespace {
 
-constexpr std::uint32_t MiB = 1048576;
+using fake_test::Bytes;
 
-// 251 is prime, so no two pieces of these sizes hold the same bytes.
-std::string Bytes(std::size_t size) {
-  std::string data(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>(i % 251);
-  return data;
-}
+constexpr std::uint32_t MiB = 1048576;
 
 std::string Piece(std::size_t n) { return "a.bin.00" + std::to_string(n); }
 
 void Start(const std::string& source, std::uint32_t pieceSize) {
-  fake::Reset();
-  text::SetCodePage(932);
-  app::g_runOptions = app::RunOptions{};
-  app::g_runOptions.mode = app::ModeDivide;
-  std::snprintf(app::g_runOptions.sourcePath, MAX_PATH, "C:\\work\\a.bin");
+  fake_test::FreshRun(app::ModeDivide, "C:\\work\\a.bin");
   app::g_runOptions.pieceSize = pieceSize;
   fake::AddFile("a.bin", source);
 }
@@ -38,8 +30,7 @@ void Start(const std::string& source, std::uint32_t pieceSize) {
 // Every way out releases the buffer and closes both files.
 bool Divide() {
   bool ok = pieces::DivideFile();
-  EXPECT_EQ(fake::State().liveBlocks, 0);
-  EXPECT_EQ(fake::State().openFiles, 0);
+  fake_test::ExpectNothingHeld();
   return ok;
 }
 
@@ -100,8 +91,10 @@ TEST(Divide, AsksBeforeOverwritingEachPiece) {
   struct Row { std::string keys; bool overwriteAll; int questions; bool ok; std::size_t written;
                bool allAfter; };
   const Row rows[] = {
-      {"yYyy", false, 4, true, 4, false}, {"ya", false, 2, true, 4, true},
-      {"yS", false, 2, false, 1, false}, {"", true, 0, true, 4, true},
+      {.keys = "yYyy", .overwriteAll = false, .questions = 4, .ok = true, .written = 4, .allAfter = false},
+      {.keys = "ya", .overwriteAll = false, .questions = 2, .ok = true, .written = 4, .allAfter = true},
+      {.keys = "yS", .overwriteAll = false, .questions = 2, .ok = false, .written = 1, .allAfter = false},
+      {.keys = "", .overwriteAll = true, .questions = 0, .ok = true, .written = 4, .allAfter = true},
   };
   const std::string source = "0123456789";
   std::string ask = text::AskOverwrite;
@@ -133,7 +126,8 @@ TEST(Divide, AsksBeforeOverwritingEachPiece) {
 // open. It is never emptied without the question.
 TEST(Divide, FileThatAppearsAfterTheCheckIsAskedAbout) {
   struct Row { std::string keys; bool ok; const char* piece2; };
-  const Row rows[] = {{"s", false, "another program's"}, {"y", true, "345"}};
+  const Row rows[] = {{.keys = "s", .ok = false, .piece2 = "another program's"},
+                      {.keys = "y", .ok = true, .piece2 = "345"}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.keys);
     Start("0123456789", 3);
@@ -152,9 +146,7 @@ TEST(Divide, PieceNameTooLongForAPathIsNeverShortened) {
   std::snprintf(app::g_runOptions.destFolder, MAX_PATH, "%s", folder.c_str());
   const std::size_t entries = fake::State().entries.size();
   EXPECT_FALSE(Divide());
-  std::string message = text::FileOpenFailed;
-  message.replace(message.find("%s"), 2, folder + "a.bin.001");
-  EXPECT_EQ(fake::State().output, message);
+  EXPECT_EQ(fake::State().output, fake_test::WithName(text::FileOpenFailed, folder + "a.bin.001"));
   EXPECT_EQ(fake::State().entries.size(), entries);
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/entry.h"
 #include "app/run_options.h"
+#include "fake_test.h"
 #include "platform/platform_fake.h"
 #include "text/code_page.h"
 #include "text/texts.h"
@@ -42,14 +43,7 @@ std::string Lines(Args lines) {
   return out;
 }
 
-class EntryTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    g_runOptions = app::RunOptions{};
-    fake::Reset();
-    text::SetCodePage(932);
-  }
-};
+using EntryTest = fake_test::FreshRunTest;
 
 TEST_F(EntryTest, SizeOption) {
   const struct { const char* arg; std::uint32_t size; } cases[] = {
@@ -116,8 +110,7 @@ TEST_F(EntryTest, CheckArgumentsAndMode) {
 }
 
 std::string Asked(const char* folder) {
-  std::string out = text::DestFolderMissing;
-  return out.replace(out.find("%s"), 2, folder) + text::AskCreateFolder;
+  return fake_test::WithName(text::DestFolderMissing, folder) + text::AskCreateFolder;
 }
 
 // Whole runs: the output in full, or for an operation only its closing line.

@@ -12,6 +12,7 @@
 #include "pieces/batch.h"
 #include "pieces/divide.h"
 #include "pieces/join.h"
+#include "fake_test.h"
 #include "platform/platform_fake.h"
 #include "text/texts.h"
 
@@ -22,11 +23,7 @@ const std::map<std::string, std::string> Inputs = {
     {"s.txt", "0123456789"}, {"a.txt.001", "abc"}, {"a.txt.002", "defg"}, {"a.txt.003", "hi"}};
 
 void Start(app::RunMode mode, const char* source) {
-  fake::Reset();
-  text::SetCodePage(932);
-  app::g_runOptions = app::RunOptions{};
-  app::g_runOptions.mode = mode;
-  std::snprintf(app::g_runOptions.sourcePath, MAX_PATH, "C:\\work\\%s", source);
+  fake_test::FreshRun(mode, std::string("C:\\work\\") + source);
   app::g_runOptions.pieceSize = 3;
   app::g_runOptions.copyBatch = app::g_runOptions.selfBatch = true;
   for (const auto& [name, data] : Inputs) fake::AddFile(name, data);
@@ -35,7 +32,7 @@ void Start(app::RunMode mode, const char* source) {
   fake::State().consolePresent = false;
 }
 
-bool Has(const char* message) { return fake::State().output.find(message) != std::string::npos; }
+using fake_test::Printed;
 
 // A whole batch text; a failed write leaves an empty or partial one.
 bool Complete(const std::string& batch) {
@@ -73,8 +70,7 @@ void EveryCallFailing(app::RunMode mode, const char* source, bool (*operation)()
                                                                         : HardFault;
     SCOPED_TRACE(testing::Message() << "call " << n << " fails, output " << fake::State().output);
     for (const auto& [name, data] : Inputs) EXPECT_EQ(fake::Data(name), data);
-    EXPECT_EQ(fake::State().liveBlocks, 0);
-    EXPECT_EQ(fake::State().openFiles, 0);
+    fake_test::ExpectNothingHeld();
     EXPECT_TRUE(ok || fault != NoFault);
     check(ok, fault, reference);
     if (fault == NoFault) return;
@@ -83,8 +79,8 @@ void EveryCallFailing(app::RunMode mode, const char* source, bool (*operation)()
 
 TEST(FaultInjection, DivideWithBothBatchFiles) {
   const Check check = [](bool ok, Fault fault, const Files& reference) {
-    EXPECT_EQ(Has(text::DivideFinished), ok);
-    EXPECT_TRUE(ok || !Has(text::BatchCreated));
+    EXPECT_EQ(Printed(text::DivideFinished), ok);
+    EXPECT_TRUE(ok || !Printed(text::BatchCreated));
     if (!ok) return;
     // Every piece stands; a batch file that failed is not reported as created.
     int complete = 0;
@@ -103,7 +99,7 @@ TEST(FaultInjection, DivideWithBothBatchFiles) {
 
 TEST(FaultInjection, Join) {
   const Check check = [](bool ok, Fault fault, const Files& reference) {
-    EXPECT_EQ(Has(text::JoinFinished), ok);
+    EXPECT_EQ(Printed(text::JoinFinished), ok);
     EXPECT_TRUE(!ok || fault != HardFault);
     // A lost lookup may end the pieces early, but never below two.
     const std::string joined = fake::Data("a.txt");
@@ -115,7 +111,7 @@ TEST(FaultInjection, Join) {
 
 TEST(FaultInjection, EachBatchFile) {
   const Check check = [](bool ok, Fault fault, const Files& reference) {
-    EXPECT_EQ(Has(text::BatchCreated), ok);
+    EXPECT_EQ(Printed(text::BatchCreated), ok);
     EXPECT_TRUE(!ok || fault != HardFault);
     for (const auto& [key, data] : reference) {
       const std::string now = fake::State().entries[key].data;
@@ -144,10 +140,9 @@ TEST(FaultInjection, ShortWriteIsReported) {
     expected = row.name ? expected.replace(expected.find("%s"), 2, row.name) : expected + "\n";
     const std::string& out = fake::State().output;
     EXPECT_EQ(out.substr(out.size() - std::min(out.size(), expected.size())), expected);
-    EXPECT_FALSE(Has(text::DivideFinished) || Has(text::JoinFinished) || Has(text::BatchCreated));
+    EXPECT_FALSE(Printed(text::DivideFinished) || Printed(text::JoinFinished) || Printed(text::BatchCreated));
     for (const auto& [name, data] : Inputs) EXPECT_EQ(fake::Data(name), data);
-    EXPECT_EQ(fake::State().liveBlocks, 0);
-    EXPECT_EQ(fake::State().openFiles, 0);
+    fake_test::ExpectNothingHeld();
   }
 }
 

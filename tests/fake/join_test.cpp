@@ -9,6 +9,7 @@
 
 #include "app/run_options.h"
 #include "pieces/join.h"
+#include "fake_test.h"
 #include "platform/platform_fake.h"
 #include "text/texts.h"
 
@@ -17,35 +18,26 @@ namespace {
 constexpr long long MiB = 1048576, Absent = -1, Huge = -2;  // Huge: 4 bytes reported as 4 GiB + 4
 
 std::string Bytes(long long size, std::size_t seed) {
-  std::string data(static_cast<std::size_t>(size < 0 ? 4 : size), '\0');
-  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i + 37 * seed) % 251);
-  return data;
+  return fake_test::Bytes(static_cast<std::size_t>(size < 0 ? 4 : size), seed);
 }
 
 std::string Piece(std::size_t n) { return "C:\\work\\a.bin.00" + std::to_string(n); }
 
 void Start(const std::string& source, const char* destFolder = "") {
-  fake::Reset();
-  text::SetCodePage(932);
-  app::g_runOptions = app::RunOptions{};
-  app::g_runOptions.mode = app::ModeJoin;
-  std::snprintf(app::g_runOptions.sourcePath, MAX_PATH, "%s", source.c_str());
-  std::snprintf(app::g_runOptions.destFolder, MAX_PATH, "%s", destFolder);
+  fake_test::FreshRun(app::ModeJoin, source, destFolder);
   fake::AddFolder("D:\\out");
 }
 
 // Every way out releases the buffer and closes both files.
 bool Join() {
   bool ok = pieces::JoinPieces();
-  EXPECT_EQ(fake::State().liveBlocks, 0);
-  EXPECT_EQ(fake::State().openFiles, 0);
+  fake_test::ExpectNothingHeld();
   return ok;
 }
 
 TEST(Join, TakesPiecesFromTheFirstUpToAGap) {
   struct Row { std::vector<long long> sizes; std::size_t given, joined; std::string failure; };
-  std::string failedSize = text::PieceSizeFailed;
-  failedSize.replace(failedSize.find("%s"), 2, Piece(2));
+  const std::string failedSize = fake_test::WithName(text::PieceSizeFailed, Piece(2));
   const Row rows[] = {
       {{4, 4, Absent, 4}, 1, 2, ""}, {{4, 4, 2}, 3, 3, ""}, {{5, 0, 3}, 1, 3, ""},
       {{1, 3 * MiB, 11 * MiB}, 1, 3, ""},  // each piece needs a larger buffer
@@ -77,8 +69,11 @@ TEST(Join, TakesPiecesFromTheFirstUpToAGap) {
 
 TEST(Join, AsksBeforeReplacingTheOutput) {
   struct Row { std::string keys; bool overwriteAll, asked, ok, allAfter; };
-  const Row rows[] = {{"y", false, true, true, false}, {"A", false, true, true, true},
-                      {"s", false, true, false, false}, {"", true, false, true, true}};
+  const Row rows[] = {
+      {.keys = "y", .overwriteAll = false, .asked = true, .ok = true, .allAfter = false},
+      {.keys = "A", .overwriteAll = false, .asked = true, .ok = true, .allAfter = true},
+      {.keys = "s", .overwriteAll = false, .asked = true, .ok = false, .allAfter = false},
+      {.keys = "", .overwriteAll = true, .asked = false, .ok = true, .allAfter = true}};
   std::string ask = text::AskOverwrite;
   ask.replace(ask.find("%s%s"), 4, "a.bin");
   for (const Row& row : rows) {
@@ -126,9 +121,7 @@ TEST(Join, OutputNameThePathRulesRefuseIsNeverOpened) {
     fake::AddFile(std::string(base) + ".002", "cd");
     fake::AddFile("x", "precious");
     EXPECT_FALSE(Join());
-    std::string refused = text::FileOpenFailed;
-    refused.replace(refused.find("%s"), 2, base);
-    EXPECT_EQ(fake::State().output, refused);
+    EXPECT_EQ(fake::State().output, fake_test::WithName(text::FileOpenFailed, base));
     EXPECT_EQ(fake::Data("x"), "precious");
   }
 }

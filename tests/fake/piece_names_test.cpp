@@ -5,6 +5,7 @@
 
 #include "app/run_options.h"
 #include "pieces/piece_names.h"
+#include "fake_test.h"
 #include "platform/platform_fake.h"
 #include "text/code_page.h"
 
@@ -15,9 +16,7 @@ using app::g_runOptions;
 class PieceNamesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_runOptions = app::RunOptions{};
-    fake::Reset();
-    text::SetCodePage(932);
+    fake_test::FreshRun();
     fake::State().shares.insert("\\\\SRV\\SHARE");
   }
   static void Use(app::RunMode mode, const char* source, const char* dest = "") {

@@ -5,6 +5,7 @@
 
 #include "app/questions.h"
 #include "app/run_options.h"
+#include "fake_test.h"
 #include "platform/platform_fake.h"
 #include "text/code_page.h"
 #include "text/texts.h"
@@ -14,9 +15,7 @@ namespace {
 class QuestionsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    app::g_runOptions = app::RunOptions{};
-    fake::Reset();
-    text::SetCodePage(932);
+    fake_test::FreshRun();
     fake::State().shares.insert("\\\\SRV\\SHARE");
   }
 };

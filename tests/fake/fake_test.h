@@ -1,0 +1,59 @@
+// What the tests on the in-memory platform share: a fresh run, data whose
+// slices all differ, and the checks every operation's way out must pass.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+#include "app/run_options.h"
+#include "platform/platform_fake.h"
+#include "text/code_page.h"
+
+namespace fake_test {
+
+// A fresh file system (C:\work current, drives C: and D:), code page 932,
+// and a run record with only the mode, the source and the destination set.
+inline void FreshRun(app::RunMode mode = app::ModeUndecided, const std::string& source = "",
+                     const std::string& destFolder = "") {
+  fake::Reset();
+  text::SetCodePage(932);
+  app::g_runOptions = app::RunOptions{};
+  app::g_runOptions.mode = mode;
+  std::snprintf(app::g_runOptions.sourcePath, MAX_PATH, "%s", source.c_str());
+  std::snprintf(app::g_runOptions.destFolder, MAX_PATH, "%s", destFolder.c_str());
+}
+
+// For tests whose every case starts from a fresh run.
+class FreshRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override { FreshRun(); }
+};
+
+// 251 is prime, so no two slices of such data hold the same bytes; `seed`
+// shifts the pattern, so two files differ too.
+inline std::string Bytes(std::size_t size, std::size_t seed = 0) {
+  std::string data(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>((i + 37 * seed) % 251);
+  return data;
+}
+
+inline bool Printed(const char* text) {
+  return fake::State().output.find(text) != std::string::npos;
+}
+
+// A message whose %s stands for `name`.
+inline std::string WithName(const char* format, const std::string& name) {
+  std::string message = format;
+  return message.replace(message.find("%s"), 2, name);
+}
+
+// Every way out of an operation releases its blocks and closes its files.
+inline void ExpectNothingHeld() {
+  EXPECT_EQ(fake::State().liveBlocks, 0);
+  EXPECT_EQ(fake::State().openFiles, 0);
+}
+
+}  // namespace fake_test
