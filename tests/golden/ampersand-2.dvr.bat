@@ -1,0 +1,4 @@
+@ECHO OFF
+DIVRO "a&b.txt.001"
+ECHO 処理が終了しました。何かキーを押すと終了します。
+PAUSE

@@ -1,0 +1,4 @@
+@ECHO OFF
+COPY /B README.001 + README.002 README
+ECHO 結合が完了しました。何かキーを押すと終了します。
+PAUSE
