@@ -1,9 +1,11 @@
 // Piece names, the batch-file form of any name, and both batch writers. Input:
 // selector, mode byte, then number, source, destination and a name, cut at zero bytes.
+#include <cctype>
+
 #include "app/run_options.h"
 #include "fuzz_common.h"
 #include "pieces/batch.h"
-#include "path/path_parts.h"
+#include "path/path_rules.h"
 #include "pieces/piece_names.h"
 #include "platform/platform_fake.h"
 
@@ -22,19 +24,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::unique_ptr<char[]> block(new char[MAX_PATH]);
   const char* name = pieces::MakePieceName(block.get(), n);
   std::size_t length = std::strlen(name);
-  char suffix[8];
-  int m = n - 1000;
-  if (n < 1000) std::snprintf(suffix, sizeof suffix, ".%03d", n);
-  else std::snprintf(suffix, sizeof suffix, ".%c%c%c", 'a' + m / 676 % 26, 'a' + m / 26 % 26, 'a' + m % 26);
-  FUZZ_CHECK(length == 0 || (n >= 0 && n <= pieces::MaxPieces && std::strcmp(name + length - 4, suffix) == 0));
+  // A name ends in its number: three digits that read back as n below
+  // 1000, three lower-case letters above; the stem is the same for all.
+  const char* number = name + (length >= 4 ? length - 4 : 0);
+  bool digits = length >= 4 && std::isdigit(number[1]) && std::isdigit(number[2]) && std::isdigit(number[3]);
+  bool letters = length >= 4 && std::islower(number[1]) && std::islower(number[2]) && std::islower(number[3]);
+  FUZZ_CHECK(length == 0 || (n >= 0 && n <= pieces::MaxPieces && number[0] == '.' &&
+                             (n < 1000 ? digits && std::atoi(number + 1) == n : letters)));
+  if (length != 0 && n < pieces::MaxPieces) {
+    char next[MAX_PATH];
+    pieces::MakePieceName(next, n + 1);
+    FUZZ_CHECK(std::strncmp(name, next, length - 4) == 0 && std::strcmp(name, next) != 0);
+  }
   FUZZ_CHECK(length == 0 || mode != app::ModeDivide || std::strncmp(name, o.destFolder, std::strlen(o.destFolder)) == 0);
 
   auto plain = HeapText(fields[3]);
   std::string quoted = pieces::QuoteForBatch(plain.get());
-  bool special = false;
-  for (const char* p = plain.get(); *p != '\0'; p += text::CharLength(p))
-    special |= text::CharLength(p) == 1 && std::strchr(" &^()=!%+", *p) != nullptr;
-  FUZZ_CHECK(special ? quoted.size() >= 2 && quoted.front() == '"' && quoted.back() == '"' : quoted == fields[3]);
+  // Quoted, or the very name. A blank or a % always needs the quotes; a
+  // name of letters, digits, dots, dashes and double-byte characters never.
+  bool special = quoted != fields[3];
+  bool needs = false, plainOnly = true;
+  for (const char* p = plain.get(); *p != '\0'; p += text::CharLength(p)) {
+    if (text::CharLength(p) > 1) continue;
+    needs |= *p == ' ' || *p == '%';
+    plainOnly &= std::isalnum(static_cast<unsigned char>(*p)) || *p == '.' || *p == '-';
+  }
+  FUZZ_CHECK(!special || (quoted.size() >= 2 && quoted.front() == '"' && quoted.back() == '"'));
+  FUZZ_CHECK((!needs || special) && (!plainOnly || !special));
   // Every % inside the quotes is doubled; undoubled, the name comes back.
   std::string inner = special ? quoted.substr(1, quoted.size() - 2) : "", undone;
   for (const char* p = inner.c_str(); *p != '\0'; p += text::CharLength(p)) {
@@ -44,24 +60,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(!special || undone == fields[3]);
 
   char piece[MAX_PATH];  // the fake takes only names that fit
-  if ((mode == app::ModeDivide || mode == app::ModeBatch) && *pieces::MakePieceName(piece, 2) != '\0') {
+  // (A piece under a UNC server or share root has no name of its own.)
+  if ((mode == app::ModeDivide || mode == app::ModeBatch) && *pieces::MakePieceName(piece, 2) != '\0' &&
+      !path::IsUncServerPath(piece) && !path::IsUncShareRoot(piece)) {
     fake::AddFile(piece, "2");
     fake::AddFile(pieces::MakePieceName(piece, 1), "1");
     pieces::WriteCopyBatch();
     pieces::WriteSelfBatch();
-    // The first line names each piece by its own file name, worked out
-    // afresh from that piece's full name, or where that is too long to make,
-    // from the last element of the name as written.
+    // The first line names each piece by the name the file system stores.
     auto nameInBatch = [](int k) {
       char full[MAX_PATH];
-      const char* name = pieces::MakePieceName(full, k);
-      path::PathParts parts;
-      if (parts.Decompose(name)) return pieces::QuoteForBatch((std::string(parts.Fname()) + parts.Ext()).c_str());
-      const char* element = name;
-      for (const char* p = name; *p != '\0'; p += text::CharLength(p)) {
-        if (*p == '\\' || (*p == ':' && p == name + 1)) element = p + 1;
-      }
-      return pieces::QuoteForBatch(element);
+      auto entry = fake::State().entries.find(fake::Key(pieces::MakePieceName(full, k)));
+      return pieces::QuoteForBatch(entry->second.storedName.c_str());
     };
     const std::string firstLine = "COPY /B " + nameInBatch(1) + " + " + nameInBatch(2) + " ";
     for (const auto& [key, entry] : fake::State().entries) {
