@@ -72,10 +72,12 @@ NOBODY = 65534
 class OperatingSystemFaultTest(TempDirTest):
     def test_no_room_to_write(self):
         data = random_file(self.path("f.bin"), 3 * MiB)
-        rc, out = run_as(["f.bin", "/1024"], self.dir, max_file_bytes=MiB // 2)
-        self.assertEqual(rc, FAILED, out)
-        self.assertIn(f"ファイル 'f.bin.001' の書き込みに失敗しました。\n{NOT_DIVIDED}\n", out)
-        self.assertEqual(read(self.path("f.bin")), data)
+        # Pieces moved inside the kernel, and small ones moved by read and write.
+        for size, limit in [("/1024", MiB // 2), ("/40", 20 * 1024)]:
+            rc, out = run_as(["f.bin", size, "/Y"], self.dir, max_file_bytes=limit)
+            self.assertEqual(rc, FAILED, out)
+            self.assertIn(f"ファイル 'f.bin.001' の書き込みに失敗しました。\n{NOT_DIVIDED}\n", out)
+            self.assertEqual(read(self.path("f.bin")), data)
 
         pieces = [random_file(self.path(f"p.{n:03d}"), MiB) for n in (1, 2)]
         os.mkdir(self.path("out"))
@@ -176,6 +178,11 @@ class SignalTest(TempDirTest):
             wait_until(lambda: not termios.tcgetattr(p.slave)[3] & termios.ICANON, "single keys again")
             p.send(b"s")
         self.interrupt_question(stop_then_continue, launcher=(sys.executable, "-c", JOB_LAUNCHER))
+
+    def test_ctrl_z_where_no_stop_can_come_keeps_single_keys(self):
+        # A session leader's group is orphaned: the stop is dropped, and the
+        # question must still read single keys (s answers it, no Enter).
+        self.interrupt_question(lambda p: (p.send(b"\x1a"), time.sleep(0.2), p.send(b"s")))
 
     def test_prompt_into_a_closed_pipe_gives_the_terminal_back(self):
         random_file(self.path("f.bin"), 3000)

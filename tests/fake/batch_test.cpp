@@ -89,6 +89,14 @@ TEST(Batch, TextsByteForByte) {
 
 // Relative names whose full forms are 260 bytes or more still give whole
 // names in the text and for the batch files.
+TEST(Batch, NamesTheCommandProcessorWouldSplitAreQuoted) {
+  const struct { const char* name; const char* inBatch; } rows[] = {
+      {"plain.txt", "plain.txt"}, {"a=b.txt", "\"a=b.txt\""}, {"x^y", "\"x^y\""},
+      {"(1).txt", "\"(1).txt\""}, {"hi!", "\"hi!\""}, {"a+b", "\"a+b\""},
+      {"\x83\x5c.txt", "\x83\x5c.txt"}};  // ソ: its second byte is not special
+  for (const auto& row : rows) EXPECT_EQ(pieces::QuoteForBatch(row.name), row.inBatch) << row.name;
+}
+
 TEST(Batch, NamesUnderAFolderTooDeepToTakeApart) {
   const std::string deep = std::string(MAX_PATH - 20, 'd');
   const std::string into = "C:\\work\\" + deep + "\\";

@@ -63,6 +63,9 @@ TEST(PathRules, EditsInPlace) {
   // An edit that would not fit leaves the buffer as it was.
   char name[10] = "a b c d";
   EXPECT_EQ(path::AppendBackslash(name, 8), nullptr);
+  char dangling[8] = "ab\x81";  // a lead byte without its second byte
+  EXPECT_EQ(path::AppendBackslash(dangling), nullptr);
+  EXPECT_STREQ(dangling, "ab\x81");
   EXPECT_EQ(path::QuoteIfSpaced(name, 9), nullptr);
   EXPECT_STREQ(name, "a b c d");
   EXPECT_EQ(path::QuoteIfSpaced(name, 10), name);
