@@ -19,9 +19,9 @@ struct RunOptions {
   bool overwriteAll = false;
   bool showHelp = false;
   bool sizeGiven = false;
-  char sourcePath[MAX_PATH] = {};
+  char sourcePath[text::PathCapacity] = {};
   std::uint32_t pieceSize = 0;
-  char destFolder[MAX_PATH] = {};  // empty, or ending in a backslash
+  char destFolder[text::PathCapacity] = {};  // empty, or ending in a backslash
 };
 
 extern RunOptions g_runOptions;

@@ -28,9 +28,9 @@ class PathParts {
  private:
   enum Component { Server_, Share_, Drive_, Dir_, Fname_, Ext_, ComponentCount };
 
-  char fullPath_[MAX_PATH];
+  char fullPath_[text::PathCapacity];
   // The six texts back to back, each with its zero byte.
-  char storage_[MAX_PATH + 5];
+  char storage_[text::PathCapacity + 5];
   const char* parts_[ComponentCount];
 };
 
