@@ -167,6 +167,7 @@ ConventionalRequest ConventionalRequestOf(int, const char* const*) {
 std::string DisplayPath(const char* path) { return path; }
 // The fake's path text is code page 932 already.
 bool PathTextToBatchText(const std::string& name, std::string* cp932) {
+  if (fake::CallFails(fake::CallConvert)) return false;
   *cp932 = name;
   return true;
 }

@@ -22,7 +22,10 @@ struct Entry {
 };
 
 // The kinds of platform call that fault injection counts.
-enum CallKind { CallOpen, CallLock, CallLookup, CallRead, CallWrite, CallAlloc, CallMakeFolder };
+enum CallKind {
+  CallOpen, CallLock, CallLookup, CallRead, CallWrite, CallAlloc, CallMakeFolder,
+  CallConvert,  // a name into the batch files' code page
+};
 
 struct System {
   std::string currentDir = "C:\\work";
