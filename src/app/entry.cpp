@@ -102,7 +102,9 @@ bool TakePath(const char* argument) {
   if (std::strlen(argument) >= platform::PathLimit()) return false;
   if (options.sourcePath[0] == '\0') {
     if (!path::ResolveSourcePath(argument, options.sourcePath)) {
-      std::strcpy(options.sourcePath, ":");
+      // Taken, and invalid under every platform's rules: a file named : is
+      // a POSIX name, and must not stand in for the one not found.
+      std::strcpy(options.sourcePath, "\\\\\\");
     }
     // A short relative name in a deep folder can have a full form too long
     // to take apart: its pieces would be named without the name.
