@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string quoted = pieces::BatchName(plain.get());
   bool special = false;
   for (const char* p = plain.get(); *p != '\0'; p += text::CharLength(p))
-    special |= text::CharLength(p) == 1 && std::strchr(" &^()=!%+", *p) != nullptr;
+    special |= text::CharLength(p) == 1 && std::strchr(" &^()=!%+,;", *p) != nullptr;
   FUZZ_CHECK(special ? quoted.size() >= 2 && quoted.front() == '"' && quoted.back() == '"' : quoted == fields[3]);
   // Every % inside the quotes is doubled; undoubled, the name comes back.
   std::string inner = special ? quoted.substr(1, quoted.size() - 2) : "", undone;
