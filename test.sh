@@ -41,6 +41,12 @@ for loc in ja_JP de_DE; do
     regenerate=1
   fi
 done
+# A character set without Japanese, where messages come as UTF-8.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE.iso88591$' && [ "$(id -u)" -eq 0 ]; then
+  grep -q "^de_DE.ISO-8859-1 ISO-8859-1" /etc/locale.gen 2>/dev/null ||
+    echo "de_DE.ISO-8859-1 ISO-8859-1" >> /etc/locale.gen
+  regenerate=1
+fi
 [ -n "${regenerate:-}" ] && locale-gen >/dev/null 2>&1
 
 export WINEDEBUG=-all

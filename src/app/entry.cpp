@@ -102,7 +102,7 @@ std::uint32_t ReadPieceSize(const char* argument) {
 
 bool TakePath(const char* argument) {
   RunOptions& options = g_runOptions;
-  if (std::strlen(argument) >= MAX_PATH) return false;
+  if (std::strlen(argument) >= platform::PathLimit()) return false;
   if (options.sourcePath[0] == '\0') {
     if (!path::ResolveSourcePath(argument, options.sourcePath)) {
       std::strcpy(options.sourcePath, UnresolvedSource);
@@ -112,7 +112,7 @@ bool TakePath(const char* argument) {
     path::PathParts parts;
     return !path::IsValidPath(options.sourcePath) || parts.Decompose(options.sourcePath);
   }
-  char folder[MAX_PATH];
+  char folder[text::PathCapacity];
   std::strcpy(folder, argument);
   // A bare drive (D:) names that drive's current folder; a backslash would
   // make it the root.
@@ -126,6 +126,13 @@ void PrintHint(const char* first, const char* second) {
   PrintLine(first);
   PrintLine(second);
   PrintLine(text::HintUseHelpOption);
+  platform::ReportFailure(nullptr, first);
+}
+
+// The source as resolved, or nothing where it could not be.
+const char* SourceSubject() {
+  const char* source = g_runOptions.sourcePath;
+  return path::IsValidPath(source) ? source : nullptr;
 }
 
 }  // namespace
@@ -164,19 +171,19 @@ bool CheckArguments() {
   RunOptions& options = g_runOptions;
   bool ok = true;
   if (options.sourcePath[0] == '\0') {
-    PrintLine(text::NoSourceGiven);
+    PrintFailure(text::NoSourceGiven);
     ok = false;
   }
   if (!path::FileExists(options.sourcePath)) {
-    PrintLine(text::SourceNotFound);
+    PrintFailure(text::SourceNotFound, SourceSubject());
     ok = false;
   }
   if (options.sizeGiven && options.pieceSize == 0) {
-    PrintLine(text::PieceSizeInvalid);
+    PrintFailure(text::PieceSizeInvalid);
     ok = false;
   }
   if (options.destFolder[0] != '\0' && !path::IsValidPath(options.destFolder)) {
-    PrintLine(text::DestFolderInvalid);
+    PrintFailure(text::DestFolderInvalid, options.destFolder);
     ok = false;
   }
   if (options.sizeGiven) {
@@ -198,12 +205,12 @@ bool PrepareDestFolder() {
   KeyAnswer answer = WaitForKey(keyboard, "yn");
   EchoAnswer(answer);
   if (answer.letter != 0) {
-    PrintLine(text::ProcessingStopped);
+    PrintFailure(text::ProcessingStopped, folder);
     return false;
   }
   if (path::CreateFolderTree(folder)) return true;
-  PrintLine(text::CreateFolderFailed);
-  PrintLine(text::ProcessingStopped);
+  PrintFailure(text::CreateFolderFailed, folder);
+  PrintFailure(text::ProcessingStopped, folder);
   return false;
 }
 
@@ -262,15 +269,15 @@ int RunProgram(int argc, const char* const* argv) {
   switch (g_runOptions.mode) {
     case ModeDivide:
       if (pieces::DivideFile()) return ExitSuccess;
-      PrintLine(text::NotDivided);
+      PrintFailure(text::NotDivided, SourceSubject());
       return ExitFailure;
     case ModeJoin:
       if (pieces::JoinPieces()) return ExitSuccess;
-      PrintLine(text::NotJoined);
+      PrintFailure(text::NotJoined, SourceSubject());
       return ExitFailure;
     default:
       if (WriteBatchFiles()) return ExitSuccess;
-      PrintLine(text::NoBatchCreated);
+      PrintFailure(text::NoBatchCreated, SourceSubject());
       return ExitFailure;
   }
 }

@@ -1,5 +1,6 @@
 #include "app/output.h"
 
+#include <cstring>
 #include <string>
 
 #include "platform/platform.h"
@@ -36,6 +37,15 @@ void Print(const char* format, const char* first, const char* second) {
   }
   AppendMessage(segment, &out);
   platform::ConsoleWrite(out);
+}
+
+void PrintFailure(const char* message, const char* subject) {
+  if (std::strstr(message, "%s") != nullptr) {
+    Print(message, subject);
+  } else {
+    PrintLine(message);
+  }
+  platform::ReportFailure(subject, message);
 }
 
 void PrintLine(const char* message) {

@@ -10,4 +10,8 @@ void Print(const char* format, const char* first = nullptr, const char* second =
 // A fixed message followed by a line break.
 void PrintLine(const char* message);
 
+// A failure message, with or without a %s for `subject`, the file it
+// concerns (may be null), and the platform's report of the failure.
+void PrintFailure(const char* message, const char* subject = nullptr);
+
 }  // namespace app

@@ -9,9 +9,10 @@ namespace app {
 
 enum RunMode : std::int32_t { ModeUndecided = 0, ModeDivide = 1, ModeJoin = 2, ModeBatch = 3 };
 
-// The source path of a name that could not be resolved: it fails the path
-// rules, so the checks report the file as missing.
-constexpr char UnresolvedSource[] = ":";
+// The source path of a name that could not be resolved: it fails every
+// platform's path rules (a file named : is a POSIX name, and must not stand
+// in for the one not found), so the checks report the file as missing.
+constexpr char UnresolvedSource[] = "\\\\\\";
 
 // The piece size of /F: a 1.44 MB floppy's usable bytes.
 constexpr std::uint32_t FloppySize = 1457152;
@@ -23,9 +24,9 @@ struct RunOptions {
   bool overwriteAll = false;
   bool showHelp = false;
   bool sizeGiven = false;
-  char sourcePath[MAX_PATH] = {};
+  char sourcePath[text::PathCapacity] = {};
   std::uint32_t pieceSize = 0;
-  char destFolder[MAX_PATH] = {};  // empty, or ending in a backslash
+  char destFolder[text::PathCapacity] = {};  // empty, or ending in a backslash
 };
 
 extern RunOptions g_runOptions;

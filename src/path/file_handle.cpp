@@ -20,7 +20,7 @@ platform::FileId FileHandle::Open(const char* path, platform::OpenMode mode,
                                   platform::OpenedFiles* files) {
   if (IsOpen()) Close();
   // A path that does not fit is never opened under a shortened name.
-  if (std::strlen(path) >= MAX_PATH) {
+  if (std::strlen(path) >= platform::PathLimit()) {
     path_[0] = '\0';
     return platform::InvalidFile;
   }

@@ -45,7 +45,7 @@ class FileHandle {
 
  private:
   platform::FileId handle_ = platform::InvalidFile;
-  char path_[MAX_PATH] = {};
+  char path_[text::PathCapacity] = {};
 };
 
 bool QueryFileSize(const char* path, std::uint32_t* low, std::uint32_t* high);

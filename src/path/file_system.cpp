@@ -31,6 +31,15 @@ bool HasBackslashAfterPrefix(const char* path) {
 
 bool LastByteIs(const std::string& s, char c) { return !s.empty() && s.back() == c; }
 
+// 1 or 2 when the path ends in a . or .. element after a backslash, else 0;
+// a name that merely ends in a dot (a POSIX name may) is no such element.
+std::size_t DotElementLength(const std::string& path) {
+  std::string folder = FolderPart(path.c_str());
+  if (!LastByteIs(folder, '\\')) return 0;
+  std::string last = path.substr(folder.size());
+  return last == "." ? 1 : last == ".." ? 2 : 0;
+}
+
 bool IsBareDrive(const char* path) { return path[0] != '\0' && path[1] == ':' && path[2] == '\0'; }
 
 }  // namespace
@@ -41,8 +50,8 @@ bool FileExists(const char* path) {
 }
 
 bool FolderExists(const char* path) {
-  if (!IsValidPath(path) || std::strlen(path) >= MAX_PATH) return false;
-  char copy[MAX_PATH];
+  if (!IsValidPath(path) || std::strlen(path) >= platform::PathLimit()) return false;
+  char copy[text::PathCapacity];
   std::strcpy(copy, path);
   // A 259-byte path has no room for the backslash; it is never a root, so
   // the lookup below, which strips it again, is unaffected.
@@ -63,13 +72,13 @@ bool SameFile(const char* a, const char* b) {
 
 bool ParentFolder(const char* path, char* out) {
   if (!IsValidPath(path)) return false;
-  char full[MAX_PATH];
-  unsigned length = platform::FullPathName(path, full, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return false;
+  char full[text::PathCapacity];
+  unsigned length = platform::FullPathName(path, full, platform::PathLimit());
+  if (length == 0 || length >= platform::PathLimit()) return false;
   StripBackslash(full);
   if (IsUncPath(full) && !HasBackslashAfterPrefix(full)) AppendBackslash(full);
 
-  char parent[MAX_PATH];
+  char parent[text::PathCapacity];
   std::string folder = FolderPart(full);
   std::memcpy(parent, folder.c_str(), folder.size() + 1);
   StripBackslash(parent);
@@ -83,7 +92,7 @@ bool ParentFolder(const char* path, char* out) {
 bool CreateFolderTree(const char* path) {
   if (!IsValidPath(path)) return false;
   if (FolderExists(path)) return false;
-  char parent[MAX_PATH];
+  char parent[text::PathCapacity];
   if (!ParentFolder(path, parent)) return false;
   if (FolderExists(parent)) return platform::MakeFolder(path);
   if (IsDriveRoot(parent) || IsUncServerPath(parent)) return false;
@@ -93,7 +102,7 @@ bool CreateFolderTree(const char* path) {
 }
 
 bool ResolveSourcePath(const char* input, char* out) {
-  if (!IsValidPath(input) || std::strlen(input) >= MAX_PATH) return false;
+  if (!IsValidPath(input) || std::strlen(input) >= platform::PathLimit()) return false;
   if (IsUncServerPath(input)) {
     std::strcpy(out, input);
     return true;
@@ -104,7 +113,7 @@ bool ResolveSourcePath(const char* input, char* out) {
     return true;
   }
 
-  char working[MAX_PATH];
+  char working[text::PathCapacity];
   std::strcpy(working, input);
   StripBackslash(working);
   std::string tail;
@@ -123,10 +132,9 @@ bool ResolveSourcePath(const char* input, char* out) {
     std::string w = working;
     if (LastByteIs(w, ':')) break;
     if (IsUncShareRoot(working)) break;
-    while (LastByteIs(w, '.') && w.size() > 2) {
-      bool dotDot = w[w.size() - 2] == '.';
-      tail = (dotDot ? "\\.." : "\\.") + tail;
-      w.resize(w.size() - (dotDot ? 3 : 2));
+    for (std::size_t n; w.size() > 2 && (n = DotElementLength(w)) != 0;) {
+      tail = (n == 2 ? "\\.." : "\\.") + tail;
+      w.resize(w.size() - n - 1);
     }
     std::strcpy(working, w.c_str());
     if (w.size() <= 2) break;
@@ -137,7 +145,7 @@ bool ResolveSourcePath(const char* input, char* out) {
   if (EndsWithBackslash(input) && !EndsWithBackslash(result.c_str())) result += '\\';
   // Stored names longer than the typed ones could overflow the buffer; the
   // path as typed names the same file, so it stands instead.
-  if (result.size() >= MAX_PATH) result = input;
+  if (result.size() >= platform::PathLimit()) result = input;
   std::strcpy(out, result.c_str());
   return true;
 }

@@ -11,10 +11,10 @@ bool FolderExists(const char* path);
 bool PathExists(const char* path);
 // Whether two paths name one existing file, a link under another name too.
 bool SameFile(const char* a, const char* b);
-// `out` has MAX_PATH bytes.
+// `out` has text::PathCapacity bytes.
 bool ParentFolder(const char* path, char* out);
 bool CreateFolderTree(const char* path);
-// `out` has MAX_PATH bytes and is left as it was on failure.
+// `out` has text::PathCapacity bytes and is left as it was on failure.
 bool ResolveSourcePath(const char* input, char* out);
 
 }  // namespace path

@@ -54,9 +54,9 @@ bool PathParts::Decompose(const char* path) {
   Reset();
   if (!IsValidPath(path)) return false;
 
-  char work[MAX_PATH];
-  unsigned length = platform::FullPathName(path, work, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return false;
+  char work[text::PathCapacity];
+  unsigned length = platform::FullPathName(path, work, platform::PathLimit());
+  if (length == 0 || length >= platform::PathLimit()) return false;
   StripBackslash(work);
   if (work[0] == '\0') return false;
   if (work[std::strlen(work) - 1] == ':') AppendBackslash(work);

@@ -30,9 +30,9 @@ class PathParts {
 
  private:
 
-  char fullPath_[MAX_PATH];
+  char fullPath_[text::PathCapacity];
   // The six texts back to back, each with its zero byte.
-  char storage_[MAX_PATH + 5];
+  char storage_[text::PathCapacity + 5];
   const char* parts_[PartCount];
 };
 

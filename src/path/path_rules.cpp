@@ -28,10 +28,25 @@ const char* Advance(const char* p, int count) {
 
 // The copy that the UNC tests look at: the path without one trailing
 // backslash, in a buffer of its own.
-bool StrippedCopy(const char* path, char (&copy)[MAX_PATH]) {
-  if (std::strlen(path) >= MAX_PATH) return false;
+bool StrippedCopy(const char* path, char (&copy)[text::PathCapacity]) {
+  if (std::strlen(path) >= platform::PathLimit()) return false;
   std::strcpy(copy, path);
   StripBackslash(copy);
+  return true;
+}
+
+// The rules of a POSIX system, whose file systems hold every name but one
+// with a slash: of path text's own syntax only the drive, the UNC prefix
+// and the backslash separator remain, and no element may be empty.
+bool IsValidPosixPath(const char* path) {
+  const char* p = path;
+  if (BeginsWith(p, "\\\\")) {
+    p += 2;
+    if (BeginsWith(p, "\\")) return false;
+  }
+  for (; *p != '\0'; p += text::CharLength(p)) {
+    if (BeginsWith(p, "/") || BeginsWith(p, "\\\\")) return false;
+  }
   return true;
 }
 
@@ -49,6 +64,7 @@ bool IsValidPath(const char* path) {
   if (path == nullptr || path[0] == '\0') return false;
   // A lead byte without its second byte is malformed text.
   if (text::HasDanglingLeadByte(path)) return false;
+  if (platform::Naming() == platform::NamingRules::Posix) return IsValidPosixPath(path);
 
   if (BeginsWith(path, ".") && !BeginsWith(path, ".\\") && !BeginsWith(path, "..\\"))
     return false;
@@ -143,13 +159,13 @@ bool EndsWithBackslash(const char* path) { return LastCharIs(path, '\\'); }
 bool IsUncPath(const char* path) { return IsValidPath(path) && BeginsWith(path, "\\\\"); }
 
 bool IsUncServerPath(const char* path) {
-  char copy[MAX_PATH];
+  char copy[text::PathCapacity];
   if (!IsUncPath(path) || !StrippedCopy(path, copy)) return false;
   return std::strlen(copy) <= 2 || text::FindChar(copy + 2, '\\') == nullptr;
 }
 
 bool IsUncShareRoot(const char* path) {
-  char copy[MAX_PATH];
+  char copy[text::PathCapacity];
   if (!IsUncPath(path) || !StrippedCopy(path, copy)) return false;
   if (std::strlen(copy) <= 2) return false;
   const char* first = text::FindChar(copy + 2, '\\');
@@ -158,9 +174,9 @@ bool IsUncShareRoot(const char* path) {
 
 bool IsDriveRoot(const char* path) {
   if (!IsValidPath(path)) return false;
-  char full[MAX_PATH];
-  unsigned length = platform::FullPathName(path, full, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return false;
+  char full[text::PathCapacity];
+  unsigned length = platform::FullPathName(path, full, platform::PathLimit());
+  if (length == 0 || length >= platform::PathLimit()) return false;
   return length >= 3 && full[length - 2] == ':';
 }
 

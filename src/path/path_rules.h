@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "text/code_page.h"
+#include "platform/platform.h"
 
 namespace path {
 
@@ -13,9 +13,9 @@ bool IsValidPath(const char* path);
 // In-place edits. Each returns the buffer, or nullptr (buffer unchanged)
 // when the result would not fit `capacity` bytes with its zero byte, or,
 // for AppendBackslash, when the text ends in a dangling lead byte.
-char* AppendBackslash(char* path, std::size_t capacity = MAX_PATH);
+char* AppendBackslash(char* path, std::size_t capacity = platform::PathLimit());
 char* StripBackslash(char* path);
-char* QuoteIfSpaced(char* name, std::size_t capacity = MAX_PATH);
+char* QuoteIfSpaced(char* name, std::size_t capacity = platform::PathLimit());
 
 bool EndsWithBackslash(const char* path);
 bool IsUncPath(const char* path);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "app/output.h"
 #include "app/run_options.h"
@@ -12,6 +13,7 @@
 #include "pieces/overwrite.h"
 #include "pieces/piece_names.h"
 #include "pieces/work_buffer.h"
+#include "platform/platform.h"
 #include "text/texts.h"
 
 namespace pieces {
@@ -19,15 +21,31 @@ namespace pieces {
 namespace {
 
 // Room for the self-invoking batch text: always enough for its one name.
-constexpr std::size_t SelfBatchSize = 3 * MAX_PATH;
+constexpr std::size_t SelfBatchSize = 3 * text::PathCapacity;
 
 // A control byte in a name would end the batch line there (the command
 // processor ends a line at LF) and run the rest as a command of its own.
-bool HoldsControlByte(const std::string& name) {
-  for (unsigned char c : name) {
-    if ((c >= 0x01 && c <= 0x1f) || c == 0x7f) return true;
+// A name Windows cannot hold (a POSIX system's may) names no file where the
+// batch file runs.
+bool WindowsHolds(const std::string& name) {
+  for (const char* p = name.c_str(); *p != '\0'; p += text::CharLength(p)) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (c < 0x20 || c == 0x7f) return false;
+    if (text::CharLength(p) == 1 && std::strchr("\\/:*?\"<>|", *p) != nullptr) return false;
   }
-  return false;
+  const char* last = text::LastChar(name.c_str());
+  return last == nullptr || (*last != ' ' && *last != '.');
+}
+
+// The name as the batch text holds it: quoted where the command processor
+// would split it, in code page 932. Nothing for a name that cannot stand
+// there.
+std::optional<std::string> InBatch(const std::string& name) {
+  std::string converted;
+  if (!WindowsHolds(name) || !platform::PathTextToBatchText(QuoteForBatch(name.c_str()), &converted)) {
+    return std::nullopt;
+  }
+  return converted;
 }
 
 // Appends at the end of a fixed block, never past it, and never rescans
@@ -45,10 +63,10 @@ class TextBlock {
     std::memcpy(data_ + length_, s, n);
     length_ += n;
   }
-  // A name that cannot stand as part of one plain line spoils the text.
-  void AppendName(const std::string& name) {
-    if (HoldsControlByte(name)) unusable_ = true;
-    Append(name);
+  // A name that cannot stand in the text spoils it.
+  void AppendName(const std::optional<std::string>& name) {
+    if (!name) unusable_ = true;
+    Append(name.value_or(""));
   }
   bool Complete() const { return !unusable_; }
   const char* Data() const { return data_; }
@@ -103,25 +121,36 @@ std::string BatchFilePath(const char* extension) {
 class PieceNamesInBatch {
  public:
   PieceNamesInBatch() {
-    char name[MAX_PATH];
+    char name[text::PathCapacity];
     NameAndExt first = SplitName(MakePieceName(name, 1));
-    base_ = first.name + first.ext;
-    std::string suffix = PieceSuffix(1);
-    if (base_.size() >= suffix.size()) base_.resize(base_.size() - suffix.size());
-    numbered_ = !base_.empty() || !first.ext.empty();
+    numbered_ = !first.name.empty() || !first.ext.empty();
+    // Only the number differs from piece to piece, and it stays as it is
+    // through quoting and conversion: the first name gives the others.
+    std::optional<std::string> converted = InBatch(first.name + first.ext);
+    if (!numbered_ || !converted) return;
+    const std::size_t suffixLength = PieceSuffix(1).size();
+    if (converted->back() == '"') closing_ = "\"";
+    prefix_ = converted->substr(0, converted->size() - closing_.size() - suffixLength);
+    usable_ = true;
   }
 
-  std::string Name(int n) const {
-    return numbered_ ? QuoteForBatch((base_ + PieceSuffix(n)).c_str()) : std::string();
+  // Nothing when the names cannot stand in a batch file.
+  std::optional<std::string> Name(int n) const {
+    if (!numbered_) return std::string();
+    if (!usable_) return std::nullopt;
+    return prefix_ + PieceSuffix(n) + closing_;
   }
 
  private:
-  std::string base_;
+  std::string prefix_;
+  std::string closing_;
   bool numbered_ = false;
+  bool usable_ = false;
 };
 
 // + is COPY's own: a bare c++.txt would be read as two names to join.
-bool IsSpecialToCommandProcessor(char c) { return std::strchr(" &^()=!%+", c) != nullptr; }
+// , and ; part arguments as a blank does.
+bool IsSpecialToCommandProcessor(char c) { return std::strchr(" &^()=!%+,;", c) != nullptr; }
 
 // Prints the name, asks before an existing file is replaced, and checks the
 // first piece. Stop when the batch file must not be written.
@@ -129,12 +158,12 @@ WriteTarget PrepareBatchFile(const std::string& batchName) {
   app::Print("%s\n", batchName.c_str());
   WriteTarget target = CheckWriteTarget(batchName.c_str());
   if (target == WriteTarget::Stop) {
-    app::PrintLine(text::BatchStopped);
+    app::PrintFailure(text::BatchStopped, batchName.c_str());
     return target;
   }
-  char name[MAX_PATH];
+  char name[text::PathCapacity];
   if (!path::FileExists(MakePieceName(name, 1))) {
-    app::PrintLine(text::FirstPieceMissing);
+    app::PrintFailure(text::FirstPieceMissing, name);
     return WriteTarget::Stop;
   }
   return target;
@@ -149,7 +178,7 @@ bool NamesAFileOfTheRun(const std::string& batchName, const char* otherExtension
     return true;
   }
   const PieceNamer names;
-  char name[MAX_PATH];
+  char name[text::PathCapacity];
   for (int i = 1; i <= MaxPieces && path::FileExists(names.WriteName(name, i)); ++i) {
     if (path::SameFile(batch, name)) return true;
   }
@@ -165,18 +194,18 @@ bool WriteBatchText(const std::string& batchName, WriteTarget target, const Text
                          ? OpenToWrite(file, batchName.c_str(), target, nullptr, clashes)
                          : WriteOpen::Failed;
   if (opened == WriteOpen::Stopped) {
-    app::PrintLine(text::BatchStopped);
+    app::PrintFailure(text::BatchStopped, batchName.c_str());
     return false;
   }
   if (opened == WriteOpen::Failed) {
-    app::Print(text::BatchOpenFailed, batchName.c_str());
+    app::PrintFailure(text::BatchOpenFailed, batchName.c_str());
     return false;
   }
   std::uint32_t length = static_cast<std::uint32_t>(text.Length());
   std::uint32_t written = file.Write(text.Data(), length);
   file.Close();
   if (written != length) {
-    app::Print(text::BatchWriteFailed, batchName.c_str());
+    app::PrintFailure(text::BatchWriteFailed, batchName.c_str());
     return false;
   }
   app::PrintLine(text::BatchCreated);
@@ -213,23 +242,24 @@ bool WriteCopyBatch() {
   std::string batchName = BatchFilePath(".cpy.bat");
   const WriteTarget target = PrepareBatchFile(batchName);
   if (target == WriteTarget::Stop) return false;
-  char name[MAX_PATH];
+  char name[text::PathCapacity];
   if (!path::FileExists(MakePieceName(name, 2))) {
-    app::PrintLine(text::SecondPieceMissing);
+    app::PrintFailure(text::SecondPieceMissing, name);
     return false;
   }
   int count = CountPieces();
 
-  std::string wholeName = QuoteForBatch(SplitName(MakePieceName(name, 1)).name.c_str());
+  const std::optional<std::string> wholeName = InBatch(SplitName(MakePieceName(name, 1)).name);
   const PieceNamesInBatch pieceNames;
-  std::string firstPiece = pieceNames.Name(1);
+  const std::optional<std::string> firstPiece = pieceNames.Name(1);
   // Sized in advance for every line; escaped names may be longer than the
   // piece's path, so the longer of the two sets the size.
-  std::size_t longest = std::max({std::strlen(name), wholeName.size(), firstPiece.size()});
+  std::size_t longest = std::max({std::strlen(name), wholeName.value_or("").size(),
+                                  firstPiece.value_or("").size()});
   std::size_t blockSize = 3 * static_cast<std::size_t>(count) * (longest + 10) + 50;
   WorkBuffer block;
   if (!block.Allocate(blockSize)) {
-    app::PrintLine(text::OutOfMemory);
+    app::PrintFailure(text::OutOfMemory);
     return false;
   }
 
@@ -238,17 +268,17 @@ bool WriteCopyBatch() {
   batch.Append("COPY /B ");
   batch.AppendName(firstPiece);
   batch.Append(" + ");
-  batch.Append(pieceNames.Name(2));
+  batch.AppendName(pieceNames.Name(2));
   batch.Append(" ");
   batch.AppendName(wholeName);
   batch.Append("\r\n");
   for (int j = 3; j <= count; ++j) {
     batch.Append("COPY /B ");
-    batch.Append(wholeName);
+    batch.AppendName(wholeName);
     batch.Append(" + ");
-    batch.Append(pieceNames.Name(j));
+    batch.AppendName(pieceNames.Name(j));
     batch.Append(" ");
-    batch.Append(wholeName);
+    batch.AppendName(wholeName);
     batch.Append("\r\n");
   }
   batch.Append(text::CopyBatchEcho);

@@ -16,8 +16,8 @@ namespace pieces {
 
 namespace {
 
-bool Fail(const char* message) {
-  app::PrintLine(message);
+bool Fail(const char* message, const char* subject = nullptr) {
+  app::PrintFailure(message, subject);
   return false;
 }
 
@@ -31,40 +31,40 @@ bool DivideFile() {
   platform::OpenedFiles files;
   path::FileHandle source;
   if (source.Open(options.sourcePath, platform::OpenMode::Read, &files) == platform::InvalidFile) {
-    return Fail(text::SourceOpenFailed);
+    return Fail(text::SourceOpenFailed, options.sourcePath);
   }
   std::uint32_t size = 0;
   std::uint32_t high = 0;
-  if (!source.QuerySize(&size, &high)) return Fail(text::SourceSizeFailed);
+  if (!source.QuerySize(&size, &high)) return Fail(text::SourceSizeFailed, options.sourcePath);
   // The high part is looked at first: a file of 4 GiB or more whose low
   // 32 bits happen to be small must not be told its piece size is too big.
-  if (high != 0) return Fail(text::FileTooLarge);
-  if (size <= pieceSize) return Fail(text::PieceSizeTooLarge);
+  if (high != 0) return Fail(text::FileTooLarge, options.sourcePath);
+  if (size <= pieceSize) return Fail(text::PieceSizeTooLarge, options.sourcePath);
 
   std::uint32_t remainder = size % pieceSize;
   std::uint32_t count = size / pieceSize + (remainder != 0 ? 1 : 0);
-  if (count > static_cast<std::uint32_t>(MaxPieces)) return Fail(text::PieceSizeTooSmall);
+  if (count > static_cast<std::uint32_t>(MaxPieces)) {
+    return Fail(text::PieceSizeTooSmall, options.sourcePath);
+  }
 
   WorkBuffer buffer;
   if (!buffer.Allocate(std::min(pieceSize, ChunkSize))) return Fail(text::OutOfMemory);
 
   path::FileHandle piece;
   const PieceNamer names;
-  char name[MAX_PATH];
+  char name[text::PathCapacity];
   std::uint32_t currentSize = pieceSize;
   for (std::uint32_t i = 1; i <= count; ++i) {
     names.WriteName(name, static_cast<int>(i));
     if (name[0] == '\0') {
       // The name does not fit a path: nothing is written under a wrong one.
-      app::Print(text::FileOpenFailed, names.NameForMessage(static_cast<int>(i)).c_str());
-      return false;
+      return Fail(text::FileOpenFailed, names.NameForMessage(static_cast<int>(i)).c_str());
     }
     switch (OpenToWrite(piece, name, CheckWriteTarget(name), &files)) {
       case WriteOpen::Stopped:
-        return Fail(text::DivideStopped);
+        return Fail(text::DivideStopped, name);
       case WriteOpen::Failed:
-        app::Print(text::FileOpenFailed, name);
-        return false;
+        return Fail(text::FileOpenFailed, name);
       case WriteOpen::Opened:
         break;
     }
@@ -73,11 +73,10 @@ bool DivideFile() {
       auto outcome = source.CopyTo(piece, buffer.Data(), chunk,
                                    [&name] { app::Print("%s\r", name); });
       if (outcome == path::FileHandle::CopyOutcome::ReadShort) {
-        return Fail(text::SourceReadFailed);
+        return Fail(text::SourceReadFailed, options.sourcePath);
       }
       if (outcome == path::FileHandle::CopyOutcome::WriteShort) {
-        app::Print(text::FileWriteFailed, name);
-        return false;
+        return Fail(text::FileWriteFailed, name);
       }
       left -= chunk;
     }

@@ -18,13 +18,8 @@ namespace pieces {
 
 namespace {
 
-bool Fail(const char* message) {
-  app::PrintLine(message);
-  return false;
-}
-
-bool FailWithName(const char* format, const char* name) {
-  app::Print(format, name);
+bool Fail(const char* message, const char* subject = nullptr) {
+  app::PrintFailure(message, subject);
   return false;
 }
 
@@ -33,7 +28,7 @@ bool FailWithName(const char* format, const char* name) {
 bool OutputIsAPiece(const char* output, int count) {
   if (!path::FileExists(output)) return false;
   const PieceNamer names;
-  char name[MAX_PATH];
+  char name[text::PathCapacity];
   for (int i = 1; i <= count; ++i) {
     if (path::SameFile(output, names.WriteName(name, i))) return true;
   }
@@ -46,8 +41,8 @@ bool JoinPieces() {
   const app::RunOptions& options = app::g_runOptions;
 
   int count = CountPieces();
-  if (count == 0) return Fail(text::FirstPieceMissing);
-  if (count == 1) return Fail(text::SecondPieceMissing);
+  if (count == 0) return Fail(text::FirstPieceMissing, PieceNamer().NameForMessage(1).c_str());
+  if (count == 1) return Fail(text::SecondPieceMissing, PieceNamer().NameForMessage(2).c_str());
 
   path::PathParts parts;
   parts.Decompose(options.sourcePath);
@@ -58,19 +53,19 @@ bool JoinPieces() {
   switch (OpenToWrite(output, outputName.c_str(), target, nullptr,
                       [&] { return OutputIsAPiece(outputName.c_str(), count); })) {
     case WriteOpen::Stopped:
-      return Fail(text::JoinStopped);
+      return Fail(text::JoinStopped, outputName.c_str());
     case WriteOpen::Failed:
-      return FailWithName(text::FileOpenFailed, outputName.c_str());
+      return Fail(text::FileOpenFailed, outputName.c_str());
     case WriteOpen::Opened:
       break;
   }
 
   const PieceNamer names;
-  char name[MAX_PATH];
+  char name[text::PathCapacity];
   std::uint32_t size = 0;
   std::uint32_t high = 0;
   if (!path::QueryFileSize(names.WriteName(name, 1), &size, &high) || high != 0) {
-    return Fail(text::FirstPieceSizeFailed);
+    return Fail(text::FirstPieceSizeFailed, name);
   }
   WorkBuffer buffer;
   if (!buffer.Allocate(std::min(size, ChunkSize))) return Fail(text::OutOfMemory);
@@ -80,11 +75,11 @@ bool JoinPieces() {
     names.WriteName(name, i);
     app::Print("%s\r", name);
     if (piece.Open(name, platform::OpenMode::Read) == platform::InvalidFile) {
-      return FailWithName(text::PieceOpenFailed, name);
+      return Fail(text::PieceOpenFailed, name);
     }
     // A piece of 4 GiB or more would be copied short: refused by its size.
     if (!piece.QuerySize(&size, &high) || high != 0) {
-      return FailWithName(text::PieceSizeFailed, name);
+      return Fail(text::PieceSizeFailed, name);
     }
     // Pieces made by other tools may grow from one to the next: the block
     // may move then.
@@ -93,10 +88,10 @@ bool JoinPieces() {
       std::uint32_t chunk = std::min(left, ChunkSize);
       auto outcome = piece.CopyTo(output, buffer.Data(), chunk, [] {});
       if (outcome == path::FileHandle::CopyOutcome::ReadShort) {
-        return FailWithName(text::PieceReadFailed, name);
+        return Fail(text::PieceReadFailed, name);
       }
       if (outcome == path::FileHandle::CopyOutcome::WriteShort) {
-        return Fail(text::JoinedWriteFailed);
+        return Fail(text::JoinedWriteFailed, outputName.c_str());
       }
       left -= chunk;
     }

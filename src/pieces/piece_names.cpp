@@ -6,6 +6,7 @@
 #include "app/run_options.h"
 #include "path/file_system.h"
 #include "path/path_parts.h"
+#include "platform/platform.h"
 
 namespace pieces {
 
@@ -47,7 +48,7 @@ PieceNamer::PieceNamer() {
 
 char* PieceNamer::WriteName(char* buffer, int n) const {
   buffer[0] = '\0';
-  if (!IsPieceNumber(n) || stem_.size() + SuffixLength >= MAX_PATH) return buffer;
+  if (!IsPieceNumber(n) || stem_.size() + SuffixLength >= platform::PathLimit()) return buffer;
   std::memcpy(buffer, stem_.data(), stem_.size());
   WriteSuffix(n, buffer + stem_.size());
   return buffer;
@@ -68,7 +69,7 @@ char* MakePieceName(char* buffer, int n) { return PieceNamer().WriteName(buffer,
 
 int CountPieces() {
   PieceNamer names;
-  char name[MAX_PATH];
+  char name[text::PathCapacity];
   int k = 0;
   while (k < MaxPieces && path::FileExists(names.WriteName(name, k + 1))) ++k;
   return k;

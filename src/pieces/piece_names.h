@@ -10,7 +10,7 @@ namespace pieces {
 constexpr int MaxPieces = 18575;  // 999 + 26 * 26 * 26
 constexpr std::uint32_t ChunkSize = 5242880;  // largest read, write and buffer
 
-// The name of piece n in `buffer` (MAX_PATH bytes). Empty for n outside
+// The name of piece n in `buffer` (text::PathCapacity bytes). Empty for n outside
 // 0 ... MaxPieces, and for a name that would not fit: never a shortened one.
 char* MakePieceName(char* buffer, int n);
 

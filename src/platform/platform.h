@@ -22,6 +22,16 @@ int InitializeLocale();
 // that no file the program opens takes its place and receives its messages.
 void OpenStandardStreams();
 
+// The longest path text the platform takes, its zero byte included:
+// MAX_PATH on Windows (and in the fake), PATH_MAX on POSIX. Never more
+// than text::PathCapacity.
+unsigned PathLimit();
+
+// The names that path text may hold: Windows' rules, or on POSIX every
+// name its file systems hold but one with a backslash.
+enum class NamingRules { Windows, Posix };
+NamingRules Naming();
+
 // --- Command line and display -------------------------------------------
 
 // The command-line argument as path text. Identity on Windows; on POSIX a
@@ -41,11 +51,21 @@ ConventionalRequest ConventionalRequestOf(int argc, const char* const* argv);
 // Path text as the user reads it on this platform.
 std::string DisplayPath(const char* path);
 
+// Path text as code page 932, the batch files' encoding on every platform.
+// False when code page 932 cannot hold it exactly.
+bool PathTextToBatchText(const std::string& name, std::string* cp932);
+
 // A fixed message (code page 932 bytes) in the console's encoding.
 std::string MessageForConsole(const char* cp932Text);
 
 // Writes bytes to standard output; they are visible when this returns.
 void ConsoleWrite(const std::string& bytes);
+
+// Follows a failure message by the platform's own report of it: on POSIX
+// one line on standard error, "divro: NAME: REASON", with the system's text
+// for the call that failed since the last report where one did, else the
+// message. `path` (may be null) names the file the failure concerns.
+void ReportFailure(const char* path, const char* cp932Message);
 
 // --- Paths and directory entries ----------------------------------------
 
@@ -59,7 +79,7 @@ struct DirEntry {
   // A FIFO, socket or device (through a link too): never a file to transfer.
   bool isSpecial = false;
   std::uint64_t size = 0;
-  char storedName[MAX_PATH] = {};  // the name as the file system stores it
+  char storedName[text::PathCapacity] = {};  // the name as the file system stores it
 };
 
 // Looks up the one entry a path names (no wildcards reach here). A link at

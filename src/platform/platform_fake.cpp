@@ -36,7 +36,7 @@ bool CallFails(CallKind kind) {
 }
 
 bool FullPath(const std::string& path, std::string* full) {
-  char buffer[1024];
+  char buffer[2 * text::PathCapacity];
   unsigned n = platform::ComposeFullPath(path.c_str(), State().currentDir.c_str(), buffer,
                                          sizeof buffer);
   if (n == 0 || n >= sizeof buffer) return false;
@@ -154,6 +154,9 @@ using fake::State;
 void OpenStandardStreams() {}
 int InitializeLocale() { return text::CodePage(); }
 
+unsigned PathLimit() { return fake::State().pathLimit; }
+NamingRules Naming() { return fake::State().posixNames ? NamingRules::Posix : NamingRules::Windows; }
+
 std::string ArgumentToPathText(const char* argument) { return argument; }
 
 bool CurrentFolderIsPathText() { return true; }
@@ -162,8 +165,15 @@ ConventionalRequest ConventionalRequestOf(int, const char* const*) {
   return ConventionalRequest::None;
 }
 std::string DisplayPath(const char* path) { return path; }
+// The fake's path text is code page 932 already.
+bool PathTextToBatchText(const std::string& name, std::string* cp932) {
+  if (fake::CallFails(fake::CallConvert)) return false;
+  *cp932 = name;
+  return true;
+}
 std::string MessageForConsole(const char* cp932Text) { return cp932Text; }
 void ConsoleWrite(const std::string& bytes) { State().output += bytes; }
+void ReportFailure(const char*, const char*) {}
 
 unsigned FullPathName(const char* path, char* out, unsigned outSize) {
   return ComposeFullPath(path, State().currentDir.c_str(), out, outSize);

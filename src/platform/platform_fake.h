@@ -22,10 +22,17 @@ struct Entry {
 };
 
 // The kinds of platform call that fault injection counts.
-enum CallKind { CallOpen, CallLock, CallLookup, CallRead, CallWrite, CallAlloc, CallMakeFolder };
+enum CallKind {
+  CallOpen, CallLock, CallLookup, CallRead, CallWrite, CallAlloc, CallMakeFolder,
+  CallConvert,  // a name into the batch files' code page
+};
 
 struct System {
   std::string currentDir = "C:\\work";
+  // The platform's path limit and naming rules: Windows' unless a test
+  // asks for a POSIX system's.
+  unsigned pathLimit = 260;
+  bool posixNames = false;
   std::set<char> readyDrives = {'C', 'D'};  // letters with a medium
   std::set<std::string> shares;             // "\\SRV\SHARE", upper case
   std::map<std::string, Entry> entries;     // by upper-case full path

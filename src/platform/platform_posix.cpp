@@ -12,12 +12,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <string>
 
 #include "platform/full_path.h"
@@ -81,9 +83,9 @@ bool NativePath(const char* path, std::string* native) {
     *native = rest[0] == '\0' ? std::string(".") : SwapSeparators(rest, '\\', '/');
     return true;
   }
-  char full[MAX_PATH];
-  unsigned length = FullPathName(path, full, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH || !IsDriveC(full)) return false;
+  char full[text::PathCapacity];
+  unsigned length = FullPathName(path, full, platform::PathLimit());
+  if (length == 0 || length >= platform::PathLimit() || !IsDriveC(full)) return false;
   *native = SwapSeparators(full + 2, '\\', '/');
   return true;
 }
@@ -125,6 +127,43 @@ std::string ConsoleCharset() {
       std::strcmp(charset, "US-ASCII") == 0 || charset[0] == '\0')
     return "UTF-8";
   return charset;
+}
+
+// Text from one character set to another, false where a character has no
+// counterpart (nothing is replaced or dropped).
+bool ConvertExactly(const char* from, const char* to, const std::string& input,
+                    std::string* output) {
+  iconv_t converter = iconv_open(to, from);
+  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+  std::string in = input;
+  std::string out(in.size() * 4 + 16, '\0');
+  char* inNext = in.data();
+  std::size_t inLeft = in.size();
+  char* outNext = out.data();
+  std::size_t outLeft = out.size();
+  std::size_t result = iconv(converter, &inNext, &inLeft, &outNext, &outLeft);
+  if (result != static_cast<std::size_t>(-1)) {
+    result = iconv(converter, nullptr, nullptr, &outNext, &outLeft);  // a shift state's end
+  }
+  iconv_close(converter);
+  if (result != 0) return false;  // failed, or replaced irreversibly
+  out.resize(out.size() - outLeft);
+  *output = out;
+  return true;
+}
+
+// The last system call that failed since the last report: its error and
+// the file it was about.
+struct FailedCall {
+  int error = 0;
+  std::string native;
+};
+FailedCall g_failedCall;
+// The native paths of open files, to name the file a read or write failed on.
+std::map<int, std::string> g_openNames;
+
+void NoteFailure(const std::string& native) {
+  g_failedCall = {errno, native};
 }
 
 // --- Terminal state while a question waits ---------------------------------
@@ -323,8 +362,16 @@ int InitializeLocale() {
   // besides the point.
   if (std::setlocale(LC_CTYPE, "") == nullptr) std::setlocale(LC_CTYPE, "C");
   if (std::setlocale(LC_NUMERIC, "") == nullptr) std::setlocale(LC_NUMERIC, "C");
+  // The system's texts for errors, in the user's language.
+  std::setlocale(LC_MESSAGES, "");
   return CodePageOfCharset(nl_langinfo(CODESET));
 }
+
+unsigned PathLimit() {
+  return static_cast<unsigned>(PATH_MAX < text::PathCapacity ? PATH_MAX : text::PathCapacity);
+}
+
+NamingRules Naming() { return NamingRules::Posix; }
 
 std::string ArgumentToPathText(const char* argument) {
   if (argument[0] != '/') return SwapSeparators(argument, '/', '\\');
@@ -372,22 +419,30 @@ std::string DisplayPath(const char* path) {
   return display;
 }
 
+bool PathTextToBatchText(const std::string& name, std::string* cp932) {
+  const std::string charset = ConsoleCharset();
+  if (CodePageOfCharset(charset.c_str()) == text::CodePageJapanese) {
+    *cp932 = name;
+    return true;
+  }
+  // Exact both ways: a character that two of the locale's share one code
+  // in code page 932 would name another file.
+  std::string back;
+  return ConvertExactly(charset.c_str(), "CP932", name, cp932) &&
+         ConvertExactly("CP932", charset.c_str(), *cp932, &back) && back == name;
+}
+
 std::string MessageForConsole(const char* cp932Text) {
   std::string charset = ConsoleCharset();
   if (CodePageOfCharset(charset.c_str()) == text::CodePageJapanese) return cp932Text;
-  iconv_t converter = iconv_open(charset.c_str(), "CP932");
-  if (converter == reinterpret_cast<iconv_t>(-1)) return cp932Text;
-  std::string input = cp932Text;
-  std::string output(input.size() * 4 + 16, '\0');
-  char* in = input.data();
-  std::size_t inLeft = input.size();
-  char* out = output.data();
-  std::size_t outLeft = output.size();
-  std::size_t result = iconv(converter, &in, &inLeft, &out, &outLeft);
-  iconv_close(converter);
-  if (result == static_cast<std::size_t>(-1)) return cp932Text;
-  output.resize(output.size() - outLeft);
-  return output;
+  // A character set without Japanese (Latin-1, Big5) gets UTF-8, which a
+  // terminal more likely shows than code page 932.
+  std::string converted;
+  if (ConvertExactly("CP932", charset.c_str(), cp932Text, &converted) ||
+      ConvertExactly("CP932", "UTF-8", cp932Text, &converted)) {
+    return converted;
+  }
+  return cp932Text;
 }
 
 void ConsoleWrite(const std::string& bytes) {
@@ -401,6 +456,37 @@ void ConsoleWrite(const std::string& bytes) {
     if (n <= 0) return;
     next += n;
     left -= static_cast<std::size_t>(n);
+  }
+}
+
+void ReportFailure(const char* path, const char* cp932Message) {
+  const FailedCall failed = g_failedCall;
+  g_failedCall = {};
+  std::string name = path != nullptr && path[0] != '\0' ? DisplayPath(path) : failed.native;
+  std::string reason;
+  if (failed.error != 0) {
+    reason = std::strerror(failed.error);
+  } else {
+    // The message itself, its %s the name, without its line break.
+    std::string message = cp932Message;
+    for (std::size_t at; (at = message.find("%s")) != std::string::npos;) {
+      reason += MessageForConsole(message.substr(0, at).c_str()) + name;
+      message.erase(0, at + 2);
+    }
+    reason += MessageForConsole(message.c_str());
+    while (!reason.empty() && reason.back() == '\n') reason.pop_back();
+  }
+  std::string line = "divro: " + (name.empty() ? std::string() : name + ": ") + reason + "\n";
+  if (isatty(STDERR_FILENO) == 1) {
+    for (char& c : line) {
+      if ((c > 0 && c < 0x20 && c != '\n') || c == 0x7f) c = '?';
+    }
+  }
+  for (std::size_t done = 0; done < line.size();) {
+    ssize_t n = write(STDERR_FILENO, line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
   }
 }
 
@@ -427,9 +513,13 @@ bool LookupEntry(const char* path, DirEntry* entry) {
   std::string native;
   if (EndsWithSeparator(path) || !NativePath(path, &native)) return false;
   std::string name = LastElement(path);
-  if (name.empty() || name.size() >= MAX_PATH) return false;
+  if (name.empty() || name.size() >= platform::PathLimit()) return false;
   struct stat info;
-  if (lstat(native.c_str(), &info) != 0) return false;
+  if (lstat(native.c_str(), &info) != 0) {
+    // Not there is an answer, not a failure; anything else is.
+    if (errno != ENOENT && errno != ENOTDIR) NoteFailure(native);
+    return false;
+  }
   // A link that points nowhere is still a name taken: an empty file.
   if (S_ISLNK(info.st_mode) && stat(native.c_str(), &info) != 0) {
     info.st_mode = S_IFREG;
@@ -444,46 +534,65 @@ bool LookupEntry(const char* path, DirEntry* entry) {
 
 bool MakeFolder(const char* path) {
   std::string native;
-  return NativePath(path, &native) && mkdir(native.c_str(), 0777) == 0;
+  if (!NativePath(path, &native)) return false;
+  if (mkdir(native.c_str(), 0777) == 0) return true;
+  NoteFailure(native);
+  return false;
 }
 
 bool VolumeReady(const char* path) {
-  char full[MAX_PATH];
-  unsigned length = FullPathName(path, full, MAX_PATH);
+  char full[text::PathCapacity];
+  unsigned length = FullPathName(path, full, platform::PathLimit());
   if (length != 3 || !IsDriveC(full) || full[2] != '\\') return false;
   struct statvfs info;
-  return statvfs("/", &info) == 0;
+  if (statvfs("/", &info) == 0) return true;
+  NoteFailure("/");
+  return false;
 }
 
 FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files) {
   std::string native;
   if (!NativePath(path, &native)) return InvalidFile;
-  switch (mode) {
-    case OpenMode::CreateNew:
-      return OpenNew(native);
-    case OpenMode::Replace:
-      return OpenReplacing(native, files);
-    default:
-      return OpenExisting(native, mode, files);
+  // A refusal of our own (a FIFO, a file of the run) leaves errno 0.
+  errno = 0;
+  FileId file = mode == OpenMode::CreateNew ? OpenNew(native)
+                : mode == OpenMode::Replace ? OpenReplacing(native, files)
+                                            : OpenExisting(native, mode, files);
+  if (file == InvalidFile) {
+    if (errno != 0) NoteFailure(native);
+  } else {
+    g_openNames[static_cast<int>(file)] = native;
   }
+  return file;
 }
 
-void FileClose(FileId file) { close(static_cast<int>(file)); }
+void FileClose(FileId file) {
+  g_openNames.erase(static_cast<int>(file));
+  close(static_cast<int>(file));
+}
 
 std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count) {
   ssize_t n;
   do {
     n = read(static_cast<int>(file), buffer, count);
   } while (n < 0 && errno == EINTR);
+  if (n < 0) NoteFailure(g_openNames[static_cast<int>(file)]);
   return n < 0 ? 0 : static_cast<std::uint32_t>(n);
 }
 
 std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count) {
-  ssize_t n;
-  do {
-    n = write(static_cast<int>(file), buffer, count);
-  } while (n < 0 && errno == EINTR);
-  return n < 0 ? 0 : static_cast<std::uint32_t>(n);
+  // A short write is retried: the call that fails tells why (a full disk).
+  std::uint32_t done = 0;
+  while (done < count) {
+    ssize_t n = write(static_cast<int>(file), static_cast<const char*>(buffer) + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n < 0) NoteFailure(g_openNames[static_cast<int>(file)]);
+      break;
+    }
+    done += static_cast<std::uint32_t>(n);
+  }
+  return done;
 }
 
 std::uint32_t FileCopy(FileId from, FileId to, std::uint32_t count) {

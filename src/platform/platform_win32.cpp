@@ -1,6 +1,8 @@
 // The platform layer on Windows: the ANSI functions of the Win32 kernel and
 // the console input device.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <clocale>
 #include <cstdio>
@@ -46,49 +48,117 @@ int InitializeLocale() {
   return static_cast<int>(GetACP());
 }
 
+unsigned PathLimit() { return MAX_PATH; }
+NamingRules Naming() { return NamingRules::Windows; }
+
 std::string ArgumentToPathText(const char* argument) { return argument; }
 ConventionalRequest ConventionalRequestOf(int, const char* const*) {
   return ConventionalRequest::None;
 }
 
-bool CurrentFolderIsPathText() { return true; }
+namespace {
 
-std::string DisplayPath(const char* path) { return path; }
+// Wide text in the ANSI code page, false when a character has no exact
+// counterpart there (Windows would put a best-fit namesake in its place).
+bool AnsiHolds(const wchar_t* wide) {
+  BOOL lossy = FALSE;
+  int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr,
+                                  &lossy);
+  return bytes > 0 && !lossy;
+}
+
+std::string Utf8Of(UINT codePage, const char* text) {
+  int wide = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
+  if (wide <= 0) return text;
+  std::wstring unicode(static_cast<std::size_t>(wide), L'\0');
+  MultiByteToWideChar(codePage, 0, text, -1, unicode.data(), wide);
+  int bytes = WideCharToMultiByte(CP_UTF8, 0, unicode.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return text;
+  std::string utf8(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, unicode.c_str(), -1, utf8.data(), bytes, nullptr, nullptr);
+  utf8.resize(static_cast<std::size_t>(bytes) - 1);
+  return utf8;
+}
+
+// A console shows wide characters in any code page; text bound for one is
+// kept as UTF-8 until it is written. Files and pipes get the bytes as they are.
+bool OutputIsConsole() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+}  // namespace
+
+bool CurrentFolderIsPathText() {
+  DWORD size = GetCurrentDirectoryW(0, nullptr);
+  if (size == 0) return true;
+  std::wstring current(size, L'\0');
+  if (GetCurrentDirectoryW(size, current.data()) == 0) return true;
+  if (!AnsiHolds(current.c_str())) return false;
+  // The arguments too: a folder or file name given with a character the
+  // ANSI code page lacks reaches the program as another name.
+  int count = 0;
+  LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (arguments == nullptr) return true;
+  bool holds = true;
+  for (int i = 1; i < count && holds; ++i) holds = AnsiHolds(arguments[i]);
+  LocalFree(arguments);
+  return holds;
+}
+
+std::string DisplayPath(const char* path) {
+  return OutputIsConsole() ? Utf8Of(CP_ACP, path) : std::string(path);
+}
+
+bool PathTextToBatchText(const std::string& name, std::string* cp932) {
+  const UINT ansi = GetACP();
+  if (ansi == 932 || name.empty()) {
+    *cp932 = name;
+    return true;
+  }
+  int wide = MultiByteToWideChar(ansi, MB_ERR_INVALID_CHARS, name.data(),
+                                 static_cast<int>(name.size()), nullptr, 0);
+  if (wide <= 0) return false;
+  std::wstring unicode(static_cast<std::size_t>(wide), L'\0');
+  MultiByteToWideChar(ansi, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()),
+                      unicode.data(), wide);
+  BOOL lossy = FALSE;
+  int bytes = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, unicode.data(), wide, nullptr, 0,
+                                  nullptr, &lossy);
+  if (bytes <= 0 || lossy) return false;
+  cp932->assign(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, unicode.data(), wide, cp932->data(), bytes,
+                      nullptr, &lossy);
+  return !lossy;
+}
 
 std::string MessageForConsole(const char* cp932Text) {
-  // On a console of another code page the text is converted; the bytes
-  // stay code page 932 everywhere else, a redirected output included.
-  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  DWORD mode = 0;
-  UINT target = GetConsoleOutputCP();
-  if (!GetConsoleMode(out, &mode) || target == 0 || target == 932) return cp932Text;
-  int wide = MultiByteToWideChar(932, 0, cp932Text, -1, nullptr, 0);
-  if (wide <= 0) return cp932Text;
-  std::wstring unicode(static_cast<std::size_t>(wide), L'\0');
-  MultiByteToWideChar(932, 0, cp932Text, -1, unicode.data(), wide);
-  int bytes = WideCharToMultiByte(target, 0, unicode.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return cp932Text;
-  std::string converted(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(target, 0, unicode.c_str(), -1, converted.data(), bytes, nullptr, nullptr);
-  converted.resize(static_cast<std::size_t>(bytes) - 1);
-  return converted;
+  return OutputIsConsole() ? Utf8Of(932, cp932Text) : std::string(cp932Text);
 }
 
 void ConsoleWrite(const std::string& bytes) {
-  // Wine's C runtime drops double-byte text written to a console in text
-  // mode, so a console gets the bytes directly; a file or pipe keeps the
-  // runtime's line ends.
+  // A console gets wide characters, which it shows whatever its code page
+  // (the C runtime would drop double-byte text there under Wine); a file
+  // or pipe keeps the bytes and the runtime's line ends.
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  DWORD mode = 0;
-  if (GetConsoleMode(out, &mode)) {
+  if (OutputIsConsole()) {
     std::fflush(stdout);
+    int wide = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                   nullptr, 0);
+    if (wide <= 0) return;
+    std::wstring unicode(static_cast<std::size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), unicode.data(),
+                        wide);
     DWORD done = 0;
-    WriteConsoleA(out, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    WriteConsoleW(out, unicode.data(), static_cast<DWORD>(wide), &done, nullptr);
     return;
   }
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fflush(stdout);
 }
+
+// The console's conventions have no second line for a failure.
+void ReportFailure(const char*, const char*) {}
 
 unsigned FullPathName(const char* path, char* out, unsigned outSize) {
   return GetFullPathNameA(path, outSize, out, nullptr);
@@ -101,7 +171,7 @@ bool LookupEntry(const char* path, DirEntry* entry) {
   FindClose(search);
   entry->isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   entry->size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  std::memcpy(entry->storedName, data.cFileName, sizeof entry->storedName);
+  std::memcpy(entry->storedName, data.cFileName, sizeof data.cFileName);
   entry->storedName[MAX_PATH - 1] = '\0';
   return true;
 }

@@ -10,6 +10,10 @@
 
 namespace text {
 
+// The size of every path buffer: the longest path text of any platform,
+// its zero byte included. The platform's own limit is platform::PathLimit.
+constexpr std::size_t PathCapacity = 4096;
+
 // Code page numbers with a lead-byte table of their own; any other number
 // is read as a single-byte code page.
 constexpr int CodePageJapanese = 932;

@@ -15,13 +15,25 @@ ENV = dict(os.environ, LC_ALL="C.UTF-8")
 FAILED = 255  # exit status -1
 
 
-def run(args, cwd, locale=None):
-    """(exit status, output) of divro with no controlling terminal and stdin /dev/null."""
+def check_errors(err):
+    """Standard error holds divro's own lines only: a sanitizer's report fails the test."""
+    if b"Sanitizer" in err or b"runtime error" in err:
+        raise AssertionError(err.decode("utf-8", "replace"))
+
+
+def run_with_errors(args, cwd, locale=None):
+    """(exit status, output, standard error) of divro with no controlling terminal and stdin /dev/null."""
     env = dict(ENV, LC_ALL=locale) if locale else ENV
     p = subprocess.run([BIN, *args], cwd=cwd, env=env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                       stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                        start_new_session=True, timeout=120)
-    return p.returncode, p.stdout.decode("utf-8", "replace")
+    check_errors(p.stderr)
+    return p.returncode, p.stdout.decode("utf-8", "replace"), p.stderr
+
+
+def run(args, cwd, locale=None):
+    """(exit status, output) of divro with no controlling terminal and stdin /dev/null."""
+    return run_with_errors(args, cwd, locale)[:2]
 
 
 def read(path):
@@ -56,6 +68,9 @@ class Pty:
     def __init__(self, args, cwd, typed_ahead=b"", launcher=(), ignored=(), stdout=None):
         """launcher: words run in front of the program; ignored: signals it starts with ignored."""
         self.master, self.slave = os.openpty()
+        # Failure lines on standard error are the terminal's too, but kept
+        # apart: the output is the program's standard output alone.
+        self.errors = tempfile.TemporaryFile()
         if typed_ahead:
             os.write(self.master, typed_ahead)
 
@@ -66,7 +81,7 @@ class Pty:
 
         self.proc = subprocess.Popen(
             [*launcher, BIN, *args], cwd=cwd, env=ENV, stdin=self.slave,
-            stdout=self.slave if stdout is None else stdout, stderr=self.slave,
+            stdout=self.slave if stdout is None else stdout, stderr=self.errors,
             start_new_session=True, preexec_fn=prepare)
         self.out = b""
 
@@ -106,6 +121,8 @@ class Pty:
         while self._read(0.05):
             pass
         lflag = termios.tcgetattr(self.slave)[3]
+        self.errors.seek(0)
+        check_errors(self.errors.read())
         self.close()
         return rc, self.text(), lflag
 
@@ -114,6 +131,7 @@ class Pty:
         if self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
+        self.errors.close()
         for fd in (self.master, self.slave):
             if fd >= 0:
                 os.close(fd)

@@ -1,7 +1,8 @@
 import os
 import re
+import subprocess
 
-from tests.e2e.helpers import TempDirTest, random_file
+from tests.e2e.helpers import FAILED, TempDirTest, random_file, run_with_errors
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
@@ -33,3 +34,18 @@ class PosixConventionsTest(TempDirTest):
         status, _ = self.run_divro("./--help", "/1")
         self.assertEqual(status, 0)
         self.assertEqual(sorted(os.listdir(self.dir)), ["--help", "--help.001", "--help.002"])
+
+    def test_messages_where_the_locale_cannot_hold_japanese(self):
+        # Latin-1 has no Japanese: UTF-8 then, never code page 932 bytes.
+        # Standard error names the reason; standard output is unchanged.
+        locales = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.split()
+        if "de_DE.iso88591" not in locales:
+            self.skipTest("the de_DE.ISO-8859-1 locale is not generated (test.sh makes it)")
+        lines = "指定されたファイルが見つかりません。\n引数の処理中にエラーが起きました。\n"
+        random_file(self.path(":"), 10)  # never taken for the source not found
+        for locale in ["de_DE.ISO-8859-1", "C"]:
+            with self.subTest(locale=locale):
+                rc, out, err = run_with_errors(["none.bin", "/1"], self.dir, locale)
+                self.assertEqual((rc, out[:len(lines)]), (FAILED, lines))
+                self.assertEqual(err.decode("utf-8"), "divro: 指定されたファイルが見つかりません。\n"
+                                                      "divro: 引数の処理中にエラーが起きました。\n")

@@ -89,23 +89,51 @@ class DivideTest(TempDirTest):
                          (0, f"ab.bin.001\rab.bin.002\rab.bin.003\r\n{DONE}\n"))
         self.assertEqual(pieces(self.path("work"), "ab.bin"), ["001", "002", "003"])
 
-    def test_current_folders_that_cannot_be_path_text(self):
-        # One whose full path is 260 bytes or more, where a short name would be
-        # divided into nameless pieces, and one whose path holds a backslash,
-        # which path text would read as two folders: refused before anything
-        # is written. /? still shows the usage screen there.
+    def test_current_folder_whose_path_holds_a_backslash(self):
+        # Path text would read it as two folders: refused before anything is
+        # written. /? still shows the usage screen there.
         wrong = "引数が正しくありません。\nヘルプを表示するには、'divro' とタイプするか、\n/? オプションを使用してください。\n"
-        for folder in (self.path("d" * 120, "e" * 120), self.path("a\\b")):
-            os.makedirs(folder)
-            random_file(os.path.join(folder, "f.bin"), 10)
-            shutil.copy(os.path.join(folder, "f.bin"), os.path.join(folder, "f.bin.001"))
-            shutil.copy(os.path.join(folder, "f.bin"), os.path.join(folder, "f.bin.002"))
-            for args in (["f.bin", kib(3)], ["f.bin.001"], ["/C", "f.bin.001"]):
-                with self.subTest(folder=folder[-3:], args=args):
-                    self.assertEqual(self.run_divro(*args, cwd=folder), (FAILED, wrong))
-                    self.assertEqual(sorted(os.listdir(folder)), ["f.bin", "f.bin.001", "f.bin.002"])
-            rc, out = self.run_divro("f.bin", "/?", "x" * 300, cwd=folder)
-            self.assertEqual((rc, out.count("\n"), out[:6]), (0, 23, "DIVRO "))
+        folder = self.path("a\\b")
+        os.makedirs(folder)
+        random_file(os.path.join(folder, "f.bin"), 10)
+        shutil.copy(os.path.join(folder, "f.bin"), os.path.join(folder, "f.bin.001"))
+        shutil.copy(os.path.join(folder, "f.bin"), os.path.join(folder, "f.bin.002"))
+        for args in (["f.bin", kib(3)], ["f.bin.001"], ["/C", "f.bin.001"]):
+            with self.subTest(args=args):
+                self.assertEqual(self.run_divro(*args, cwd=folder), (FAILED, wrong))
+                self.assertEqual(sorted(os.listdir(folder)), ["f.bin", "f.bin.001", "f.bin.002"])
+        rc, out = self.run_divro("f.bin", "/?", "x" * 300, cwd=folder)
+        self.assertEqual((rc, out.count("\n"), out[:6]), (0, 23, "DIVRO "))
+
+    def test_long_paths_up_to_the_platform_limit(self):
+        # Current folders of 300 and 3000 bytes of Japanese names; then, by
+        # absolute paths, the longest name that divides (its pieces' path
+        # text C:\... 4095 bytes) also joins, and its batch file names its
+        # pieces; a byte more is refused.
+        for length in (300, 3000, None):
+            with self.subTest(length=length):
+                shutil.rmtree(self.path("deep"), ignore_errors=True)
+                folder, element = self.path("deep"), "表示" * 40  # 240 bytes
+                while len((folder + "/" + element).encode()) <= (length or 3900):
+                    folder += "/" + element
+                if not length:
+                    folder += "/" + "p" * (3900 - len(folder.encode()) - 1)
+                os.makedirs(folder)
+                name = "f.bin" if length else "n" * (4095 - 2 - 3900 - 1 - 4 - 9) + ".abcdefgh"
+                where = [] if length else [folder]
+                at = (lambda n: n) if length else (lambda n: os.path.join(folder, n))
+                if not length:
+                    random_file(os.path.join(folder, "n" + name), 10)
+                    self.assertEqual(self.run_divro(at("n" + name), kib(4), *where)[0], FAILED)
+                data = random_file(os.path.join(folder, name), 10)
+                rc, out = self.run_divro(at(name), kib(4), *where, "/C", cwd=folder if length else None)
+                self.assertEqual(rc, 0, out)
+                os.remove(os.path.join(folder, name))
+                rc, out = self.run_divro(at(name + ".001"), *where, cwd=folder if length else None)
+                self.assertEqual((rc, read(os.path.join(folder, name))), (0, data), out)
+                stem = name.rsplit(".", 1)[0]
+                self.assertIn(f"COPY /B {name} + {name}.003 {name}".encode(),
+                              read(os.path.join(folder, stem + ".cpy.bat")))
 
     def test_slash_alone_is_the_size_option(self):
         # A forgotten size is not a join into the root; the root is /. or //.
@@ -172,23 +200,41 @@ class DivideTest(TempDirTest):
                 self.assertEqual(read(f"{seven}/f.bin"), data)
 
     def test_man_pages_list_the_characters_refused_and_quoted(self):
-        # The lists in both pages are those the program goes by.
+        # The lists in both pages are those the program goes by: every name
+        # divides and joins on POSIX; one Windows cannot hold is never put in
+        # a batch file, and the others are quoted as listed.
         man = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "man")
         lists = []
-        for page, refused, quoted in [("divro.1", r"no \\fB(.*?)\\fR, no colon", r"one of \\fB(.*?)\\fR is put"),
-                                      ("ja/divro.1", r"\(\\fB(.*?)\\fR やドライブ", r"空白か \\fB(.*?)\\fR を含む")]:
+        for page, refused, quoted in [("divro.1", r"holding one of \\fB(.*?)\\fR", r"one of \\fB(.*?)\\fR is put"),
+                                      ("ja/divro.1", r"\\fB(.*?)\\fR のどれかを含む名前", r"空白か \\fB(.*?)\\fR を含む")]:
             text = read(os.path.join(man, page)).decode("utf-8").replace("\\(dq", '"')
             lists.append([set(re.search(pattern, text).group(1).split()) for pattern in (refused, quoted)])
         self.assertEqual(lists[0], lists[1])
         refused, quoted = lists[0]
-        for c in sorted(set(string.punctuation) - set("/\\:.")):  # separators and the drive colon
+        os.mkdir(self.path("out"))
+        for c in sorted(set(string.punctuation) - set("/\\")):  # separators
             with self.subTest(c=c):
-                rc, out = self.run_divro("none", f"d{c}x")
-                self.assertEqual("保存フォルダ名が不正です。" in out, c in refused, out)
-                if c in refused:
-                    continue
                 for n in (1, 2):
                     random_file(self.path(f"a{c}b.t.00{n}"), 1)
-                rc, out = self.run_divro("/C", "/Y", f"a{c}b.t.001")
-                self.assertEqual(rc, 0, out)
-                self.assertEqual(b"COPY /B \"a" in read(self.path(f"a{c}b.cpy.bat")), c in quoted)
+                rc, out = self.run_divro("/C", "/Y", f"./a{c}b.t.001")
+                self.assertEqual(rc, FAILED if c in refused else 0, out)
+                if c not in refused:
+                    self.assertEqual(b"COPY /B \"a" in read(self.path(f"a{c}b.cpy.bat")), c in quoted)
+                rc, out = self.run_divro(f"./a{c}b.t.001", "out")
+                self.assertEqual((rc, os.path.exists(self.path("out", f"a{c}b.t"))), (0, True), out)
+
+    def test_names_only_posix_holds(self):
+        # Hidden folders and files, a comma and a blank in a folder, a colon
+        # and a semicolon in a name: each divides and joins. A name with a
+        # colon, which Windows cannot hold, gets no batch file.
+        for folder, name, batch in [(".hidden/sub", "f.bin", "f.cpy.bat"), (".", ".profile", ".cpy.bat"),
+                                    ("Photos, 2024", "f.bin", "f.cpy.bat"), (".", "./ab:c;d.bin", None)]:
+            with self.subTest(folder=folder, name=name):
+                cwd = self.path(folder)
+                os.makedirs(os.path.join(cwd, "out"), exist_ok=True)
+                data = random_file(os.path.join(cwd, name), 10)
+                rc, out = self.run_divro(name, kib(4), "/C", cwd=cwd)
+                self.assertEqual((rc, "バッチファイルを作成しました。" in out), (0, batch is not None), out)
+                self.assertEqual(batch is None or os.path.exists(os.path.join(cwd, batch)), True)
+                rc, out = self.run_divro(name + ".001", "out", "/Y", cwd=cwd)
+                self.assertEqual((rc, read(os.path.join(cwd, "out", os.path.basename(name)))), (0, data), out)

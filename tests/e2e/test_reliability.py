@@ -1,4 +1,5 @@
 """Real faults from the operating system, signals, and round trips at scale."""
+import errno
 import os
 import random
 import resource
@@ -11,7 +12,8 @@ import termios
 import time
 import unittest
 
-from tests.e2e.helpers import BIN, ENV, FAILED, TempDirTest, kib, random_file, read, sha256
+from tests.e2e.helpers import (BIN, ENV, FAILED, TempDirTest, check_errors, kib, random_file, read,
+                               run_with_errors, sha256)
 
 MiB = 1 << 20
 NOT_DIVIDED = "ファイルは分割されませんでした。"
@@ -61,9 +63,10 @@ def limited(max_file_bytes=None, user=None):
 
 def run_as(args, cwd, **limits):
     p = subprocess.run([BIN, *args], cwd=cwd, env=ENV, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                       stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                        preexec_fn=limited(**limits), timeout=120)
-    return p.returncode, p.stdout.decode("utf-8", "replace")
+    check_errors(p.stderr)
+    return p.returncode, p.stdout.decode("utf-8", "replace"), p.stderr.decode()
 
 
 NOBODY = 65534
@@ -72,16 +75,22 @@ NOBODY = 65534
 class OperatingSystemFaultTest(TempDirTest):
     def test_no_room_to_write(self):
         data = random_file(self.path("f.bin"), 3 * MiB)
-        # Pieces moved inside the kernel, and small ones moved by read and write.
-        for size, limit in [("/1024", MiB // 2), ("/40", 20 * 1024)]:
-            rc, out = run_as(["f.bin", size, "/Y"], self.dir, max_file_bytes=limit)
-            self.assertEqual(rc, FAILED, out)
-            self.assertIn(f"ファイル 'f.bin.001' の書き込みに失敗しました。\n{NOT_DIVIDED}\n", out)
-            self.assertEqual(read(self.path("f.bin")), data)
+        # Standard error names the file and the system's reason after each
+        # failure message; standard output holds the messages alone.
+        rc, out, err = run_as(["f.bin", "/1024"], self.dir, max_file_bytes=MiB // 2)
+        self.assertEqual(err, f"divro: f.bin.001: {os.strerror(errno.EFBIG)}\ndivro: f.bin: {NOT_DIVIDED}\n")
+        self.assertEqual(rc, FAILED, out)
+        self.assertIn(f"ファイル 'f.bin.001' の書き込みに失敗しました。\n{NOT_DIVIDED}\n", out)
+        self.assertEqual(read(self.path("f.bin")), data)
+        # Small pieces are moved by read and write, not inside the kernel.
+        rc, out, err = run_as(["f.bin", "/40", "/Y"], self.dir, max_file_bytes=20 * 1024)
+        self.assertEqual(rc, FAILED, out)
+        self.assertIn(f"ファイル 'f.bin.001' の書き込みに失敗しました。\n{NOT_DIVIDED}\n", out)
+        self.assertEqual(read(self.path("f.bin")), data)
 
         pieces = [random_file(self.path(f"p.{n:03d}"), MiB) for n in (1, 2)]
         os.mkdir(self.path("out"))
-        rc, out = run_as(["p.001", "out"], self.dir, max_file_bytes=MiB + 5)
+        rc, out, _ = run_as(["p.001", "out"], self.dir, max_file_bytes=MiB + 5)
         self.assertEqual(rc, FAILED, out)
         self.assertIn(f"結合ファイルの書き込みに失敗しました。\n{NOT_JOINED}\n", out)
         self.assertEqual([read(self.path(f"p.{n:03d}")) for n in (1, 2)], pieces)
@@ -94,10 +103,10 @@ class OperatingSystemFaultTest(TempDirTest):
         random_file(self.path("p.002"), 10)
         os.chmod(self.path("f.bin"), 0o644)
         os.mkdir(self.path("locked"), 0o755)
-        rc, out = run_as(["f.bin", "/1", "locked"], self.dir, user=NOBODY)
+        rc, out, _ = run_as(["f.bin", "/1", "locked"], self.dir, user=NOBODY)
         self.assertEqual(rc, FAILED, out)
         self.assertIn("ファイル 'locked/f.bin.001' のオープンに失敗しました。", out)
-        rc, out = run_as(["p.001", "locked"], self.dir, user=NOBODY)
+        rc, out, _ = run_as(["p.001", "locked"], self.dir, user=NOBODY)
         self.assertEqual(rc, FAILED, out)
         self.assertIn("ファイル 'locked/p' のオープンに失敗しました。", out)
         self.assertEqual(os.listdir(self.path("locked")), [])
@@ -105,7 +114,8 @@ class OperatingSystemFaultTest(TempDirTest):
     def test_piece_replaced_by_a_folder(self):
         random_file(self.path("f.bin"), 3000)
         os.mkdir(self.path("f.bin.002"))
-        rc, out = self.run_divro("f.bin", "/1", "/Y")
+        rc, out, err = run_with_errors(["f.bin", "/1", "/Y"], self.dir)
+        self.assertEqual(err.decode(), f"divro: f.bin.002: {os.strerror(errno.EISDIR)}\ndivro: f.bin: {NOT_DIVIDED}\n")
         self.assertEqual(rc, FAILED, out)
         self.assertIn("ファイル 'f.bin.002' のオープンに失敗しました。", out)
         self.assertEqual(len(read(self.path("f.bin.001"))), 1024)

@@ -87,6 +87,43 @@ TEST(Batch, TextsByteForByte) {
   }
 }
 
+// Names a POSIX system holds: , and ; are quoted (the command processor
+// parts arguments at them); a name Windows cannot hold is never written,
+// so the self-invoking batch file of "end." (its first piece end..001) is.
+TEST(Batch, NamesOnlyAPosixSystemHolds) {
+  struct Row { const char* source; const char* batch; const char* stem; };  // stem: null, refused
+  const Row rows[] = {
+      {"C:\\work\\a,b.txt", "a,b", "a,b.txt"}, {"C:\\work\\a;b.txt", "a;b", "a;b.txt"},
+      {"C:\\work\\.hidden\\m.avi", "m", "m.avi"}, {"C:\\work\\ab:c.txt", "ab:c", nullptr},
+      {"C:\\work\\x|y.txt", "x|y", nullptr}, {"C:\\work\\q?.txt", "q?", nullptr},
+      {"C:\\work\\end.", "end", nullptr}, {"C:\\work\\end .txt", "end ", "end .txt"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.source);
+    Start(app::ModeDivide, row.source);
+    fake::State().posixNames = true;
+    fake::AddFolder("C:\\work\\.hidden");
+    const std::string source = row.source;
+    AddPieces(source.substr(source.rfind('\\') + 1), 2);
+    const bool written = row.stem != nullptr;
+    EXPECT_EQ(pieces::WriteCopyBatch(), written);
+    const bool selfWritten = written || std::string(row.batch) == "end";
+    EXPECT_EQ(pieces::WriteSelfBatch(), selfWritten);
+    const std::string cpy = std::string(row.batch) + ".cpy.bat", dvr = std::string(row.batch) + ".dvr.bat";
+    if (written) {
+      const bool quoted = std::string(row.stem).find_first_of(",; ") != std::string::npos;
+      const std::string first = quoted ? "\"" + std::string(row.stem) + ".001\"" : std::string(row.stem) + ".001";
+      EXPECT_NE(fake::Data(cpy).find("\r\nCOPY /B " + first + " + "), std::string::npos);
+      EXPECT_NE(fake::Data(dvr).find("\r\nDIVRO " + first + "\r\n"), std::string::npos);
+      continue;
+    }
+    auto failed = [](const std::string& name) { return fake_test::WithName(text::BatchOpenFailed, name); };
+    EXPECT_EQ(fake::Exists(cpy) || fake::Exists(dvr), selfWritten);
+    EXPECT_EQ(fake::State().output, Line(cpy) + failed(cpy) + Line(dvr) +
+                                        (selfWritten ? Line(text::BatchCreated) : failed(dvr)));
+  }
+}
+
 // Relative names whose full forms are 260 bytes or more still give whole
 // names in the text and for the batch files.
 TEST(Batch, NamesTheCommandProcessorWouldSplitAreQuoted) {

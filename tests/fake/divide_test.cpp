@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/entry.h"
 #include "app/run_options.h"
 #include "pieces/divide.h"
 #include "fake_test.h"
@@ -148,6 +149,37 @@ TEST(Divide, PieceNameTooLongForAPathIsNeverShortened) {
   EXPECT_FALSE(Divide());
   EXPECT_EQ(fake::State().output, fake_test::WithName(text::FileOpenFailed, folder + "a.bin.001"));
   EXPECT_EQ(fake::State().entries.size(), entries);
+}
+
+// At the platform's limit, Windows' and a POSIX system's: the longest name
+// that divides (its pieces' paths one byte short of the limit) also joins,
+// and its batch file names its pieces; a byte more is refused.
+TEST(Divide, LongestNameThatDividesAlsoJoins) {
+  for (unsigned limit : {260u, 4096u}) {
+    for (std::size_t extra : {0, 1}) {
+      SCOPED_TRACE(testing::Message() << limit << " " << extra);
+      fake::Reset();
+      text::SetCodePage(932);
+      fake::State().pathLimit = limit;
+      fake::State().consolePresent = false;
+      const std::string folder = "C:\\" + std::string(limit - 14 + extra, 'd') + "\\";
+      fake::AddFolder(folder);
+      const std::string data = Bytes(2500);
+      fake::AddFile(folder + "f.bin", data);
+      const std::string source = folder + "f.bin", first = folder + "f.bin.001";
+      std::vector<const char*> divide = {"divro", source.c_str(), "/1", folder.c_str(), "/C"};
+      app::g_runOptions = app::RunOptions{};
+      EXPECT_EQ(app::RunProgram(int(divide.size()), divide.data()), extra == 0 ? 0 : -1);
+      if (extra != 0) continue;
+      EXPECT_EQ(first.size(), limit - 1);
+      EXPECT_NE(fake::Data(folder + "f.cpy.bat").find("COPY /B f.bin + f.bin.003 f.bin"), std::string::npos);
+      fake::State().entries.erase(fake::Key(source));
+      std::vector<const char*> join = {"divro", first.c_str(), folder.c_str()};
+      app::g_runOptions = app::RunOptions{};
+      EXPECT_EQ(app::RunProgram(int(join.size()), join.data()), 0) << fake::State().output;
+      EXPECT_EQ(fake::Data(source), data);
+    }
+  }
 }
 
 }  // namespace

@@ -72,16 +72,16 @@ TEST_F(EntryTest, ParseArguments) {
       {{}, "0001 [] []"}, {{"/c"}, "1000 [] []"}, {{"/C"}, "1000 [] []"},
       {{"/s"}, "0100 [] []"}, {{"/S"}, "0100 [] []"}, {{"/y"}, "0010 [] []"},
       {{"/Y"}, "0010 [] []"}, {{"/?"}, "0001 [] []"}, {{"/1", "/2m"}, "0000 /2097152 [] []"},
-      {{"/c", "/s", "/y", "/1", "a", "b"}, "1110 /1024 [:] [b\\]"},
+      {{"/c", "/s", "/y", "/1", "a", "b"}, "1110 /1024 [\\\\\\] [b\\]"},
       {{"/c", "/s", "/y", "/1", "a", "b", "/?"}, "false"},
       {{"c:\\data\\movie.avi", "D:\\out"}, "0000 [c:\\Data\\Movie.AVI] [D:\\out\\]"},
-      {{"C:\\missing.bin", "/2", "D:\\out\\"}, "0000 /2048 [:] [D:\\out\\]"},
+      {{"C:\\missing.bin", "/2", "D:\\out\\"}, "0000 /2048 [\\\\\\] [D:\\out\\]"},
       {{"c:clip.avi", "D:"}, "0000 [c:Clip.AVI] [D:]"},  // the current folder of D:, not its root
       {{"C:\\Data\\Movie.AVI", "D:\\one", "E:\\two"}, "0000 [C:\\Data\\Movie.AVI] [E:\\two\\]"},
-      {{fits.c_str()}, "0000 [:] []"}, {{tooLong.c_str()}, "false"},
+      {{fits.c_str()}, "0000 [\\\\\\] []"}, {{tooLong.c_str()}, "false"},
       {{"x", tooLong.c_str()}, "false"}, {{deep.c_str()}, "false"},
       {{tooLong.c_str(), "/?"}, "0001 [] []"}, {{"/?", deep.c_str(), "/x"}, "0001 [] []"},
-      {{missing.c_str()}, "0000 [:] []"},
+      {{missing.c_str()}, "0000 [\\\\\\] []"},
       {{"x", fits.c_str()}, "false"}};  // no room for the folder's backslash
   for (const auto& c : cases) EXPECT_EQ(Parsed(c.args), c.parsed) << c.parsed;
 }

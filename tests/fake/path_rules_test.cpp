@@ -42,6 +42,25 @@ TEST(PathRules, IsValidPath) {
   }
 }
 
+// A POSIX system's rules: every name its file systems hold, so what only
+// Windows refuses passes; an empty element, a slash and a dangling lead
+// byte still do not.
+TEST(PathRules, PosixNamesAreValidWhereThePlatformSaysSo) {
+  fake::Reset();
+  text::SetCodePage(932);
+  fake::State().posixNames = true;
+  for (const char* valid : {
+           ".profile", "C:\\data\\.hidden\\x", "Photos, 2024\\a", "ab:c;d.bin", " lead",
+           "trail ", "trail.", "C:\\data\\.", "C:\\data\\..", ".", "..", "C:a\\b", "a|b*?\"<>",
+           "C:\\" HYO "\\x", "\\\\srv\\share", "C:\\data\\"}) {
+    EXPECT_TRUE(path::IsValidPath(valid)) << valid;
+  }
+  for (const char* invalid : {"", "C:\\\\data", "C:\\a\\b\\\\c", "\\\\\\x", "\\\\srv\\\\share",
+                              "a/b", "C:\\a\x83", "C:\\" HYO "\\\\x"}) {
+    EXPECT_FALSE(path::IsValidPath(invalid)) << invalid;
+  }
+}
+
 TEST(PathRules, EditsInPlace) {
   text::SetCodePage(932);
   using Edit = char* (*)(char*);

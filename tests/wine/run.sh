@@ -11,4 +11,4 @@ fail() { echo "wine end-to-end tests: $*" >&2; exit 1; }
 command -v "$DIVRO_WINE" >/dev/null || fail "no Wine loader at $DIVRO_WINE"
 command -v tmux >/dev/null || fail "tmux is not installed"
 locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$' || fail "the ja_JP.UTF-8 locale is not generated"
-timeout 600 python3 "$HERE/test_wine.py" -v 2>&1
+cd "$HERE" && timeout 900 python3 -m unittest -v test_wine test_wine_cross 2>&1
