@@ -83,7 +83,7 @@ bool JoinPieces() {
     }
     // Pieces made by other tools may grow from one to the next: the block
     // may move then.
-    if (!buffer.Resize(std::min(size, ChunkSize), true)) return Fail(text::OutOfMemory);
+    if (!buffer.Resize(std::min(size, ChunkSize))) return Fail(text::OutOfMemory);
     for (std::uint32_t left = size; left > 0;) {
       std::uint32_t chunk = std::min(left, ChunkSize);
       auto outcome = piece.CopyTo(output, buffer.Data(), chunk, [] {});

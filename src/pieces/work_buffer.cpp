@@ -17,9 +17,9 @@ bool WorkBuffer::Allocate(std::size_t size) {
   return data_ != nullptr;
 }
 
-bool WorkBuffer::Resize(std::size_t size, bool mayMove) {
+bool WorkBuffer::Resize(std::size_t size) {
   if (data_ == nullptr) return Allocate(size);
-  void* block = platform::HeapResize(data_, AtLeastOne(size), mayMove);
+  void* block = platform::HeapResize(data_, AtLeastOne(size));
   if (block == nullptr) return false;
   data_ = static_cast<char*>(block);
   size_ = size;

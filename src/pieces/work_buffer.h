@@ -13,8 +13,8 @@ class WorkBuffer {
   WorkBuffer& operator=(const WorkBuffer&) = delete;
 
   bool Allocate(std::size_t size);
-  // In place unless `mayMove`; the block stays valid when this fails.
-  bool Resize(std::size_t size, bool mayMove);
+  // The block may move; it stays valid when this fails.
+  bool Resize(std::size_t size);
   void Release();
 
   char* Data() const { return data_; }

@@ -147,7 +147,8 @@ std::uint32_t FileCopy(FileId from, FileId to, std::uint32_t count);
 
 void* HeapAllocZeroed(std::size_t size);
 // nullptr on failure, the block then unchanged; new bytes are zero-filled.
-void* HeapResize(void* block, std::size_t size, bool mayMove);
+// The block may move.
+void* HeapResize(void* block, std::size_t size);
 void HeapRelease(void* block);
 
 // --- Console keyboard ----------------------------------------------------

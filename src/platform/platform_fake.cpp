@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/full_path.h"
+#include "platform/common/full_path.h"
+#include "platform/common/heap_block.h"
+#include "platform/common/path_text.h"
 #include "platform/platform.h"
 
 namespace fake {
@@ -22,12 +24,6 @@ std::map<platform::FileId, OpenFile>& OpenFiles() {
   static std::map<platform::FileId, OpenFile> files;
   return files;
 }
-
-struct BlockHeader {
-  std::size_t capacity;
-  std::size_t size;
-  std::size_t padding[2];
-};
 
 bool CallFails(CallKind kind) {
   System& s = State();
@@ -59,10 +55,7 @@ std::string UpperCase(const std::string& text) {
   return out;
 }
 
-bool EndsWithSeparator(const std::string& path) {
-  const char* last = text::LastChar(path.c_str());
-  return last != nullptr && *last == '\\';
-}
+bool EndsWithSeparator(const std::string& path) { return platform::EndsWithSeparator(path.c_str()); }
 
 std::string WithoutSeparator(const std::string& key) {
   if (EndsWithSeparator(key) && key.size() > 3) return key.substr(0, key.size() - 1);
@@ -322,38 +315,19 @@ std::uint32_t FileCopy(FileId from, FileId to, std::uint32_t count) {
 
 void* HeapAllocZeroed(std::size_t size) {
   if (fake::CallFails(fake::CallAlloc)) return nullptr;
-  void* raw = std::calloc(1, sizeof(fake::BlockHeader) + size);
-  if (raw == nullptr) return nullptr;
-  auto* header = static_cast<fake::BlockHeader*>(raw);
-  header->capacity = size;
-  header->size = size;
-  ++State().liveBlocks;
-  return header + 1;
+  void* block = AllocZeroedBlock(size);
+  if (block != nullptr) ++State().liveBlocks;
+  return block;
 }
 
-void* HeapResize(void* block, std::size_t size, bool mayMove) {
+void* HeapResize(void* block, std::size_t size) {
   if (fake::CallFails(fake::CallAlloc)) return nullptr;
-  auto* header = static_cast<fake::BlockHeader*>(block) - 1;
-  bool inPlace = size <= header->capacity && !State().inPlaceResizeFails;
-  if (inPlace) {
-    if (size > header->size) std::memset(static_cast<char*>(block) + header->size, 0, size - header->size);
-    header->size = size;
-    return block;
-  }
-  if (!mayMove) return nullptr;
-  void* raw = std::calloc(1, sizeof(fake::BlockHeader) + size);
-  if (raw == nullptr) return nullptr;
-  auto* moved = static_cast<fake::BlockHeader*>(raw);
-  std::memcpy(moved + 1, block, std::min(size, header->size));
-  moved->capacity = size;
-  moved->size = size;
-  std::free(header);
-  return moved + 1;
+  return ResizeBlock(block, size, State().inPlaceResizeFails);
 }
 
 void HeapRelease(void* block) {
   --State().liveBlocks;
-  std::free(static_cast<fake::BlockHeader*>(block) - 1);
+  ReleaseBlock(block);
 }
 
 Keyboard::Keyboard() { device_ = State().consolePresent ? 1 : InvalidFile; }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/full_path.h"
+#include "platform/common/full_path.h"
 #include "text/code_page.h"
 
 #define SO "\x83\x5c"

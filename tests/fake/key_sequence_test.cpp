@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/key_sequence.h"
+#include "platform/common/key_sequence.h"
 
 namespace {
 

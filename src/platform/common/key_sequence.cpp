@@ -1,4 +1,4 @@
-#include "platform/key_sequence.h"
+#include "platform/common/key_sequence.h"
 
 #include <cstdlib>
 #include <cstring>

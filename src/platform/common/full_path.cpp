@@ -1,4 +1,4 @@
-#include "platform/full_path.h"
+#include "platform/common/full_path.h"
 
 #include <cstring>
 #include <string>

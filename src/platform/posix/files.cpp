@@ -1,0 +1,180 @@
+// File contents on POSIX, opened as a Windows handle would be: only regular
+// files, never blocking, shared as its share modes say (flock locks), and
+// never written through a link.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix/posix.h"
+
+namespace platform {
+
+namespace posix {
+
+int OpenRetrying(const std::string& native, int flags) {
+  return RetryOnInterrupt([&] { return open(native.c_str(), flags, 0666); });
+}
+
+}  // namespace posix
+
+using namespace posix;
+
+namespace {
+
+// The native paths of open files, to name the file a read or write failed on.
+std::map<int, std::string> g_openNames;
+
+FileIdentity IdentityOf(const struct stat& info) {
+  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+// The share modes of a Windows handle, as locks on the open file: a writer
+// holds its file alone, readers share theirs. Between two descriptors of
+// this process too, so a run never empties what it is reading.
+bool Lock(int fd, bool exclusive) {
+  return RetryOnInterrupt([&] { return flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB); }) == 0;
+}
+
+FileId Refuse(int fd) {
+  close(fd);
+  return InvalidFile;
+}
+
+// Non-blocking, so that a FIFO is seen and refused rather than waited on.
+constexpr int CommonFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+
+FileId OpenNew(const std::string& native) {
+  int fd = OpenRetrying(native, CommonFlags | O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW);
+  if (fd < 0) return InvalidFile;
+  return Lock(fd, true) ? fd : Refuse(fd);
+}
+
+bool IsLink(const std::string& native) {
+  struct stat info;
+  return lstat(native.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+// A link at the name is replaced by a new file, unless it leads to a file
+// that `files` holds; an existing regular file is emptied once it is locked
+// and known not to be one of them. Anything else is refused.
+FileId OpenReplacing(const std::string& native, OpenedFiles* files) {
+  int fd = OpenRetrying(native, CommonFlags | O_WRONLY | O_CREAT | O_NOFOLLOW);
+  if (fd < 0) {
+    if (!IsLink(native)) return InvalidFile;
+    struct stat target;
+    if (files != nullptr && stat(native.c_str(), &target) == 0 && files->Holds(IdentityOf(target))) {
+      return InvalidFile;
+    }
+    if (unlink(native.c_str()) != 0) return InvalidFile;
+    return OpenNew(native);
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return Refuse(fd);
+  if (files != nullptr && files->Holds(IdentityOf(info))) return Refuse(fd);
+  if (!Lock(fd, true)) return Refuse(fd);
+  if (info.st_size != 0) {
+    if (RetryOnInterrupt([&] { return ftruncate(fd, 0); }) != 0) return Refuse(fd);
+  }
+  if (files != nullptr) files->Add(IdentityOf(info));
+  return fd;
+}
+
+FileId OpenExisting(const std::string& native, OpenMode mode, OpenedFiles* files) {
+  int flags = CommonFlags | O_RDONLY;
+#ifdef O_PATH
+  if (mode == OpenMode::Probe) flags = O_CLOEXEC | O_PATH;
+#endif
+  int fd = OpenRetrying(native, flags);
+  if (fd < 0) return InvalidFile;
+  struct stat info;
+  if (fstat(fd, &info) != 0) return Refuse(fd);
+  if (mode == OpenMode::Probe) return S_ISDIR(info.st_mode) ? Refuse(fd) : fd;
+  if (!S_ISREG(info.st_mode) || !Lock(fd, false)) return Refuse(fd);
+  if (files != nullptr) files->Add(IdentityOf(info));
+  return fd;
+}
+
+}  // namespace
+
+void OpenStandardStreams() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free descriptor is this one; the program ends if not.
+    int standIn = OpenRetrying("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (standIn != fd) std::_Exit(-1);
+  }
+}
+
+FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files) {
+  std::string native;
+  if (!NativePath(path, &native)) return InvalidFile;
+  // A refusal of our own (a FIFO, a file of the run) leaves errno 0.
+  errno = 0;
+  FileId file = mode == OpenMode::CreateNew ? OpenNew(native)
+                : mode == OpenMode::Replace ? OpenReplacing(native, files)
+                                            : OpenExisting(native, mode, files);
+  if (file == InvalidFile) {
+    if (errno != 0) NoteFailure(native);
+  } else {
+    g_openNames[static_cast<int>(file)] = native;
+  }
+  return file;
+}
+
+void FileClose(FileId file) {
+  g_openNames.erase(static_cast<int>(file));
+  close(static_cast<int>(file));
+}
+
+std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count) {
+  ssize_t n = RetryOnInterrupt([&] { return read(static_cast<int>(file), buffer, count); });
+  if (n < 0) NoteFailure(g_openNames[static_cast<int>(file)]);
+  return n < 0 ? 0 : static_cast<std::uint32_t>(n);
+}
+
+std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count) {
+  // A short write is retried: the call that fails tells why (a full disk).
+  std::uint32_t done = 0;
+  while (done < count) {
+    ssize_t n = RetryOnInterrupt([&] {
+      return write(static_cast<int>(file), static_cast<const char*>(buffer) + done, count - done);
+    });
+    if (n <= 0) {
+      if (n < 0) NoteFailure(g_openNames[static_cast<int>(file)]);
+      break;
+    }
+    done += static_cast<std::uint32_t>(n);
+  }
+  return done;
+}
+
+std::uint32_t FileCopy(FileId from, FileId to, std::uint32_t count) {
+#if defined(__linux__) && !defined(DIVRO_NO_KERNEL_COPY)
+  // Below this a read and a write cost less than the kernel's copy.
+  constexpr std::uint32_t SmallestKernelCopy = 64 * 1024;
+  if (count < SmallestKernelCopy) return 0;
+  std::uint32_t moved = 0;
+  while (moved < count) {
+    ssize_t n = RetryOnInterrupt([&] {
+      return copy_file_range(static_cast<int>(from), nullptr, static_cast<int>(to), nullptr,
+                             count - moved, 0);
+    });
+    if (n <= 0) break;
+    moved += static_cast<std::uint32_t>(n);
+  }
+  return moved;
+#else
+  (void)from;
+  (void)to;
+  (void)count;
+  return 0;
+#endif
+}
+
+}  // namespace platform

@@ -1,0 +1,170 @@
+// The keyboard on POSIX: /dev/tty in single-key mode while a question
+// waits, given back as it was on every way out, signals included.
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+
+#include "platform/common/key_sequence.h"
+#include "platform/platform.h"
+#include "platform/posix/posix.h"
+
+namespace platform {
+
+using namespace posix;
+
+namespace {
+
+// --- Terminal state while a question waits ---------------------------------
+// Kept where a signal handler can reach it, to give the terminal back as it
+// was found when the run is interrupted or stopped.
+volatile std::sig_atomic_t g_terminal = -1;
+struct termios g_savedTerminal;
+struct termios g_rawTerminal;
+// SIGPIPE too: the prompt may go to a pipe whose reader has gone.
+constexpr int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGTSTP, SIGCONT};
+constexpr std::size_t HandledSignalCount = sizeof HandledSignals / sizeof HandledSignals[0];
+struct sigaction g_previousActions[HandledSignalCount];
+
+extern "C" void RestoreTerminalAndReraise(int signalNumber) {
+  if (g_terminal >= 0) tcsetattr(g_terminal, TCSANOW, &g_savedTerminal);
+  signal(signalNumber, SIG_DFL);
+  raise(signalNumber);
+}
+
+// Ctrl-Z: the shell gets its terminal back while we are stopped; SIGCONT
+// puts single-key reading back when we go on.
+extern "C" void StopWithTerminalRestored(int signalNumber) {
+  const int savedErrno = errno;
+  if (g_terminal >= 0) tcsetattr(g_terminal, TCSANOW, &g_savedTerminal);
+  struct sigaction action = {};
+  sigaction(signalNumber, nullptr, &action);
+  signal(signalNumber, SIG_DFL);
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, signalNumber);
+  sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+  raise(signalNumber);  // stopped here until continued
+  sigaction(signalNumber, &action, nullptr);
+  // Also where no stop came: the kernel drops it for an orphaned group.
+  if (g_terminal >= 0) tcsetattr(g_terminal, TCSANOW, &g_rawTerminal);
+  errno = savedErrno;
+}
+
+extern "C" void ResumeSingleKeys(int) {
+  const int savedErrno = errno;
+  if (g_terminal >= 0) tcsetattr(g_terminal, TCSANOW, &g_rawTerminal);
+  errno = savedErrno;
+}
+
+void CatchSignals() {
+  for (std::size_t i = 0; i < HandledSignalCount; ++i) {
+    const int number = HandledSignals[i];
+    sigaction(number, nullptr, &g_previousActions[i]);
+    // One the caller ignores (nohup, a background job) stays ignored.
+    if (g_previousActions[i].sa_handler == SIG_IGN) continue;
+    struct sigaction action = {};
+    action.sa_handler = number == SIGTSTP   ? StopWithTerminalRestored
+                        : number == SIGCONT ? ResumeSingleKeys
+                                            : RestoreTerminalAndReraise;
+    sigemptyset(&action.sa_mask);
+    sigaction(number, &action, nullptr);
+  }
+}
+
+void ReleaseSignals() {
+  for (std::size_t i = 0; i < HandledSignalCount; ++i) {
+    sigaction(HandledSignals[i], &g_previousActions[i], nullptr);
+  }
+}
+
+// The terminal's bytes, decoded for the questions of the whole run: what a
+// question read ahead stays for the next one.
+KeyDecoder g_keys;
+// A begun sequence is finished by bytes that come together; one still
+// unfinished after this long was a key of its own (Esc, or Alt+O).
+constexpr int EscapeWaitMilliseconds = 100;
+constexpr int IdlePollsBeforeFlush = 2;  // the questions poll every 50 ms
+int g_idlePolls = 0;
+
+bool ReadByte(int fd, unsigned char* byte) {
+  return RetryOnInterrupt([&] { return read(fd, byte, 1); }) == 1;
+}
+
+bool ByteWithin(int fd, int milliseconds) {
+  struct pollfd pfd = {fd, POLLIN, 0};
+  return poll(&pfd, 1, milliseconds) > 0 && (pfd.revents & POLLIN) != 0;
+}
+
+}  // namespace
+
+Keyboard::Keyboard() {
+  int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct termios saved;
+  if (tcgetattr(fd, &saved) != 0) {
+    close(fd);
+    return;
+  }
+  struct termios raw = saved;
+  raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  g_savedTerminal = saved;
+  g_rawTerminal = raw;
+  g_terminal = fd;
+  CatchSignals();
+  tcsetattr(fd, TCSANOW, &raw);
+  device_ = fd;
+}
+
+Keyboard::~Keyboard() {
+  if (device_ == InvalidFile) return;
+  tcsetattr(static_cast<int>(device_), TCSANOW, &g_savedTerminal);
+  ReleaseSignals();
+  g_terminal = -1;
+  close(static_cast<int>(device_));
+}
+
+bool Keyboard::KeyAvailable() {
+  if (device_ == InvalidFile) return false;
+  const int fd = static_cast<int>(device_);
+  unsigned char byte = 0;
+  while (!g_keys.HasCode() && ByteWithin(fd, 0) && ReadByte(fd, &byte)) {
+    g_keys.Feed(byte);
+    g_idlePolls = 0;
+  }
+  if (!g_keys.HasCode() && g_keys.Pending() && ++g_idlePolls >= IdlePollsBeforeFlush) {
+    g_keys.Flush();
+    g_idlePolls = 0;
+  }
+  return g_keys.HasCode();
+}
+
+int Keyboard::ReadKey() {
+  if (device_ == InvalidFile) return -1;
+  const int fd = static_cast<int>(device_);
+  unsigned char byte = 0;
+  while (!g_keys.HasCode()) {
+    if (g_keys.Pending() && !ByteWithin(fd, EscapeWaitMilliseconds)) {
+      g_keys.Flush();
+      continue;
+    }
+    if (!ReadByte(fd, &byte)) return -1;
+    g_keys.Feed(byte);
+  }
+  return g_keys.NextCode();
+}
+
+void Sleep(unsigned milliseconds) {
+  struct timespec delay = {static_cast<time_t>(milliseconds / 1000),
+                           static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&delay, &delay) != 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,171 @@
+// Paths on POSIX: the whole file system is drive C:, whose root is /; path
+// text turns into a native path only here, backslash by backslash, so a
+// double-byte character is never split. Also the command line, whose
+// native paths become path text.
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+
+#include "platform/common/full_path.h"
+#include "platform/common/path_text.h"
+#include "platform/platform.h"
+#include "platform/posix/posix.h"
+
+namespace platform {
+
+namespace posix {
+
+bool IsDriveC(const char* path) {
+  return (path[0] == 'C' || path[0] == 'c') && path[1] == ':';
+}
+
+// Path text to a native path, by way of its full form as Windows would
+// make it: . and .. go before the file system is asked, as they do there.
+// UNC paths and drives other than C: name nothing here.
+bool NativePath(const char* path, std::string* native) {
+  // Without . and .. elements or doubled separators the text maps straight
+  // onto a native path; only the others need their full form.
+  if (!(path[0] == '\\' && path[1] == '\\') && !HasDotOrEmptyElement(path)) {
+    const char* rest = path;
+    if (path[0] != '\0' && path[1] == ':') {
+      if (!IsDriveC(path)) return false;
+      rest = path + 2;
+    }
+    *native = rest[0] == '\0' ? std::string(".") : SwapSeparators(rest, '\\', '/');
+    return true;
+  }
+  char full[text::PathCapacity];
+  unsigned length = FullPathName(path, full, platform::PathLimit());
+  if (length == 0 || length >= platform::PathLimit() || !IsDriveC(full)) return false;
+  *native = SwapSeparators(full + 2, '\\', '/');
+  return true;
+}
+
+}  // namespace posix
+
+using namespace posix;
+
+namespace {
+
+bool CurrentDirectory(std::string* current) {
+  char buffer[4096];
+  if (getcwd(buffer, sizeof buffer) == nullptr) return false;
+  *current = "C:" + SwapSeparators(buffer, '/', '\\');
+  return true;
+}
+
+}  // namespace
+
+unsigned PathLimit() {
+  return static_cast<unsigned>(PATH_MAX < text::PathCapacity ? PATH_MAX : text::PathCapacity);
+}
+
+NamingRules Naming() { return NamingRules::Posix; }
+
+std::string ArgumentToPathText(const char* argument) {
+  if (argument[0] != '/') return SwapSeparators(argument, '/', '\\');
+  // A lone slash is the size option, as on Windows: a forgotten size must
+  // not turn a division into a join into the root, which is written /. or //.
+  if (std::strcmp(argument, "/") == 0) return argument;
+  if (std::strcmp(argument, "/.") == 0 || std::strcmp(argument, "//") == 0) return "C:\\";
+  static const char* const optionWords[] = {"/c", "/s", "/y", "/?", "/f"};
+  for (const char* word : optionWords) {
+    if (std::strlen(argument) == 2 && (argument[1] | 0x20) == word[1]) return argument;
+  }
+  struct stat info;
+  if (std::strchr(argument + 1, '/') != nullptr || stat(argument, &info) == 0) {
+    return "C:" + SwapSeparators(argument, '/', '\\');
+  }
+  return argument;
+}
+
+bool CurrentFolderIsPathText() {
+  char buffer[4096];
+  return getcwd(buffer, sizeof buffer) == nullptr || text::FindChar(buffer, '\\') == nullptr;
+}
+
+ConventionalRequest ConventionalRequestOf(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0) return ConventionalRequest::Help;
+    if (std::strcmp(argv[i], "--version") == 0) return ConventionalRequest::Version;
+  }
+  return ConventionalRequest::None;
+}
+
+std::string DisplayPath(const char* path) {
+  // C:\x is /x, and C:x (the current folder's) is x.
+  const char* shown = IsDriveC(path) ? path + 2 : path;
+  std::string display = SwapSeparators(shown, '\\', '/');
+  // On a terminal a control byte in a name could move the cursor, retitle
+  // the window or wipe the screen: it shows as ?, as ls shows it. Files and
+  // pipes get the exact name.
+  static const bool toTerminal = isatty(STDOUT_FILENO) == 1;
+  if (toTerminal) ShowControlBytesAsQuestionMarks(&display, false);
+  return display;
+}
+
+unsigned FullPathName(const char* path, char* out, unsigned outSize) {
+  // A UNC path or one from a drive's root does not depend on where we are.
+  const bool absolute = (path[0] == '\\' && path[1] == '\\') ||
+                        (path[0] != '\0' && path[1] == ':' && path[2] == '\\');
+  std::string current;
+  if (!absolute && !CurrentDirectory(&current)) return 0;
+  return ComposeFullPath(path, current.c_str(), out, outSize);
+}
+
+bool SameFile(const char* a, const char* b) {
+  std::string nativeA;
+  std::string nativeB;
+  struct stat infoA;
+  struct stat infoB;
+  return NativePath(a, &nativeA) && NativePath(b, &nativeB) &&
+         stat(nativeA.c_str(), &infoA) == 0 && stat(nativeB.c_str(), &infoB) == 0 &&
+         infoA.st_dev == infoB.st_dev && infoA.st_ino == infoB.st_ino;
+}
+
+bool LookupEntry(const char* path, DirEntry* entry) {
+  std::string native;
+  if (EndsWithSeparator(path) || !NativePath(path, &native)) return false;
+  const std::string name = LastElement(path);
+  if (name.empty() || name.size() >= platform::PathLimit()) return false;
+  struct stat info;
+  if (lstat(native.c_str(), &info) != 0) {
+    // Not there is an answer, not a failure; anything else is.
+    if (errno != ENOENT && errno != ENOTDIR) NoteFailure(native);
+    return false;
+  }
+  // A link that points nowhere is still a name taken: an empty file.
+  if (S_ISLNK(info.st_mode) && stat(native.c_str(), &info) != 0) {
+    info.st_mode = S_IFREG;
+    info.st_size = 0;
+  }
+  entry->isFolder = S_ISDIR(info.st_mode);
+  entry->isSpecial = !entry->isFolder && !S_ISREG(info.st_mode);
+  entry->size = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
+  std::memcpy(entry->storedName, name.c_str(), name.size() + 1);
+  return true;
+}
+
+bool MakeFolder(const char* path) {
+  std::string native;
+  if (!NativePath(path, &native)) return false;
+  if (mkdir(native.c_str(), 0777) == 0) return true;
+  NoteFailure(native);
+  return false;
+}
+
+bool VolumeReady(const char* path) {
+  char full[text::PathCapacity];
+  unsigned length = FullPathName(path, full, platform::PathLimit());
+  if (length != 3 || !IsDriveC(full) || full[2] != '\\') return false;
+  struct statvfs info;
+  if (statvfs("/", &info) == 0) return true;
+  NoteFailure("/");
+  return false;
+}
+
+}  // namespace platform

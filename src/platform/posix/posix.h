@@ -1,0 +1,40 @@
+// What the POSIX implementation's files share: path text as a native path,
+// one way to retry a call a signal interrupted, and the record of the last
+// call that failed, for the reason on standard error.
+#pragma once
+
+#include <cerrno>
+#include <cstddef>
+#include <string>
+
+namespace platform::posix {
+
+// Calls `call` again while it fails with EINTR.
+template <typename Call>
+auto RetryOnInterrupt(Call call) {
+  decltype(call()) result;
+  do {
+    result = call();
+  } while (result == -1 && errno == EINTR);
+  return result;
+}
+
+// Writes every byte unless the descriptor fails.
+void WriteAll(int fd, const char* data, std::size_t size);
+
+// The whole file system is drive C:, whose root is /.
+bool IsDriveC(const char* path);
+// Path text as a native path; false for what names nothing here (other
+// drives, UNC paths, a full form too long).
+bool NativePath(const char* path, std::string* native);
+
+int OpenRetrying(const std::string& native, int flags);
+
+// Keeps errno and the file it concerns for the next ReportFailure.
+void NoteFailure(const std::string& native);
+
+// Control bytes as ?, for text bound for a terminal; line breaks kept when
+// `keepLineBreaks`.
+void ShowControlBytesAsQuestionMarks(std::string* text, bool keepLineBreaks);
+
+}  // namespace platform::posix

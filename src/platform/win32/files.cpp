@@ -1,0 +1,97 @@
+// File contents on Windows: CreateFileA with the share modes of each
+// access, only disk files, and never a write through a link.
+#include "platform/win32/win32.h"
+
+#include "platform/platform.h"
+
+namespace platform {
+
+using namespace win32;
+
+// A Windows file handle never takes a standard handle's place.
+void OpenStandardStreams() {}
+
+namespace {
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return {info.dwVolumeSerialNumber,
+          (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+FileId Refuse(HANDLE file) {
+  CloseHandle(file);
+  return InvalidFile;
+}
+
+// A disk file, not a pipe, a device or a folder.
+bool IsPlainFile(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
+  return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, info) &&
+         (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+HANDLE OpenForWriting(const char* path, DWORD disposition) {
+  return CreateFileA(path, GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+// A link at the name (a reparse point) is deleted and a new file made in its
+// place, unless it leads to a file `files` holds; a plain file is emptied
+// only once it is open alone and known not to be one of them.
+FileId OpenReplacing(const char* path, OpenedFiles* files) {
+  DWORD attributes = GetFileAttributesA(path);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    if (files != nullptr && IdentityByPath(path, &info) && files->Holds(IdentityOf(info))) {
+      return InvalidFile;
+    }
+    if (!DeleteFileA(path)) return InvalidFile;
+    HANDLE file = OpenForWriting(path, CREATE_NEW);
+    return reinterpret_cast<FileId>(file);
+  }
+  // Never OPEN_ALWAYS: a link that Wine hides (one pointing nowhere) would
+  // be followed and its target created.
+  HANDLE file = OpenForWriting(path, OPEN_EXISTING);
+  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) {
+    return reinterpret_cast<FileId>(OpenForWriting(path, CREATE_NEW));
+  }
+  if (file == INVALID_HANDLE_VALUE) return InvalidFile;
+  if (!IsPlainFile(file, &info)) return Refuse(file);
+  if (files != nullptr && files->Holds(IdentityOf(info))) return Refuse(file);
+  if (!SetEndOfFile(file)) return Refuse(file);  // the position is 0 after the open
+  if (files != nullptr) files->Add(IdentityOf(info));
+  return reinterpret_cast<FileId>(file);
+}
+
+}  // namespace
+
+FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files) {
+  if (mode == OpenMode::CreateNew) return reinterpret_cast<FileId>(OpenForWriting(path, CREATE_NEW));
+  if (mode == OpenMode::Replace) return OpenReplacing(path, files);
+  const bool read = mode == OpenMode::Read;
+  HANDLE file = CreateFileA(path, read ? GENERIC_READ : 0,
+                            read ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE || !read) return reinterpret_cast<FileId>(file);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!IsPlainFile(file, &info)) return Refuse(file);
+  if (files != nullptr) files->Add(IdentityOf(info));
+  return reinterpret_cast<FileId>(file);
+}
+
+void FileClose(FileId file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
+
+std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count) {
+  DWORD done = 0;
+  ::ReadFile(reinterpret_cast<HANDLE>(file), buffer, count, &done, nullptr);
+  return done;
+}
+
+std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count) {
+  DWORD done = 0;
+  ::WriteFile(reinterpret_cast<HANDLE>(file), buffer, count, &done, nullptr);
+  return done;
+}
+
+std::uint32_t FileCopy(FileId, FileId, std::uint32_t) { return 0; }
+
+}  // namespace platform

@@ -1,0 +1,24 @@
+// What the Windows implementation's files share.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace platform::win32 {
+
+// Wide text in the ANSI code page, false when a character has no exact
+// counterpart there (Windows would put a best-fit namesake in its place).
+bool AnsiHolds(const wchar_t* wide);
+
+// Text of a code page as UTF-8, which the console is written in.
+std::string Utf8Of(UINT codePage, const char* text);
+
+// A console shows wide characters in any code page; text bound for one is
+// kept as UTF-8 until it is written. Files and pipes get the bytes as they are.
+bool OutputIsConsole();
+
+// The volume and index that identify a file whatever name it is reached by.
+bool IdentityByPath(const char* path, BY_HANDLE_FILE_INFORMATION* info);
+
+}  // namespace platform::win32
