@@ -24,7 +24,7 @@ void Start(app::RunMode mode, const char* source, const char* destFolder = "") {
 
 // Piece numbers up to 1000, the first with a letter name.
 std::string Suffix(int n) {
-  char suffix[8];
+  char suffix[16];
   std::snprintf(suffix, sizeof suffix, ".%03d", n);
   return n < 1000 ? suffix : ".aaa";
 }
