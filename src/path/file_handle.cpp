@@ -19,13 +19,15 @@ platform::FileId FileHandle::Open(const char* path, const char* mode) {
 platform::FileId FileHandle::Open(const char* path, platform::OpenMode mode,
                                   platform::OpenedFiles* files) {
   if (IsOpen()) Close();
+  sizeKnown_ = false;
   // A path that does not fit is never opened under a shortened name.
   if (std::strlen(path) >= platform::PathLimit()) {
     path_[0] = '\0';
     return platform::InvalidFile;
   }
   std::strcpy(path_, path);
-  handle_ = platform::FileOpen(path_, mode, files);
+  handle_ = platform::FileOpen(path_, mode, files, &openedSize_);
+  sizeKnown_ = mode == platform::OpenMode::Read && handle_ != platform::InvalidFile;
   return handle_;
 }
 
@@ -56,6 +58,13 @@ FileHandle::CopyOutcome FileHandle::CopyTo(FileHandle& to, char* buffer, std::ui
 
 bool FileHandle::QuerySize(std::uint32_t* low, std::uint32_t* high) const {
   return QueryFileSize(path_, low, high);
+}
+
+bool FileHandle::OpenedSize(std::uint32_t* low, std::uint32_t* high) const {
+  if (!sizeKnown_) return false;
+  if (low != nullptr) *low = static_cast<std::uint32_t>(openedSize_);
+  if (high != nullptr) *high = static_cast<std::uint32_t>(openedSize_ >> 32);
+  return true;
 }
 
 bool QueryFileSize(const char* path, std::uint32_t* low, std::uint32_t* high) {

@@ -40,11 +40,16 @@ class FileHandle {
 
   // The size of the entry at the stored path (not of the open handle).
   bool QuerySize(std::uint32_t* low, std::uint32_t* high) const;
+  // The size of the file as it was opened to read, with no second lookup:
+  // false when the last open was not a successful one to read.
+  bool OpenedSize(std::uint32_t* low, std::uint32_t* high) const;
 
   const char* Path() const { return path_; }
 
  private:
   platform::FileId handle_ = platform::InvalidFile;
+  bool sizeKnown_ = false;
+  std::uint64_t openedSize_ = 0;
   char path_[text::PathCapacity] = {};
 };
 

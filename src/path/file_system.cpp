@@ -4,6 +4,7 @@
 #include <string>
 
 #include "path/path_rules.h"
+#include "platform/common/path_text.h"
 #include "platform/platform.h"
 
 namespace path {
@@ -64,7 +65,22 @@ bool FolderExists(const char* path) {
   return Lookup(copy, &entry) && entry.isFolder;
 }
 
-bool PathExists(const char* path) { return FileExists(path) || FolderExists(path); }
+bool PathExists(const char* path) {
+  if (!IsValidPath(path)) return false;
+  // The volume answers for roots and bare drives; a trailing backslash asks
+  // for a folder only.
+  // Only a last element of . or .. can make a root of a relative path, so
+  // a plain name needs no full path (no look at the current folder).
+  const char* last = platform::LastElement(path);
+  const bool dots = std::strcmp(last, ".") == 0 || std::strcmp(last, "..") == 0;
+  if (IsBareDrive(path) || EndsWithBackslash(path) || IsUncShareRoot(path) ||
+      (dots && IsDriveRoot(path))) {
+    return FolderExists(path);
+  }
+  // Otherwise one lookup answers both questions.
+  platform::DirEntry entry;
+  return Lookup(path, &entry) && (entry.isFolder || !entry.isSpecial);
+}
 
 bool SameFile(const char* a, const char* b) {
   return IsValidPath(a) && IsValidPath(b) && platform::SameFile(a, b);

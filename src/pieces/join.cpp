@@ -78,7 +78,7 @@ bool JoinPieces() {
       return Fail(text::PieceOpenFailed, name);
     }
     // A piece of 4 GiB or more would be copied short: refused by its size.
-    if (!piece.QuerySize(&size, &high) || high != 0) {
+    if (!piece.OpenedSize(&size, &high) || high != 0) {
       return Fail(text::PieceSizeFailed, name);
     }
     // Pieces made by other tools may grow from one to the next: the block

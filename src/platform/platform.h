@@ -132,7 +132,10 @@ class OpenedFiles {
 // reading with readers only, divro or not, as far as the platform enforces
 // it. `files`, where given, receives the identity of a file read or
 // replaced, and refuses a replacement that would reach one it holds.
-FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files = nullptr);
+// `size`, where given, receives the size of a file opened to read: the
+// open file's own, whatever its name names by now.
+FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files = nullptr,
+                std::uint64_t* size = nullptr);
 void FileClose(FileId file);
 // One transfer each; the count moved, short on failure.
 std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count);

@@ -226,7 +226,7 @@ std::uint64_t NewId() {
 
 }  // namespace
 
-FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files) {
+FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64_t* size) {
   if (fake::CallFails(fake::CallOpen)) return InvalidFile;
   std::string text(path);
   if (text.empty()) return InvalidFile;
@@ -263,6 +263,9 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files) {
     return InvalidFile;
   }
   if (it->second.id == 0) it->second.id = NewId();
+  if (size != nullptr && mode == OpenMode::Read) {
+    *size = it->second.reportedSize != UINT64_MAX ? it->second.reportedSize : it->second.data.size();
+  }
   if (files != nullptr && mode != OpenMode::CreateNew) files->Add({0, it->second.id});
   static FileId next = 100;
   FileId id = next++;

@@ -85,7 +85,8 @@ FileId OpenReplacing(const std::string& native, OpenedFiles* files) {
   return fd;
 }
 
-FileId OpenExisting(const std::string& native, OpenMode mode, OpenedFiles* files) {
+FileId OpenExisting(const std::string& native, OpenMode mode, OpenedFiles* files,
+                    std::uint64_t* size) {
   int flags = CommonFlags | O_RDONLY;
 #ifdef O_PATH
   if (mode == OpenMode::Probe) flags = O_CLOEXEC | O_PATH;
@@ -97,6 +98,7 @@ FileId OpenExisting(const std::string& native, OpenMode mode, OpenedFiles* files
   if (mode == OpenMode::Probe) return S_ISDIR(info.st_mode) ? Refuse(fd) : fd;
   if (!S_ISREG(info.st_mode) || !Lock(fd, false)) return Refuse(fd);
   if (files != nullptr) files->Add(IdentityOf(info));
+  if (size != nullptr) *size = static_cast<std::uint64_t>(info.st_size);
   return fd;
 }
 
@@ -111,14 +113,14 @@ void OpenStandardStreams() {
   }
 }
 
-FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files) {
+FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64_t* size) {
   std::string native;
   if (!NativePath(path, &native)) return InvalidFile;
   // A refusal of our own (a FIFO, a file of the run) leaves errno 0.
   errno = 0;
   FileId file = mode == OpenMode::CreateNew ? OpenNew(native)
                 : mode == OpenMode::Replace ? OpenReplacing(native, files)
-                                            : OpenExisting(native, mode, files);
+                                            : OpenExisting(native, mode, files, size);
   if (file == InvalidFile) {
     if (errno != 0) NoteFailure(native);
   } else {

@@ -64,7 +64,7 @@ FileId OpenReplacing(const char* path, OpenedFiles* files) {
 
 }  // namespace
 
-FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files) {
+FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64_t* size) {
   if (mode == OpenMode::CreateNew) return reinterpret_cast<FileId>(OpenForWriting(path, CREATE_NEW));
   if (mode == OpenMode::Replace) return OpenReplacing(path, files);
   const bool read = mode == OpenMode::Read;
@@ -75,6 +75,7 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!IsPlainFile(file, &info)) return Refuse(file);
   if (files != nullptr) files->Add(IdentityOf(info));
+  if (size != nullptr) *size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   return reinterpret_cast<FileId>(file);
 }
 
