@@ -60,7 +60,10 @@ bool DivideFile() {
       // The name does not fit a path: nothing is written under a wrong one.
       return Fail(text::FileOpenFailed, names.NameForMessage(static_cast<int>(i)).c_str());
     }
-    switch (OpenToWrite(piece, name, CheckWriteTarget(name), &files)) {
+    // The create itself is the existence check: a piece name that is taken
+    // makes it fail, and then the name is looked up and asked about. One
+    // call a piece fewer than looking first, with the same questions.
+    switch (OpenToWrite(piece, name, WriteTarget::New, &files)) {
       case WriteOpen::Stopped:
         return Fail(text::DivideStopped, name);
       case WriteOpen::Failed:
