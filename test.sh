@@ -31,7 +31,7 @@ skip() {
 
 need_packages cmake ninja-build g++ clang libgtest-dev googletest python3 locales tmux \
   7zip coreutils mingw-w64 g++-mingw-w64-x86-64-posix wine64 valgrind libclang-rt-14-dev \
-  xfsprogs util-linux unzip man-db groff-base lintian rpm sudo || skip "some packages are missing (see above)"
+  xfsprogs util-linux unzip man-db groff-base clang-format lintian rpm sudo || skip "some packages are missing (see above)"
 
 # ja_JP for Wine's code page 932; de_DE writes numbers with a decimal comma.
 for loc in ja_JP de_DE; do
@@ -85,6 +85,8 @@ wine_unit() {
 }
 
 step "generated texts match their generator" python3 tools/gen_texts.py --check
+formatted() { git ls-files 'src/*.cpp' 'src/*.h' | xargs clang-format --dry-run --Werror; }
+step "sources formatted as .clang-format says" formatted
 step "native build" native_build
 # LeakSanitizer needs to stop the process's threads; a sandbox that forbids
 # it makes every run fail at exit. Then leaks go unchecked (the in-memory

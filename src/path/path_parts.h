@@ -29,7 +29,6 @@ class PathParts {
   const char* Ext() const { return parts_[ExtPart]; }
 
  private:
-
   char fullPath_[text::PathCapacity];
   // The six texts back to back, each with its zero byte.
   char storage_[text::PathCapacity + 5];

@@ -11,9 +11,7 @@ namespace {
 // Characters refused anywhere in a path.
 bool IsForbidden(char c) { return std::strchr("/|\",;*?<>", c) != nullptr; }
 
-bool IsAsciiLetter(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
+bool IsAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 bool LastCharIs(const char* path, char c) {
   const char* last = text::LastChar(path);
@@ -66,8 +64,7 @@ bool IsValidPath(const char* path) {
   if (text::HasDanglingLeadByte(path)) return false;
   if (platform::Naming() == platform::NamingRules::Posix) return IsValidPosixPath(path);
 
-  if (BeginsWith(path, ".") && !BeginsWith(path, ".\\") && !BeginsWith(path, "..\\"))
-    return false;
+  if (BeginsWith(path, ".") && !BeginsWith(path, ".\\") && !BeginsWith(path, "..\\")) return false;
   if (BeginsWith(path, " ")) return false;
 
   for (const char* p = path; *p != '\0'; p += text::CharLength(p)) {

@@ -42,7 +42,8 @@ bool WindowsHolds(const std::string& name) {
 // there.
 std::optional<std::string> InBatch(const std::string& name) {
   std::string converted;
-  if (!WindowsHolds(name) || !platform::PathTextToBatchText(QuoteForBatch(name.c_str()), &converted)) {
+  if (!WindowsHolds(name) ||
+      !platform::PathTextToBatchText(QuoteForBatch(name.c_str()), &converted)) {
     return std::nullopt;
   }
   return converted;
@@ -254,8 +255,8 @@ bool WriteCopyBatch() {
   const std::optional<std::string> firstPiece = pieceNames.Name(1);
   // Sized in advance for every line; escaped names may be longer than the
   // piece's path, so the longer of the two sets the size.
-  std::size_t longest = std::max({std::strlen(name), wholeName.value_or("").size(),
-                                  firstPiece.value_or("").size()});
+  std::size_t longest =
+      std::max({std::strlen(name), wholeName.value_or("").size(), firstPiece.value_or("").size()});
   std::size_t blockSize = 3 * static_cast<std::size_t>(count) * (longest + 10) + 50;
   WorkBuffer block;
   if (!block.Allocate(blockSize)) {

@@ -73,8 +73,8 @@ bool DivideFile() {
     }
     for (std::uint32_t left = currentSize; left > 0;) {
       std::uint32_t chunk = std::min(left, ChunkSize);
-      auto outcome = source.CopyTo(piece, buffer.Data(), chunk,
-                                   [&name] { app::Print("%s\r", name); });
+      auto outcome =
+          source.CopyTo(piece, buffer.Data(), chunk, [&name] { app::Print("%s\r", name); });
       if (outcome == path::FileHandle::CopyOutcome::ReadShort) {
         return Fail(text::SourceReadFailed, options.sourcePath);
       }

@@ -28,7 +28,6 @@ enum class WriteOpen { Opened, Stopped, Failed };
 // Before an existing file is emptied, `clashes` (when given) may refuse it;
 // `files` refuses a file this operation read or replaced.
 WriteOpen OpenToWrite(path::FileHandle& file, const char* name, WriteTarget target,
-                      platform::OpenedFiles* files,
-                      const std::function<bool()>& clashes = nullptr);
+                      platform::OpenedFiles* files, const std::function<bool()>& clashes = nullptr);
 
 }  // namespace pieces

@@ -41,8 +41,8 @@ PieceNamer::PieceNamer() {
   if (options.mode == app::ModeDivide) {
     stem_ = std::string(options.destFolder) + parts.Fname() + parts.Ext();
   } else {
-    stem_ = std::string(parts.Server()) + parts.Share() + parts.Drive() + parts.Dir() +
-            parts.Fname();
+    stem_ =
+        std::string(parts.Server()) + parts.Share() + parts.Drive() + parts.Dir() + parts.Fname();
   }
 }
 

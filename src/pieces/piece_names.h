@@ -7,7 +7,7 @@
 
 namespace pieces {
 
-constexpr int MaxPieces = 18575;  // 999 + 26 * 26 * 26
+constexpr int MaxPieces = 18575;              // 999 + 26 * 26 * 26
 constexpr std::uint32_t ChunkSize = 5242880;  // largest read, write and buffer
 
 // The name of piece n in `buffer` (text::PathCapacity bytes). Empty for n outside

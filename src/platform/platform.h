@@ -6,8 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <set>
+#include <string>
 #include <utility>
 
 #include "text/code_page.h"

@@ -33,8 +33,8 @@ bool CallFails(CallKind kind) {
 
 bool FullPath(const std::string& path, std::string* full) {
   char buffer[2 * text::PathCapacity];
-  unsigned n = platform::ComposeFullPath(path.c_str(), State().currentDir.c_str(), buffer,
-                                         sizeof buffer);
+  unsigned n =
+      platform::ComposeFullPath(path.c_str(), State().currentDir.c_str(), buffer, sizeof buffer);
   if (n == 0 || n >= sizeof buffer) return false;
   *full = buffer;
   return true;
@@ -55,7 +55,9 @@ std::string UpperCase(const std::string& text) {
   return out;
 }
 
-bool EndsWithSeparator(const std::string& path) { return platform::EndsWithSeparator(path.c_str()); }
+bool EndsWithSeparator(const std::string& path) {
+  return platform::EndsWithSeparator(path.c_str());
+}
 
 std::string WithoutSeparator(const std::string& key) {
   if (EndsWithSeparator(key) && key.size() > 3) return key.substr(0, key.size() - 1);
@@ -148,7 +150,9 @@ void OpenStandardStreams() {}
 int InitializeLocale() { return text::CodePage(); }
 
 unsigned PathLimit() { return fake::State().pathLimit; }
-NamingRules Naming() { return fake::State().posixNames ? NamingRules::Posix : NamingRules::Windows; }
+NamingRules Naming() {
+  return fake::State().posixNames ? NamingRules::Posix : NamingRules::Windows;
+}
 
 std::string ArgumentToPathText(const char* argument) { return argument; }
 
@@ -180,10 +184,9 @@ bool LookupEntry(const char* path, DirEntry* entry) {
   auto it = State().entries.find(fake::Key(text));
   if (it == State().entries.end()) return false;
   entry->isFolder = it->second.isFolder;
-  entry->size = it->second.reportedSize != UINT64_MAX ? it->second.reportedSize
-                                                      : it->second.data.size();
-  std::snprintf(entry->storedName, sizeof entry->storedName, "%s",
-                it->second.storedName.c_str());
+  entry->size =
+      it->second.reportedSize != UINT64_MAX ? it->second.reportedSize : it->second.data.size();
+  std::snprintf(entry->storedName, sizeof entry->storedName, "%s", it->second.storedName.c_str());
   return true;
 }
 
@@ -252,7 +255,9 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
       fake::FullPath(text, &full);
       std::string fullParent, storedName;
       fake::SplitKey(full, &fullParent, &storedName);
-      it = State().entries.emplace(key, fake::Entry{false, storedName, std::string(), UINT64_MAX, 0}).first;
+      it = State()
+               .entries.emplace(key, fake::Entry{false, storedName, std::string(), UINT64_MAX, 0})
+               .first;
     }
     // The lock comes after the create, as on POSIX: a refused one leaves
     // the new file behind.
@@ -264,12 +269,17 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
   }
   if (it->second.id == 0) it->second.id = NewId();
   if (size != nullptr && mode == OpenMode::Read) {
-    *size = it->second.reportedSize != UINT64_MAX ? it->second.reportedSize : it->second.data.size();
+    *size =
+        it->second.reportedSize != UINT64_MAX ? it->second.reportedSize : it->second.data.size();
   }
   if (files != nullptr && mode != OpenMode::CreateNew) files->Add({0, it->second.id});
   static FileId next = 100;
   FileId id = next++;
-  fake::OpenFiles()[id] = fake::OpenFile{key, writing ? 'w' : mode == OpenMode::Read ? 'r' : 'p', 0};
+  fake::OpenFiles()[id] = fake::OpenFile{key,
+                                         writing                  ? 'w'
+                                         : mode == OpenMode::Read ? 'r'
+                                                                  : 'p',
+                                         0};
   ++State().openFiles;
   return id;
 }

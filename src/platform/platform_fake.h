@@ -18,12 +18,18 @@ struct Entry {
   std::string storedName;
   std::string data;
   std::uint64_t reportedSize = UINT64_MAX;  // a size without the bytes
-  std::uint64_t id = 0;                      // the file's identity
+  std::uint64_t id = 0;                     // the file's identity
 };
 
 // The kinds of platform call that fault injection counts.
 enum CallKind {
-  CallOpen, CallLock, CallLookup, CallRead, CallWrite, CallAlloc, CallMakeFolder,
+  CallOpen,
+  CallLock,
+  CallLookup,
+  CallRead,
+  CallWrite,
+  CallAlloc,
+  CallMakeFolder,
   CallConvert,  // a name into the batch files' code page
 };
 

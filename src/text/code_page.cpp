@@ -27,7 +27,8 @@ bool g_leadBytes[256] = {};
 
 void SetCodePage(int codePage) {
   g_codePage = codePage;
-  for (unsigned byte = 0; byte < 256; ++byte) detail::g_leadBytes[byte] = LeadByteOf(codePage, byte);
+  for (unsigned byte = 0; byte < 256; ++byte)
+    detail::g_leadBytes[byte] = LeadByteOf(codePage, byte);
 }
 
 int CodePage() { return g_codePage; }

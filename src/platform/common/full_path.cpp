@@ -61,8 +61,7 @@ std::string RootOf(const char* full, const char** rest) {
 
 }  // namespace
 
-unsigned ComposeFullPath(const char* path, const char* currentDir, char* out,
-                         unsigned outSize) {
+unsigned ComposeFullPath(const char* path, const char* currentDir, char* out, unsigned outSize) {
   if (path == nullptr || path[0] == '\0') return 0;
 
   std::string root;
@@ -77,9 +76,9 @@ unsigned ComposeFullPath(const char* path, const char* currentDir, char* out,
     } else {
       // Drive-relative: against the current directory when it is on that
       // drive, else against the drive's root.
-      bool sameDrive = IsDriveLetterPath(currentDir) &&
-                       (static_cast<unsigned char>(currentDir[0]) | 0x20) ==
-                           (static_cast<unsigned char>(path[0]) | 0x20);
+      bool sameDrive =
+          IsDriveLetterPath(currentDir) && (static_cast<unsigned char>(currentDir[0]) | 0x20) ==
+                                               (static_cast<unsigned char>(path[0]) | 0x20);
       if (sameDrive) {
         const char* baseRest = nullptr;
         root = RootOf(currentDir, &baseRest);

@@ -7,7 +7,6 @@ namespace platform {
 
 // Same result convention as FullPathName: the length written when it fits
 // `outSize` with its zero byte, else the size needed, 0 on failure.
-unsigned ComposeFullPath(const char* path, const char* currentDir, char* out,
-                         unsigned outSize);
+unsigned ComposeFullPath(const char* path, const char* currentDir, char* out, unsigned outSize);
 
 }  // namespace platform

@@ -25,19 +25,19 @@ constexpr KeyRow KeyTable[] = {
     {65, {{0, 65}, {0, 90}, {0, 100}, {0, 110}}},
     {66, {{0, 66}, {0, 91}, {0, 101}, {0, 111}}},
     {67, {{0, 67}, {0, 92}, {0, 102}, {0, 112}}},
-    {68, {{0, 68}, {0, 93}, {0, 103}, {0, 113}}},  // F10
+    {68, {{0, 68}, {0, 93}, {0, 103}, {0, 113}}},            // F10
     {87, {{224, 133}, {224, 135}, {224, 137}, {224, 139}}},  // F11
     {88, {{224, 134}, {224, 136}, {224, 138}, {224, 140}}},  // F12
-    {71, {{224, 71}, {224, 71}, {224, 119}, {0, 151}}},  // Home
-    {72, {{224, 72}, {224, 72}, {224, 141}, {0, 152}}},  // Up
-    {73, {{224, 73}, {224, 73}, {224, 134}, {0, 153}}},  // Page Up
-    {75, {{224, 75}, {224, 75}, {224, 115}, {0, 155}}},  // Left
-    {77, {{224, 77}, {224, 77}, {224, 116}, {0, 157}}},  // Right
-    {79, {{224, 79}, {224, 79}, {224, 117}, {0, 159}}},  // End
-    {80, {{224, 80}, {224, 80}, {224, 145}, {0, 160}}},  // Down
-    {81, {{224, 81}, {224, 81}, {224, 118}, {0, 161}}},  // Page Down
-    {82, {{224, 82}, {224, 82}, {224, 146}, {0, 162}}},  // Insert
-    {83, {{224, 83}, {224, 83}, {224, 147}, {0, 163}}},  // Delete
+    {71, {{224, 71}, {224, 71}, {224, 119}, {0, 151}}},      // Home
+    {72, {{224, 72}, {224, 72}, {224, 141}, {0, 152}}},      // Up
+    {73, {{224, 73}, {224, 73}, {224, 134}, {0, 153}}},      // Page Up
+    {75, {{224, 75}, {224, 75}, {224, 115}, {0, 155}}},      // Left
+    {77, {{224, 77}, {224, 77}, {224, 116}, {0, 157}}},      // Right
+    {79, {{224, 79}, {224, 79}, {224, 117}, {0, 159}}},      // End
+    {80, {{224, 80}, {224, 80}, {224, 145}, {0, 160}}},      // Down
+    {81, {{224, 81}, {224, 81}, {224, 118}, {0, 161}}},      // Page Down
+    {82, {{224, 82}, {224, 82}, {224, 146}, {0, 162}}},      // Insert
+    {83, {{224, 83}, {224, 83}, {224, 147}, {0, 163}}},      // Delete
 };
 
 constexpr int F1 = 59;
@@ -163,8 +163,8 @@ KeyPair AltCharacterKey(char character) {
 }
 
 int ConsoleEventCodes(const ConsoleKeyEvent& event, int codes[2]) {
-  constexpr int VkPrior = 0x21;   // Page Up; Page Down, End, Home and the
-  constexpr int VkDown = 0x28;    // arrows follow up to Down
+  constexpr int VkPrior = 0x21;  // Page Up; Page Down, End, Home and the
+  constexpr int VkDown = 0x28;   // arrows follow up to Down
   constexpr int VkInsert = 0x2D;
   constexpr int VkDelete = 0x2E;
   constexpr int VkF1 = 0x70;
@@ -181,8 +181,8 @@ int ConsoleEventCodes(const ConsoleKeyEvent& event, int codes[2]) {
     codes[0] = event.character;
     return 1;
   } else {
-    const KeyModifier modifier = event.alt    ? ModifierAlt
-                                 : event.ctrl ? ModifierCtrl
+    const KeyModifier modifier = event.alt     ? ModifierAlt
+                                 : event.ctrl  ? ModifierCtrl
                                  : event.shift ? ModifierShift
                                                : ModifierNone;
     int scanCode = -1;

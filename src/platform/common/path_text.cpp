@@ -19,7 +19,8 @@ bool HasDotOrEmptyElement(const char* path) {
   for (;; p += text::CharLength(p)) {
     if (*p == '\\' || *p == '\0') {
       std::size_t n = static_cast<std::size_t>(p - element);
-      bool dots = (n == 1 && element[0] == '.') || (n == 2 && element[0] == '.' && element[1] == '.');
+      bool dots =
+          (n == 1 && element[0] == '.') || (n == 2 && element[0] == '.' && element[1] == '.');
       bool empty = n == 0 && *p == '\\' && element != path && element != path + 2;
       if (dots || empty) return true;
       if (*p == '\0') return false;

@@ -74,9 +74,7 @@ FailedCall g_failedCall;
 
 namespace posix {
 
-void NoteFailure(const std::string& native) {
-  g_failedCall = {errno, native};
-}
+void NoteFailure(const std::string& native) { g_failedCall = {errno, native}; }
 
 void ShowControlBytesAsQuestionMarks(std::string* text, bool keepLineBreaks) {
   for (char& c : *text) {

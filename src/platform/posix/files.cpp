@@ -38,7 +38,8 @@ FileIdentity IdentityOf(const struct stat& info) {
 // holds its file alone, readers share theirs. Between two descriptors of
 // this process too, so a run never empties what it is reading.
 bool Lock(int fd, bool exclusive) {
-  return RetryOnInterrupt([&] { return flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB); }) == 0;
+  return RetryOnInterrupt([&] { return flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB); }) ==
+         0;
 }
 
 FileId Refuse(int fd) {
@@ -68,7 +69,8 @@ FileId OpenReplacing(const std::string& native, OpenedFiles* files) {
   if (fd < 0) {
     if (!IsLink(native)) return InvalidFile;
     struct stat target;
-    if (files != nullptr && stat(native.c_str(), &target) == 0 && files->Holds(IdentityOf(target))) {
+    if (files != nullptr && stat(native.c_str(), &target) == 0 &&
+        files->Holds(IdentityOf(target))) {
       return InvalidFile;
     }
     if (unlink(native.c_str()) != 0) return InvalidFile;

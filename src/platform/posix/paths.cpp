@@ -19,9 +19,7 @@ namespace platform {
 
 namespace posix {
 
-bool IsDriveC(const char* path) {
-  return (path[0] == 'C' || path[0] == 'c') && path[1] == ':';
-}
+bool IsDriveC(const char* path) { return (path[0] == 'C' || path[0] == 'c') && path[1] == ':'; }
 
 // Path text to a native path, by way of its full form as Windows would
 // make it: . and .. go before the file system is asked, as they do there.
@@ -122,9 +120,9 @@ bool SameFile(const char* a, const char* b) {
   std::string nativeB;
   struct stat infoA;
   struct stat infoB;
-  return NativePath(a, &nativeA) && NativePath(b, &nativeB) &&
-         stat(nativeA.c_str(), &infoA) == 0 && stat(nativeB.c_str(), &infoB) == 0 &&
-         infoA.st_dev == infoB.st_dev && infoA.st_ino == infoB.st_ino;
+  return NativePath(a, &nativeA) && NativePath(b, &nativeB) && stat(nativeA.c_str(), &infoA) == 0 &&
+         stat(nativeB.c_str(), &infoB) == 0 && infoA.st_dev == infoB.st_dev &&
+         infoA.st_ino == infoB.st_ino;
 }
 
 bool LookupEntry(const char* path, DirEntry* entry) {

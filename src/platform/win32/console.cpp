@@ -16,8 +16,8 @@ namespace win32 {
 // counterpart there (Windows would put a best-fit namesake in its place).
 bool AnsiHolds(const wchar_t* wide) {
   BOOL lossy = FALSE;
-  int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr,
-                                  &lossy);
+  int bytes =
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr, &lossy);
   return bytes > 0 && !lossy;
 }
 
@@ -86,8 +86,8 @@ void ConsoleWrite(const std::string& bytes) {
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   if (OutputIsConsole()) {
     std::fflush(stdout);
-    int wide = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                   nullptr, 0);
+    int wide =
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     if (wide <= 0) return;
     std::wstring unicode(static_cast<std::size_t>(wide), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), unicode.data(),

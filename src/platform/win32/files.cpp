@@ -30,8 +30,7 @@ bool IsPlainFile(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
 }
 
 HANDLE OpenForWriting(const char* path, DWORD disposition) {
-  return CreateFileA(path, GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
+  return CreateFileA(path, GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // A link at the name (a reparse point) is deleted and a new file made in its
@@ -65,7 +64,8 @@ FileId OpenReplacing(const char* path, OpenedFiles* files) {
 }  // namespace
 
 FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64_t* size) {
-  if (mode == OpenMode::CreateNew) return reinterpret_cast<FileId>(OpenForWriting(path, CREATE_NEW));
+  if (mode == OpenMode::CreateNew)
+    return reinterpret_cast<FileId>(OpenForWriting(path, CREATE_NEW));
   if (mode == OpenMode::Replace) return OpenReplacing(path, files);
   const bool read = mode == OpenMode::Read;
   HANDLE file = CreateFileA(path, read ? GENERIC_READ : 0,
@@ -75,7 +75,8 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
   BY_HANDLE_FILE_INFORMATION info;
   if (!IsPlainFile(file, &info)) return Refuse(file);
   if (files != nullptr) files->Add(IdentityOf(info));
-  if (size != nullptr) *size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  if (size != nullptr)
+    *size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   return reinterpret_cast<FileId>(file);
 }
 

@@ -42,9 +42,9 @@ bool KeysCannotCome() {
 
 Keyboard::Keyboard() {
   if (KeysCannotCome()) return;
-  HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
+  HANDLE input =
+      CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
   if (input == INVALID_HANDLE_VALUE) return;
   DWORD mode = 0;
   if (!GetConsoleMode(input, &mode)) {
