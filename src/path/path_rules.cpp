@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/common/path_text.h"
 #include "platform/platform.h"
 
 namespace path {
@@ -151,7 +152,7 @@ char* QuoteIfSpaced(char* name, std::size_t capacity) {
   return name;
 }
 
-bool EndsWithBackslash(const char* path) { return LastCharIs(path, '\\'); }
+bool EndsWithBackslash(const char* path) { return platform::EndsWithSeparator(path); }
 
 bool IsUncPath(const char* path) { return IsValidPath(path) && BeginsWith(path, "\\\\"); }
 

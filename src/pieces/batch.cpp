@@ -13,6 +13,7 @@
 #include "pieces/overwrite.h"
 #include "pieces/piece_names.h"
 #include "pieces/work_buffer.h"
+#include "platform/common/path_text.h"
 #include "platform/platform.h"
 #include "text/texts.h"
 
@@ -92,15 +93,10 @@ struct NameAndExt {
 NameAndExt SplitName(const char* path) {
   path::PathParts parts;
   if (parts.Decompose(path)) return {parts.Fname(), parts.Ext()};
-  const char* element = path;
+  const char* element = platform::LastElement(path);
   const char* dot = nullptr;
-  for (const char* p = path; *p != '\0'; p += text::CharLength(p)) {
-    if (*p == '\\' || (*p == ':' && p == path + 1)) {
-      element = p + 1;
-      dot = nullptr;
-    } else if (*p == '.') {
-      dot = p;
-    }
+  for (const char* p = element; *p != '\0'; p += text::CharLength(p)) {
+    if (*p == '.') dot = p;
   }
   if (dot == nullptr) return {element, ""};
   return {std::string(element, dot), dot};
