@@ -124,7 +124,9 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
                 : mode == OpenMode::Replace ? OpenReplacing(native, files)
                                             : OpenExisting(native, mode, files, size);
   if (file == InvalidFile) {
-    if (errno != 0) NoteFailure(native);
+    // Also a refusal of our own: it replaces an earlier call's error (the
+    // create that found the name taken), and the message stands as reason.
+    NoteFailure(native);
   } else {
     g_openNames[static_cast<int>(file)] = native;
   }
