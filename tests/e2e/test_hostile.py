@@ -84,6 +84,7 @@ class HostileNamesTest(TempDirTest):
         # (batch name, what it links to, arguments): piece 1 in batch mode,
         # the source while dividing, the other batch file.
         rows = [("m.cpy.bat", "m.bin.001", ["m.bin.001", "/C", "/Y"]),
+                ("m.cpy.bat", "m.bin.002", ["m.bin.001", "/C", "/Y"]),
                 ("m.dvr.bat", "m.bin", ["m.bin", "/1", "/S", "/Y"]),
                 ("m.dvr.bat", "m.cpy.bat", ["m.bin", "/1", "/C", "/S", "/Y"])]
         for batch, target, args in rows:

@@ -70,6 +70,7 @@ TEST(PathRules, EditsInPlace) {
   const struct { Edit edit; const char* in; const char* out; } rows[] = {
       {append, "", "\\"}, {append, "C:\\data", "C:\\data\\"}, {append, "C:\\data\\", "C:\\data\\"},
       {append, "C:\\" SO, "C:\\" SO "\\"}, {append, HYO, HYO "\\"}, {strip, "", ""},
+      {append, "\x9f\x5c", "\x9f\x5c\\"},  // the last lead byte of its range, 歃
       {strip, "C:\\", "C:"}, {strip, "C:\\data\\\\", "C:\\data\\"}, {strip, "C:\\" SO, "C:\\" SO},
       {quote, "", ""}, {quote, "my movie", "\"my movie\""}, {quote, "movie", "movie"},
       {quote, "\"", "\""}, {quote, "\"a b\"", "\"a b\""}, {quote, "\"a b", "\"\"a b\""},
