@@ -25,7 +25,8 @@ def batch_opening(name):
 
 
 # Creates a file under the name in DIVRO_RACE_NAME just before the program's
-# create-new open of that name: the file a check could not have seen.
+# create-new open of that name: the file a check could not have seen. Puts a
+# FIFO in place of DIVRO_RACE_FIFO just before an open of it to read.
 RACE_SHIM = r"""
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -33,12 +34,20 @@ RACE_SHIM = r"""
 #include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 static int (*real_open)(const char*, int, ...);
 static void appear(const char* path, int flags) {
   const char* name = getenv("DIVRO_RACE_NAME");
+  const char* fifo = getenv("DIVRO_RACE_FIFO");
   const char* base = strrchr(path, '/');
   base = base ? base + 1 : path;
+  if (fifo && !(flags & O_CREAT) && strcmp(base, fifo) == 0) {
+    unsetenv("DIVRO_RACE_FIFO");
+    unlink(path);
+    mkfifo(path, 0644);
+    return;
+  }
   if (!name || (flags & (O_CREAT | O_EXCL)) != (O_CREAT | O_EXCL) || strcmp(base, name) != 0) return;
   unsetenv("DIVRO_RACE_NAME");
   int fd = real_open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -127,6 +136,20 @@ class HostileNamesTest(TempDirTest):
                 where = self.path("out", name) if args[-1] == "out" else self.path(name)
                 self.assertEqual(read(where), b"precious")
                 os.remove(where)
+
+    def test_piece_that_becomes_a_fifo_after_the_count_is_refused(self):
+        shim = self.path("race.so")
+        write(self.path("race.c"), RACE_SHIM.encode())
+        subprocess.run(["cc", "-shared", "-fPIC", "-o", shim, self.path("race.c"), "-ldl"], check=True)
+        write(self.path("j.bin.001"), b"abc")
+        write(self.path("j.bin.002"), b"def")
+        os.mkdir(self.path("out"))
+        env = dict(ENV, LD_PRELOAD=shim, DIVRO_RACE_FIFO="j.bin.002",
+                   ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+        p = subprocess.run([BIN, "j.bin.001", "out"], cwd=self.dir, env=env, stdin=subprocess.DEVNULL,
+                           capture_output=True, timeout=60)
+        self.assertEqual(p.returncode, FAILED)
+        self.assertRegex(p.stdout.decode(), "分割ファイル '[^']*/j.bin.002' のオープンに失敗しました。")
 
     def test_links_at_names_to_write_are_replaced_never_written_through(self):
         # A dangling link: without a terminal the question counts as S and
