@@ -26,7 +26,9 @@ def batch_opening(name):
 
 # Creates a file under the name in DIVRO_RACE_NAME just before the program's
 # create-new open of that name: the file a check could not have seen. Puts a
-# FIFO in place of DIVRO_RACE_FIFO just before an open of it to read.
+# FIFO in place of DIVRO_RACE_FIFO just before an open of it to read. At the
+# first read while DIVRO_LOCK_PROBE names a file, tries a shared lock on it
+# as another program would, and writes "held" or "free" to DIVRO_LOCK_SEEN.
 RACE_SHIM = r"""
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -34,9 +36,25 @@ RACE_SHIM = r"""
 #include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 static int (*real_open)(const char*, int, ...);
+static ssize_t (*real_read)(int, void*, size_t);
+ssize_t read(int fd, void* buffer, size_t count) {
+  if (!real_read) real_read = (ssize_t (*)(int, void*, size_t))dlsym(RTLD_NEXT, "read");
+  const char* probe = getenv("DIVRO_LOCK_PROBE");
+  const char* seen = getenv("DIVRO_LOCK_SEEN");
+  if (probe && seen && access(probe, F_OK) == 0) {
+    unsetenv("DIVRO_LOCK_PROBE");
+    int other = open(probe, O_RDONLY | O_NONBLOCK);
+    int held = other >= 0 && flock(other, LOCK_SH | LOCK_NB) != 0;
+    int out = open(seen, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out >= 0) { (void)!write(out, held ? "held" : "free", 4); close(out); }
+    if (other >= 0) close(other);
+  }
+  return real_read(fd, buffer, count);
+}
 static void appear(const char* path, int flags) {
   const char* name = getenv("DIVRO_RACE_NAME");
   const char* fifo = getenv("DIVRO_RACE_FIFO");
@@ -226,6 +244,19 @@ class HostileNamesTest(TempDirTest):
 
 
 class ConcurrentRunsTest(TempDirTest):
+    def test_a_piece_being_written_is_locked_against_other_programs(self):
+        shim = self.path("race.so")
+        write(self.path("race.c"), RACE_SHIM.encode())
+        subprocess.run(["cc", "-shared", "-fPIC", "-o", shim, self.path("race.c"), "-ldl"], check=True)
+        random_file(self.path("f.bin"), 3000)
+        env = dict(ENV, LD_PRELOAD=shim, DIVRO_LOCK_PROBE=self.path("f.bin.001"),
+                   DIVRO_LOCK_SEEN=self.path("seen"),
+                   ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+        p = subprocess.run([BIN, "f.bin", "/1"], cwd=self.dir, env=env, stdin=subprocess.DEVNULL,
+                           capture_output=True, timeout=60)
+        self.assertEqual(p.returncode, 0, p.stdout)
+        self.assertEqual(read(self.path("seen")), b"held")
+
     def test_two_divisions_into_one_folder_never_mix_a_piece(self):
         # Pieces of two chunks each, so that unlocked writers would interleave.
         size = 6 << 20
