@@ -85,6 +85,20 @@ int open64(const char* path, int flags, ...) {
 """
 
 
+def run_with_shim(test, args, **race):
+    """(exit status, output) of divro run with RACE_SHIM, armed by the race variables."""
+    shim = test.path("race.so")
+    if not os.path.exists(shim):
+        write(test.path("race.c"), RACE_SHIM.encode())
+        subprocess.run(["cc", "-shared", "-fPIC", "-o", shim, test.path("race.c"), "-ldl"], check=True)
+    # The shim comes before the sanitizer's runtime in the library order.
+    env = dict(ENV, LD_PRELOAD=shim, **race,
+               ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+    p = subprocess.run([BIN, *args], cwd=test.dir, env=env, stdin=subprocess.DEVNULL,
+                       capture_output=True, timeout=60)
+    return p.returncode, p.stdout.decode()
+
+
 # A name the operation writes, its arguments, and the message of a stop at
 # its overwrite question; the join writes into out.
 ASKED_NAMES = [("f.bin.002", ["f.bin", "/1"], STOPPED),
@@ -133,10 +147,6 @@ class HostileNamesTest(TempDirTest):
                         os.remove(self.path(name))
 
     def test_file_that_appears_after_the_check_gets_the_question(self):
-        shim = self.path("race.so")
-        source = self.path("race.c")
-        write(source, RACE_SHIM.encode())
-        subprocess.run(["cc", "-shared", "-fPIC", "-o", shim, source, "-ldl"], check=True)
         random_file(self.path("f.bin"), 3000)
         # No terminal: the question counts as S and the file stays as the
         # other program left it.
@@ -145,29 +155,19 @@ class HostileNamesTest(TempDirTest):
             with self.subTest(name=name):
                 if name != "f.bin.002":
                     self.assertEqual(self.run_divro("f.bin", "/1", "/Y")[0], 0)
-                env = dict(ENV, LD_PRELOAD=shim, DIVRO_RACE_NAME=name,
-                           ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
-                p = subprocess.run([BIN, *args], cwd=self.dir, env=env, stdin=subprocess.DEVNULL,
-                                   capture_output=True, timeout=60)
-                out = p.stdout.decode()
+                _, out = run_with_shim(self, args, DIVRO_RACE_NAME=name)
                 self.assertIn(message, out)
                 where = self.path("out", name) if args[-1] == "out" else self.path(name)
                 self.assertEqual(read(where), b"precious")
                 os.remove(where)
 
     def test_piece_that_becomes_a_fifo_after_the_count_is_refused(self):
-        shim = self.path("race.so")
-        write(self.path("race.c"), RACE_SHIM.encode())
-        subprocess.run(["cc", "-shared", "-fPIC", "-o", shim, self.path("race.c"), "-ldl"], check=True)
         write(self.path("j.bin.001"), b"abc")
         write(self.path("j.bin.002"), b"def")
         os.mkdir(self.path("out"))
-        env = dict(ENV, LD_PRELOAD=shim, DIVRO_RACE_FIFO="j.bin.002",
-                   ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
-        p = subprocess.run([BIN, "j.bin.001", "out"], cwd=self.dir, env=env, stdin=subprocess.DEVNULL,
-                           capture_output=True, timeout=60)
-        self.assertEqual(p.returncode, FAILED)
-        self.assertRegex(p.stdout.decode(), "分割ファイル '[^']*/j.bin.002' のオープンに失敗しました。")
+        rc, out = run_with_shim(self, ["j.bin.001", "out"], DIVRO_RACE_FIFO="j.bin.002")
+        self.assertEqual(rc, FAILED)
+        self.assertRegex(out, "分割ファイル '[^']*/j.bin.002' のオープンに失敗しました。")
 
     def test_links_at_names_to_write_are_replaced_never_written_through(self):
         # A dangling link: without a terminal the question counts as S and
@@ -245,16 +245,10 @@ class HostileNamesTest(TempDirTest):
 
 class ConcurrentRunsTest(TempDirTest):
     def test_a_piece_being_written_is_locked_against_other_programs(self):
-        shim = self.path("race.so")
-        write(self.path("race.c"), RACE_SHIM.encode())
-        subprocess.run(["cc", "-shared", "-fPIC", "-o", shim, self.path("race.c"), "-ldl"], check=True)
         random_file(self.path("f.bin"), 3000)
-        env = dict(ENV, LD_PRELOAD=shim, DIVRO_LOCK_PROBE=self.path("f.bin.001"),
-                   DIVRO_LOCK_SEEN=self.path("seen"),
-                   ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
-        p = subprocess.run([BIN, "f.bin", "/1"], cwd=self.dir, env=env, stdin=subprocess.DEVNULL,
-                           capture_output=True, timeout=60)
-        self.assertEqual(p.returncode, 0, p.stdout)
+        rc, out = run_with_shim(self, ["f.bin", "/1"], DIVRO_LOCK_PROBE=self.path("f.bin.001"),
+                                DIVRO_LOCK_SEEN=self.path("seen"))
+        self.assertEqual(rc, 0, out)
         self.assertEqual(read(self.path("seen")), b"held")
 
     def test_two_divisions_into_one_folder_never_mix_a_piece(self):
