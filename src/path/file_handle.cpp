@@ -26,7 +26,8 @@ platform::FileId FileHandle::Open(const char* path, platform::OpenMode mode,
     return platform::InvalidFile;
   }
   std::strcpy(path_, path);
-  handle_ = platform::FileOpen(path_, mode, files, &openedSize_);
+  handle_ = folder_ != nullptr ? platform::FileOpen(*folder_, path_, mode, files, &openedSize_)
+                               : platform::FileOpen(path_, mode, files, &openedSize_);
   sizeKnown_ = mode == platform::OpenMode::Read && handle_ != platform::InvalidFile;
   return handle_;
 }

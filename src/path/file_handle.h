@@ -12,6 +12,9 @@ namespace path {
 class FileHandle {
  public:
   FileHandle() = default;
+  // Paths in `folder` are opened from it (see platform::Folder), which
+  // outlives the handle.
+  explicit FileHandle(const platform::Folder* folder) : folder_(folder) {}
   virtual ~FileHandle();
   FileHandle(const FileHandle&) = delete;
   FileHandle& operator=(const FileHandle&) = delete;
@@ -47,6 +50,7 @@ class FileHandle {
   const char* Path() const { return path_; }
 
  private:
+  const platform::Folder* folder_ = nullptr;
   platform::FileId handle_ = platform::InvalidFile;
   bool sizeKnown_ = false;
   std::uint64_t openedSize_ = 0;

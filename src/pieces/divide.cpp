@@ -50,9 +50,10 @@ bool DivideFile() {
   WorkBuffer buffer;
   if (!buffer.Allocate(std::min(pieceSize, ChunkSize))) return Fail(text::OutOfMemory);
 
-  path::FileHandle piece;
   const PieceNamer names;
   char name[text::PathCapacity];
+  const platform::Folder pieceFolder(names.WriteName(name, 1));
+  path::FileHandle piece(&pieceFolder);
   std::uint32_t currentSize = pieceSize;
   for (std::uint32_t i = 1; i <= count; ++i) {
     names.WriteName(name, static_cast<int>(i));

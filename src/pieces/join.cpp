@@ -70,7 +70,8 @@ bool JoinPieces() {
   WorkBuffer buffer;
   if (!buffer.Allocate(std::min(size, ChunkSize))) return Fail(text::OutOfMemory);
 
-  path::FileHandle piece;
+  const platform::Folder pieceFolder(names.WriteName(name, 1));
+  path::FileHandle piece(&pieceFolder);
   for (int i = 1; i <= count; ++i) {
     names.WriteName(name, i);
     app::Print("%s\r", name);

@@ -17,6 +17,10 @@ char* MakePieceName(char* buffer, int n);
 // ".001" ... ".999", then ".aaa" ... ".zzz", for n in 1 ... MaxPieces.
 std::string PieceSuffix(int n);
 
+// The number of the piece whose name ends in `suffix` (".001" ... ".zzz"),
+// or 0 for anything else.
+int PieceNumberOf(const char* suffix);
+
 // Pieces 1 ... k that exist as files, without a gap, at most MaxPieces.
 int CountPieces();
 

@@ -1,11 +1,12 @@
 // Every operating-system service the program uses, in the program's own
-// words. One implementation per platform (platform_posix.cpp,
-// platform_win32.cpp) and an in-memory fake for tests, chosen per target by
-// the build; program logic never tests the platform itself.
+// words. One implementation per platform (posix/, win32/, a file per
+// concern) and an in-memory fake for tests, chosen per target by the build;
+// program logic never tests the platform itself.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <utility>
@@ -95,6 +96,37 @@ bool MakeFolder(const char* path);
 // Whether the volume of a root path is ready, with no critical-error box.
 bool VolumeReady(const char* path);
 
+// --- Folders ---------------------------------------------------------------
+
+// The folder that holds a file, resolved once: the many files of one run
+// that lie in it are found from it rather than from the root each time, and
+// stay in the folder resolved at the start even if a folder on its path is
+// renamed or replaced meanwhile. Where the platform keeps no such handle, or
+// it could not be made, paths are resolved whole, with the same results.
+class Folder {
+ public:
+  // The folder of `filePath` (path text): all but its last element.
+  explicit Folder(const char* filePath);
+  ~Folder();
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+
+  // The implementation's own: its handle (-1 for none), and the native
+  // path before the last element of the paths it resolves.
+  std::intptr_t Handle() const { return handle_; }
+  const std::string& NativePrefix() const { return nativePrefix_; }
+
+ private:
+  std::intptr_t handle_ = -1;
+  std::string nativePrefix_;
+};
+
+// Calls `each` with the name of every plain file the folder lists as one
+// (not a link, not a special file: those are for a lookup by name to
+// judge). False when the folder could not be listed; `each` may have been
+// called for some names then.
+bool ListFiles(const Folder& folder, const std::function<void(const char* name)>& each);
+
 // --- File contents -------------------------------------------------------
 
 using FileId = std::intptr_t;
@@ -135,6 +167,10 @@ class OpenedFiles {
 // `size`, where given, receives the size of a file opened to read: the
 // open file's own, whatever its name names by now.
 FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files = nullptr,
+                std::uint64_t* size = nullptr);
+// The same for a path that lies in `folder`: only its last element is
+// resolved, from the folder. Any other path is opened whole.
+FileId FileOpen(const Folder& folder, const char* path, OpenMode mode, OpenedFiles* files = nullptr,
                 std::uint64_t* size = nullptr);
 void FileClose(FileId file);
 // One transfer each; the count moved, short on failure.

@@ -196,6 +196,27 @@ bool SameFile(const char* a, const char* b) {
   return key == fake::Key(b) && State().entries.count(key) != 0;
 }
 
+// The handle only says whether resolving the folder worked: the fake's
+// paths are resolved whole, with the same results either way.
+Folder::Folder(const char* filePath)
+    : handle_(fake::CallFails(fake::CallFolder) ? -1 : 0),
+      nativePrefix_(filePath, static_cast<std::size_t>(LastElement(filePath) - filePath)) {}
+
+Folder::~Folder() = default;
+
+bool ListFiles(const Folder& folder, const std::function<void(const char* name)>& each) {
+  if (folder.Handle() == -1 || fake::CallFails(fake::CallList)) return false;
+  const std::string& prefix = folder.NativePrefix();
+  const std::string folderKey = fake::Key(prefix.empty() ? State().currentDir : prefix);
+  for (const auto& [key, entry] : State().entries) {
+    std::string parent, name;
+    fake::SplitKey(key, &parent, &name);
+    const bool inFolder = parent == folderKey || parent + "\\" == folderKey;
+    if (inFolder && !entry.isFolder) each(entry.storedName.c_str());
+  }
+  return true;
+}
+
 bool MakeFolder(const char* path) {
   if (fake::CallFails(fake::CallMakeFolder)) return false;
   std::string key = fake::Key(path);
@@ -282,6 +303,11 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
                                          0};
   ++State().openFiles;
   return id;
+}
+
+FileId FileOpen(const Folder&, const char* path, OpenMode mode, OpenedFiles* files,
+                std::uint64_t* size) {
+  return FileOpen(path, mode, files, size);
 }
 
 void FileClose(FileId file) {

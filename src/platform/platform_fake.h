@@ -31,6 +31,8 @@ enum CallKind {
   CallAlloc,
   CallMakeFolder,
   CallConvert,  // a name into the batch files' code page
+  CallFolder,   // a folder resolved once for the files in it
+  CallList,     // a folder's list of files
 };
 
 struct System {

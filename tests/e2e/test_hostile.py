@@ -39,7 +39,6 @@ RACE_SHIM = r"""
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-static int (*real_open)(const char*, int, ...);
 static ssize_t (*real_read)(int, void*, size_t);
 ssize_t read(int fd, void* buffer, size_t count) {
   if (!real_read) real_read = (ssize_t (*)(int, void*, size_t))dlsym(RTLD_NEXT, "read");
@@ -55,33 +54,33 @@ ssize_t read(int fd, void* buffer, size_t count) {
   }
   return real_read(fd, buffer, count);
 }
-static void appear(const char* path, int flags) {
+static int (*real_openat)(int, const char*, int, ...);
+static void appear(int dir, const char* path, int flags) {
   const char* name = getenv("DIVRO_RACE_NAME");
   const char* fifo = getenv("DIVRO_RACE_FIFO");
   const char* base = strrchr(path, '/');
   base = base ? base + 1 : path;
   if (fifo && !(flags & O_CREAT) && strcmp(base, fifo) == 0) {
     unsetenv("DIVRO_RACE_FIFO");
-    unlink(path);
-    mkfifo(path, 0644);
+    unlinkat(dir, path, 0);
+    mkfifoat(dir, path, 0644);
     return;
   }
   if (!name || (flags & (O_CREAT | O_EXCL)) != (O_CREAT | O_EXCL) || strcmp(base, name) != 0) return;
   unsetenv("DIVRO_RACE_NAME");
-  int fd = real_open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  int fd = real_openat(dir, path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd >= 0) { (void)!write(fd, "precious", 8); close(fd); }
 }
-static int shim(const char* path, int flags, mode_t mode) {
-  if (!real_open) real_open = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open");
-  appear(path, flags);
-  return real_open(path, flags, mode);
+static int shim(int dir, const char* path, int flags, mode_t mode) {
+  if (!real_openat) real_openat = (int (*)(int, const char*, int, ...))dlsym(RTLD_NEXT, "openat");
+  appear(dir, path, flags);
+  return real_openat(dir, path, flags, mode);
 }
-int open(const char* path, int flags, ...) {
-  va_list a; va_start(a, flags); mode_t m = va_arg(a, int); va_end(a); return shim(path, flags, m);
-}
-int open64(const char* path, int flags, ...) {
-  va_list a; va_start(a, flags); mode_t m = va_arg(a, int); va_end(a); return shim(path, flags, m);
-}
+#define MODE(flags) va_list a; va_start(a, flags); mode_t m = va_arg(a, int); va_end(a)
+int open(const char* path, int flags, ...) { MODE(flags); return shim(AT_FDCWD, path, flags, m); }
+int open64(const char* path, int flags, ...) { MODE(flags); return shim(AT_FDCWD, path, flags, m); }
+int openat(int dir, const char* path, int flags, ...) { MODE(flags); return shim(dir, path, flags, m); }
+int openat64(int dir, const char* path, int flags, ...) { MODE(flags); return shim(dir, path, flags, m); }
 """
 
 

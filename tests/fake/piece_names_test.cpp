@@ -70,7 +70,26 @@ TEST_F(PieceNamesTest, CountPieces) {
   EXPECT_EQ(pieces::CountPieces(), 2);
   Use(app::ModeBatch, "C:\\p\\a.001");
   for (int n = 1; n <= 1000; ++n) fake::AddFile(Name(n), "x");
+  fake::State().lookups = 0;
   EXPECT_EQ(pieces::CountPieces(), 1000);
+  // Past eight lookups one listing answers; the only other lookup is for
+  // the first piece missing.
+  EXPECT_EQ(fake::State().lookups, 9);
+  // What the listing cannot vouch for is looked up: a name stored in
+  // another case is still a piece, a folder still ends the count.
+  fake::State().entries[fake::Key(Name(500))].storedName = "A.500";
+  fake::State().entries[fake::Key(Name(700))].isFolder = true;
+  EXPECT_EQ(pieces::CountPieces(), 699);
+}
+
+// A listed name's piece number is the number its name was made from.
+TEST_F(PieceNamesTest, PieceNumberOfSuffix) {
+  for (int n = 1; n <= pieces::MaxPieces; ++n) {
+    ASSERT_EQ(pieces::PieceNumberOf(pieces::PieceSuffix(n).c_str()), n);
+  }
+  for (const char* other : {".000", ".00a", ".AAA", ".a1b", ".0011", ".01", "0001", "x001", ""}) {
+    EXPECT_EQ(pieces::PieceNumberOf(other), 0) << other;
+  }
 }
 
 }  // namespace

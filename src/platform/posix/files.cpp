@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "platform/platform.h"
 #include "platform/posix/posix.h"
@@ -50,31 +51,57 @@ FileId Refuse(int fd) {
 // Non-blocking, so that a FIFO is seen and refused rather than waited on.
 constexpr int CommonFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 
-FileId OpenNew(const std::string& native) {
-  int fd = OpenRetrying(native, CommonFlags | O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW);
+// A native path and what to resolve it from: the whole path from the
+// current folder, or its last element from a folder resolved once.
+struct NativeName {
+  std::string path;  // the whole path, which messages name
+  int from = AT_FDCWD;
+  std::size_t relative = 0;  // where the part `from` resolves begins
+  const char* Relative() const { return path.c_str() + relative; }
+};
+
+NativeName InFolder(const Folder& folder, std::string native) {
+  NativeName name{std::move(native)};
+  const std::string& prefix = folder.NativePrefix();
+  if (folder.Handle() != -1 && name.path.size() > prefix.size() &&
+      name.path.compare(0, prefix.size(), prefix) == 0 &&
+      name.path.find('/', prefix.size()) == std::string::npos) {
+    name.from = static_cast<int>(folder.Handle());
+    name.relative = prefix.size();
+  }
+  return name;
+}
+
+int OpenAt(const NativeName& name, int flags) {
+  return RetryOnInterrupt([&] { return openat(name.from, name.Relative(), flags, 0666); });
+}
+
+FileId OpenNew(const NativeName& name) {
+  int fd = OpenAt(name, CommonFlags | O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW);
   if (fd < 0) return InvalidFile;
   return Lock(fd, true) ? fd : Refuse(fd);
 }
 
-bool IsLink(const std::string& native) {
+bool IsLink(const NativeName& name) {
   struct stat info;
-  return lstat(native.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+  return fstatat(name.from, name.Relative(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISLNK(info.st_mode);
 }
 
 // A link at the name is replaced by a new file, unless it leads to a file
 // that `files` holds; an existing regular file is emptied once it is locked
 // and known not to be one of them. Anything else is refused.
-FileId OpenReplacing(const std::string& native, OpenedFiles* files) {
-  int fd = OpenRetrying(native, CommonFlags | O_WRONLY | O_CREAT | O_NOFOLLOW);
+FileId OpenReplacing(const NativeName& name, OpenedFiles* files) {
+  int fd = OpenAt(name, CommonFlags | O_WRONLY | O_CREAT | O_NOFOLLOW);
   if (fd < 0) {
-    if (!IsLink(native)) return InvalidFile;
+    if (!IsLink(name)) return InvalidFile;
     struct stat target;
-    if (files != nullptr && stat(native.c_str(), &target) == 0 &&
+    if (files != nullptr && fstatat(name.from, name.Relative(), &target, 0) == 0 &&
         files->Holds(IdentityOf(target))) {
       return InvalidFile;
     }
-    if (unlink(native.c_str()) != 0) return InvalidFile;
-    return OpenNew(native);
+    if (unlinkat(name.from, name.Relative(), 0) != 0) return InvalidFile;
+    return OpenNew(name);
   }
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return Refuse(fd);
@@ -87,13 +114,13 @@ FileId OpenReplacing(const std::string& native, OpenedFiles* files) {
   return fd;
 }
 
-FileId OpenExisting(const std::string& native, OpenMode mode, OpenedFiles* files,
+FileId OpenExisting(const NativeName& name, OpenMode mode, OpenedFiles* files,
                     std::uint64_t* size) {
   int flags = CommonFlags | O_RDONLY;
 #ifdef O_PATH
   if (mode == OpenMode::Probe) flags = O_CLOEXEC | O_PATH;
 #endif
-  int fd = OpenRetrying(native, flags);
+  int fd = OpenAt(name, flags);
   if (fd < 0) return InvalidFile;
   struct stat info;
   if (fstat(fd, &info) != 0) return Refuse(fd);
@@ -102,6 +129,22 @@ FileId OpenExisting(const std::string& native, OpenMode mode, OpenedFiles* files
   if (files != nullptr) files->Add(IdentityOf(info));
   if (size != nullptr) *size = static_cast<std::uint64_t>(info.st_size);
   return fd;
+}
+
+FileId Open(const NativeName& name, OpenMode mode, OpenedFiles* files, std::uint64_t* size) {
+  // A refusal of our own (a FIFO, a file of the run) leaves errno 0.
+  errno = 0;
+  FileId file = mode == OpenMode::CreateNew ? OpenNew(name)
+                : mode == OpenMode::Replace ? OpenReplacing(name, files)
+                                            : OpenExisting(name, mode, files, size);
+  if (file == InvalidFile) {
+    // Also a refusal of our own: it replaces an earlier call's error (the
+    // create that found the name taken), and the message stands as reason.
+    NoteFailure(name.path);
+  } else {
+    g_openNames[static_cast<int>(file)] = name.path;
+  }
+  return file;
 }
 
 }  // namespace
@@ -118,19 +161,14 @@ void OpenStandardStreams() {
 FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64_t* size) {
   std::string native;
   if (!NativePath(path, &native)) return InvalidFile;
-  // A refusal of our own (a FIFO, a file of the run) leaves errno 0.
-  errno = 0;
-  FileId file = mode == OpenMode::CreateNew ? OpenNew(native)
-                : mode == OpenMode::Replace ? OpenReplacing(native, files)
-                                            : OpenExisting(native, mode, files, size);
-  if (file == InvalidFile) {
-    // Also a refusal of our own: it replaces an earlier call's error (the
-    // create that found the name taken), and the message stands as reason.
-    NoteFailure(native);
-  } else {
-    g_openNames[static_cast<int>(file)] = native;
-  }
-  return file;
+  return Open(NativeName{std::move(native)}, mode, files, size);
+}
+
+FileId FileOpen(const Folder& folder, const char* path, OpenMode mode, OpenedFiles* files,
+                std::uint64_t* size) {
+  std::string native;
+  if (!NativePath(path, &native)) return InvalidFile;
+  return Open(InFolder(folder, std::move(native)), mode, files, size);
 }
 
 void FileClose(FileId file) {

@@ -1,13 +1,16 @@
 // Paths on POSIX: the whole file system is drive C:, whose root is /; path
 // text turns into a native path only here, backslash by backslash, so a
 // double-byte character is never split. Also the command line, whose
-// native paths become path text.
+// native paths become path text, and the folders that a run resolves once.
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/common/full_path.h"
@@ -146,6 +149,47 @@ bool LookupEntry(const char* path, DirEntry* entry) {
   entry->size = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
   std::memcpy(entry->storedName, name.c_str(), name.size() + 1);
   return true;
+}
+
+Folder::Folder(const char* filePath) {
+  std::string native;
+  if (!NativePath(filePath, &native)) return;
+  const std::size_t slash = native.rfind('/');
+  nativePrefix_ = slash == std::string::npos ? std::string() : native.substr(0, slash + 1);
+  const char* folder = nativePrefix_.empty() ? "." : nativePrefix_.c_str();
+#ifdef O_PATH
+  constexpr int flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#else
+  constexpr int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK;
+#endif
+  // Unresolved, the paths are resolved whole: only slower.
+  handle_ = RetryOnInterrupt([&] { return open(folder, flags); });
+}
+
+Folder::~Folder() {
+  if (handle_ != -1) close(static_cast<int>(handle_));
+}
+
+bool ListFiles(const Folder& folder, const std::function<void(const char* name)>& each) {
+  if (folder.Handle() == -1) return false;
+  const int fd = RetryOnInterrupt([&] {
+    return openat(static_cast<int>(folder.Handle()), ".",
+                  O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+  });
+  if (fd < 0) return false;
+  std::unique_ptr<DIR, int (*)(DIR*)> listing(fdopendir(fd), closedir);
+  if (listing == nullptr) {
+    close(fd);
+    return false;
+  }
+  for (;;) {
+    errno = 0;
+    const dirent* entry = readdir(listing.get());
+    if (entry == nullptr) return errno == 0;
+    // A file system that does not say (DT_UNKNOWN) leaves every name to
+    // its lookup.
+    if (entry->d_type == DT_REG) each(entry->d_name);
+  }
 }
 
 bool MakeFolder(const char* path) {

@@ -80,6 +80,13 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
   return reinterpret_cast<FileId>(file);
 }
 
+// Windows resolves a path from a folder handle only below its documented
+// interface: the path is opened whole.
+FileId FileOpen(const Folder&, const char* path, OpenMode mode, OpenedFiles* files,
+                std::uint64_t* size) {
+  return FileOpen(path, mode, files, size);
+}
+
 void FileClose(FileId file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
 
 std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count) {

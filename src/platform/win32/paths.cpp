@@ -5,8 +5,10 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
+#include "platform/common/path_text.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -78,6 +80,26 @@ bool SameFile(const char* a, const char* b) {
   return IdentityByPath(a, &infoA) && IdentityByPath(b, &infoB) &&
          infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber &&
          infoA.nFileIndexHigh == infoB.nFileIndexHigh && infoA.nFileIndexLow == infoB.nFileIndexLow;
+}
+
+// No handle: the folder is its path text, all but the last element.
+Folder::Folder(const char* filePath)
+    : nativePrefix_(filePath, static_cast<std::size_t>(LastElement(filePath) - filePath)) {}
+
+Folder::~Folder() = default;
+
+bool ListFiles(const Folder& folder, const std::function<void(const char* name)>& each) {
+  WIN32_FIND_DATAA data;
+  const std::string pattern = folder.NativePrefix() + "*";
+  HANDLE search = FindFirstFileA(pattern.c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> owner(search, FindClose);
+  constexpr DWORD notPlain =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+  do {
+    if ((data.dwFileAttributes & notPlain) == 0) each(data.cFileName);
+  } while (FindNextFileA(search, &data));
+  return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
 bool MakeFolder(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
