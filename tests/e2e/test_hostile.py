@@ -168,6 +168,27 @@ class HostileNamesTest(TempDirTest):
         self.assertEqual(rc, FAILED)
         self.assertRegex(out, "分割ファイル '[^']*/j.bin.002' のオープンに失敗しました。")
 
+    def test_count_past_the_folder_listing_still_judges_each_odd_name(self):
+        # Past eight pieces the count lists the folder; a link or a FIFO among
+        # the names is judged by name there too.
+        pieces = [write(self.path(f"c.bin.{n:03}"), bytes([n]) * 3) for n in range(1, 13)]
+        os.mkdir(self.path("dir"))
+        os.mkdir(self.path("out"))
+        tenth = self.path("c.bin.010")
+        rows = [("link to a folder", lambda p: os.symlink("dir", p), 9),
+                ("FIFO", os.mkfifo, 9),
+                ("link to a piece", lambda p: os.symlink("c.bin.001", p), 12)]
+        for kind, make, count in rows:
+            with self.subTest(kind=kind):
+                os.remove(tenth)
+                make(tenth)
+                rc, out = self.run_divro("c.bin.001", "out", "/Y")
+                self.assertEqual(rc, 0, out)
+                joined = b"".join(read(self.path(f"c.bin.{n:03}")) for n in range(1, count + 1))
+                self.assertEqual(read(self.path("out", "c.bin")), joined)
+                os.remove(tenth)
+                write(tenth, pieces[9])
+
     def test_links_at_names_to_write_are_replaced_never_written_through(self):
         # A dangling link: without a terminal the question counts as S and
         # the link stays; with /Y the link itself becomes the new file and
