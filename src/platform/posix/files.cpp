@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <map>
 #include <string>
 #include <utility>
 
@@ -27,9 +26,6 @@ int OpenRetrying(const std::string& native, int flags) {
 using namespace posix;
 
 namespace {
-
-// The native paths of open files, to name the file a read or write failed on.
-std::map<int, std::string> g_openNames;
 
 FileIdentity IdentityOf(const struct stat& info) {
   return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
@@ -137,13 +133,9 @@ FileId Open(const NativeName& name, OpenMode mode, OpenedFiles* files, std::uint
   FileId file = mode == OpenMode::CreateNew ? OpenNew(name)
                 : mode == OpenMode::Replace ? OpenReplacing(name, files)
                                             : OpenExisting(name, mode, files, size);
-  if (file == InvalidFile) {
-    // Also a refusal of our own: it replaces an earlier call's error (the
-    // create that found the name taken), and the message stands as reason.
-    NoteFailure(name.path);
-  } else {
-    g_openNames[static_cast<int>(file)] = name.path;
-  }
+  // Also a refusal of our own: it replaces an earlier call's error (the
+  // create that found the name taken), and the message stands as reason.
+  if (file == InvalidFile) NoteFailure(name.path);
   return file;
 }
 
@@ -171,14 +163,12 @@ FileId FileOpen(const Folder& folder, const char* path, OpenMode mode, OpenedFil
   return Open(InFolder(folder, std::move(native)), mode, files, size);
 }
 
-void FileClose(FileId file) {
-  g_openNames.erase(static_cast<int>(file));
-  close(static_cast<int>(file));
-}
+void FileClose(FileId file) { close(static_cast<int>(file)); }
 
 std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count) {
   ssize_t n = RetryOnInterrupt([&] { return read(static_cast<int>(file), buffer, count); });
-  if (n < 0) NoteFailure(g_openNames[static_cast<int>(file)]);
+  // The caller's message names the file.
+  if (n < 0) NoteFailure(std::string());
   return n < 0 ? 0 : static_cast<std::uint32_t>(n);
 }
 
@@ -190,7 +180,7 @@ std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count) {
       return write(static_cast<int>(file), static_cast<const char*>(buffer) + done, count - done);
     });
     if (n <= 0) {
-      if (n < 0) NoteFailure(g_openNames[static_cast<int>(file)]);
+      if (n < 0) NoteFailure(std::string());
       break;
     }
     done += static_cast<std::uint32_t>(n);

@@ -30,7 +30,8 @@ bool NativePath(const char* path, std::string* native);
 
 int OpenRetrying(const std::string& native, int flags);
 
-// Keeps errno and the file it concerns for the next ReportFailure.
+// Keeps errno and the file it concerns (empty where the caller names it:
+// reads and writes) for the next ReportFailure.
 void NoteFailure(const std::string& native);
 
 // Control bytes as ?, for text bound for a terminal; line breaks kept when
