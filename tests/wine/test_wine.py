@@ -186,11 +186,13 @@ class DoubleByteNamesTest(WineTest):
 
     def test_join_pieces_made_elsewhere(self):
         # Unequal pieces, a later one larger than the first, and 0x5C second
-        # bytes in the name and in its extension.
-        parts = [RNG.randbytes(n) for n in (100, 3000, 7)]
+        # bytes in the name and in its extension; enough of them that the
+        # count lists the folder, where a folder still ends it.
+        parts = [RNG.randbytes(n) for n in (100, 3000, 7, 1, 2, 3, 4, 5, 6, 9)]
         for n, part in enumerate(parts, 1):
             write(self.path("能ソ.表.%03d" % n), part)
-        write(self.path("能ソ.表.005"), b"after a gap")
+        os.mkdir(self.path("能ソ.表.011"))
+        write(self.path("能ソ.表.012"), b"after a folder")
         os.mkdir(self.path("out"))
         status, out = self.divro("能ソ.表.001", "out")
         self.assertEqual(status, 0, out.decode("cp932"))
