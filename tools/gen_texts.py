@@ -36,6 +36,11 @@ TEXTS = [
     ("SourceReadFailed", "分割元ファイルの読み込みに失敗しました。"),
     ("FileWriteFailed", "ファイル '%s' の書き込みに失敗しました。\n"),
     ("DivideFinished", "ファイルの分割が終了しました。"),
+    ("AskDeleteStale", "古い分割ファイル '%s' 以降が残っています。削除しますか？ [はい (Y), いいえ (N)]"),
+    ("StaleKept", "古い分割ファイル '%s' 以降を残しました。\n"),
+    ("StaleDeleted", "古い分割ファイル '%s' から '%s' までを削除しました。\n"),
+    ("StaleDeleteFailed", "古い分割ファイル '%s' の削除に失敗しました。\n"),
+    ("TwoDivisionsMixed", "保存先には今回と以前の分割ファイルが混在しています。"),
     # Joining
     ("FirstPieceMissing", "先頭ファイル (*.001) が見つかりません。"),
     ("SecondPieceMissing", "次の分割ファイル (*.002) が見つかりません。"),
@@ -46,6 +51,8 @@ TEXTS = [
     ("PieceReadFailed", "分割ファイル '%s' の読み込みに失敗しました。\n"),
     ("JoinedWriteFailed", "結合ファイルの書き込みに失敗しました。"),
     ("JoinFinished", "ファイルの結合が終了しました。"),
+    ("PieceMissing", "分割ファイル '%s' が見つかりません。\n"),
+    ("PieceSizeDiffers", "分割ファイル '%s' のサイズが先頭ファイルと異なります。\n"),
     # Batch files
     ("BatchStopped", "バッチファイル作成を中止しました。"),
     ("BatchOpenFailed", "バッチファイル '%s' のオープンに失敗しました。\n"),

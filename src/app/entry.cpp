@@ -156,6 +156,7 @@ bool ParseArguments(int argc, const char* const* argv) {
       options.selfBatch = true;
     } else if (MatchesLowerCaseWord(argument, "/y")) {
       options.overwriteAll = true;
+      options.yesGiven = true;
     } else if (argument[0] == '/') {
       options.sizeGiven = true;
       options.pieceSize = ReadPieceSize(argument);
@@ -268,7 +269,15 @@ int RunProgram(int argc, const char* const* argv) {
 
   switch (g_runOptions.mode) {
     case ModeDivide:
-      if (pieces::DivideFile()) return ExitSuccess;
+      switch (pieces::DivideFile()) {
+        case pieces::DivideResult::Divided:
+          return ExitSuccess;
+        case pieces::DivideResult::DividedNotClean:
+          // Divided all the same: the message said what was left.
+          return ExitFailure;
+        case pieces::DivideResult::Failed:
+          break;
+      }
       PrintFailure(text::NotDivided, SourceSubject());
       return ExitFailure;
     case ModeJoin:

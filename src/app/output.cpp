@@ -22,16 +22,20 @@ void AppendMessage(const std::string& segment, std::string* out) {
 
 }  // namespace
 
-void Print(const char* format, const char* first, const char* second) {
-  const char* arguments[] = {first, second};
+Subject::Subject(const char* pathText)
+    : given_(pathText != nullptr),
+      shown_(pathText != nullptr ? platform::DisplayPath(pathText) : std::string()) {}
+
+void Print(const char* format, const Subject& first, const Subject& second) {
+  const Subject* arguments[] = {&first, &second};
   int next = 0;
   std::string out;
   const char* segment = format;
   for (const char* p = format; *p != '\0'; ++p) {
     if (p[0] == '%' && p[1] == 's') {
       AppendMessage(std::string(segment, p), &out);
-      const char* argument = next < 2 ? arguments[next++] : nullptr;
-      if (argument != nullptr) out += platform::DisplayPath(argument);
+      const Subject* argument = next < 2 ? arguments[next++] : nullptr;
+      if (argument != nullptr) out += argument->Text();
       segment = ++p + 1;
     }
   }
@@ -39,13 +43,13 @@ void Print(const char* format, const char* first, const char* second) {
   platform::ConsoleWrite(out);
 }
 
-void PrintFailure(const char* message, const char* subject) {
+void PrintFailure(const char* message, const Subject& subject) {
   if (std::strstr(message, "%s") != nullptr) {
     Print(message, subject);
   } else {
     PrintLine(message);
   }
-  platform::ReportFailure(subject, message);
+  platform::ReportFailure(subject.Given() ? subject.Text().c_str() : nullptr, message);
 }
 
 void PrintLine(const char* message) {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "app/output.h"
-#include "path/path_parts.h"
+#include "path/place.h"
 #include "platform/platform.h"
 #include "text/texts.h"
 
@@ -44,12 +44,9 @@ void EchoAnswer(const KeyAnswer& answer) {
   PrintLine(echo);
 }
 
-OverwriteAnswer AskOverwrite(const char* path) {
-  path::PathParts parts;
-  // A name whose full form is too long to take apart is shown as given.
-  bool named = parts.Decompose(path);
+OverwriteAnswer AskOverwrite(const char* element) {
   platform::Keyboard keyboard;
-  Print(text::AskOverwrite, named ? parts.Fname() : path, named ? parts.Ext() : "");
+  Print(text::AskOverwrite, path::Shown{platform::DisplayElement(element)}, "");
   KeyAnswer answer = WaitForKey(keyboard, "yas");
   EchoAnswer(answer);
   switch (answer.letter) {

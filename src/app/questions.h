@@ -23,6 +23,7 @@ KeyAnswer WaitForKey(platform::Keyboard& keyboard, const char* letters);
 // Echoes the answering key as typed and ends the question's line.
 void EchoAnswer(const KeyAnswer& answer);
 
-OverwriteAnswer AskOverwrite(const char* path);
+// Asks before the file `element` (a name, not a path) is replaced.
+OverwriteAnswer AskOverwrite(const char* element);
 
 }  // namespace app

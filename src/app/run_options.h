@@ -21,7 +21,8 @@ struct RunOptions {
   RunMode mode = ModeUndecided;
   bool copyBatch = false;
   bool selfBatch = false;
-  bool overwriteAll = false;
+  bool overwriteAll = false;  // /Y, or the answer A
+  bool yesGiven = false;      // /Y itself: also deletes an older set's pieces
   bool showHelp = false;
   bool sizeGiven = false;
   char sourcePath[text::PathCapacity] = {};

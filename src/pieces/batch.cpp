@@ -9,7 +9,6 @@
 #include "app/run_options.h"
 #include "path/file_handle.h"
 #include "path/file_system.h"
-#include "path/path_parts.h"
 #include "pieces/overwrite.h"
 #include "pieces/piece_names.h"
 #include "pieces/work_buffer.h"
@@ -86,44 +85,45 @@ struct NameAndExt {
   std::string ext;
 };
 
-// The fname and ext of a name, as taken apart against the current folder.
-// In a deep folder the full form of a relative name can be too long for
-// that; the name is then split as written: its last element, at the last
-// dot, which is what the full form would have given.
-NameAndExt SplitName(const char* path) {
-  path::PathParts parts;
-  if (parts.Decompose(path)) return {parts.Fname(), parts.Ext()};
-  const char* element = platform::LastElement(path);
+// A name taken apart at its last dot; a name, never read as a path.
+NameAndExt SplitElement(const std::string& element) {
+  const char* begin = element.c_str();
   const char* dot = nullptr;
-  for (const char* p = element; *p != '\0'; p += text::CharLength(p)) {
+  for (const char* p = begin; *p != '\0'; p += text::CharLength(p)) {
     if (*p == '.') dot = p;
   }
   if (dot == nullptr) return {element, ""};
-  return {std::string(element, dot), dot};
+  return {std::string(begin, dot), dot};
 }
 
-// The batch file's path: destFolder + the whole file's name without its
-// extension + `extension`. One too long for a path fails to open.
-std::string BatchFilePath(const char* extension) {
-  const app::RunOptions& options = app::g_runOptions;
-  path::PathParts parts;
-  parts.Decompose(options.sourcePath);
-  // In batch mode the source is a piece: its fname is the whole file's name.
-  std::string base = options.mode == app::ModeBatch ? SplitName(parts.Fname()).name : parts.Fname();
-  return std::string(options.destFolder) + base + extension;
-}
+// What one batch writer works with, composed once: the pieces in their
+// folder, and the batch files in the destination folder (or the current
+// one), named after the whole file without its extension.
+struct BatchRun {
+  explicit BatchRun(const app::RunOptions& options)
+      : set(PiecesOfRun(options)),
+        pieceFolder(set.folder),
+        names(pieceFolder, set.stem),
+        batchFolder(options.destFolder),
+        base(SplitElement(set.stem).name) {}
+
+  std::string BatchElement(const char* extension) const { return base + extension; }
+
+  const PieceSetName set;
+  const path::Place pieceFolder;
+  const PieceNamer names;
+  const path::Place batchFolder;
+  const std::string base;
+};
 
 // The pieces' names without their folder, as they stand in the batch text.
-// They differ only in their number, so the folder is taken off once.
 class PieceNamesInBatch {
  public:
-  PieceNamesInBatch() {
-    char name[text::PathCapacity];
-    NameAndExt first = SplitName(MakePieceName(name, 1));
-    numbered_ = !first.name.empty() || !first.ext.empty();
+  explicit PieceNamesInBatch(const PieceNamer& names) {
+    numbered_ = !names.Stem().empty();
     // Only the number differs from piece to piece, and it stays as it is
     // through quoting and conversion: the first name gives the others.
-    std::optional<std::string> converted = InBatch(first.name + first.ext);
+    std::optional<std::string> converted = InBatch(names.Element(1));
     if (!numbered_ || !converted) return;
     const std::size_t suffixLength = PieceSuffix(1).size();
     if (converted->back() == '"') closing_ = "\"";
@@ -151,16 +151,16 @@ bool IsSpecialToCommandProcessor(char c) { return std::strchr(" &^()=!%+,;", c) 
 
 // Prints the name, asks before an existing file is replaced, and checks the
 // first piece. Stop when the batch file must not be written.
-WriteTarget PrepareBatchFile(const std::string& batchName) {
-  app::Print("%s\n", batchName.c_str());
-  WriteTarget target = CheckWriteTarget(batchName.c_str());
+WriteTarget PrepareBatchFile(const BatchRun& run, const std::string& element) {
+  const path::Shown shown = run.batchFolder.ShownOf(element);
+  app::Print("%s\n", shown);
+  WriteTarget target = CheckWriteTarget(run.batchFolder, element);
   if (target == WriteTarget::Stop) {
-    app::PrintFailure(text::BatchStopped, batchName.c_str());
+    app::PrintFailure(text::BatchStopped, shown);
     return target;
   }
-  char name[text::PathCapacity];
-  if (!path::FileExists(MakePieceName(name, 1))) {
-    app::PrintFailure(text::FirstPieceMissing, name);
+  if (!run.pieceFolder.FileExists(run.names.Element(1))) {
+    app::PrintFailure(text::FirstPieceMissing, run.names.Shown(1));
     return WriteTarget::Stop;
   }
   return target;
@@ -168,45 +168,56 @@ WriteTarget PrepareBatchFile(const std::string& batchName) {
 
 // An existing batch name that is a link to the source, to a piece or to the
 // other batch file: writing it would destroy what it names.
-bool NamesAFileOfTheRun(const std::string& batchName, const char* otherExtension) {
-  const char* batch = batchName.c_str();
-  if (path::SameFile(batch, app::g_runOptions.sourcePath) ||
-      path::SameFile(batch, BatchFilePath(otherExtension).c_str())) {
+bool NamesAFileOfTheRun(const BatchRun& run, const std::string& element,
+                        const char* otherExtension) {
+  const std::string batch = run.batchFolder.PathOf(element);
+  if (path::SameFile(batch.c_str(), app::g_runOptions.sourcePath) ||
+      path::SameFile(batch.c_str(),
+                     run.batchFolder.PathOf(run.BatchElement(otherExtension)).c_str())) {
     return true;
   }
-  const PieceNamer names;
-  char name[text::PathCapacity];
-  for (int i = 1; i <= MaxPieces && path::FileExists(names.WriteName(name, i)); ++i) {
-    if (path::SameFile(batch, name)) return true;
+  for (int i = 1; i <= MaxPieces && run.pieceFolder.FileExists(run.names.Element(i)); ++i) {
+    if (path::SameFile(batch.c_str(), run.names.Path(i).c_str())) return true;
   }
   return false;
 }
 
 // Opens, writes the whole text in one call and reports.
-bool WriteBatchText(const std::string& batchName, WriteTarget target, const TextBlock& text,
-                    const char* otherExtension) {
-  path::FileHandle file;
-  const auto clashes = [&] { return NamesAFileOfTheRun(batchName, otherExtension); };
+bool WriteBatchText(const BatchRun& run, const std::string& element, WriteTarget target,
+                    const TextBlock& text, const char* otherExtension) {
+  const path::Shown shown = run.batchFolder.ShownOf(element);
+  path::FileHandle file(&run.batchFolder.Handle());
+  const auto clashes = [&] { return NamesAFileOfTheRun(run, element, otherExtension); };
   WriteOpen opened = text.Complete()
-                         ? OpenToWrite(file, batchName.c_str(), target, nullptr, clashes)
+                         ? OpenToWrite(file, run.batchFolder, element, target, nullptr, clashes)
                          : WriteOpen::Failed;
   if (opened == WriteOpen::Stopped) {
-    app::PrintFailure(text::BatchStopped, batchName.c_str());
+    app::PrintFailure(text::BatchStopped, shown);
     return false;
   }
   if (opened == WriteOpen::Failed) {
-    app::PrintFailure(text::BatchOpenFailed, batchName.c_str());
+    app::PrintFailure(text::BatchOpenFailed, shown);
     return false;
   }
   std::uint32_t length = static_cast<std::uint32_t>(text.Length());
   std::uint32_t written = file.Write(text.Data(), length);
   file.Close();
   if (written != length) {
-    app::PrintFailure(text::BatchWriteFailed, batchName.c_str());
+    app::PrintFailure(text::BatchWriteFailed, shown);
     return false;
   }
   app::PrintLine(text::BatchCreated);
   return true;
+}
+
+// In batch mode the pieces are someone else's: a set with a gap would give
+// a shorter file. After a division its own count stands.
+bool NoGap(const BatchRun& run, int* count) {
+  const PieceSurvey survey = SurveyPieces(run.names);
+  *count = survey.count;
+  if (survey.firstAfterGap == 0 || survey.count < 2) return true;
+  app::PrintFailure(text::PieceMissing, run.names.Shown(survey.count + 1));
+  return false;
 }
 
 bool ModeHasBatchFiles() {
@@ -234,25 +245,28 @@ std::string QuoteForBatch(const char* name) {
   return quoted;
 }
 
-bool WriteCopyBatch() {
+bool WriteCopyBatch() { return WriteCopyBatch(0); }
+
+bool WriteCopyBatch(int divisionCount) {
   if (!ModeHasBatchFiles()) return false;
-  std::string batchName = BatchFilePath(".cpy.bat");
-  const WriteTarget target = PrepareBatchFile(batchName);
+  const BatchRun run(app::g_runOptions);
+  const std::string element = run.BatchElement(".cpy.bat");
+  const WriteTarget target = PrepareBatchFile(run, element);
   if (target == WriteTarget::Stop) return false;
-  char name[text::PathCapacity];
-  if (!path::FileExists(MakePieceName(name, 2))) {
-    app::PrintFailure(text::SecondPieceMissing, name);
+  if (!run.pieceFolder.FileExists(run.names.Element(2))) {
+    app::PrintFailure(text::SecondPieceMissing, run.names.Shown(2));
     return false;
   }
-  int count = CountPieces();
+  int count = divisionCount;
+  if (count == 0 && !NoGap(run, &count)) return false;
 
-  const std::optional<std::string> wholeName = InBatch(SplitName(MakePieceName(name, 1)).name);
-  const PieceNamesInBatch pieceNames;
+  const std::optional<std::string> wholeName = InBatch(run.set.stem);
+  const PieceNamesInBatch pieceNames(run.names);
   const std::optional<std::string> firstPiece = pieceNames.Name(1);
   // Sized in advance for every line; escaped names may be longer than the
   // piece's path, so the longer of the two sets the size.
-  std::size_t longest =
-      std::max({std::strlen(name), wholeName.value_or("").size(), firstPiece.value_or("").size()});
+  std::size_t longest = std::max(
+      {run.names.Path(1).size(), wholeName.value_or("").size(), firstPiece.value_or("").size()});
   std::size_t blockSize = 3 * static_cast<std::size_t>(count) * (longest + 10) + 50;
   WorkBuffer block;
   if (!block.Allocate(blockSize)) {
@@ -280,22 +294,27 @@ bool WriteCopyBatch() {
   }
   batch.Append(text::CopyBatchEcho);
   batch.Append("PAUSE\r\n");
-  return WriteBatchText(batchName, target, batch, ".dvr.bat");
+  return WriteBatchText(run, element, target, batch, ".dvr.bat");
 }
 
-bool WriteSelfBatch() {
+bool WriteSelfBatch() { return WriteSelfBatch(0); }
+
+bool WriteSelfBatch(int divisionCount) {
   if (!ModeHasBatchFiles()) return false;
-  std::string batchName = BatchFilePath(".dvr.bat");
-  const WriteTarget target = PrepareBatchFile(batchName);
+  const BatchRun run(app::g_runOptions);
+  const std::string element = run.BatchElement(".dvr.bat");
+  const WriteTarget target = PrepareBatchFile(run, element);
   if (target == WriteTarget::Stop) return false;
+  int count = divisionCount;
+  if (count == 0 && !NoGap(run, &count)) return false;
   char data[SelfBatchSize];
   TextBlock batch(data, sizeof data);
   batch.Append("@ECHO OFF\r\n");
   batch.Append("DIVRO ");
-  batch.AppendName(PieceNamesInBatch().Name(1));
+  batch.AppendName(PieceNamesInBatch(run.names).Name(1));
   batch.Append(text::SelfBatchEcho);
   batch.Append("PAUSE\r\n");
-  return WriteBatchText(batchName, target, batch, ".cpy.bat");
+  return WriteBatchText(run, element, target, batch, ".cpy.bat");
 }
 
 }  // namespace pieces

@@ -2,8 +2,16 @@
 
 namespace pieces {
 
-// Cuts the source into pieces of RunOptions::pieceSize bytes, then writes
-// the batch files that /C and /S ask for. True when every piece was written.
-bool DivideFile();
+enum class DivideResult {
+  Divided,          // every piece written, nothing of an older set left
+  DividedNotClean,  // every piece written; an older set's pieces stayed or
+                    // one could not be deleted, and the user was told
+  Failed,
+};
+
+// Cuts the source into pieces of RunOptions::pieceSize bytes, removes what
+// an older division of the same name left above them, then writes the
+// batch files that /C and /S ask for.
+DivideResult DivideFile();
 
 }  // namespace pieces

@@ -2,16 +2,15 @@
 
 #include "app/questions.h"
 #include "app/run_options.h"
-#include "path/file_system.h"
 #include "path/path_rules.h"
 
 namespace pieces {
 
-WriteTarget CheckWriteTarget(const char* name) {
+WriteTarget CheckWriteTarget(const path::Place& place, const std::string& element) {
   app::RunOptions& options = app::g_runOptions;
   if (options.overwriteAll) return WriteTarget::Replace;
-  if (!path::PathExists(name)) return WriteTarget::New;
-  switch (app::AskOverwrite(name)) {
+  if (!place.Exists(element)) return WriteTarget::New;
+  switch (app::AskOverwrite(element.c_str())) {
     case app::AnswerAll:
       options.overwriteAll = true;
       return WriteTarget::Replace;
@@ -22,23 +21,25 @@ WriteTarget CheckWriteTarget(const char* name) {
   }
 }
 
-WriteOpen OpenToWrite(path::FileHandle& file, const char* name, WriteTarget target,
-                      platform::OpenedFiles* files, const std::function<bool()>& clashes) {
+WriteOpen OpenToWrite(path::FileHandle& file, const path::Place& place, const std::string& element,
+                      WriteTarget target, platform::OpenedFiles* files,
+                      const std::function<bool()>& clashes) {
   if (target == WriteTarget::Stop) return WriteOpen::Stopped;
+  const std::string name = place.PathOf(element);
   // Windows would open such a name as another one (x. as x), which the
   // question never named.
-  if (!path::IsValidPath(name)) return WriteOpen::Failed;
+  if (!path::IsValidPath(name.c_str())) return WriteOpen::Failed;
   if (target == WriteTarget::New) {
-    if (file.Open(name, platform::OpenMode::CreateNew) != platform::InvalidFile) {
+    if (file.Open(name.c_str(), platform::OpenMode::CreateNew) != platform::InvalidFile) {
       return WriteOpen::Opened;
     }
     // Still nothing there: the create failed for a reason of its own.
-    if (!path::PathExists(name)) return WriteOpen::Failed;
-    if (CheckWriteTarget(name) == WriteTarget::Stop) return WriteOpen::Stopped;
+    if (!place.Exists(element)) return WriteOpen::Failed;
+    if (CheckWriteTarget(place, element) == WriteTarget::Stop) return WriteOpen::Stopped;
   }
   if (clashes && clashes()) return WriteOpen::Failed;
-  return file.Open(name, platform::OpenMode::Replace, files) != platform::InvalidFile
-             ? WriteOpen::Opened
+  return file.Open(name.c_str(), platform::OpenMode::Replace, files) != platform::InvalidFile
+             ? WriteOpen::Replaced
              : WriteOpen::Failed;
 }
 

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "path/file_handle.h"
+#include "path/place.h"
 #include "platform/platform.h"
 
 namespace pieces {
@@ -18,16 +20,19 @@ enum class WriteTarget {
 // Before a file is created: when one of that name exists (a file, a folder
 // or a link) and overwriteAll is not set, asks the user. The answer A sets
 // overwriteAll for the rest of the run.
-WriteTarget CheckWriteTarget(const char* name);
+WriteTarget CheckWriteTarget(const path::Place& place, const std::string& element);
 
-enum class WriteOpen { Opened, Stopped, Failed };
+// Replaced: a file that was there was emptied and opened.
+enum class WriteOpen { Opened, Replaced, Stopped, Failed };
 
-// Opens `name` for writing as CheckWriteTarget decided. A name the path
+// Opens `element` in `place` for writing, through the place's folder, as
+// CheckWriteTarget decided; `file` is a handle on that folder. A name the path
 // rules refuse never reaches the file system. A New target is only ever
 // created: a file that appeared since the check brings the question now.
 // Before an existing file is emptied, `clashes` (when given) may refuse it;
 // `files` refuses a file this operation read or replaced.
-WriteOpen OpenToWrite(path::FileHandle& file, const char* name, WriteTarget target,
-                      platform::OpenedFiles* files, const std::function<bool()>& clashes = nullptr);
+WriteOpen OpenToWrite(path::FileHandle& file, const path::Place& place, const std::string& element,
+                      WriteTarget target, platform::OpenedFiles* files,
+                      const std::function<bool()>& clashes = nullptr);
 
 }  // namespace pieces

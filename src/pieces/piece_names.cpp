@@ -4,10 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_options.h"
-#include "path/file_system.h"
 #include "path/path_parts.h"
-#include "platform/common/path_text.h"
 #include "platform/platform.h"
 
 namespace pieces {
@@ -38,49 +35,106 @@ bool IsPieceNumber(int n) { return n >= 0 && n <= MaxPieces; }
 // never cost a listing of a large folder.
 constexpr int LookupsBeforeListing = 8;
 
-// Which pieces the folder lists as plain files, by number.
-std::vector<bool> ListedPieces(const PieceNamer& names) {
-  std::vector<bool> listed(MaxPieces + 1, false);
-  char first[text::PathCapacity];
-  const char* leaf = platform::LastElement(names.WriteName(first, 1));
-  if (std::strlen(leaf) < SuffixLength) return listed;
-  const std::size_t stemLength = std::strlen(leaf) - SuffixLength;
-  const platform::Folder folder(first);
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+// Windows finds a name in any case of its letters; POSIX only as it is.
+bool SameName(const char* a, const char* b, std::size_t length, bool anyCase) {
+  for (std::size_t i = 0; i < length; ++i) {
+    if (a[i] != b[i] && !(anyCase && FoldAscii(a[i]) == FoldAscii(b[i]))) return false;
+  }
+  return true;
+}
+
+// What one listing of the set's folder shows, by piece number.
+struct Listing {
+  enum Seen : char { Absent, Plain, Unsure };
+  bool complete = false;  // the whole folder was listed
+  std::vector<Seen> seen = std::vector<Seen>(MaxPieces + 1, Absent);
+};
+
+Listing ListPieces(const PieceNamer& names) {
+  Listing listing;
+  const std::string& stem = names.Stem();
+  const bool anyCase = platform::Naming() == platform::NamingRules::Windows;
   // A listing cut short still names files that are there.
-  platform::ListFiles(folder, [&](const char* name) {
-    if (std::strlen(name) == stemLength + SuffixLength &&
-        std::memcmp(name, leaf, stemLength) == 0) {
-      listed[static_cast<std::size_t>(PieceNumberOf(name + stemLength))] = true;
+  listing.complete = platform::ListFiles(names.Place().Handle(), [&](const char* name, bool plain) {
+    if (std::strlen(name) != stem.size() + SuffixLength ||
+        !SameName(name, stem.data(), stem.size(), anyCase)) {
+      return;
     }
+    char suffix[SuffixLength + 1];
+    for (std::size_t i = 0; i <= SuffixLength; ++i) {
+      const char c = name[stem.size() + i];
+      suffix[i] = anyCase ? FoldAscii(c) : c;
+    }
+    const int n = PieceNumberOf(suffix);
+    if (n == 0) return;
+    auto& seen = listing.seen[static_cast<std::size_t>(n)];
+    // Two names of one number in different cases: the lookup decides.
+    seen = (plain && seen == Listing::Absent) ? Listing::Plain : Listing::Unsure;
   });
-  return listed;
+  return listing;
+}
+
+// A piece is a file there, or a link to one (a link that points nowhere
+// is a name taken, as everywhere else); a folder or a FIFO is none.
+bool PieceThere(const PieceNamer& names, int n) {
+  return names.Place().FileExists(names.Element(n));
+}
+
+int Count(const PieceNamer& names, Listing* listing, bool* listed) {
+  // Past a few pieces one listing answers for the rest: a name it shows as
+  // a plain file needs no lookup. Every other one (a link, a name stored in
+  // another case, the first one missing) is still looked up by name.
+  int k = 0;
+  for (; k < MaxPieces; ++k) {
+    if (k == LookupsBeforeListing) {
+      *listing = ListPieces(names);
+      *listed = true;
+    }
+    if (*listed && listing->seen[static_cast<std::size_t>(k + 1)] == Listing::Plain) continue;
+    if (!PieceThere(names, k + 1)) break;
+  }
+  return k;
+}
+
+std::vector<int> Above(const PieceNamer& names, int n, const Listing& listing, bool firstOnly) {
+  std::vector<int> found;
+  for (int i = n + 1; i <= MaxPieces; ++i) {
+    const auto seen = listing.seen[static_cast<std::size_t>(i)];
+    // Where the folder could not be listed whole, every number is asked.
+    const bool there = seen == Listing::Plain ||
+                       ((seen == Listing::Unsure || !listing.complete) && PieceThere(names, i));
+    if (!there) continue;
+    found.push_back(i);
+    if (firstOnly) break;
+  }
+  return found;
 }
 
 }  // namespace
 
-PieceNamer::PieceNamer() {
-  const app::RunOptions& options = app::g_runOptions;
+PieceSetName PiecesOfRun(const app::RunOptions& options) {
   path::PathParts parts;
   parts.Decompose(options.sourcePath);
   if (options.mode == app::ModeDivide) {
-    stem_ = std::string(options.destFolder) + parts.Fname() + parts.Ext();
-  } else {
-    stem_ =
-        std::string(parts.Server()) + parts.Share() + parts.Drive() + parts.Dir() + parts.Fname();
+    return {options.destFolder, std::string(parts.Fname()) + parts.Ext()};
   }
+  return {std::string(parts.Server()) + parts.Share() + parts.Drive() + parts.Dir(), parts.Fname()};
 }
 
-char* PieceNamer::WriteName(char* buffer, int n) const {
-  buffer[0] = '\0';
-  if (!IsPieceNumber(n) || stem_.size() + SuffixLength >= platform::PathLimit()) return buffer;
-  std::memcpy(buffer, stem_.data(), stem_.size());
-  WriteSuffix(n, buffer + stem_.size());
-  return buffer;
-}
-
-std::string PieceNamer::NameForMessage(int n) const {
+std::string PieceNamer::Element(int n) const {
   if (!IsPieceNumber(n)) return std::string();
   return stem_ + PieceSuffix(n);
+}
+
+std::string PieceNamer::Path(int n) const {
+  return IsPieceNumber(n) ? place_.PathOf(Element(n)) : std::string();
+}
+
+std::string PieceNamer::Given(int n) const {
+  if (!IsPieceNumber(n) || !place_.Fits(Element(n))) return std::string();
+  return place_.Typed() + Element(n);
 }
 
 std::string PieceSuffix(int n) {
@@ -101,25 +155,40 @@ int PieceNumberOf(const char* suffix) {
   return 0;
 }
 
-char* MakePieceName(char* buffer, int n) { return PieceNamer().WriteName(buffer, n); }
+char* MakePieceName(char* buffer, int n) {
+  const PieceSetName set = PiecesOfRun(app::g_runOptions);
+  const path::Place place(set.folder);
+  const std::string name = PieceNamer(place, set.stem).Given(n);
+  std::memcpy(buffer, name.c_str(), name.size() + 1);
+  return buffer;
+}
+
+int CountPieces(const PieceNamer& names) {
+  Listing listing;
+  bool listed = false;
+  return Count(names, &listing, &listed);
+}
 
 int CountPieces() {
-  const PieceNamer names;
-  char name[text::PathCapacity];
-  // Past a few pieces one listing answers for the rest: a name it shows as
-  // a plain file needs no lookup. Every other one (a link, a name stored in
-  // another case, the first one missing) is still looked up by name. The
-  // pieces' names differ only in their numbers, so the first ones passing
-  // the path rules means they all do.
-  std::vector<bool> listed;
-  int k = 0;
-  for (; k < MaxPieces; ++k) {
-    if (k == LookupsBeforeListing) listed = ListedPieces(names);
-    const auto n = static_cast<std::size_t>(k + 1);
-    if (n < listed.size() && listed[n]) continue;
-    if (!path::FileExists(names.WriteName(name, k + 1))) break;
-  }
-  return k;
+  const PieceSetName set = PiecesOfRun(app::g_runOptions);
+  const path::Place place(set.folder);
+  return CountPieces(PieceNamer(place, set.stem));
+}
+
+PieceSurvey SurveyPieces(const PieceNamer& names) {
+  Listing listing;
+  bool listed = false;
+  PieceSurvey survey;
+  survey.count = Count(names, &listing, &listed);
+  if (survey.count >= MaxPieces - 1) return survey;
+  if (!listed) listing = ListPieces(names);
+  const std::vector<int> above = Above(names, survey.count + 1, listing, true);
+  if (!above.empty()) survey.firstAfterGap = above.front();
+  return survey;
+}
+
+std::vector<int> PiecesAbove(const PieceNamer& names, int n) {
+  return Above(names, n, ListPieces(names), false);
 }
 
 }  // namespace pieces

@@ -4,14 +4,19 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "app/run_options.h"
+#include "path/place.h"
 
 namespace pieces {
 
 constexpr int MaxPieces = 18575;              // 999 + 26 * 26 * 26
 constexpr std::uint32_t ChunkSize = 5242880;  // largest read, write and buffer
 
-// The name of piece n in `buffer` (text::PathCapacity bytes). Empty for n outside
-// 0 ... MaxPieces, and for a name that would not fit: never a shortened one.
+// The name of piece n in `buffer` (text::PathCapacity bytes): the folder as
+// given and the piece's element. Empty for n outside 0 ... MaxPieces, and
+// for a name whose full form would not fit: never a shortened one.
 char* MakePieceName(char* buffer, int n);
 
 // ".001" ... ".999", then ".aaa" ... ".zzz", for n in 1 ... MaxPieces.
@@ -21,22 +26,58 @@ std::string PieceSuffix(int n);
 // or 0 for anything else.
 int PieceNumberOf(const char* suffix);
 
-// Pieces 1 ... k that exist as files, without a gap, at most MaxPieces.
-int CountPieces();
+// Where a run's pieces lie and the name they share before the number: a
+// division's in the destination folder, a join's or a batch run's beside
+// the piece given.
+struct PieceSetName {
+  std::string folder;  // as given, or the given piece's full folder
+  std::string stem;    // the whole file's name, NAME.EXT
+};
+PieceSetName PiecesOfRun(const app::RunOptions& options);
 
-// The names of one run's pieces. Everything before the number comes from
-// the source path and the current folder, which stay put for the run, so
-// it is worked out once rather than once a piece.
+// The names of one set of pieces, composed once from their folder and
+// stem: an element is never read as a path.
 class PieceNamer {
  public:
-  PieceNamer();
-  char* WriteName(char* buffer, int n) const;  // as MakePieceName
-  // The name of piece n however long, for a message about a name too long
-  // to be used; empty for n outside 0 ... MaxPieces.
-  std::string NameForMessage(int n) const;
+  PieceNamer(const path::Place& place, std::string stem) : place_(place), stem_(std::move(stem)) {}
+
+  const path::Place& Place() const { return place_; }
+  const std::string& Stem() const { return stem_; }
+  // Whether every piece's full form fits a path (they differ only in
+  // their numbers, which are all as long).
+  bool Fits() const { return place_.Fits(Element(1)); }
+
+  // Empty for n outside 0 ... MaxPieces.
+  std::string Element(int n) const;
+  // The full form; empty where it does not fit.
+  std::string Path(int n) const;
+  // The folder as given and the element: what MakePieceName answers.
+  std::string Given(int n) const;
+  path::Shown Shown(int n) const { return place_.ShownOf(Element(n)); }
 
  private:
+  const path::Place& place_;
   std::string stem_;
 };
+
+// What a look at a set's folder found: pieces 1 ... count without a gap,
+// and the first piece above count + 1 that is there as well (0 for none).
+struct PieceSurvey {
+  int count = 0;
+  int firstAfterGap = 0;
+};
+
+// Pieces 1 ... k that exist as files, without a gap, at most MaxPieces.
+int CountPieces(const PieceNamer& names);
+// The run's own pieces.
+int CountPieces();
+
+// The count, and whether a piece lies beyond a gap.
+PieceSurvey SurveyPieces(const PieceNamer& names);
+
+// The pieces numbered above `n` that are there as files or links (a folder
+// is none), in order: from one listing of the folder, and by name for
+// every number where the folder cannot be listed.
+std::vector<int> PiecesAbove(const PieceNamer& names, int n);
 
 }  // namespace pieces

@@ -51,6 +51,9 @@ ConventionalRequest ConventionalRequestOf(int argc, const char* const* argv);
 
 // Path text as the user reads it on this platform.
 std::string DisplayPath(const char* path);
+// A last element as the user reads it: a name, never read as a path (on
+// POSIX c:x is a name, not a drive).
+std::string DisplayElement(const char* element);
 
 // Path text as code page 932, the batch files' encoding on every platform.
 // False when code page 932 cannot hold it exactly.
@@ -65,8 +68,9 @@ void ConsoleWrite(const std::string& bytes);
 // Follows a failure message by the platform's own report of it: on POSIX
 // one line on standard error, "divro: NAME: REASON", with the system's text
 // for the call that failed since the last report where one did, else the
-// message. `path` (may be null) names the file the failure concerns.
-void ReportFailure(const char* path, const char* cp932Message);
+// message. `shownName` (may be null) names the file the failure concerns,
+// as the user reads it.
+void ReportFailure(const char* shownName, const char* cp932Message);
 
 // --- Paths and directory entries ----------------------------------------
 
@@ -105,7 +109,8 @@ bool VolumeReady(const char* path);
 // it could not be made, paths are resolved whole, with the same results.
 class Folder {
  public:
-  // The folder of `filePath` (path text): all but its last element.
+  // The folder of `filePath` (path text): all but its last element, so a
+  // folder's own path text ending in a backslash names that folder.
   explicit Folder(const char* filePath);
   ~Folder();
   Folder(const Folder&) = delete;
@@ -121,11 +126,20 @@ class Folder {
   std::string nativePrefix_;
 };
 
-// Calls `each` with the name of every plain file the folder lists as one
-// (not a link, not a special file: those are for a lookup by name to
-// judge). False when the folder could not be listed; `each` may have been
-// called for some names then.
-bool ListFiles(const Folder& folder, const std::function<void(const char* name)>& each);
+// Looks up the entry `element` names in the folder, as LookupEntry does;
+// the element is a name, never read as a path.
+bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry);
+
+// Removes the directory entry of a regular file or a link in the folder;
+// anything else (a folder) is refused.
+bool RemoveFile(const Folder& folder, const char* element);
+
+// Calls `each` with the name of every entry the folder lists that may be
+// a file: `plain` for a plain file (not a link, not a special file), false
+// for one a lookup by name must judge (a link, an entry of unknown type).
+// Folders and special files are left out. False when the folder could not
+// be listed; `each` may have been called for some names then.
+bool ListFiles(const Folder& folder, const std::function<void(const char* name, bool plain)>& each);
 
 // --- File contents -------------------------------------------------------
 

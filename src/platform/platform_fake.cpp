@@ -162,6 +162,7 @@ ConventionalRequest ConventionalRequestOf(int, const char* const*) {
   return ConventionalRequest::None;
 }
 std::string DisplayPath(const char* path) { return path; }
+std::string DisplayElement(const char* element) { return element; }
 // The fake's path text is code page 932 already.
 bool PathTextToBatchText(const std::string& name, std::string* cp932) {
   if (fake::CallFails(fake::CallConvert)) return false;
@@ -204,7 +205,20 @@ Folder::Folder(const char* filePath)
 
 Folder::~Folder() = default;
 
-bool ListFiles(const Folder& folder, const std::function<void(const char* name)>& each) {
+bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry) {
+  return LookupEntry((folder.NativePrefix() + element).c_str(), entry);
+}
+
+bool RemoveFile(const Folder& folder, const char* element) {
+  if (fake::CallFails(fake::CallRemove)) return false;
+  auto it = State().entries.find(fake::Key(folder.NativePrefix() + element));
+  if (element[0] == '\0' || it == State().entries.end() || it->second.isFolder) return false;
+  State().entries.erase(it);
+  return true;
+}
+
+bool ListFiles(const Folder& folder,
+               const std::function<void(const char* name, bool plain)>& each) {
   if (folder.Handle() == -1 || fake::CallFails(fake::CallList)) return false;
   const std::string& prefix = folder.NativePrefix();
   const std::string folderKey = fake::Key(prefix.empty() ? State().currentDir : prefix);
@@ -212,7 +226,7 @@ bool ListFiles(const Folder& folder, const std::function<void(const char* name)>
     std::string parent, name;
     fake::SplitKey(key, &parent, &name);
     const bool inFolder = parent == folderKey || parent + "\\" == folderKey;
-    if (inFolder && !entry.isFolder) each(entry.storedName.c_str());
+    if (inFolder && !entry.isFolder) each(entry.storedName.c_str(), true);
   }
   return true;
 }

@@ -33,6 +33,7 @@ enum CallKind {
   CallConvert,  // a name into the batch files' code page
   CallFolder,   // a folder resolved once for the files in it
   CallList,     // a folder's list of files
+  CallRemove,   // a file removed from a folder
 };
 
 struct System {

@@ -167,14 +167,16 @@ class DivideTest(TempDirTest):
                 for name in os.listdir(self.path("out")):
                     os.remove(self.path("out", name))
 
-    def test_overwrite_all_is_silent_and_later_pieces_stay(self):
+    def test_overwrite_all_is_silent_and_removes_later_pieces(self):
+        # Pieces 3 and 4 of the older set would join into a wrong file: /Y
+        # deletes them too, and one line says so.
         random_file(self.path("f.bin"), 10)
         self.assertEqual(self.run_divro("f.bin", kib(3))[0], 0)
-        old = [read(self.path(f"f.bin.00{n}")) for n in (3, 4)]
         data = random_file(self.path("f.bin"), 10)
-        self.assertEqual(self.run_divro("/Y", "f.bin", kib(5)), (0, f"f.bin.001\rf.bin.002\r\n{DONE}\n"))
+        deleted = "古い分割ファイル 'f.bin.003' から 'f.bin.004' までを削除しました。"
+        self.assertEqual(self.run_divro("/Y", "f.bin", kib(5)), (0, f"f.bin.001\rf.bin.002\r\n{DONE}\n{deleted}\n"))
         self.assertEqual(read(self.path("f.bin.001")) + read(self.path("f.bin.002")), data)
-        self.assertEqual([read(self.path(f"f.bin.00{n}")) for n in (3, 4)], old)
+        self.assertFalse(os.path.exists(self.path("f.bin.003")) or os.path.exists(self.path("f.bin.004")))
 
     def test_pieces_agree_with_split_cat_and_7zip(self):
         rng = random.Random(20240601)

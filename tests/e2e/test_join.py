@@ -10,14 +10,22 @@ NOT_JOINED = "ファイルは結合されませんでした。"
 
 class JoinTest(TempDirTest):
     def test_pieces_from_the_first_up_to_a_gap(self):
-        for present, source, joined in [([1, 2, 4], 1, 2), ([1, 2, 3], 3, 3), ([1, 2, 3], 2, 3)]:
+        # A piece beyond a gap refuses the join; pieces of unequal sizes are
+        # joined, and the odd one is named.
+        for present, source, joined in [([1, 2, 4], 1, 0), ([1, 2, 3], 3, 3), ([1, 2, 3], 2, 3)]:
             with self.subTest(present=present, source=source):
                 for name in os.listdir(self.dir):
                     os.remove(self.path(name))
                 parts = {n: write(self.path(f"m.avi.{n:03d}"), os.urandom(10 + n)) for n in present}
                 rc, out = self.run_divro(f"m.avi.{source:03d}")
+                if not joined:
+                    missing = f"分割ファイル '{self.path('m.avi.003')}' が見つかりません。"
+                    self.assertEqual((rc, out), (FAILED, f"{missing}\n{NOT_JOINED}\n"))
+                    self.assertFalse(os.path.exists(self.path("m.avi")))
+                    continue
                 names = "".join(self.path(f"m.avi.{n:03d}\r") for n in range(1, joined + 1))
-                self.assertEqual((rc, out), (0, f"{names}\nファイルの結合が終了しました。\n"))
+                odd = f"分割ファイル '{self.path('m.avi.001')}' のサイズが先頭ファイルと異なります。\n"
+                self.assertEqual((rc, out), (0, f"{names}\n{odd}ファイルの結合が終了しました。\n"))
                 self.assertEqual(read(self.path("m.avi")), b"".join(parts[n] for n in range(1, joined + 1)))
 
     def test_first_or_second_piece_missing(self):

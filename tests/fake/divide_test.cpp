@@ -30,7 +30,7 @@ void Start(const std::string& source, std::uint32_t pieceSize) {
 
 // Every way out releases the buffer and closes both files.
 bool Divide() {
-  bool ok = pieces::DivideFile();
+  bool ok = pieces::DivideFile() == pieces::DivideResult::Divided;
   fake_test::ExpectNothingHeld();
   return ok;
 }
@@ -91,9 +91,11 @@ TEST(Divide, RefusesBeforeWritingAnyPiece) {
 TEST(Divide, AsksBeforeOverwritingEachPiece) {
   struct Row { std::string keys; bool overwriteAll; int questions; bool ok; std::size_t written;
                bool allAfter; };
+  // The last key answers the question about piece 5, left over from an
+  // earlier division into more pieces: N keeps it; /Y deletes it unasked.
   const Row rows[] = {
-      {.keys = "yYyy", .overwriteAll = false, .questions = 4, .ok = true, .written = 4, .allAfter = false},
-      {.keys = "ya", .overwriteAll = false, .questions = 2, .ok = true, .written = 4, .allAfter = true},
+      {.keys = "yYyyn", .overwriteAll = false, .questions = 4, .ok = true, .written = 4, .allAfter = false},
+      {.keys = "yan", .overwriteAll = false, .questions = 2, .ok = true, .written = 4, .allAfter = true},
       {.keys = "yS", .overwriteAll = false, .questions = 2, .ok = false, .written = 1, .allAfter = false},
       {.keys = "", .overwriteAll = true, .questions = 0, .ok = true, .written = 4, .allAfter = true},
   };
@@ -103,7 +105,7 @@ TEST(Divide, AsksBeforeOverwritingEachPiece) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.keys);
     Start(source, 3);
-    app::g_runOptions.overwriteAll = row.overwriteAll;
+    app::g_runOptions.overwriteAll = app::g_runOptions.yesGiven = row.overwriteAll;
     for (std::size_t n = 1; n <= 5; ++n) fake::AddFile(Piece(n), "old");
     fake::State().keys.assign(row.keys.begin(), row.keys.end());
     EXPECT_EQ(Divide(), row.ok);
@@ -113,11 +115,15 @@ TEST(Divide, AsksBeforeOverwritingEachPiece) {
     EXPECT_EQ(questions, row.questions);
     EXPECT_TRUE(fake::State().keys.empty());
     EXPECT_EQ(app::g_runOptions.overwriteAll, row.allAfter);
-    // Piece 5 is left over from an earlier division into more pieces.
-    for (std::size_t n = 1; n <= 5; ++n) {
+    for (std::size_t n = 1; n <= 4; ++n) {
       const std::string expected = n <= row.written ? source.substr(3 * (n - 1), 3) : "old";
       EXPECT_EQ(fake::Data(Piece(n)), expected) << n;
     }
+    EXPECT_EQ(fake::Exists(Piece(5)), !row.overwriteAll);
+    EXPECT_EQ(out.find(fake_test::WithName(text::StaleKept, Piece(5))) != std::string::npos,
+              row.ok && !row.overwriteAll);
+    // Stopped after replacing piece 1 of the older set: the two sets mix.
+    EXPECT_EQ(out.find(text::TwoDivisionsMixed) != std::string::npos, !row.ok);
     EXPECT_EQ(out.find(text::DivideStopped) != std::string::npos, !row.ok);
     EXPECT_EQ(out.find(text::DivideFinished) != std::string::npos, row.ok);
   }

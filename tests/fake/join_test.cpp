@@ -36,11 +36,16 @@ bool Join() {
 }
 
 TEST(Join, TakesPiecesFromTheFirstUpToAGap) {
-  struct Row { std::vector<long long> sizes; std::size_t given, joined; std::string failure; };
+  // odd: the piece a warning names as of another size than piece 1.
+  struct Row { std::vector<long long> sizes; std::size_t given, joined; std::string failure;
+               std::size_t odd = 0; };
   const std::string failedSize = fake_test::WithName(text::PieceSizeFailed, Piece(2));
   const Row rows[] = {
-      {{4, 4, Absent, 4}, 1, 2, ""}, {{4, 4, 2}, 3, 3, ""}, {{5, 0, 3}, 1, 3, ""},
-      {{1, 3 * MiB, 11 * MiB}, 1, 3, ""},  // each piece needs a larger buffer
+      // A piece beyond the gap: joining up to it would give a shorter file.
+      {{4, 4, Absent, 4}, 1, 0, fake_test::WithName(text::PieceMissing, Piece(3))},
+      {{4, 4, 2}, 3, 3, ""}, {{5, 0, 3}, 1, 3, "", 1}, {{4, 4, 9}, 1, 3, ""},
+      {{4, 4, 3, 4, 2}, 1, 5, "", 3}, {{4, 3, 3, 3}, 1, 4, "", 1},
+      {{1, 3 * MiB, 11 * MiB}, 1, 3, "", 1},  // each piece needs a larger buffer
       {{4}, 1, 0, std::string(text::SecondPieceMissing) + "\n"},
       {{Absent, 4}, 2, 0, std::string(text::FirstPieceMissing) + "\n"},
       {{4, Huge, 4}, 1, 0, Piece(1) + "\r" + Piece(2) + "\r" + failedSize},
@@ -58,7 +63,8 @@ TEST(Join, TakesPiecesFromTheFirstUpToAGap) {
     EXPECT_EQ(Join(), row.joined != 0);
     std::string whole, progress;
     for (std::size_t n = 1; n <= row.joined; ++n) whole += data[n - 1], progress += Piece(n) + "\r";
-    const std::string finished = progress + "\n" + text::JoinFinished + "\n";
+    const std::string warning = row.odd ? fake_test::WithName(text::PieceSizeDiffers, Piece(row.odd)) : "";
+    const std::string finished = progress + "\n" + warning + text::JoinFinished + "\n";
     EXPECT_EQ(fake::State().output, row.joined != 0 ? finished : row.failure);
     EXPECT_TRUE(row.joined == 0 || fake::Data("a.bin") == whole);
     for (std::size_t i = 0; i < row.sizes.size(); ++i) {

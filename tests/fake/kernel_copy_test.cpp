@@ -39,7 +39,7 @@ TEST(KernelCopy, WholeShortAndAbsentCopiesDivideAndJoinAlike) {
     std::strcpy(options.sourcePath, "C:\\work\\f.bin");
     options.pieceSize = 5 * 1024 * 1024;
     options.mode = app::ModeDivide;
-    ASSERT_TRUE(pieces::DivideFile());
+    ASSERT_EQ(pieces::DivideFile(), pieces::DivideResult::Divided);
     EXPECT_EQ(fake::Data("f.bin.003"), source.substr(10 * 1024 * 1024));
     EXPECT_EQ(fake::State().kernelCopied > 0, limit != 0);
 
@@ -63,7 +63,7 @@ TEST(KernelCopy, ShortCopyStillNamesTheFailingSide) {
   options.pieceSize = 4000;
   options.mode = app::ModeDivide;
   fake::State().writeRoom = 2500;  // the disk fills inside the first piece
-  EXPECT_FALSE(pieces::DivideFile());
+  EXPECT_EQ(pieces::DivideFile(), pieces::DivideResult::Failed);
   EXPECT_TRUE(fake_test::Printed(fake_test::WithName(text::FileWriteFailed, "f.bin.001").c_str()));
   EXPECT_FALSE(fake_test::Printed(text::DivideFinished));
   EXPECT_EQ(fake::Data("f.bin.001").size(), 2500u);

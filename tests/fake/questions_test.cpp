@@ -47,7 +47,7 @@ TEST_F(QuestionsTest, AskOverwrite) {
     SetUp();
     fake::State().keys = c.keys;
     fake::State().consolePresent = !c.keys.empty();
-    EXPECT_EQ(app::AskOverwrite(c.path), c.answer) << c.path;
+    EXPECT_EQ(app::AskOverwrite(c.shown), c.answer) << c.path;  // the name, never a path
     std::string prompt = text::AskOverwrite;
     EXPECT_EQ(fake::State().output, prompt.replace(prompt.find("%s%s"), 4, c.shown) + c.echo);
     EXPECT_EQ(fake::State().keys.size(), c.left) << c.path;

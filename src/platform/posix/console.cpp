@@ -137,10 +137,11 @@ void ConsoleWrite(const std::string& bytes) {
   WriteAll(STDOUT_FILENO, bytes.data(), bytes.size());
 }
 
-void ReportFailure(const char* path, const char* cp932Message) {
+void ReportFailure(const char* shownName, const char* cp932Message) {
   const FailedCall failed = g_failedCall;
   g_failedCall = {};
-  std::string name = path != nullptr && path[0] != '\0' ? DisplayPath(path) : failed.native;
+  std::string name =
+      shownName != nullptr && shownName[0] != '\0' ? std::string(shownName) : failed.native;
   std::string reason;
   if (failed.error != 0) {
     reason = std::strerror(failed.error);

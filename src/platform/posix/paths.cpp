@@ -97,6 +97,13 @@ ConventionalRequest ConventionalRequestOf(int argc, const char* const* argv) {
   return ConventionalRequest::None;
 }
 
+std::string DisplayElement(const char* element) {
+  std::string display = element;
+  static const bool toTerminal = isatty(STDOUT_FILENO) == 1;
+  if (toTerminal) ShowControlBytesAsQuestionMarks(&display, false);
+  return display;
+}
+
 std::string DisplayPath(const char* path) {
   // C:\x is /x, and C:x (the current folder's) is x.
   const char* shown = IsDriveC(path) ? path + 2 : path;
@@ -128,27 +135,73 @@ bool SameFile(const char* a, const char* b) {
          infoA.st_ino == infoB.st_ino;
 }
 
-bool LookupEntry(const char* path, DirEntry* entry) {
-  std::string native;
-  if (EndsWithSeparator(path) || !NativePath(path, &native)) return false;
-  const std::string name = LastElement(path);
-  if (name.empty() || name.size() >= platform::PathLimit()) return false;
-  struct stat info;
-  if (lstat(native.c_str(), &info) != 0) {
-    // Not there is an answer, not a failure; anything else is.
-    if (errno != ENOENT && errno != ENOTDIR) NoteFailure(native);
-    return false;
-  }
-  // A link that points nowhere is still a name taken: an empty file.
-  if (S_ISLNK(info.st_mode) && stat(native.c_str(), &info) != 0) {
-    info.st_mode = S_IFREG;
-    info.st_size = 0;
+namespace {
+
+// What lstat (and stat through a link) found, as a directory entry. A link
+// that points nowhere is still a name taken: an empty file.
+void FillEntry(struct stat info, bool linkTargetFound, const struct stat& target,
+               const std::string& name, DirEntry* entry) {
+  if (S_ISLNK(info.st_mode)) {
+    if (linkTargetFound) {
+      info = target;
+    } else {
+      info.st_mode = S_IFREG;
+      info.st_size = 0;
+    }
   }
   entry->isFolder = S_ISDIR(info.st_mode);
   entry->isSpecial = !entry->isFolder && !S_ISREG(info.st_mode);
   entry->size = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
   std::memcpy(entry->storedName, name.c_str(), name.size() + 1);
+}
+
+// Looks `relative` up from `from` without following a final link, then
+// through it.
+bool LookupAt(int from, const char* relative, const std::string& native, const std::string& name,
+              DirEntry* entry) {
+  if (name.empty() || name.size() >= platform::PathLimit()) return false;
+  struct stat info;
+  if (fstatat(from, relative, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    // Not there is an answer, not a failure; anything else is.
+    if (errno != ENOENT && errno != ENOTDIR) NoteFailure(native);
+    return false;
+  }
+  struct stat target {};
+  const bool found = S_ISLNK(info.st_mode) && fstatat(from, relative, &target, 0) == 0;
+  FillEntry(info, found, target, name, entry);
   return true;
+}
+
+}  // namespace
+
+bool LookupEntry(const char* path, DirEntry* entry) {
+  std::string native;
+  if (EndsWithSeparator(path) || !NativePath(path, &native)) return false;
+  return LookupAt(AT_FDCWD, native.c_str(), native, LastElement(path), entry);
+}
+
+bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry) {
+  if (std::strchr(element, '/') != nullptr) return false;
+  const std::string native = folder.NativePrefix() + element;
+  if (folder.Handle() == -1) return LookupAt(AT_FDCWD, native.c_str(), native, element, entry);
+  return LookupAt(static_cast<int>(folder.Handle()), element, native, element, entry);
+}
+
+bool RemoveFile(const Folder& folder, const char* element) {
+  if (element[0] == '\0' || std::strchr(element, '/') != nullptr) return false;
+  const std::string native = folder.NativePrefix() + element;
+  const int from = folder.Handle() == -1 ? AT_FDCWD : static_cast<int>(folder.Handle());
+  const char* relative = folder.Handle() == -1 ? native.c_str() : element;
+  struct stat info;
+  if (fstatat(from, relative, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    NoteFailure(native);
+    return false;
+  }
+  // Without AT_REMOVEDIR a folder is refused by the call itself too.
+  if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) return false;
+  if (unlinkat(from, relative, 0) == 0) return true;
+  NoteFailure(native);
+  return false;
 }
 
 Folder::Folder(const char* filePath) {
@@ -170,7 +223,8 @@ Folder::~Folder() {
   if (handle_ != -1) close(static_cast<int>(handle_));
 }
 
-bool ListFiles(const Folder& folder, const std::function<void(const char* name)>& each) {
+bool ListFiles(const Folder& folder,
+               const std::function<void(const char* name, bool plain)>& each) {
   if (folder.Handle() == -1) return false;
   const int fd = RetryOnInterrupt([&] {
     return openat(static_cast<int>(folder.Handle()), ".",
@@ -186,9 +240,10 @@ bool ListFiles(const Folder& folder, const std::function<void(const char* name)>
     errno = 0;
     const dirent* entry = readdir(listing.get());
     if (entry == nullptr) return errno == 0;
-    // A file system that does not say (DT_UNKNOWN) leaves every name to
-    // its lookup.
-    if (entry->d_type == DT_REG) each(entry->d_name);
+    // A file system that does not say (DT_UNKNOWN) leaves the name to its
+    // lookup, as a link does.
+    if (entry->d_type == DT_REG) each(entry->d_name, true);
+    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) each(entry->d_name, false);
   }
 }
 

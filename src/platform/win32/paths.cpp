@@ -44,6 +44,8 @@ std::string DisplayPath(const char* path) {
   return OutputIsConsole() ? Utf8Of(CP_ACP, path) : std::string(path);
 }
 
+std::string DisplayElement(const char* element) { return DisplayPath(element); }
+
 unsigned FullPathName(const char* path, char* out, unsigned outSize) {
   return GetFullPathNameA(path, outSize, out, nullptr);
 }
@@ -88,16 +90,28 @@ Folder::Folder(const char* filePath)
 
 Folder::~Folder() = default;
 
-bool ListFiles(const Folder& folder, const std::function<void(const char* name)>& each) {
+bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry) {
+  return LookupEntry((folder.NativePrefix() + element).c_str(), entry);
+}
+
+bool RemoveFile(const Folder& folder, const char* element) {
+  // DeleteFileA refuses a folder; a reparse point goes, not its target.
+  return element[0] != '\0' && DeleteFileA((folder.NativePrefix() + element).c_str()) != 0;
+}
+
+bool ListFiles(const Folder& folder,
+               const std::function<void(const char* name, bool plain)>& each) {
   WIN32_FIND_DATAA data;
   const std::string pattern = folder.NativePrefix() + "*";
   HANDLE search = FindFirstFileA(pattern.c_str(), &data);
   if (search == INVALID_HANDLE_VALUE) return false;
   std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> owner(search, FindClose);
-  constexpr DWORD notPlain =
-      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+  constexpr DWORD notFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
   do {
-    if ((data.dwFileAttributes & notPlain) == 0) each(data.cFileName);
+    // A reparse point (a link) is for a lookup by name to judge.
+    if ((data.dwFileAttributes & notFile) == 0) {
+      each(data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0);
+    }
   } while (FindNextFileA(search, &data));
   return GetLastError() == ERROR_NO_MORE_FILES;
 }

@@ -1,0 +1,50 @@
+#include "path/place.h"
+
+#include "path/path_rules.h"
+#include "platform/common/path_text.h"
+
+namespace path {
+
+std::string Place::FullForm(const std::string& typed) {
+  char full[text::PathCapacity];
+  const unsigned length =
+      platform::FullPathName(typed.empty() ? "." : typed.c_str(), full, platform::PathLimit());
+  if (length == 0 || length >= platform::PathLimit()) return std::string();
+  std::string folder(full, length);
+  if (!platform::EndsWithSeparator(folder.c_str())) folder += '\\';
+  return folder;
+}
+
+Place::Place(const std::string& typed)
+    : typed_(typed), full_(FullForm(typed)), folder_(full_.c_str()) {}
+
+bool Place::Fits(const std::string& element) const {
+  return Resolved() && !element.empty() && full_.size() + element.size() < platform::PathLimit();
+}
+
+std::string Place::PathOf(const std::string& element) const {
+  return Fits(element) ? full_ + element : std::string();
+}
+
+Shown Place::ShownOf(const std::string& element) const {
+  return {platform::DisplayPath(typed_.c_str()) + platform::DisplayElement(element.c_str())};
+}
+
+bool Place::Lookup(const std::string& element, platform::DirEntry* entry) const {
+  // The full form still passes the path rules: Windows would reach another
+  // file through a name they refuse (x. as x).
+  return Fits(element) && IsValidPath(PathOf(element).c_str()) &&
+         platform::LookupEntry(folder_, element.c_str(), entry);
+}
+
+bool Place::FileExists(const std::string& element) const {
+  platform::DirEntry entry;
+  return Lookup(element, &entry) && !entry.isFolder && !entry.isSpecial;
+}
+
+bool Place::Exists(const std::string& element) const {
+  platform::DirEntry entry;
+  return Lookup(element, &entry) && (entry.isFolder || !entry.isSpecial);
+}
+
+}  // namespace path
