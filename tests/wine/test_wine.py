@@ -194,6 +194,12 @@ class DoubleByteNamesTest(WineTest):
         os.mkdir(self.path("能ソ.表.011"))
         write(self.path("能ソ.表.012"), b"after a folder")
         os.mkdir(self.path("out"))
+        # The file after the folder lies beyond a gap: nothing is joined.
+        status, out = self.divro("能ソ.表.001", "out")
+        self.assertEqual(status, FAILED, out.decode("cp932"))
+        self.assertIn("\\能ソ.表.011' が見つかりません。\r\n".encode("cp932"), out)
+        self.assertFalse(os.path.exists(self.path("out", "能ソ.表")))
+        os.remove(self.path("能ソ.表.012"))
         status, out = self.divro("能ソ.表.001", "out")
         self.assertEqual(status, 0, out.decode("cp932"))
         self.assertEqual(read(self.path("out", "能ソ.表")), b"".join(parts))
