@@ -106,6 +106,23 @@ ASKED_NAMES = [("f.bin.002", ["f.bin", "/1"], STOPPED),
 
 
 class HostileNamesTest(TempDirTest):
+    def test_a_name_with_a_letter_and_a_colon_stays_a_name(self):
+        # c:y.bin.001 in the current folder is ./c:y.bin.001: its pieces and
+        # output never become y.bin on drive C:.
+        write(self.path("c:y.bin.001"), b"AAA")
+        write(self.path("c:y.bin.002"), b"BBB")
+        write(self.path("y.bin"), b"precious")
+        rc, out = self.run_divro("./c:y.bin.001", "/Y")
+        self.assertEqual(rc, 0, out)
+        self.assertEqual((read(self.path("c:y.bin")), read(self.path("y.bin"))), (b"AAABBB", b"precious"))
+        random_file(self.path("c:x.bin"), 3000)
+        rc, out = self.run_divro("./c:x.bin", "/1", "/C")
+        self.assertEqual(rc, 0, out)
+        # Windows holds no such name: no batch file, and none named x.cpy.bat.
+        self.assertIn("バッチファイル 'c:x.cpy.bat' のオープンに失敗しました。", out)
+        self.assertEqual(sorted(n for n in os.listdir(self.dir) if "x" in n),
+                         ["c:x.bin", "c:x.bin.001", "c:x.bin.002", "c:x.bin.003"])
+
     def test_batch_files_never_carry_a_control_byte(self):
         # The command processor ends a line at LF: the rest would run as a
         # command of its own. The division itself stands.
