@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Install, manual pages and packages: builds into build-install/, installs
-# into a temporary prefix and runs the installed program, renders both
-# manual pages with warnings on, builds the Debian package and the RPM and
-# checks what they hold (lintian on the first); with MinGW-w64 present, the
-# Windows zip (build-install-win/), its program run under Wine. As root, runs
-# the README's install commands in a copy of the sources as a fresh clone
-# has them, and ./run.sh's first and second run there.
+# into a temporary prefix and runs the installed program and the README's
+# script, renders both manual pages with warnings on, builds the Debian
+# package and the RPM and checks what they hold (lintian on the first); with
+# MinGW-w64 present, the Windows zip (build-install-win/), its program run
+# under Wine. As root, runs the README's install commands in a copy of the
+# sources as a fresh clone has them, and ./run.sh's first and second run
+# there.
 # Exit status 0 only when every check ran and passed.
 set -uo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -66,6 +67,22 @@ out=$(LC_ALL=C.UTF-8 divro missing.bin /100)
 rc=$?
 [ $rc -eq 255 ] && grep -q '指定されたファイルが見つかりません。' <<<"$out" &&
   ok "a failure exits 255" || fail "failure exit status $rc: $out"
+
+# The README's script, as written, without a terminal: it divides into a
+# new folder and joins back; without its file it sees divro's 255.
+awk '/^## /{on = $0 == "## Scripts"} on && sub(/^    /, "")' "$ROOT/README.md" >script.sh
+head -c 3000000 /dev/urandom >disk.img
+readme_script() { PATH="$PREFIX/bin:$PATH" timeout 60 setsid -w sh script.sh </dev/null 2>&1; }
+out=$(readme_script)
+rc=$?
+[ $rc -eq 0 ] && [ -f pieces/disk.img.003 ] && [ ! -e pieces/disk.img.004 ] &&
+  [ "$out" = "disk.img: divided into pieces/ and checked" ] && ok "the README's script" ||
+  fail "the README's script (exit $rc): $out"
+rm disk.img
+out=$(readme_script)
+rc=$?
+[ $rc -eq 1 ] && grep -qx 'disk.img: failed (exit status 255)' <<<"$out" &&
+  ok "the README's script sees a failure" || fail "the README's script, no file (exit $rc): $out"
 cd "$ROOT" || exit 1
 
 # --- manual pages ------------------------------------------------------------
