@@ -101,10 +101,11 @@ else()
   set(CPACK_RPM_PACKAGE_LICENSE MIT)
   set(CPACK_RPM_PACKAGE_GROUP "Applications/File")
   set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
-  # The manual's folders belong to the system, not to divro; so would the
-  # /usr/lib/.build-id links that rpmbuild adds by default.
+  # The manual's and bash-completion's folders belong to the system, not to
+  # divro; so would the /usr/lib/.build-id links that rpmbuild adds by default.
   set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
-      /usr/share/man /usr/share/man/man1 /usr/share/man/ja /usr/share/man/ja/man1)
+      /usr/share/man /usr/share/man/man1 /usr/share/man/ja /usr/share/man/ja/man1
+      /usr/share/bash-completion /usr/share/bash-completion/completions)
   set(CPACK_RPM_SPEC_MORE_DEFINE "%define _build_id_links none")
 endif()
 

@@ -35,9 +35,11 @@ cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDIVRO_BUILD_T
 PREFIX="$WORK/prefix"
 cmake --install "$BUILD" --prefix "$PREFIX" >/dev/null || fail "cmake --install"
 for f in bin/divro share/man/man1/divro.1.gz share/man/ja/man1/divro.1.gz \
-  share/doc/divro/copyright share/doc/divro/changelog.gz; do
+  share/doc/divro/copyright share/doc/divro/changelog.gz share/bash-completion/completions/divro; do
   [ -f "$PREFIX/$f" ] || fail "installed tree lacks $f"
 done
+COMPLETION="$PREFIX/share/bash-completion/completions/divro"
+grep -qx "$COMPLETION" "$BUILD/install_manifest.txt" || fail "install_manifest.txt lacks $COMPLETION"
 
 # --- the installed program ---------------------------------------------------
 out=$(LC_ALL=C.UTF-8 divro)
@@ -85,6 +87,14 @@ rc=$?
   ok "the README's script sees a failure" || fail "the README's script, no file (exit $rc): $out"
 cd "$ROOT" || exit 1
 
+# --- bash completion ---------------------------------------------------------
+if need_packages bash-completion; then
+  "$ROOT/tests/install/completion.sh" "$COMPLETION" && ok "bash completion offers options, files and folders" ||
+    fail "bash completion"
+else
+  skip "bash completion: the bash-completion package is missing and cannot be installed"
+fi
+
 # --- manual pages ------------------------------------------------------------
 if need_packages man-db groff-base && command -v man >/dev/null; then
   for page in man/divro.1 man/ja/divro.1 "$PREFIX/share/man/man1/divro.1.gz" \
@@ -115,7 +125,8 @@ if (cd "$BUILD" && cpack -G DEB >"$WORK/cpack.log" 2>&1); then
   deb=$(ls "$BUILD"/divro_*.deb)
   listing=$(dpkg-deb -c "$deb" | awk '{print $6}')
   for f in ./usr/bin/divro ./usr/share/man/man1/divro.1.gz ./usr/share/man/ja/man1/divro.1.gz \
-    ./usr/share/doc/divro/copyright ./usr/share/doc/divro/changelog.gz; do
+    ./usr/share/doc/divro/copyright ./usr/share/doc/divro/changelog.gz \
+    ./usr/share/bash-completion/completions/divro; do
     grep -qx -- "$f" <<<"$listing" || fail "package lacks $f"
   done
   [ "$(dpkg-deb -f "$deb" Version)" = "$VERSION" ] || fail "package version"
@@ -158,6 +169,7 @@ if need_packages rpm && command -v rpmbuild >/dev/null; then
   if (cd "$BUILD" && cpack -G RPM >"$WORK/cpack-rpm.log" 2>&1); then
     rpm=$(ls "$BUILD"/divro-*.rpm)
     expected="/usr/bin/divro
+/usr/share/bash-completion/completions/divro
 /usr/share/doc/divro
 /usr/share/doc/divro/changelog.gz
 /usr/share/doc/divro/copyright
