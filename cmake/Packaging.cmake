@@ -101,10 +101,26 @@ else()
   set(CPACK_RPM_PACKAGE_LICENSE MIT)
   set(CPACK_RPM_PACKAGE_GROUP "Applications/File")
   set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
-  # The manual's folders belong to the system, not to divro; so would the
-  # /usr/lib/.build-id links that rpmbuild adds by default.
+  # The manual's and bash-completion's folders belong to the system, not to
+  # divro; so would the /usr/lib/.build-id links that rpmbuild adds by default.
   set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
-      /usr/share/man /usr/share/man/man1 /usr/share/man/ja /usr/share/man/ja/man1)
+      /usr/share/man /usr/share/man/man1 /usr/share/man/ja /usr/share/man/ja/man1
+      /usr/share/bash-completion /usr/share/bash-completion/completions /usr/share/licenses)
+  # RPM distributions keep the licence text under /usr/share/licenses,
+  # marked as the licence (rpm -qL). Debian does not: its copyright file
+  # holds it, and lintian calls another licence file redundant. So CPack
+  # adds LICENSE while it stages the RPM only.
+  set(rpm_licence ${PROJECT_BINARY_DIR}/rpm_licence.cmake)
+  file(WRITE ${rpm_licence}
+    "file(COPY \"${PROJECT_SOURCE_DIR}/LICENSE\"\n"
+    "  DESTINATION \"\${CPACK_TEMPORARY_DIRECTORY}/usr/share/licenses/divro\"\n"
+    "  FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)\n")
+  set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/CPackGenerators.cmake)
+  file(WRITE ${CPACK_PROJECT_CONFIG_FILE}
+    "if(CPACK_GENERATOR STREQUAL \"RPM\")\n"
+    "  set(CPACK_INSTALL_SCRIPTS \"${rpm_licence}\")\n"
+    "endif()\n")
+  set(CPACK_RPM_USER_FILELIST "%license /usr/share/licenses/divro/LICENSE")
   set(CPACK_RPM_SPEC_MORE_DEFINE "%define _build_id_links none")
 endif()
 
