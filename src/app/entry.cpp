@@ -114,10 +114,9 @@ bool TakePath(const char* argument) {
   }
   char folder[text::PathCapacity];
   std::strcpy(folder, argument);
-  // A bare drive (D:) names that drive's current folder; a backslash would
-  // make it the root.
-  const bool bareDrive = folder[0] != '\0' && folder[1] == ':' && folder[2] == '\0';
-  if (!bareDrive && path::AppendBackslash(folder) == nullptr) return false;
+  // A bare drive (D:) becomes its root (D:\): pieces named into its current
+  // folder would read D:name.001, which the path rules refuse.
+  if (path::AppendBackslash(folder) == nullptr) return false;
   std::strcpy(options.destFolder, folder);
   return true;
 }

