@@ -86,7 +86,28 @@ double ReadDecimal(const char* text) {
   return std::strtod(number.c_str(), nullptr);
 }
 
-// The size option: KiB, or MiB with a trailing M; /F the floppy size. A
+// The bytes of the unit a size option ends in, in any case: K, KB or KiB,
+// and so for M, G and T, the ways people write sizes. Any other ending is
+// text after the number, which leaves it in KiB (/700x, /100b).
+double UnitBytes(const char* argument) {
+  const struct {
+    char letter;
+    double bytes;
+  } units[] = {{'k', 1024.0}, {'m', 1048576.0}, {'g', 1073741824.0}, {'t', 1099511627776.0}};
+  const std::size_t length = std::strlen(argument);
+  for (const auto& unit : units) {
+    for (const char* tail : {"", "b", "ib"}) {
+      const std::string suffix = unit.letter + std::string(tail);
+      if (length > suffix.size() &&
+          MatchesLowerCaseWord(argument + length - suffix.size(), suffix.c_str())) {
+        return unit.bytes;
+      }
+    }
+  }
+  return 1024.0;
+}
+
+// The size option in KiB, or in the unit it ends in; /F the floppy size. A
 // size of 4 GiB or more does not fit 32 bits and stands as the largest,
 // which is larger than any file that can be divided.
 std::uint32_t ReadPieceSize(const char* argument) {
@@ -94,8 +115,7 @@ std::uint32_t ReadPieceSize(const char* argument) {
   if (MatchesLowerCaseWord(number, "f")) return FloppySize;
   double value = ReadDecimal(number);
   if (!(value > 0.0)) return 0;
-  char last = argument[std::strlen(argument) - 1];
-  double bytes = value * ((last == 'm' || last == 'M') ? 1048576.0 : 1024.0);
+  double bytes = value * UnitBytes(argument);
   if (bytes >= 4294967295.0) return UINT32_MAX;
   return static_cast<std::uint32_t>(std::trunc(bytes));
 }

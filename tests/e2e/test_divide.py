@@ -64,7 +64,7 @@ class DivideTest(TempDirTest):
     def test_refused_sizes(self):
         too_big = "分割サイズが分割元ファイルのサイズを越えています。"
         for size, option, message in [(0, "/1", too_big), (1024, "/1", too_big), (1024, "/2", too_big),
-                                      (3 * MiB, "/3m", too_big),
+                                      (3 * MiB, "/3m", too_big), (3 * MiB, "/2G", too_big),
                                       (18576, "/0.0009765625", "分割サイズが小さすぎます。")]:
             with self.subTest(size=size, option=option):
                 random_file(self.path("f.bin"), size)

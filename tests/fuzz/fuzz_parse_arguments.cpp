@@ -1,5 +1,8 @@
 // The option parser on any argument vector (the input cut at zero bytes):
 // only unfit paths are refused, and the piece size never wraps.
+#include <cmath>
+#include <regex>
+
 #include "app/entry.h"
 #include "app/run_options.h"
 #include "fuzz_common.h"
@@ -58,7 +61,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   q += (*q == '+' || *q == '-') ? 1 : 0;
   if (floppy || (q[0] == '0' && (q[1] | 0x20) == 'x') || (*q | 0x20) == 'i' || (*q | 0x20) == 'n') return 0;
   double value = std::strtod(number, nullptr);
-  double bytes = value * ((sizeArgument[std::strlen(sizeArgument) - 1] | 0x20) == 'm' ? 1048576.0 : 1024.0);
+  // A unit at the end, in any case: K, KB, KiB, and so M, G, T; else KiB.
+  static const std::regex unitPattern("([kmgt])(i?b)?$", std::regex::icase);
+  std::cmatch unit;
+  std::size_t power = 1;
+  if (std::regex_search(sizeArgument, unit, unitPattern)) {
+    power += std::string("kmgt").find(static_cast<char>(unit[1].str()[0] | 0x20));
+  }
+  double bytes = value * std::ldexp(1.0, 10 * static_cast<int>(power));
   FUZZ_CHECK(o.pieceSize == (!(value > 0) ? 0u
                              : bytes >= 4294967295.0 ? UINT32_MAX : static_cast<std::uint32_t>(bytes)));
   return 0;
