@@ -28,6 +28,11 @@ constexpr int MaxArgumentCount = 7;  // six arguments and the program name
 constexpr int ExitSuccess = 0;
 constexpr int ExitFailure = -1;
 
+// The destination of an empty argument ("%DEST%" unset in a script): no
+// folder, not the root. It stands as a text that every platform's path rules
+// refuse, so the destination check fails.
+constexpr char EmptyDestination[] = "\\\\\\";
+
 // Whether `argument` is `lowerCaseWord` in any case of its ASCII letters.
 bool MatchesLowerCaseWord(const char* argument, const char* lowerCaseWord) {
   const char* a = argument;
@@ -132,6 +137,10 @@ bool TakePath(const char* argument) {
     path::PathParts parts;
     return !path::IsValidPath(options.sourcePath) || parts.Decompose(options.sourcePath);
   }
+  if (argument[0] == '\0') {
+    std::strcpy(options.destFolder, EmptyDestination);
+    return true;
+  }
   char folder[text::PathCapacity];
   std::strcpy(folder, argument);
   // A bare drive (D:) becomes its root (D:\): pieces named into its current
@@ -202,7 +211,8 @@ bool CheckArguments() {
     ok = false;
   }
   if (options.destFolder[0] != '\0' && !path::IsValidPath(options.destFolder)) {
-    PrintFailure(text::DestFolderInvalid, options.destFolder);
+    const bool empty = std::strcmp(options.destFolder, EmptyDestination) == 0;
+    PrintFailure(text::DestFolderInvalid, empty ? nullptr : options.destFolder);
     ok = false;
   }
   if (options.sizeGiven) {

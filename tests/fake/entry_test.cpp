@@ -103,6 +103,8 @@ TEST_F(EntryTest, CheckArgumentsAndMode) {
       {{"/m", "C:\\d\\m.avi", "/C"}, app::ModeDivide, Lines({text::PieceSizeInvalid})},
       {{"C:\\d\\none.avi", "D:\\out"}, app::ModeJoin, Lines({text::SourceNotFound})},
       {{"C:\\d\\m.avi", "D:\\o*t", "/C"}, app::ModeBatch, Lines({text::DestFolderInvalid})},
+      {{"/0", "C:\\d\\none.avi", ""}, app::ModeDivide,  // "" is no folder, not the root
+       Lines({text::SourceNotFound, text::PieceSizeInvalid, text::DestFolderInvalid})},
       {{"C:\\d\\m.avi", "/3", "D:\\new", "/C", "/S"}, app::ModeDivide, ""},
       {{"/s", "C:\\d\\m.avi"}, app::ModeBatch, ""}, {{"/Y", "C:\\d\\m.avi"}, app::ModeJoin, ""}};
   for (const auto& c : cases) {
@@ -131,6 +133,8 @@ TEST_F(EntryTest, RunProgram) {
        Lines({text::ArgumentsWrong, text::HintTypeDivroComma, text::HintUseHelpOption}), true, {}},
       {{"/5"}, -1, Lines({text::NoSourceGiven, text::SourceNotFound, text::ArgumentsError,
                           text::HintTypeDivro, text::HintUseHelpOption}), true, {}},
+      {{"C:\\d\\m.avi", "/1", ""}, -1, Lines({text::DestFolderInvalid, text::ArgumentsError,
+                                           text::HintTypeDivro, text::HintUseHelpOption}), true, {}},
       {{"C:\\d\\m.avi", "/1"}, -1, Lines({text::NotDivided}), false, {}},
       {{"C:\\d\\m.avi", "/0.001"}, 0, Lines({text::DivideFinished}), false, {}},
       {{"C:\\d\\m.avi"}, -1, Lines({text::NotJoined}), false, {}},

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::vector<std::unique_ptr<char[]>> blocks;
   std::vector<const char*> argv = {"divro"};
-  bool refused = false, sourceSeen = false, helpAsked = arguments.empty();
+  bool refused = false, sourceSeen = false, emptyDestination = false, helpAsked = arguments.empty();
   const char* sizeArgument = nullptr;
   for (const std::string& argument : arguments) {
     const char* a = argv.emplace_back((blocks.emplace_back(HeapText(argument))).get());
@@ -30,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (argument.size() != 2 || !std::strchr("cCsSyY?", a[1])) sizeArgument = a;
       continue;
     }
+    if (sourceSeen) emptyDestination = argument.empty();
     // A destination gets a backslash: no room, or a dangling lead byte, refuses it.
     bool noRoom = argument.size() >= MAX_PATH - 1 || text::HasDanglingLeadByte(a);
     refused |= argument.size() >= MAX_PATH || (sourceSeen && noRoom && !path::EndsWithBackslash(a));
@@ -44,6 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(strnlen(o.sourcePath, MAX_PATH) < MAX_PATH && strnlen(o.destFolder, MAX_PATH) < MAX_PATH);
   // A bare drive (D:) gets its backslash too: the drive's root.
   FUZZ_CHECK(o.destFolder[0] == '\0' || path::EndsWithBackslash(o.destFolder));
+  // An empty destination is no folder, never the root.
+  FUZZ_CHECK(!ok || !emptyDestination || !path::IsValidPath(o.destFolder));
   // /? wins over every other argument, but not over too many of them.
   if (helpAsked) {
     FUZZ_CHECK(ok == (argv.size() <= 7) && (!ok || o.showHelp));
