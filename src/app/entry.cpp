@@ -28,6 +28,11 @@ constexpr int MaxArgumentCount = 7;  // six arguments and the program name
 constexpr int ExitSuccess = 0;
 constexpr int ExitFailure = -1;
 
+// The destination of an empty argument ("%DEST%" unset in a script): no
+// folder, not the root. It stands as a text that every platform's path rules
+// refuse, so the destination check fails.
+constexpr char EmptyDestination[] = "\\\\\\";
+
 // Whether `argument` is `lowerCaseWord` in any case of its ASCII letters.
 bool MatchesLowerCaseWord(const char* argument, const char* lowerCaseWord) {
   const char* a = argument;
@@ -86,7 +91,28 @@ double ReadDecimal(const char* text) {
   return std::strtod(number.c_str(), nullptr);
 }
 
-// The size option: KiB, or MiB with a trailing M; /F the floppy size. A
+// The bytes of the unit a size option ends in, in any case: K, KB or KiB,
+// and so for M, G and T, the ways people write sizes. Any other ending is
+// text after the number, which leaves it in KiB (/700x, /100b).
+double UnitBytes(const char* argument) {
+  const struct {
+    char letter;
+    double bytes;
+  } units[] = {{'k', 1024.0}, {'m', 1048576.0}, {'g', 1073741824.0}, {'t', 1099511627776.0}};
+  const std::size_t length = std::strlen(argument);
+  for (const auto& unit : units) {
+    for (const char* tail : {"", "b", "ib"}) {
+      const std::string suffix = unit.letter + std::string(tail);
+      if (length > suffix.size() &&
+          MatchesLowerCaseWord(argument + length - suffix.size(), suffix.c_str())) {
+        return unit.bytes;
+      }
+    }
+  }
+  return 1024.0;
+}
+
+// The size option in KiB, or in the unit it ends in; /F the floppy size. A
 // size of 4 GiB or more does not fit 32 bits and stands as the largest,
 // which is larger than any file that can be divided.
 std::uint32_t ReadPieceSize(const char* argument) {
@@ -94,8 +120,7 @@ std::uint32_t ReadPieceSize(const char* argument) {
   if (MatchesLowerCaseWord(number, "f")) return FloppySize;
   double value = ReadDecimal(number);
   if (!(value > 0.0)) return 0;
-  char last = argument[std::strlen(argument) - 1];
-  double bytes = value * ((last == 'm' || last == 'M') ? 1048576.0 : 1024.0);
+  double bytes = value * UnitBytes(argument);
   if (bytes >= 4294967295.0) return UINT32_MAX;
   return static_cast<std::uint32_t>(std::trunc(bytes));
 }
@@ -112,12 +137,15 @@ bool TakePath(const char* argument) {
     path::PathParts parts;
     return !path::IsValidPath(options.sourcePath) || parts.Decompose(options.sourcePath);
   }
+  if (argument[0] == '\0') {
+    std::strcpy(options.destFolder, EmptyDestination);
+    return true;
+  }
   char folder[text::PathCapacity];
   std::strcpy(folder, argument);
-  // A bare drive (D:) names that drive's current folder; a backslash would
-  // make it the root.
-  const bool bareDrive = folder[0] != '\0' && folder[1] == ':' && folder[2] == '\0';
-  if (!bareDrive && path::AppendBackslash(folder) == nullptr) return false;
+  // A bare drive (D:) becomes its root (D:\): pieces named into its current
+  // folder would read D:name.001, which the path rules refuse.
+  if (path::AppendBackslash(folder) == nullptr) return false;
   std::strcpy(options.destFolder, folder);
   return true;
 }
@@ -184,7 +212,8 @@ bool CheckArguments() {
     ok = false;
   }
   if (options.destFolder[0] != '\0' && !path::IsValidPath(options.destFolder)) {
-    PrintFailure(text::DestFolderInvalid, options.destFolder);
+    const bool empty = std::strcmp(options.destFolder, EmptyDestination) == 0;
+    PrintFailure(text::DestFolderInvalid, empty ? nullptr : options.destFolder);
     ok = false;
   }
   if (options.sizeGiven) {

@@ -64,7 +64,7 @@ class DivideTest(TempDirTest):
     def test_refused_sizes(self):
         too_big = "分割サイズが分割元ファイルのサイズを越えています。"
         for size, option, message in [(0, "/1", too_big), (1024, "/1", too_big), (1024, "/2", too_big),
-                                      (3 * MiB, "/3m", too_big),
+                                      (3 * MiB, "/3m", too_big), (3 * MiB, "/2G", too_big),
                                       (18576, "/0.0009765625", "分割サイズが小さすぎます。")]:
             with self.subTest(size=size, option=option):
                 random_file(self.path("f.bin"), size)
@@ -83,11 +83,19 @@ class DivideTest(TempDirTest):
                 for s in pieces(self.path(where)):
                     os.remove(self.path(where, "f.bin." + s))
         self.assertEqual(pieces(self.path("src")), [])
-        # C:NAME and C: are the current folder's, never the root's.
-        shutil.copy(self.path("src", "f.bin"), self.path("work", "ab.bin"))
+
+    @unittest.skipUnless(os.access("/", os.W_OK), "the root folder is not writable")
+    def test_drive_relative_source_into_the_drive_root(self):
+        # C:NAME is the current folder's; the destination C: is the root, /.
+        data = random_file(self.path("work", "ab.bin"), 7)
+        made = ["/ab.bin." + s for s in ("001", "002", "003")]
+        self.assertEqual([p for p in made if os.path.exists(p)], [], "left in / by another run")
+        self.addCleanup(lambda: [os.remove(p) for p in made if os.path.exists(p)])
         self.assertEqual(self.run_divro("C:ab.bin", kib(3), "C:", cwd=self.path("work")),
-                         (0, f"ab.bin.001\rab.bin.002\rab.bin.003\r\n{DONE}\n"))
-        self.assertEqual(pieces(self.path("work"), "ab.bin"), ["001", "002", "003"])
+                         (0, f"/ab.bin.001\r/ab.bin.002\r/ab.bin.003\r\n{DONE}\n"))
+        self.assertEqual(pieces("/", "ab.bin"), ["001", "002", "003"])
+        self.assertEqual(b"".join(map(read, made)), data)
+        self.assertEqual(pieces(self.path("work"), "ab.bin"), [])
 
     def test_current_folder_whose_path_holds_a_backslash(self):
         # Path text would read it as two folders: refused before anything is

@@ -53,7 +53,11 @@ TEST_F(EntryTest, SizeOption) {
       {"/2k", 2048}, {"/ 3", 3072}, {"/1e1", 10240}, {"/2e-1m", 209715}, {"/0x10", 0},
       {"/inf", 0}, {"/4194303", 4294966272u}, {"/4194304", 4294967295u},
       {"/4096M", 4294967295u}, {"/99999999999", 4294967295u}, {"/0.0009765625", 1},
-      {"/1.9999", 2047}};  // toward zero, never rounded up
+      {"/1.9999", 2047},  // toward zero, never rounded up
+      {"/100MB", 104857600}, {"/10MiB", 10485760}, {"/2G", 2147483648u}, {"/1.5gB", 1610612736},
+      {"/3gib", 3221225472u}, {"/5KB", 5120}, {"/5kIb", 5120}, {"/0.001tb", 1099511627},
+      {"/4G", 4294967295u}, {"/1T", 4294967295u}, {"/2TiB", 4294967295u}, {"/gb", 0},
+      {"/700x", 716800}, {"/100b", 102400}, {"/2mi", 2048}, {"/2ib", 2048}, {"/2bm", 2097152}};
   for (const auto& c : cases) {
     EXPECT_EQ(Parsed({c.arg}), "0000 /" + std::to_string(c.size) + " [] []") << c.arg;
   }
@@ -76,7 +80,7 @@ TEST_F(EntryTest, ParseArguments) {
       {{"/c", "/s", "/y", "/1", "a", "b", "/?"}, "false"},
       {{"c:\\data\\movie.avi", "D:\\out"}, "0000 [c:\\Data\\Movie.AVI] [D:\\out\\]"},
       {{"C:\\missing.bin", "/2", "D:\\out\\"}, "0000 /2048 [\\\\\\] [D:\\out\\]"},
-      {{"c:clip.avi", "D:"}, "0000 [c:Clip.AVI] [D:]"},  // the current folder of D:, not its root
+      {{"c:clip.avi", "D:"}, "0000 [c:Clip.AVI] [D:\\]"},  // D: is its root
       {{"C:\\Data\\Movie.AVI", "D:\\one", "E:\\two"}, "0000 [C:\\Data\\Movie.AVI] [E:\\two\\]"},
       {{fits.c_str()}, "0000 [\\\\\\] []"}, {{tooLong.c_str()}, "false"},
       {{"x", tooLong.c_str()}, "false"}, {{deep.c_str()}, "false"},
@@ -99,6 +103,8 @@ TEST_F(EntryTest, CheckArgumentsAndMode) {
       {{"/m", "C:\\d\\m.avi", "/C"}, app::ModeDivide, Lines({text::PieceSizeInvalid})},
       {{"C:\\d\\none.avi", "D:\\out"}, app::ModeJoin, Lines({text::SourceNotFound})},
       {{"C:\\d\\m.avi", "D:\\o*t", "/C"}, app::ModeBatch, Lines({text::DestFolderInvalid})},
+      {{"/0", "C:\\d\\none.avi", ""}, app::ModeDivide,  // "" is no folder, not the root
+       Lines({text::SourceNotFound, text::PieceSizeInvalid, text::DestFolderInvalid})},
       {{"C:\\d\\m.avi", "/3", "D:\\new", "/C", "/S"}, app::ModeDivide, ""},
       {{"/s", "C:\\d\\m.avi"}, app::ModeBatch, ""}, {{"/Y", "C:\\d\\m.avi"}, app::ModeJoin, ""}};
   for (const auto& c : cases) {
@@ -127,6 +133,8 @@ TEST_F(EntryTest, RunProgram) {
        Lines({text::ArgumentsWrong, text::HintTypeDivroComma, text::HintUseHelpOption}), true, {}},
       {{"/5"}, -1, Lines({text::NoSourceGiven, text::SourceNotFound, text::ArgumentsError,
                           text::HintTypeDivro, text::HintUseHelpOption}), true, {}},
+      {{"C:\\d\\m.avi", "/1", ""}, -1, Lines({text::DestFolderInvalid, text::ArgumentsError,
+                                           text::HintTypeDivro, text::HintUseHelpOption}), true, {}},
       {{"C:\\d\\m.avi", "/1"}, -1, Lines({text::NotDivided}), false, {}},
       {{"C:\\d\\m.avi", "/0.001"}, 0, Lines({text::DivideFinished}), false, {}},
       {{"C:\\d\\m.avi"}, -1, Lines({text::NotJoined}), false, {}},

@@ -1,5 +1,8 @@
 // The option parser on any argument vector (the input cut at zero bytes):
 // only unfit paths are refused, and the piece size never wraps.
+#include <cmath>
+#include <regex>
+
 #include "app/entry.h"
 #include "app/run_options.h"
 #include "fuzz_common.h"
@@ -18,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::vector<std::unique_ptr<char[]>> blocks;
   std::vector<const char*> argv = {"divro"};
-  bool refused = false, sourceSeen = false, helpAsked = arguments.empty();
+  bool refused = false, sourceSeen = false, emptyDestination = false, helpAsked = arguments.empty();
   const char* sizeArgument = nullptr;
   for (const std::string& argument : arguments) {
     const char* a = argv.emplace_back((blocks.emplace_back(HeapText(argument))).get());
@@ -27,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (argument.size() != 2 || !std::strchr("cCsSyY?", a[1])) sizeArgument = a;
       continue;
     }
+    if (sourceSeen) emptyDestination = argument.empty();
     // A destination gets a backslash: no room, or a dangling lead byte, refuses it.
     bool noRoom = argument.size() >= MAX_PATH - 1 || text::HasDanglingLeadByte(a);
     refused |= argument.size() >= MAX_PATH || (sourceSeen && noRoom && !path::EndsWithBackslash(a));
@@ -39,9 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   bool ok = app::ParseArguments(static_cast<int>(argv.size()), argv.data());
   FUZZ_CHECK(strnlen(o.sourcePath, MAX_PATH) < MAX_PATH && strnlen(o.destFolder, MAX_PATH) < MAX_PATH);
-  // A bare drive (D:) stays as it is: that drive's current folder.
-  FUZZ_CHECK(o.destFolder[0] == '\0' || path::EndsWithBackslash(o.destFolder) ||
-             (o.destFolder[1] == ':' && o.destFolder[2] == '\0'));
+  // A bare drive (D:) gets its backslash too: the drive's root.
+  FUZZ_CHECK(o.destFolder[0] == '\0' || path::EndsWithBackslash(o.destFolder));
+  // An empty destination is no folder, never the root.
+  FUZZ_CHECK(!ok || !emptyDestination || !path::IsValidPath(o.destFolder));
   // /? wins over every other argument, but not over too many of them.
   if (helpAsked) {
     FUZZ_CHECK(ok == (argv.size() <= 7) && (!ok || o.showHelp));
@@ -59,7 +64,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   q += (*q == '+' || *q == '-') ? 1 : 0;
   if (floppy || (q[0] == '0' && (q[1] | 0x20) == 'x') || (*q | 0x20) == 'i' || (*q | 0x20) == 'n') return 0;
   double value = std::strtod(number, nullptr);
-  double bytes = value * ((sizeArgument[std::strlen(sizeArgument) - 1] | 0x20) == 'm' ? 1048576.0 : 1024.0);
+  // A unit at the end, in any case: K, KB, KiB, and so M, G, T; else KiB.
+  static const std::regex unitPattern("([kmgt])(i?b)?$", std::regex::icase);
+  std::cmatch unit;
+  std::size_t power = 1;
+  if (std::regex_search(sizeArgument, unit, unitPattern)) {
+    power += std::string("kmgt").find(static_cast<char>(unit[1].str()[0] | 0x20));
+  }
+  double bytes = value * std::ldexp(1.0, 10 * static_cast<int>(power));
   FUZZ_CHECK(o.pieceSize == (!(value > 0) ? 0u
                              : bytes >= 4294967295.0 ? UINT32_MAX : static_cast<std::uint32_t>(bytes)));
   return 0;

@@ -225,14 +225,41 @@ class DoubleByteNamesTest(WineTest):
             self.assertEqual(status, 0, out)
             self.assert_pieces(self.dir, "f.bin", data, 1536)
 
+    @unittest.skipUnless(os.access("/", os.W_OK), "the root folder is not writable")
     def test_drive_relative_source_and_destination(self):
-        # Z:ソ表 and Z: are the current folder's on drive Z:, not its root's.
-        # (A one-character name after a bare drive makes piece names such as
-        # Z:ソ.001, which the path rules refuse, so they are never opened.)
-        data = self.source("ソ表", 3000)
-        status, out = self.divro("Z:ソ表", "/1", "Z:")
+        # Z:ソ is the current folder's on drive Z:; the destination Z: is the
+        # drive's root, Wine's / (Z:ソ.001 would be no valid piece name).
+        data = self.source("ソ", 3000)
+        made = ["/ソ.%03d" % n for n in (1, 2, 3)]
+        self.assertEqual([p for p in made if os.path.exists(p)], [], "left in / by another run")
+        self.addCleanup(lambda: [os.remove(p) for p in made if os.path.exists(p)])
+        status, out = self.divro("Z:ソ", "/1", "Z:")
         self.assertEqual(status, 0, out.decode("cp932"))
-        self.assert_pieces(self.dir, "ソ表", data, 1024)
+        self.assert_pieces("/", "ソ", data, 1024)
+        self.assertFalse(os.path.exists(self.path("ソ.001")))
+
+    def test_bare_drive_destination_is_its_root(self):
+        # Q:, a letter no other test maps, names the folder out for this test.
+        devices = os.path.join(os.environ.get("WINEPREFIX", os.path.expanduser("~/.wine")),
+                               "dosdevices")
+        if not os.path.isdir(devices):
+            self.divro()  # the first run makes the prefix
+        out, link = self.path("out"), os.path.join(devices, "q:")
+        os.mkdir(out)
+        if os.path.lexists(link):  # left by a run that was killed
+            os.remove(link)
+        os.symlink(out, link)
+        self.addCleanup(os.remove, link)
+        data = self.source("a.txt", 8)
+        status, shown = self.divro("a.txt", "/0.003", "Q:")
+        self.assertEqual(status, 0, shown.decode("cp932"))
+        self.assert_pieces(out, "a.txt", data, 3)
+        status, shown = self.divro("Q:\\a.txt.001", "Q:")
+        self.assertEqual(status, 0, shown.decode("cp932"))
+        self.assertEqual(read(os.path.join(out, "a.txt")), data)
+        status, shown = self.divro("Q:\\a.txt.001", "/C", "Q:")
+        self.assertEqual(status, 0, shown.decode("cp932"))
+        self.assertTrue(os.path.isfile(os.path.join(out, "a.cpy.bat")))
 
 
 class CommandProcessorTest(WineTest):
