@@ -38,16 +38,23 @@ bool WindowsHolds(const std::string& name) {
   return last == nullptr || (*last != ' ' && *last != '.');
 }
 
-// The name as the batch text holds it: quoted where the command processor
-// would split it, in code page 932. Nothing for a name that cannot stand
-// there.
+// The name as the batch text holds it: in code page 932, then quoted where
+// the command processor would split it, judged on the bytes written.
+// Nothing for a name that cannot stand there.
 std::optional<std::string> InBatch(const std::string& name) {
   std::string converted;
-  if (!WindowsHolds(name) ||
-      !platform::PathTextToBatchText(QuoteForBatch(name.c_str()), &converted)) {
+  if (!WindowsHolds(name) || !platform::PathTextToBatchText(name, &converted)) {
     return std::nullopt;
   }
-  return converted;
+  return QuoteForBatch(converted.c_str());
+}
+
+// With delayed expansion on (cmd /v:on) a ! is expanded even inside
+// quotes, so a batch file naming one turns it off for its own lines.
+const char DelayedExpansionOff[] = "SETLOCAL DisableDelayedExpansion\r\n";
+
+bool HoldsExclamation(const std::optional<std::string>& name) {
+  return name && name->find('!') != std::string::npos;
 }
 
 // Appends at the end of a fixed block, never past it, and never rescans
@@ -146,8 +153,9 @@ class PieceNamesInBatch {
 };
 
 // + is COPY's own: a bare c++.txt would be read as two names to join.
-// , and ; part arguments as a blank does.
-bool IsSpecialToCommandProcessor(char c) { return std::strchr(" &^()=!%+,;", c) != nullptr; }
+// , and ; part arguments as a blank does. | stands only as the second byte
+// of a double-byte character, which a single-byte code page reads as |.
+bool IsSpecialToCommandProcessor(char c) { return std::strchr(" &^()=!%+,;|", c) != nullptr; }
 
 // Prints the name, asks before an existing file is replaced, and checks the
 // first piece. Stop when the batch file must not be written.
@@ -217,18 +225,20 @@ bool ModeHasBatchFiles() {
 }  // namespace
 
 std::string QuoteForBatch(const char* name) {
+  // Byte by byte: a command processor on a single-byte code page reads the
+  // second byte of a code page 932 character (0x7C, 0x5E) as | or ^.
+  // Inside quotes every code page takes them literally.
   bool special = false;
-  for (const char* p = name; *p != '\0'; p += text::CharLength(p)) {
-    if (text::CharLength(p) == 1 && IsSpecialToCommandProcessor(*p)) special = true;
+  for (const char* p = name; *p != '\0'; ++p) {
+    if (IsSpecialToCommandProcessor(*p)) special = true;
   }
   if (!special) return name;
   // A name with a blank and nothing else special is exactly QuoteIfSpaced.
+  // No second byte is a % (0x25), so every % byte is one to double.
   std::string quoted = "\"";
-  for (const char* p = name; *p != '\0';) {
-    std::size_t n = text::CharLength(p);
-    if (n == 1 && *p == '%') quoted += '%';
-    quoted.append(p, n);
-    p += n;
+  for (const char* p = name; *p != '\0'; ++p) {
+    if (*p == '%') quoted += '%';
+    quoted += *p;
   }
   quoted += '"';
   return quoted;
@@ -253,7 +263,8 @@ bool WriteCopyBatch() {
   // piece's path, so the longer of the two sets the size.
   std::size_t longest =
       std::max({std::strlen(name), wholeName.value_or("").size(), firstPiece.value_or("").size()});
-  std::size_t blockSize = 3 * static_cast<std::size_t>(count) * (longest + 10) + 50;
+  std::size_t blockSize =
+      3 * static_cast<std::size_t>(count) * (longest + 10) + 50 + sizeof DelayedExpansionOff;
   WorkBuffer block;
   if (!block.Allocate(blockSize)) {
     app::PrintFailure(text::OutOfMemory);
@@ -262,6 +273,9 @@ bool WriteCopyBatch() {
 
   TextBlock batch(block.Data(), block.Size());
   batch.Append("@ECHO OFF\r\n");
+  if (HoldsExclamation(wholeName) || HoldsExclamation(firstPiece)) {
+    batch.Append(DelayedExpansionOff);
+  }
   batch.Append("COPY /B ");
   batch.AppendName(firstPiece);
   batch.Append(" + ");
@@ -290,9 +304,11 @@ bool WriteSelfBatch() {
   if (target == WriteTarget::Stop) return false;
   char data[SelfBatchSize];
   TextBlock batch(data, sizeof data);
+  const std::optional<std::string> firstPiece = PieceNamesInBatch().Name(1);
   batch.Append("@ECHO OFF\r\n");
+  if (HoldsExclamation(firstPiece)) batch.Append(DelayedExpansionOff);
   batch.Append("DIVRO ");
-  batch.AppendName(PieceNamesInBatch().Name(1));
+  batch.AppendName(firstPiece);
   batch.Append(text::SelfBatchEcho);
   batch.Append("PAUSE\r\n");
   return WriteBatchText(batchName, target, batch, ".cpy.bat");

@@ -85,8 +85,13 @@ class JoinTest(TempDirTest):
                 self.assertEqual(read(self.path(str(i), "joined", "f.bin")), data)
 
     def test_batch_files_after_dividing(self):
-        for name, quoted, base, sizes in [("movie.avi", "{}", "movie", (167, 94)),
-                                          ("my movie.avi", '"{}"', "my movie", (197, 99))]:
+        # л is 0x84 0x7C in code page 932: a single-byte system reads a pipe.
+        # A ! turns delayed expansion off, which would expand it in quotes.
+        off = "SETLOCAL DisableDelayedExpansion\r\n"
+        for name, quoted, base, head, sizes in [("movie.avi", "{}", "movie", "", (167, 94)),
+                                                ("my movie.avi", '"{}"', "my movie", "", (197, 99)),
+                                                ("лmarker", '"{}"', "лmarker", "", (173, 95)),
+                                                ("a!.txt", '"{}"', "a!", off, (195, 127))]:
             with self.subTest(name=name):
                 random_file(self.path(name), 2500)  # three pieces of 1 KiB
                 rc, out = self.run_divro("/C", name, "/1", "/S")
@@ -94,9 +99,9 @@ class JoinTest(TempDirTest):
                 self.assertTrue(out.endswith(f"{base}.cpy.bat\nバッチファイルを作成しました。\n"
                                              f"{base}.dvr.bat\nバッチファイルを作成しました。\n"), out)
                 whole, p = quoted.format(name), [quoted.format(f"{name}.00{n}") for n in (1, 2, 3)]
-                copy = (f"@ECHO OFF\r\nCOPY /B {p[0]} + {p[1]} {whole}\r\nCOPY /B {whole} + {p[2]} {whole}\r\n"
+                copy = (f"@ECHO OFF\r\n{head}COPY /B {p[0]} + {p[1]} {whole}\r\nCOPY /B {whole} + {p[2]} {whole}\r\n"
                         "ECHO 結合が完了しました。何かキーを押すと終了します。\r\nPAUSE\r\n").encode("cp932")
-                self_ = (f"@ECHO OFF\r\nDIVRO {p[0]}\r\n"
+                self_ = (f"@ECHO OFF\r\n{head}DIVRO {p[0]}\r\n"
                          "ECHO 処理が終了しました。何かキーを押すと終了します。\r\nPAUSE\r\n").encode("cp932")
                 self.assertEqual((read(self.path(f"{base}.cpy.bat")), read(self.path(f"{base}.dvr.bat"))),
                                  (copy, self_))

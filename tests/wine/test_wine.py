@@ -260,6 +260,21 @@ class CommandProcessorTest(WineTest):
                     os.remove(os.path.join(folder, name))
         self.assertEqual(set(os.listdir(self.dir)), set(names) | {"p%d" % i for i in range(len(names))})
 
+    def test_exclamation_under_delayed_expansion(self):
+        # With /v:on a ! is expanded even inside quotes: the COPY line would
+        # become COPY /B "a.txt.002" "a.txt", over the pieces of another file.
+        data = self.source("a!.txt", 2500)
+        others = {name: write(self.path(name), name.encode()) for name in ("a.txt", "a.txt.002")}
+        self.assertEqual(self.divro("a!.txt", "/1", "/C", "/S")[0], 0)
+        os.remove(self.path("a!.txt"))
+        # A copy under a plain name: /v:on would expand the ! of the name in the command line too.
+        write(self.path("go.bat"), read(self.path("a!.cpy.bat")))
+        status, out = self.run_wine(["cmd", "/v:on", "/c", "go.bat"])
+        self.assertEqual(status, 0, out.decode("cp932", "replace"))
+        self.assertEqual(read(self.path("a!.txt")), data)
+        for name, kept in others.items():
+            self.assertEqual(read(self.path(name)), kept, name)
+
 
 class QuestionsTest(WineTest):
     def test_overwrite_while_dividing(self):
