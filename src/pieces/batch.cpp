@@ -1,6 +1,5 @@
 #include "pieces/batch.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -61,15 +60,19 @@ bool HoldsExclamation(const std::optional<std::string>& name) {
 // what is already there.
 class TextBlock {
  public:
+  // Without a block it only measures: its length is what the text needs.
+  TextBlock() = default;
   TextBlock(char* data, std::size_t capacity) : data_(data), capacity_(capacity) {}
   void Append(const char* s) { Append(s, std::strlen(s)); }
   void Append(const std::string& s) { Append(s.data(), s.size()); }
   void Append(const char* s, std::size_t n) {
-    if (length_ + n > capacity_) {
-      unusable_ = true;
-      return;
+    if (data_ != nullptr) {
+      if (length_ + n > capacity_) {
+        unusable_ = true;
+        return;
+      }
+      std::memcpy(data_ + length_, s, n);
     }
-    std::memcpy(data_ + length_, s, n);
     length_ += n;
   }
   // A name that cannot stand in the text spoils it.
@@ -82,8 +85,8 @@ class TextBlock {
   std::size_t Length() const { return length_; }
 
  private:
-  char* data_;
-  std::size_t capacity_;
+  char* data_ = nullptr;
+  std::size_t capacity_ = 0;
   std::size_t length_ = 0;
   bool unusable_ = false;
 };
@@ -259,41 +262,54 @@ bool WriteCopyBatch() {
   const std::optional<std::string> wholeName = InBatch(SplitName(MakePieceName(name, 1)).name);
   const PieceNamesInBatch pieceNames;
   const std::optional<std::string> firstPiece = pieceNames.Name(1);
-  // Sized in advance for every line; escaped names may be longer than the
-  // piece's path, so the longer of the two sets the size.
-  std::size_t longest =
-      std::max({std::strlen(name), wholeName.value_or("").size(), firstPiece.value_or("").size()});
-  std::size_t blockSize =
-      3 * static_cast<std::size_t>(count) * (longest + 10) + 50 + sizeof DelayedExpansionOff;
-  WorkBuffer block;
-  if (!block.Allocate(blockSize)) {
-    app::PrintFailure(text::OutOfMemory);
-    return false;
-  }
-
-  TextBlock batch(block.Data(), block.Size());
-  batch.Append("@ECHO OFF\r\n");
-  if (HoldsExclamation(wholeName) || HoldsExclamation(firstPiece)) {
-    batch.Append(DelayedExpansionOff);
-  }
-  batch.Append("COPY /B ");
-  batch.AppendName(firstPiece);
-  batch.Append(" + ");
-  batch.AppendName(pieceNames.Name(2));
-  batch.Append(" ");
-  batch.AppendName(wholeName);
-  batch.Append("\r\n");
-  for (int j = 3; j <= count; ++j) {
+  const auto compose = [&](TextBlock& batch) {
+    batch.Append("@ECHO OFF\r\n");
+    if (HoldsExclamation(wholeName) || HoldsExclamation(firstPiece)) {
+      batch.Append(DelayedExpansionOff);
+    }
+    // Every piece is looked for before the first COPY: a missing one would
+    // give a short file and the message of success. Only the number is
+    // shown, never a name, so the ECHO line holds nothing to act on.
+    batch.Append("SET DIVRO_MISSING=\r\n");
+    for (int j = 1; j <= count; ++j) {
+      batch.Append("IF NOT EXIST ");
+      batch.AppendName(pieceNames.Name(j));
+      batch.Append(" SET DIVRO_MISSING=");
+      batch.Append(PieceSuffix(j).substr(1));
+      batch.Append("\r\n");
+    }
+    batch.Append(text::CopyBatchMissing);
+    batch.Append("IF DEFINED DIVRO_MISSING PAUSE\r\n");
+    batch.Append("IF DEFINED DIVRO_MISSING EXIT /B 1\r\n");
     batch.Append("COPY /B ");
-    batch.AppendName(wholeName);
+    batch.AppendName(firstPiece);
     batch.Append(" + ");
-    batch.AppendName(pieceNames.Name(j));
+    batch.AppendName(pieceNames.Name(2));
     batch.Append(" ");
     batch.AppendName(wholeName);
     batch.Append("\r\n");
+    for (int j = 3; j <= count; ++j) {
+      batch.Append("COPY /B ");
+      batch.AppendName(wholeName);
+      batch.Append(" + ");
+      batch.AppendName(pieceNames.Name(j));
+      batch.Append(" ");
+      batch.AppendName(wholeName);
+      batch.Append("\r\n");
+    }
+    batch.Append(text::CopyBatchEcho);
+    batch.Append("PAUSE\r\n");
+  };
+  // Composed twice: once to measure, once into a block of exactly that size.
+  TextBlock measured;
+  compose(measured);
+  WorkBuffer block;
+  if (!block.Allocate(measured.Length())) {
+    app::PrintFailure(text::OutOfMemory);
+    return false;
   }
-  batch.Append(text::CopyBatchEcho);
-  batch.Append("PAUSE\r\n");
+  TextBlock batch(block.Data(), block.Size());
+  compose(batch);
   return WriteBatchText(batchName, target, batch, ".dvr.bat");
 }
 
