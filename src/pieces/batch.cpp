@@ -1,6 +1,5 @@
 #include "pieces/batch.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -37,31 +36,42 @@ bool WindowsHolds(const std::string& name) {
   return last == nullptr || (*last != ' ' && *last != '.');
 }
 
-// The name as the batch text holds it: quoted where the command processor
-// would split it, in code page 932. Nothing for a name that cannot stand
-// there.
+// The name as the batch text holds it: in code page 932, then quoted where
+// the command processor would split it, judged on the bytes written.
+// Nothing for a name that cannot stand there.
 std::optional<std::string> InBatch(const std::string& name) {
   std::string converted;
-  if (!WindowsHolds(name) ||
-      !platform::PathTextToBatchText(QuoteForBatch(name.c_str()), &converted)) {
+  if (!WindowsHolds(name) || !platform::PathTextToBatchText(name, &converted)) {
     return std::nullopt;
   }
-  return converted;
+  return QuoteForBatch(converted.c_str());
+}
+
+// With delayed expansion on (cmd /v:on) a ! is expanded even inside
+// quotes, so a batch file naming one turns it off for its own lines.
+const char DelayedExpansionOff[] = "SETLOCAL DisableDelayedExpansion\r\n";
+
+bool HoldsExclamation(const std::optional<std::string>& name) {
+  return name && name->find('!') != std::string::npos;
 }
 
 // Appends at the end of a fixed block, never past it, and never rescans
 // what is already there.
 class TextBlock {
  public:
+  // Without a block it only measures: its length is what the text needs.
+  TextBlock() = default;
   TextBlock(char* data, std::size_t capacity) : data_(data), capacity_(capacity) {}
   void Append(const char* s) { Append(s, std::strlen(s)); }
   void Append(const std::string& s) { Append(s.data(), s.size()); }
   void Append(const char* s, std::size_t n) {
-    if (length_ + n > capacity_) {
-      unusable_ = true;
-      return;
+    if (data_ != nullptr) {
+      if (length_ + n > capacity_) {
+        unusable_ = true;
+        return;
+      }
+      std::memcpy(data_ + length_, s, n);
     }
-    std::memcpy(data_ + length_, s, n);
     length_ += n;
   }
   // A name that cannot stand in the text spoils it.
@@ -74,8 +84,8 @@ class TextBlock {
   std::size_t Length() const { return length_; }
 
  private:
-  char* data_;
-  std::size_t capacity_;
+  char* data_ = nullptr;
+  std::size_t capacity_ = 0;
   std::size_t length_ = 0;
   bool unusable_ = false;
 };
@@ -146,8 +156,9 @@ class PieceNamesInBatch {
 };
 
 // + is COPY's own: a bare c++.txt would be read as two names to join.
-// , and ; part arguments as a blank does.
-bool IsSpecialToCommandProcessor(char c) { return std::strchr(" &^()=!%+,;", c) != nullptr; }
+// , and ; part arguments as a blank does. | stands only as the second byte
+// of a double-byte character, which a single-byte code page reads as |.
+bool IsSpecialToCommandProcessor(char c) { return std::strchr(" &^()=!%+,;|", c) != nullptr; }
 
 // Prints the name, asks before an existing file is replaced, and checks the
 // first piece. Stop when the batch file must not be written.
@@ -228,18 +239,20 @@ bool ModeHasBatchFiles() {
 }  // namespace
 
 std::string QuoteForBatch(const char* name) {
+  // Byte by byte: a command processor on a single-byte code page reads the
+  // second byte of a code page 932 character (0x7C, 0x5E) as | or ^.
+  // Inside quotes every code page takes them literally.
   bool special = false;
-  for (const char* p = name; *p != '\0'; p += text::CharLength(p)) {
-    if (text::CharLength(p) == 1 && IsSpecialToCommandProcessor(*p)) special = true;
+  for (const char* p = name; *p != '\0'; ++p) {
+    if (IsSpecialToCommandProcessor(*p)) special = true;
   }
   if (!special) return name;
   // A name with a blank and nothing else special is exactly QuoteIfSpaced.
+  // No second byte is a % (0x25), so every % byte is one to double.
   std::string quoted = "\"";
-  for (const char* p = name; *p != '\0';) {
-    std::size_t n = text::CharLength(p);
-    if (n == 1 && *p == '%') quoted += '%';
-    quoted.append(p, n);
-    p += n;
+  for (const char* p = name; *p != '\0'; ++p) {
+    if (*p == '%') quoted += '%';
+    quoted += *p;
   }
   quoted += '"';
   return quoted;
@@ -263,37 +276,54 @@ bool WriteCopyBatch(int divisionCount) {
   const std::optional<std::string> wholeName = InBatch(run.set.stem);
   const PieceNamesInBatch pieceNames(run.names);
   const std::optional<std::string> firstPiece = pieceNames.Name(1);
-  // Sized in advance for every line; escaped names may be longer than the
-  // piece's path, so the longer of the two sets the size.
-  std::size_t longest = std::max(
-      {run.names.Path(1).size(), wholeName.value_or("").size(), firstPiece.value_or("").size()});
-  std::size_t blockSize = 3 * static_cast<std::size_t>(count) * (longest + 10) + 50;
-  WorkBuffer block;
-  if (!block.Allocate(blockSize)) {
-    app::PrintFailure(text::OutOfMemory);
-    return false;
-  }
-
-  TextBlock batch(block.Data(), block.Size());
-  batch.Append("@ECHO OFF\r\n");
-  batch.Append("COPY /B ");
-  batch.AppendName(firstPiece);
-  batch.Append(" + ");
-  batch.AppendName(pieceNames.Name(2));
-  batch.Append(" ");
-  batch.AppendName(wholeName);
-  batch.Append("\r\n");
-  for (int j = 3; j <= count; ++j) {
+  const auto compose = [&](TextBlock& batch) {
+    batch.Append("@ECHO OFF\r\n");
+    if (HoldsExclamation(wholeName) || HoldsExclamation(firstPiece)) {
+      batch.Append(DelayedExpansionOff);
+    }
+    // Every piece is looked for before the first COPY: a missing one would
+    // give a short file and the message of success. Only the number is
+    // shown, never a name, so the ECHO line holds nothing to act on.
+    batch.Append("SET DIVRO_MISSING=\r\n");
+    for (int j = 1; j <= count; ++j) {
+      batch.Append("IF NOT EXIST ");
+      batch.AppendName(pieceNames.Name(j));
+      batch.Append(" SET DIVRO_MISSING=");
+      batch.Append(PieceSuffix(j).substr(1));
+      batch.Append("\r\n");
+    }
+    batch.Append(text::CopyBatchMissing);
+    batch.Append("IF DEFINED DIVRO_MISSING PAUSE\r\n");
+    batch.Append("IF DEFINED DIVRO_MISSING EXIT /B 1\r\n");
     batch.Append("COPY /B ");
-    batch.AppendName(wholeName);
+    batch.AppendName(firstPiece);
     batch.Append(" + ");
-    batch.AppendName(pieceNames.Name(j));
+    batch.AppendName(pieceNames.Name(2));
     batch.Append(" ");
     batch.AppendName(wholeName);
     batch.Append("\r\n");
+    for (int j = 3; j <= count; ++j) {
+      batch.Append("COPY /B ");
+      batch.AppendName(wholeName);
+      batch.Append(" + ");
+      batch.AppendName(pieceNames.Name(j));
+      batch.Append(" ");
+      batch.AppendName(wholeName);
+      batch.Append("\r\n");
+    }
+    batch.Append(text::CopyBatchEcho);
+    batch.Append("PAUSE\r\n");
+  };
+  // Composed twice: once to measure, once into a block of exactly that size.
+  TextBlock measured;
+  compose(measured);
+  WorkBuffer block;
+  if (!block.Allocate(measured.Length())) {
+    app::PrintFailure(text::OutOfMemory);
+    return false;
   }
-  batch.Append(text::CopyBatchEcho);
-  batch.Append("PAUSE\r\n");
+  TextBlock batch(block.Data(), block.Size());
+  compose(batch);
   return WriteBatchText(run, element, target, batch, ".dvr.bat");
 }
 
@@ -309,9 +339,11 @@ bool WriteSelfBatch(int divisionCount) {
   if (count == 0 && !NoGap(run, &count)) return false;
   char data[SelfBatchSize];
   TextBlock batch(data, sizeof data);
+  const std::optional<std::string> firstPiece = PieceNamesInBatch(run.names).Name(1);
   batch.Append("@ECHO OFF\r\n");
+  if (HoldsExclamation(firstPiece)) batch.Append(DelayedExpansionOff);
   batch.Append("DIVRO ");
-  batch.AppendName(PieceNamesInBatch(run.names).Name(1));
+  batch.AppendName(firstPiece);
   batch.Append(text::SelfBatchEcho);
   batch.Append("PAUSE\r\n");
   return WriteBatchText(run, element, target, batch, ".cpy.bat");

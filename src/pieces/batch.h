@@ -13,9 +13,11 @@ bool WriteSelfBatch();
 bool WriteCopyBatch(int divisionCount);
 bool WriteSelfBatch(int divisionCount);
 
-// A file name as it stands in a batch file: enclosed in double quotes when
-// it holds a blank or a character the command processor treats specially,
-// with every % doubled. Other names stay byte for byte.
+// A file name, given as the code page 932 bytes a batch file holds, as it
+// stands there: enclosed in double quotes when one of its bytes, read as a
+// single-byte code page reads it, is a blank or a character the command
+// processor treats specially, with every % doubled. Other names stay byte
+// for byte.
 std::string QuoteForBatch(const char* name);
 
 }  // namespace pieces

@@ -54,6 +54,7 @@ extern const char BatchWriteFailed[];
 extern const char BatchCreated[];
 extern const char CopyBatchEcho[];
 extern const char SelfBatchEcho[];
+extern const char CopyBatchMissing[];
 
 constexpr int UsageLineCount = 23;
 extern const char* const UsageLines[UsageLineCount];

@@ -104,5 +104,5 @@ class QuestionTest(TempDirTest):
         status, out = self.finish(p)
         self.assertEqual((status, out.count(OVERWRITE_END)), (0, 1), out)
         self.assert_divided()
-        self.assertTrue(read(self.path("f.cpy.bat")).startswith(b"@ECHO OFF\r\nCOPY /B f.bin.001"))
+        self.assertTrue(read(self.path("f.cpy.bat")).startswith(b"@ECHO OFF\r\nSET DIVRO_MISSING=\r\nIF NOT EXIST f.bin.001"))
         self.assertTrue(read(self.path("f.dvr.bat")).startswith(b"@ECHO OFF\r\nDIVRO f.bin.001\r\n"))

@@ -49,10 +49,12 @@ std::string Golden(const std::string& name) {
 }
 
 TEST(Batch, TextsByteForByte) {
-  // The sizes worked out by hand for three pieces of movie.avi and "my movie.avi".
-  EXPECT_EQ(Golden("movie-3.cpy.bat").size(), 167u);
+  // The sizes worked out by hand for three pieces of movie.avi and "my movie.avi":
+  // the COPY text, and before it the check of the pieces (its first line, one
+  // line a piece, the three lines that end the run when one is missing).
+  EXPECT_EQ(Golden("movie-3.cpy.bat").size(), 167u + 20 + 3 * 50 + 169);
   EXPECT_EQ(Golden("movie-3.dvr.bat").size(), 94u);
-  EXPECT_EQ(Golden("my-movie-3.cpy.bat").size(), 197u);
+  EXPECT_EQ(Golden("my-movie-3.cpy.bat").size(), 197u + 20 + 3 * 55 + 169);
   EXPECT_EQ(Golden("my-movie-3.dvr.bat").size(), 99u);
   // more: pieces after a gap; batch: as printed, with a folder only when one was given.
   struct Row { app::RunMode mode; std::string source; const char* destFolder; int pieces;
@@ -70,6 +72,10 @@ TEST(Batch, TextsByteForByte) {
       {Divide, "C:\\work\\a&b.txt", "", 2, {}, "a&b", "ampersand-2"},
       {Divide, "C:\\work\\50%.txt", "", 2, {}, "50%", "percent-2"},
       {Divide, "C:\\work\\c++.txt", "", 2, {}, "c++", "plus-2"},
+      // л: 0x84 0x7C, which a single-byte code page reads as a pipe.
+      {Divide, "C:\\work\\\x84\x7cmarker", "", 2, {}, "\x84\x7cmarker", "cyrillic-2"},
+      {Divide, "C:\\work\\a!.txt", "", 2, {}, "a!", "exclamation-2"},
+      {Divide, "C:\\work\\\x95\x5c!", "", 2, {}, "\x95\x5c!", "hyo-exclamation-2"},  // 表!
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.source);
@@ -139,7 +145,10 @@ TEST(Batch, NamesTheCommandProcessorWouldSplitAreQuoted) {
   const struct { const char* name; const char* inBatch; } rows[] = {
       {"plain.txt", "plain.txt"}, {"a=b.txt", "\"a=b.txt\""}, {"x^y", "\"x^y\""},
       {"(1).txt", "\"(1).txt\""}, {"hi!", "\"hi!\""}, {"a+b", "\"a+b\""},
-      {"\x83\x5c.txt", "\x83\x5c.txt"}};  // ソ: its second byte is not special
+      {"\x83\x5c.txt", "\x83\x5c.txt"},  // ソ: its second byte is not special
+      // л and Э: second bytes 0x7C and 0x5E, | and ^ on a single-byte code page.
+      {"\x84\x7cmarker", "\"\x84\x7cmarker\""}, {"\x84\x5ex", "\"\x84\x5ex\""},
+      {"a!.txt", "\"a!.txt\""}, {"\x95\x5c!", "\"\x95\x5c!\""}};  // 表!
   for (const auto& row : rows) EXPECT_EQ(pieces::QuoteForBatch(row.name), row.inBatch) << row.name;
 }
 

@@ -41,21 +41,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto plain = HeapText(fields[3]);
   std::string quoted = pieces::QuoteForBatch(plain.get());
   // Quoted, or the very name. A blank or a % always needs the quotes; a
-  // name of letters, digits, dots, dashes and double-byte characters never.
+  // name of letters, digits, dots, dashes and double-byte characters never,
+  // unless a second byte is one a single-byte code page reads as | or ^.
   bool special = quoted != fields[3];
   bool needs = false, plainOnly = true;
   for (const char* p = plain.get(); *p != '\0'; p += text::CharLength(p)) {
-    if (text::CharLength(p) > 1) continue;
+    if (text::CharLength(p) > 1) {
+      plainOnly &= p[1] != '|' && p[1] != '^';
+      continue;
+    }
     needs |= *p == ' ' || *p == '%';
     plainOnly &= std::isalnum(static_cast<unsigned char>(*p)) || *p == '.' || *p == '-';
   }
   FUZZ_CHECK(!special || (quoted.size() >= 2 && quoted.front() == '"' && quoted.back() == '"'));
   FUZZ_CHECK((!needs || special) && (!plainOnly || !special));
-  // Every % inside the quotes is doubled; undoubled, the name comes back.
+  // Every % byte inside the quotes is doubled (the bytes are read one by
+  // one, as a single-byte code page reads them); undoubled, the name comes back.
   std::string inner = special ? quoted.substr(1, quoted.size() - 2) : "", undone;
-  for (const char* p = inner.c_str(); *p != '\0'; p += text::CharLength(p)) {
-    if (text::CharLength(p) == 1 && *p == '%') FUZZ_CHECK(*++p == '%');
-    undone.append(p, text::CharLength(p));
+  for (const char* p = inner.c_str(); *p != '\0'; ++p) {
+    if (*p == '%') FUZZ_CHECK(*++p == '%');
+    undone += *p;
   }
   FUZZ_CHECK(!special || undone == fields[3]);
 

@@ -1,4 +1,10 @@
 @ECHO OFF
+SET DIVRO_MISSING=
+IF NOT EXIST archive.tar.gz.001 SET DIVRO_MISSING=001
+IF NOT EXIST archive.tar.gz.002 SET DIVRO_MISSING=002
+IF DEFINED DIVRO_MISSING ECHO 分割ファイル *.%DIVRO_MISSING% が見つかりません。結合を中止しました。
+IF DEFINED DIVRO_MISSING PAUSE
+IF DEFINED DIVRO_MISSING EXIT /B 1
 COPY /B archive.tar.gz.001 + archive.tar.gz.002 archive.tar.gz
 ECHO 結合が完了しました。何かキーを押すと終了します。
 PAUSE

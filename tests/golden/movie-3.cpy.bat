@@ -1,4 +1,11 @@
 @ECHO OFF
+SET DIVRO_MISSING=
+IF NOT EXIST movie.avi.001 SET DIVRO_MISSING=001
+IF NOT EXIST movie.avi.002 SET DIVRO_MISSING=002
+IF NOT EXIST movie.avi.003 SET DIVRO_MISSING=003
+IF DEFINED DIVRO_MISSING ECHO 分割ファイル *.%DIVRO_MISSING% が見つかりません。結合を中止しました。
+IF DEFINED DIVRO_MISSING PAUSE
+IF DEFINED DIVRO_MISSING EXIT /B 1
 COPY /B movie.avi.001 + movie.avi.002 movie.avi
 COPY /B movie.avi + movie.avi.003 movie.avi
 ECHO 結合が完了しました。何かキーを押すと終了します。

@@ -293,6 +293,34 @@ class CommandProcessorTest(WineTest):
                     os.remove(os.path.join(folder, name))
         self.assertEqual(set(os.listdir(self.dir)), set(names) | {"p%d" % i for i in range(len(names))})
 
+    def test_copy_batch_stops_at_a_missing_piece(self):
+        # Every piece is looked for before the first COPY: without .003 the
+        # joined file would be short, and the batch file would say all is well.
+        self.source("m.bin", 4000)
+        self.assertEqual(self.divro("m.bin", "/1", "/C")[0], 0)
+        os.remove(self.path("m.bin"))
+        os.remove(self.path("m.bin.003"))
+        status, out = self.run_wine(["cmd", "/c", "m.cpy.bat"])
+        self.assertEqual(status, 1, out.decode("cp932", "replace"))
+        self.assertIn(cp("分割ファイル *.003 が見つかりません。結合を中止しました。"), out)
+        self.assertNotIn("結合が完了しました".encode("cp932"), out)
+        self.assertFalse(os.path.exists(self.path("m.bin")))
+
+    def test_exclamation_under_delayed_expansion(self):
+        # With /v:on a ! is expanded even inside quotes: the COPY line would
+        # become COPY /B "a.txt.002" "a.txt", over the pieces of another file.
+        data = self.source("a!.txt", 2500)
+        others = {name: write(self.path(name), name.encode()) for name in ("a.txt", "a.txt.002")}
+        self.assertEqual(self.divro("a!.txt", "/1", "/C", "/S")[0], 0)
+        os.remove(self.path("a!.txt"))
+        # A copy under a plain name: /v:on would expand the ! of the name in the command line too.
+        write(self.path("go.bat"), read(self.path("a!.cpy.bat")))
+        status, out = self.run_wine(["cmd", "/v:on", "/c", "go.bat"])
+        self.assertEqual(status, 0, out.decode("cp932", "replace"))
+        self.assertEqual(read(self.path("a!.txt")), data)
+        for name, kept in others.items():
+            self.assertEqual(read(self.path(name)), kept, name)
+
 
 class QuestionsTest(WineTest):
     def test_overwrite_while_dividing(self):
