@@ -1,6 +1,7 @@
 // SHA-256 as the platform's cryptographic library computes it, wrapped once
-// in posix/hash.cpp and win32/hash.cpp. The real platforms' Sha256 is this
-// and nothing more; the fake's adds its faults on top.
+// in posix/hash.cpp and win32/hash.cpp. The real platforms' Sha256
+// (platform/sha256.cpp) is this and nothing more; the fake's adds its faults
+// on top.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,6 @@
-// The real platforms' Sha256: the library's state, released on every way
-// out, and no call after one that failed.
+// The real platforms' Sha256 (the fake has its own, which can fail): the
+// library's state, released on every way out, and no call after one that
+// failed.
 #include "platform/common/sha256_library.h"
 #include "platform/platform.h"
 
