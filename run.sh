@@ -8,7 +8,7 @@ DIVRO_ROOT="$(cd "$(dirname "$0")" && pwd)"
 BUILD="$DIVRO_ROOT/build-release"
 cd "$DIVRO_ROOT"
 source tools/deps.sh
-need_packages cmake ninja-build g++ >&2
+need_packages cmake ninja-build g++ libssl-dev >&2
 if [ ! -f "$BUILD/build.ninja" ] || ! ninja -C "$BUILD" -n divro | grep -q '^ninja: no work to do'; then
   echo "run.sh: building divro in $BUILD ..." >&2
   log=$(mktemp)

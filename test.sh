@@ -29,7 +29,7 @@ skip() {
   skipped+=("$*")
 }
 
-need_packages cmake ninja-build g++ clang libgtest-dev googletest python3 locales tmux \
+need_packages cmake ninja-build g++ libssl-dev clang libgtest-dev googletest python3 locales tmux \
   7zip coreutils mingw-w64 g++-mingw-w64-x86-64-posix wine64 valgrind libclang-rt-14-dev \
   xfsprogs util-linux unzip man-db groff-base clang-format lintian rpm sudo bash-completion ||
   skip "some packages are missing (see above)"

@@ -87,8 +87,9 @@ else()
   if(DIVRO_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   else()
-    # What the program links dynamically (the C++ runtime is linked in).
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6")
+    # What the program links dynamically (the C++ runtime is linked in):
+    # the C library, and libcrypto for its hashes.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libssl3")
   endif()
 
   # RPM, where rpmbuild is there to make it.

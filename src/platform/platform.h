@@ -4,6 +4,7 @@
 // program logic never tests the platform itself.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -58,6 +59,12 @@ std::string DisplayElement(const char* element);
 // Path text as code page 932, the batch files' encoding on every platform.
 // False when code page 932 cannot hold it exactly.
 bool PathTextToBatchText(const std::string& name, std::string* cp932);
+
+// Path text as UTF-8, the encoding of names in a checksum file on every
+// platform: from the ANSI code page on Windows, from the locale's character
+// set on POSIX. False when UTF-8 cannot hold it exactly, or it holds bytes
+// that are not text of that code page.
+bool PathTextToUtf8(const std::string& pathText, std::string* utf8);
 
 // A fixed message (code page 932 bytes) in the console's encoding.
 std::string MessageForConsole(const char* cp932Text);
@@ -195,6 +202,32 @@ std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count);
 // 0 where the platform has no such copy. A short count names no culprit:
 // the caller moves the rest itself.
 std::uint32_t FileCopy(FileId from, FileId to, std::uint32_t count);
+
+// --- Hashing -------------------------------------------------------------
+
+using Digest = std::array<std::uint8_t, 32>;
+
+// The state of one hash in the platform's cryptographic library; the
+// implementation's own.
+struct HashState;
+
+// The SHA-256 of a stream of bytes, from the platform's cryptographic
+// library (libcrypto on POSIX, CNG on Windows). A failed call fails every
+// later one: a digest is given only for every byte added.
+class Sha256 {
+ public:
+  Sha256();
+  ~Sha256();
+  Sha256(const Sha256&) = delete;
+  Sha256& operator=(const Sha256&) = delete;
+
+  bool Update(const void* data, std::size_t size);
+  // The digest of the bytes added; the hash takes nothing more afterwards.
+  bool Finish(Digest* digest);
+
+ private:
+  HashState* state_ = nullptr;  // null once a call failed or the digest was given
+};
 
 // --- Heap blocks ---------------------------------------------------------
 

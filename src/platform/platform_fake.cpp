@@ -8,6 +8,7 @@
 #include "platform/common/full_path.h"
 #include "platform/common/heap_block.h"
 #include "platform/common/path_text.h"
+#include "platform/common/sha256_library.h"
 #include "platform/platform.h"
 
 namespace fake {
@@ -167,6 +168,23 @@ std::string DisplayElement(const char* element) { return element; }
 bool PathTextToBatchText(const std::string& name, std::string* cp932) {
   if (fake::CallFails(fake::CallConvert)) return false;
   *cp932 = name;
+  return true;
+}
+bool PathTextToUtf8(const std::string& pathText, std::string* utf8) {
+  if (fake::CallFails(fake::CallConvert)) return false;
+  std::string out;
+  for (const char* p = pathText.c_str(); *p != '\0';) {
+    const std::size_t n = text::CharLength(p);
+    if (static_cast<unsigned char>(*p) < 0x80) {
+      out += *p;
+    } else {
+      auto it = State().utf8Of.find(std::string(p, n));
+      if (it == State().utf8Of.end()) return false;
+      out += it->second;
+    }
+    p += n;
+  }
+  *utf8 = out;
   return true;
 }
 std::string MessageForConsole(const char* cp932Text) { return cp932Text; }
@@ -381,6 +399,32 @@ void* HeapResize(void* block, std::size_t size) {
 void HeapRelease(void* block) {
   --State().liveBlocks;
   ReleaseBlock(block);
+}
+
+// The real library's digest, with faults: a hash that cannot be made, fed
+// or finished.
+Sha256::Sha256() {
+  if (fake::CallFails(fake::CallHash)) return;
+  state_ = sha256_library::Open();
+}
+
+Sha256::~Sha256() { sha256_library::Release(state_); }
+
+bool Sha256::Update(const void* data, std::size_t size) {
+  if (state_ != nullptr && !fake::CallFails(fake::CallHash) &&
+      sha256_library::Add(state_, data, size))
+    return true;
+  sha256_library::Release(state_);
+  state_ = nullptr;
+  return false;
+}
+
+bool Sha256::Finish(Digest* digest) {
+  const bool done = state_ != nullptr && !fake::CallFails(fake::CallHash) &&
+                    sha256_library::Close(state_, digest);
+  sha256_library::Release(state_);
+  state_ = nullptr;
+  return done;
 }
 
 Keyboard::Keyboard() { device_ = State().consolePresent ? 1 : InvalidFile; }

@@ -30,10 +30,11 @@ enum CallKind {
   CallWrite,
   CallAlloc,
   CallMakeFolder,
-  CallConvert,  // a name into the batch files' code page
+  CallConvert,  // a name into the batch files' code page, or into UTF-8
   CallFolder,   // a folder resolved once for the files in it
   CallList,     // a folder's list of files
   CallRemove,   // a file removed from a folder
+  CallHash,     // a hash made, fed or finished
 };
 
 struct System {
@@ -51,6 +52,15 @@ struct System {
   int sleeps = 0;
 
   std::string output;  // everything written to the console
+
+  // The UTF-8 of each character beyond ASCII that path text may hold (one
+  // character of the code page a key: "\x83\x5c" is ソ in code page 932);
+  // a name with any other converts to nothing.
+  std::map<std::string, std::string> utf8Of = {
+      {"\x83\x5c", "\xe3\x82\xbd"},  // ソ
+      {"\x95\x5c", "\xe8\xa1\xa8"},  // 表
+      {"\xb1", "\xef\xbd\xb1"},      // ｱ, a single byte
+  };
 
   // Another program's file that appears under this name just before it is
   // opened for writing: what a check cannot see coming.

@@ -151,7 +151,12 @@ if (cd "$BUILD" && cpack -G DEB >"$WORK/cpack.log" 2>&1); then
   [ "$(dpkg-deb -f "$deb" Section)" = utils ] || fail "package section"
   [ "$(dpkg-deb -f "$deb" Maintainer)" = "divro developers <dev@divro.invalid>" ] ||
     fail "package maintainer"
-  grep -q libc6 <<<"$(dpkg-deb -f "$deb" Depends)" || fail "package depends"
+  depends=$(dpkg-deb -f "$deb" Depends)
+  grep -q libc6 <<<"$depends" || fail "package depends: $depends"
+  # A program that hashes needs libcrypto, and the package says so.
+  if readelf -d "$BUILD/divro" | grep -q 'NEEDED.*libcrypto'; then
+    grep -q libssl <<<"$depends" || fail "package depends without libssl: $depends"
+  fi
   dpkg-deb -x "$deb" "$WORK/deb"
   sed "s/@PROJECT_VERSION@/$VERSION/" man/ja/divro.1 |
     cmp -s - <(zcat "$WORK/deb/usr/share/man/ja/man1/divro.1.gz") ||
@@ -207,6 +212,10 @@ if need_packages rpm && command -v rpmbuild >/dev/null; then
     [ "$(sed -n '/^Description :/,$p' <<<"$info" | tail -n +2)" = \
       "$(dpkg-deb -f "$deb" Description | tail -n +2 | sed 's/^ //')" ] ||
       fail "rpm -qip shows no description:"$'\n'"$info"
+    if readelf -d "$BUILD/divro" | grep -q 'NEEDED.*libcrypto'; then
+      grep -q '^libcrypto\.so' <<<"$(rpm -qp --requires "$rpm" 2>/dev/null)" ||
+        fail "the RPM does not require libcrypto"
+    fi
     ok "RPM $(basename "$rpm") checked"
   else
     fail "cpack -G RPM"

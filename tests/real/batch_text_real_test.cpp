@@ -1,5 +1,5 @@
-// Names into the batch files' code page on the real platform: exact, or not
-// at all.
+// Names into the batch files' code page, and into UTF-8 for checksum files,
+// on the real platform: exact, or not at all.
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -32,6 +32,37 @@ TEST(BatchText, NamesFromUtf8IntoCodePage932) {
     }
   }
   std::setlocale(LC_CTYPE, "C");
+}
+
+TEST(Utf8Text, NamesFromThePlatformsCodePage) {
+  // On Windows the ANSI code page: 932 under the test command's Wine.
+  const bool posix = platform::Naming() == platform::NamingRules::Posix;
+  struct Row { bool posix; const char* locale; const char* name; const char* utf8; };
+  const Row rows[] = {
+      {true, "C.UTF-8", "plain.bin", "plain.bin"},
+      {true, "C.UTF-8", "\xe8\xa1\xa8.avi", "\xe8\xa1\xa8.avi"},
+      {true, "C.UTF-8", "a\xff" "b", nullptr},
+      {true, "C.UTF-8", "\xe8\xa1", nullptr},  // cut short
+      {true, "C", "\xe8\xa1\xa8", "\xe8\xa1\xa8"},  // names under C are read as UTF-8
+      {true, "de_DE.ISO-8859-1", "\xe4.txt", "\xc3\xa4.txt"},
+      {false, "", "plain.bin", "plain.bin"},
+      {false, "", "\x83\x5c.txt", "\xe3\x82\xbd.txt"},  // ソ, its second byte a backslash
+      {false, "", "\x95\x5c\xb1", "\xe8\xa1\xa8\xef\xbd\xb1"},  // 表ｱ
+      {false, "", "a\x83", nullptr},  // a lead byte without its second
+  };
+  for (const Row& row : rows) {
+    if (row.posix != posix) continue;
+    if (posix && std::setlocale(LC_CTYPE, row.locale) == nullptr) {
+      ADD_FAILURE() << "locale " << row.locale << " is missing";
+      continue;
+    }
+    std::string out;
+    EXPECT_EQ(platform::PathTextToUtf8(row.name, &out), row.utf8 != nullptr) << row.name;
+    if (row.utf8 != nullptr) {
+      EXPECT_EQ(out, row.utf8) << row.name;
+    }
+  }
+  if (posix) std::setlocale(LC_CTYPE, "C");
 }
 
 }  // namespace

@@ -118,6 +118,14 @@ bool PathTextToBatchText(const std::string& name, std::string* cp932) {
          ConvertExactly("CP932", charset.c_str(), *cp932, &back) && back == name;
 }
 
+bool PathTextToUtf8(const std::string& pathText, std::string* utf8) {
+  // Exact both ways, and for UTF-8 itself a check that the bytes are UTF-8.
+  const std::string charset = ConsoleCharset();
+  std::string back;
+  return ConvertExactly(charset.c_str(), "UTF-8", pathText, utf8) &&
+         ConvertExactly("UTF-8", charset.c_str(), *utf8, &back) && back == pathText;
+}
+
 std::string MessageForConsole(const char* cp932Text) {
   std::string charset = ConsoleCharset();
   if (CodePageOfCharset(charset.c_str()) == text::CodePageJapanese) return cp932Text;

@@ -75,6 +75,26 @@ bool PathTextToBatchText(const std::string& name, std::string* cp932) {
   return !lossy;
 }
 
+bool PathTextToUtf8(const std::string& pathText, std::string* utf8) {
+  if (pathText.empty()) {
+    utf8->clear();
+    return true;
+  }
+  const int size = static_cast<int>(pathText.size());
+  int wide = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, pathText.data(), size, nullptr, 0);
+  if (wide <= 0) return false;
+  std::wstring unicode(static_cast<std::size_t>(wide), L'\0');
+  if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, pathText.data(), size, unicode.data(),
+                          wide) != wide)
+    return false;
+  int bytes = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, unicode.data(), wide, nullptr, 0,
+                                  nullptr, nullptr);
+  if (bytes <= 0) return false;
+  utf8->assign(static_cast<std::size_t>(bytes), '\0');
+  return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, unicode.data(), wide, utf8->data(),
+                             bytes, nullptr, nullptr) == bytes;
+}
+
 std::string MessageForConsole(const char* cp932Text) {
   return OutputIsConsole() ? Utf8Of(932, cp932Text) : std::string(cp932Text);
 }
