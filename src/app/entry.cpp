@@ -294,6 +294,12 @@ int RunProgram(int argc, const char* const* argv) {
     PrintHint(text::ArgumentsError, text::HintTypeDivro);
     return ExitFailure;
   }
+  // Refused before anything is written, the destination folder included:
+  // a set whose names do not fit could be divided but never joined.
+  if (g_runOptions.mode == ModeDivide && !pieces::DivisionNamesFit()) {
+    PrintHint(text::ArgumentsWrong, text::HintTypeDivroComma);
+    return ExitFailure;
+  }
   if (!PrepareDestFolder()) return ExitFailure;
 
   switch (g_runOptions.mode) {

@@ -18,6 +18,11 @@ std::string Place::FullForm(const std::string& typed) {
 Place::Place(const std::string& typed)
     : typed_(typed), full_(FullForm(typed)), folder_(full_.c_str()) {}
 
+bool Place::WouldFit(const std::string& typed, const std::string& element) {
+  const std::string full = FullForm(typed);
+  return !full.empty() && !element.empty() && full.size() + element.size() < platform::PathLimit();
+}
+
 bool Place::Fits(const std::string& element) const {
   return Resolved() && !element.empty() && full_.size() + element.size() < platform::PathLimit();
 }

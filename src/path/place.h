@@ -32,6 +32,12 @@ class Place {
   Shown ShownOf(const std::string& element) const;
 
   const std::string& Typed() const { return typed_; }
+
+  // The full form of a typed folder, ending in a backslash, without
+  // resolving it: empty when it cannot be made or does not fit.
+  static std::string FullForm(const std::string& typed);
+  // Whether `element` in the typed folder would fit a path.
+  static bool WouldFit(const std::string& typed, const std::string& element);
   const platform::Folder& Handle() const { return folder_; }
 
   // The entry `element` names, through the folder resolved at the start.
@@ -41,8 +47,6 @@ class Place {
   bool Exists(const std::string& element) const;
 
  private:
-  static std::string FullForm(const std::string& typed);
-
   std::string typed_;
   std::string full_;  // ends in a backslash
   platform::Folder folder_;

@@ -117,7 +117,9 @@ struct BatchRun {
         batchFolder(options.destFolder),
         base(SplitElement(set.stem).name) {}
 
-  std::string BatchElement(const char* extension) const { return base + extension; }
+  std::string BatchElement(const char* extension) const {
+    return BatchFileName(set.stem, extension);
+  }
 
   const PieceSetName set;
   const path::Place pieceFolder;
@@ -256,6 +258,10 @@ std::string QuoteForBatch(const char* name) {
   }
   quoted += '"';
   return quoted;
+}
+
+std::string BatchFileName(const std::string& stem, const char* extension) {
+  return SplitElement(stem).name + extension;
 }
 
 bool WriteCopyBatch() { return WriteCopyBatch(0); }

@@ -9,6 +9,10 @@ namespace pieces {
 // In batch mode: the pieces there, refused when one lies beyond a gap.
 bool WriteCopyBatch();
 bool WriteSelfBatch();
+// The name of a set's batch file: the whole file's name `stem` without its
+// extension, then `extension` (".cpy.bat", ".dvr.bat").
+std::string BatchFileName(const std::string& stem, const char* extension);
+
 // After a division: exactly the `divisionCount` pieces it wrote.
 bool WriteCopyBatch(int divisionCount);
 bool WriteSelfBatch(int divisionCount);

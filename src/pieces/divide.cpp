@@ -54,6 +54,18 @@ bool RemoveOlderPieces(const PieceNamer& names, int count) {
 
 }  // namespace
 
+bool DivisionNamesFit() {
+  const app::RunOptions& options = app::g_runOptions;
+  const PieceSetName set = PiecesOfRun(options);
+  const auto fits = [&](const std::string& element) {
+    return path::Place::WouldFit(set.folder, element);
+  };
+  // The pieces' numbers are all as long as the first one's.
+  return fits(set.stem + PieceSuffix(1)) &&
+         (!options.copyBatch || fits(BatchFileName(set.stem, ".cpy.bat"))) &&
+         (!options.selfBatch || fits(BatchFileName(set.stem, ".dvr.bat")));
+}
+
 DivideResult DivideFile() {
   const app::RunOptions& options = app::g_runOptions;
   const std::uint32_t pieceSize = options.pieceSize;

@@ -9,6 +9,11 @@ enum class DivideResult {
   Failed,
 };
 
+// Whether the full form of every name a division will write (its pieces
+// and the batch files asked for) fits a path: every set divro writes, it
+// must also be able to join.
+bool DivisionNamesFit();
+
 // Cuts the source into pieces of RunOptions::pieceSize bytes, removes what
 // an older division of the same name left above them, then writes the
 // batch files that /C and /S ask for.

@@ -143,6 +143,35 @@ class DivideTest(TempDirTest):
                 self.assertIn(f"COPY /B {name} + {name}.003 {name}".encode(),
                               read(os.path.join(folder, stem + ".cpy.bat")))
 
+    def test_relative_names_near_the_limit_divide_only_if_they_join(self):
+        # Named relative to a deep current folder: the division with both
+        # batch files goes ahead only when the full form of its longest name
+        # (NAME.cpy.bat) fits; what it writes, the join and the batch writer
+        # take; one byte more and nothing at all is written.
+        folder = self.path("d" * 200)
+        while len(folder.encode()) < 3900:
+            folder += "/" + "d" * 200
+        os.makedirs(folder)
+        fits = 4095 - 2 - len(folder.encode()) - 1 - len(".cpy.bat")
+        for length, divides in [(fits, True), (fits + 1, False)]:
+            with self.subTest(length=length):
+                name = "n" * length
+                data = random_file(os.path.join(folder, name), 3000)
+                rc, out = self.run_divro(name, "/1", "/C", "/S", "/Y", cwd=folder)
+                if not divides:
+                    self.assertEqual((rc, out.split("\n")[0]), (FAILED, "引数が正しくありません。"))
+                    self.assertEqual(sorted(os.listdir(folder)), [name])
+                    continue
+                self.assertEqual(rc, 0, out)
+                os.remove(os.path.join(folder, name))
+                for args in ([name + ".001"], [os.path.join(folder, name + ".001")], [name + ".001", "/C"]):
+                    rc, out = self.run_divro(*args, "/Y", cwd=folder)
+                    self.assertEqual(rc, 0, out)
+                self.assertEqual(read(os.path.join(folder, name)), data)
+                os.remove(os.path.join(folder, name))
+                for n in os.listdir(folder):
+                    os.remove(os.path.join(folder, n))
+
     def test_slash_alone_is_the_size_option(self):
         # A forgotten size is not a join into the root; the root is /. or //.
         invalid = "分割サイズが不正です。\n引数の処理中にエラーが起きました。\n"
