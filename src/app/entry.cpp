@@ -154,7 +154,7 @@ void PrintHint(const char* first, const char* second) {
   PrintLine(first);
   PrintLine(second);
   PrintLine(text::HintUseHelpOption);
-  platform::ReportFailure(nullptr, first);
+  platform::ReportFailure(nullptr, first, {});
 }
 
 // The source as resolved, or nothing where it could not be.
@@ -238,8 +238,9 @@ bool PrepareDestFolder() {
     PrintFailure(text::ProcessingStopped, folder);
     return false;
   }
-  if (path::CreateFolderTree(folder)) return true;
-  PrintFailure(text::CreateFolderFailed, folder);
+  platform::Failure failure;
+  if (path::CreateFolderTree(folder, &failure)) return true;
+  PrintFailure(text::CreateFolderFailed, folder, failure);
   PrintFailure(text::ProcessingStopped, folder);
   return false;
 }

@@ -43,13 +43,13 @@ void Print(const char* format, const Subject& first, const Subject& second) {
   platform::ConsoleWrite(out);
 }
 
-void PrintFailure(const char* message, const Subject& subject) {
+void PrintFailure(const char* message, const Subject& subject, const platform::Failure& failure) {
   if (std::strstr(message, "%s") != nullptr) {
     Print(message, subject);
   } else {
     PrintLine(message);
   }
-  platform::ReportFailure(subject.Given() ? subject.Text().c_str() : nullptr, message);
+  platform::ReportFailure(subject.Given() ? subject.Text().c_str() : nullptr, message, failure);
 }
 
 void PrintLine(const char* message) {

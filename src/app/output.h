@@ -30,7 +30,9 @@ void Print(const char* format, const Subject& first = {}, const Subject& second 
 void PrintLine(const char* message);
 
 // A failure message, with or without a %s for `subject`, the file it
-// concerns (may be none), and the platform's report of the failure.
-void PrintFailure(const char* message, const Subject& subject = {});
+// concerns (may be none), and the platform's report of the failure: the
+// system's reason where `failure` holds one, else the message.
+void PrintFailure(const char* message, const Subject& subject = {},
+                  const platform::Failure& failure = {});
 
 }  // namespace app

@@ -26,8 +26,10 @@ platform::FileId FileHandle::Open(const char* path, platform::OpenMode mode,
     return platform::InvalidFile;
   }
   std::strcpy(path_, path);
-  handle_ = folder_ != nullptr ? platform::FileOpen(*folder_, path_, mode, files, &openedSize_)
-                               : platform::FileOpen(path_, mode, files, &openedSize_);
+  failure_ = {};
+  handle_ = folder_ != nullptr
+                ? platform::FileOpen(*folder_, path_, mode, files, &openedSize_, &failure_)
+                : platform::FileOpen(path_, mode, files, &openedSize_, &failure_);
   sizeKnown_ = mode == platform::OpenMode::Read && handle_ != platform::InvalidFile;
   return handle_;
 }
@@ -39,11 +41,11 @@ void FileHandle::Close() {
 }
 
 std::uint32_t FileHandle::Read(void* buffer, std::uint32_t count) {
-  return IsOpen() ? platform::FileRead(handle_, buffer, count) : 0;
+  return IsOpen() ? platform::FileRead(handle_, buffer, count, &failure_) : 0;
 }
 
 std::uint32_t FileHandle::Write(const void* buffer, std::uint32_t count) {
-  return IsOpen() ? platform::FileWrite(handle_, buffer, count) : 0;
+  return IsOpen() ? platform::FileWrite(handle_, buffer, count, &failure_) : 0;
 }
 
 FileHandle::CopyOutcome FileHandle::CopyTo(FileHandle& to, char* buffer, std::uint32_t count,

@@ -48,6 +48,8 @@ class FileHandle {
   bool OpenedSize(std::uint32_t* low, std::uint32_t* high) const;
 
   const char* Path() const { return path_; }
+  // Why the last open, read or write of this handle failed.
+  const platform::Failure& LastFailure() const { return failure_; }
 
  private:
   const platform::Folder* folder_ = nullptr;
@@ -55,6 +57,7 @@ class FileHandle {
   bool sizeKnown_ = false;
   std::uint64_t openedSize_ = 0;
   char path_[text::PathCapacity] = {};
+  platform::Failure failure_;
 };
 
 bool QueryFileSize(const char* path, std::uint32_t* low, std::uint32_t* high);

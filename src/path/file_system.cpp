@@ -105,16 +105,16 @@ bool ParentFolder(const char* path, char* out) {
   return true;
 }
 
-bool CreateFolderTree(const char* path) {
+bool CreateFolderTree(const char* path, platform::Failure* failure) {
   if (!IsValidPath(path)) return false;
   if (FolderExists(path)) return false;
   char parent[text::PathCapacity];
   if (!ParentFolder(path, parent)) return false;
-  if (FolderExists(parent)) return platform::MakeFolder(path);
+  if (FolderExists(parent)) return platform::MakeFolder(path, failure);
   if (IsDriveRoot(parent) || IsUncServerPath(parent)) return false;
   // The recursion ends: each parent is shorter than the path it came from.
   if (std::strcmp(parent, path) == 0) return false;
-  return CreateFolderTree(parent) && platform::MakeFolder(path);
+  return CreateFolderTree(parent, failure) && platform::MakeFolder(path, failure);
 }
 
 bool ResolveSourcePath(const char* input, char* out) {

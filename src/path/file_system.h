@@ -4,6 +4,8 @@
 // file system.
 #pragma once
 
+#include "platform/platform.h"
+
 namespace path {
 
 bool FileExists(const char* path);
@@ -13,7 +15,8 @@ bool PathExists(const char* path);
 bool SameFile(const char* a, const char* b);
 // `out` has text::PathCapacity bytes.
 bool ParentFolder(const char* path, char* out);
-bool CreateFolderTree(const char* path);
+// `failure`, where given, receives why the folder could not be made.
+bool CreateFolderTree(const char* path, platform::Failure* failure = nullptr);
 // `out` has text::PathCapacity bytes and is left as it was on failure.
 bool ResolveSourcePath(const char* input, char* out);
 

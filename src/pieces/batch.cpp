@@ -209,14 +209,14 @@ bool WriteBatchText(const BatchRun& run, const std::string& element, WriteTarget
     return false;
   }
   if (opened == WriteOpen::Failed) {
-    app::PrintFailure(text::BatchOpenFailed, shown);
+    app::PrintFailure(text::BatchOpenFailed, shown, file.LastFailure());
     return false;
   }
   std::uint32_t length = static_cast<std::uint32_t>(text.Length());
   std::uint32_t written = file.Write(text.Data(), length);
   file.Close();
   if (written != length) {
-    app::PrintFailure(text::BatchWriteFailed, shown);
+    app::PrintFailure(text::BatchWriteFailed, shown, file.LastFailure());
     return false;
   }
   app::PrintLine(text::BatchCreated);

@@ -19,8 +19,9 @@ namespace pieces {
 
 namespace {
 
-bool Fail(const char* message, const app::Subject& subject = {}) {
-  app::PrintFailure(message, subject);
+bool Fail(const char* message, const app::Subject& subject = {},
+          const platform::Failure& failure = {}) {
+  app::PrintFailure(message, subject, failure);
   return false;
 }
 
@@ -44,8 +45,9 @@ bool RemoveOlderPieces(const PieceNamer& names, int count) {
     }
   }
   for (int n : stale) {
-    if (!platform::RemoveFile(names.Place().Handle(), names.Element(n).c_str())) {
-      return Fail(text::StaleDeleteFailed, names.Shown(n));
+    platform::Failure failure;
+    if (!platform::RemoveFile(names.Place().Handle(), names.Element(n).c_str(), &failure)) {
+      return Fail(text::StaleDeleteFailed, names.Shown(n), failure);
     }
   }
   app::Print(text::StaleDeleted, names.Shown(stale.front()), names.Shown(stale.back()));
@@ -74,7 +76,7 @@ DivideResult DivideFile() {
   platform::OpenedFiles files;
   path::FileHandle source;
   if (source.Open(options.sourcePath, platform::OpenMode::Read, &files) == platform::InvalidFile) {
-    Fail(text::SourceOpenFailed, options.sourcePath);
+    Fail(text::SourceOpenFailed, options.sourcePath, source.LastFailure());
     return DivideResult::Failed;
   }
   std::uint32_t size = 0;
@@ -116,8 +118,9 @@ DivideResult DivideFile() {
   // side, which the user must hear of.
   bool replacedOld = false;
   int current = 0;
-  const auto stop = [&](const char* message, const app::Subject& subject) {
-    Fail(message, subject);
+  const auto stop = [&](const char* message, const app::Subject& subject,
+                        const platform::Failure& failure = {}) {
+    Fail(message, subject, failure);
     if (replacedOld && !PiecesAbove(names, current).empty()) {
       app::PrintLine(text::TwoDivisionsMixed);
     }
@@ -136,7 +139,7 @@ DivideResult DivideFile() {
       case WriteOpen::Stopped:
         return stop(text::DivideStopped, shown);
       case WriteOpen::Failed:
-        return stop(text::FileOpenFailed, shown);
+        return stop(text::FileOpenFailed, shown, piece.LastFailure());
       case WriteOpen::Replaced:
         replacedOld = true;
         break;
@@ -147,10 +150,10 @@ DivideResult DivideFile() {
       std::uint32_t chunk = std::min(left, ChunkSize);
       auto outcome = source.CopyTo(piece, buffer.Data(), chunk, [&] { app::Print("%s\r", shown); });
       if (outcome == path::FileHandle::CopyOutcome::ReadShort) {
-        return stop(text::SourceReadFailed, options.sourcePath);
+        return stop(text::SourceReadFailed, options.sourcePath, source.LastFailure());
       }
       if (outcome == path::FileHandle::CopyOutcome::WriteShort) {
-        return stop(text::FileWriteFailed, shown);
+        return stop(text::FileWriteFailed, shown, piece.LastFailure());
       }
       left -= chunk;
     }

@@ -19,8 +19,9 @@ namespace pieces {
 
 namespace {
 
-bool Fail(const char* message, const app::Subject& subject = {}) {
-  app::PrintFailure(message, subject);
+bool Fail(const char* message, const app::Subject& subject = {},
+          const platform::Failure& failure = {}) {
+  app::PrintFailure(message, subject, failure);
   return false;
 }
 
@@ -82,7 +83,7 @@ bool JoinPieces() {
     case WriteOpen::Stopped:
       return Fail(text::JoinStopped, outputShown);
     case WriteOpen::Failed:
-      return Fail(text::FileOpenFailed, outputShown);
+      return Fail(text::FileOpenFailed, outputShown, output.LastFailure());
     case WriteOpen::Opened:
     case WriteOpen::Replaced:
       break;
@@ -104,7 +105,7 @@ bool JoinPieces() {
     const path::Shown shown = names.Shown(i);
     app::Print("%s\r", shown);
     if (piece.Open(name.c_str(), platform::OpenMode::Read) == platform::InvalidFile) {
-      return Fail(text::PieceOpenFailed, shown);
+      return Fail(text::PieceOpenFailed, shown, piece.LastFailure());
     }
     // A piece of 4 GiB or more would be copied short: refused by its size.
     std::uint32_t high = 0;
@@ -117,10 +118,10 @@ bool JoinPieces() {
       std::uint32_t chunk = std::min(left, ChunkSize);
       auto outcome = piece.CopyTo(output, buffer.Data(), chunk, [] {});
       if (outcome == path::FileHandle::CopyOutcome::ReadShort) {
-        return Fail(text::PieceReadFailed, shown);
+        return Fail(text::PieceReadFailed, shown, piece.LastFailure());
       }
       if (outcome == path::FileHandle::CopyOutcome::WriteShort) {
-        return Fail(text::JoinedWriteFailed, outputShown);
+        return Fail(text::JoinedWriteFailed, outputShown, output.LastFailure());
       }
       left -= chunk;
     }

@@ -34,6 +34,14 @@ unsigned PathLimit();
 enum class NamingRules { Windows, Posix };
 NamingRules Naming();
 
+// What a call that failed leaves, for the one line that reports it: the
+// system's error code (0 where the program refused on its own: a FIFO, a
+// file of the run) and, where the caller names no file, the native name.
+struct Failure {
+  int code = 0;
+  std::string name;
+};
+
 // --- Command line and display -------------------------------------------
 
 // The command-line argument as path text. Identity on Windows; on POSIX a
@@ -74,10 +82,9 @@ void ConsoleWrite(const std::string& bytes);
 
 // Follows a failure message by the platform's own report of it: on POSIX
 // one line on standard error, "divro: NAME: REASON", with the system's text
-// for the call that failed since the last report where one did, else the
-// message. `shownName` (may be null) names the file the failure concerns,
-// as the user reads it.
-void ReportFailure(const char* shownName, const char* cp932Message);
+// for `failure`'s code where it has one, else the message. `shownName`
+// (may be null) names the file the failure concerns, as the user reads it.
+void ReportFailure(const char* shownName, const char* cp932Message, const Failure& failure);
 
 // --- Paths and directory entries ----------------------------------------
 
@@ -97,15 +104,15 @@ struct DirEntry {
 // Looks up the one entry a path names (no wildcards reach here). A link at
 // the name is an entry of its own, reported as what it points to, or as an
 // empty file when it points nowhere.
-bool LookupEntry(const char* path, DirEntry* entry);
+bool LookupEntry(const char* path, DirEntry* entry, Failure* failure = nullptr);
 
 // Whether two paths name one existing file, a link under another name too.
 bool SameFile(const char* a, const char* b);
 
-bool MakeFolder(const char* path);
+bool MakeFolder(const char* path, Failure* failure = nullptr);
 
 // Whether the volume of a root path is ready, with no critical-error box.
-bool VolumeReady(const char* path);
+bool VolumeReady(const char* path, Failure* failure = nullptr);
 
 // --- Folders ---------------------------------------------------------------
 
@@ -135,11 +142,12 @@ class Folder {
 
 // Looks up the entry `element` names in the folder, as LookupEntry does;
 // the element is a name, never read as a path.
-bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry);
+bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry,
+                 Failure* failure = nullptr);
 
 // Removes the directory entry of a regular file or a link in the folder;
 // anything else (a folder) is refused.
-bool RemoveFile(const Folder& folder, const char* element);
+bool RemoveFile(const Folder& folder, const char* element, Failure* failure = nullptr);
 
 // Calls `each` with the name of every entry the folder lists that may be
 // a file: `plain` for a plain file (not a link, not a special file), false
@@ -188,15 +196,16 @@ class OpenedFiles {
 // `size`, where given, receives the size of a file opened to read: the
 // open file's own, whatever its name names by now.
 FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files = nullptr,
-                std::uint64_t* size = nullptr);
+                std::uint64_t* size = nullptr, Failure* failure = nullptr);
 // The same for a path that lies in `folder`: only its last element is
 // resolved, from the folder. Any other path is opened whole.
 FileId FileOpen(const Folder& folder, const char* path, OpenMode mode, OpenedFiles* files = nullptr,
-                std::uint64_t* size = nullptr);
+                std::uint64_t* size = nullptr, Failure* failure = nullptr);
 void FileClose(FileId file);
 // One transfer each; the count moved, short on failure.
-std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count);
-std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count);
+std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count, Failure* failure = nullptr);
+std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count,
+                        Failure* failure = nullptr);
 // Moves up to `count` bytes from one file's position to the other's inside
 // the kernel (sharing extents where the file system can). The count moved;
 // 0 where the platform has no such copy. A short count names no culprit:

@@ -189,13 +189,13 @@ bool PathTextToUtf8(const std::string& pathText, std::string* utf8) {
 }
 std::string MessageForConsole(const char* cp932Text) { return cp932Text; }
 void ConsoleWrite(const std::string& bytes) { State().output += bytes; }
-void ReportFailure(const char*, const char*) {}
+void ReportFailure(const char*, const char*, const Failure&) {}
 
 unsigned FullPathName(const char* path, char* out, unsigned outSize) {
   return ComposeFullPath(path, State().currentDir.c_str(), out, outSize);
 }
 
-bool LookupEntry(const char* path, DirEntry* entry) {
+bool LookupEntry(const char* path, DirEntry* entry, Failure*) {
   ++State().lookups;
   if (fake::CallFails(fake::CallLookup)) return false;
   std::string text(path);
@@ -223,11 +223,11 @@ Folder::Folder(const char* filePath)
 
 Folder::~Folder() = default;
 
-bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry) {
+bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry, Failure*) {
   return LookupEntry((folder.NativePrefix() + element).c_str(), entry);
 }
 
-bool RemoveFile(const Folder& folder, const char* element) {
+bool RemoveFile(const Folder& folder, const char* element, Failure*) {
   if (fake::CallFails(fake::CallRemove)) return false;
   auto it = State().entries.find(fake::Key(folder.NativePrefix() + element));
   if (element[0] == '\0' || it == State().entries.end() || it->second.isFolder) return false;
@@ -249,7 +249,7 @@ bool ListFiles(const Folder& folder,
   return true;
 }
 
-bool MakeFolder(const char* path) {
+bool MakeFolder(const char* path, Failure*) {
   if (fake::CallFails(fake::CallMakeFolder)) return false;
   std::string key = fake::Key(path);
   std::string parent, name;
@@ -265,7 +265,7 @@ bool MakeFolder(const char* path) {
   return true;
 }
 
-bool VolumeReady(const char* path) {
+bool VolumeReady(const char* path, Failure*) {
   ++State().volumeQueries;
   std::string key = fake::Key(path);
   if (key.size() >= 2 && key[1] == ':') return State().readyDrives.count(key[0]) != 0;
@@ -282,7 +282,8 @@ std::uint64_t NewId() {
 
 }  // namespace
 
-FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64_t* size) {
+FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64_t* size,
+                Failure*) {
   if (fake::CallFails(fake::CallOpen)) return InvalidFile;
   std::string text(path);
   if (text.empty()) return InvalidFile;
@@ -338,7 +339,7 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
 }
 
 FileId FileOpen(const Folder&, const char* path, OpenMode mode, OpenedFiles* files,
-                std::uint64_t* size) {
+                std::uint64_t* size, Failure*) {
   return FileOpen(path, mode, files, size);
 }
 
@@ -346,7 +347,7 @@ void FileClose(FileId file) {
   if (fake::OpenFiles().erase(file) != 0) --State().openFiles;
 }
 
-std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count) {
+std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count, Failure*) {
   if (fake::CallFails(fake::CallRead)) return 0;
   auto it = fake::OpenFiles().find(file);
   if (it == fake::OpenFiles().end() || it->second.mode != 'r') return 0;
@@ -358,7 +359,7 @@ std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count) {
   return static_cast<std::uint32_t>(n);
 }
 
-std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count) {
+std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count, Failure*) {
   if (fake::CallFails(fake::CallWrite)) return 0;
   auto it = fake::OpenFiles().find(file);
   if (it == fake::OpenFiles().end() || it->second.mode != 'w') return 0;

@@ -87,6 +87,11 @@ class OperatingSystemFaultTest(TempDirTest):
         self.assertEqual(rc, FAILED, out)
         self.assertIn(f"ファイル 'f.bin.001' の書き込みに失敗しました。\n{NOT_DIVIDED}\n", out)
         self.assertEqual(read(self.path("f.bin")), data)
+        # Without a terminal the question about the piece left behind counts
+        # as S: a stop, which is no system error (the create found the name
+        # taken, and that is not the reason).
+        rc, out, err = run_as(["f.bin", "/40"], self.dir)
+        self.assertEqual(err, f"divro: f.bin.001: ファイルの分割を中止しました。\ndivro: f.bin: {NOT_DIVIDED}\n")
 
         pieces = [random_file(self.path(f"p.{n:03d}"), MiB) for n in (1, 2)]
         os.mkdir(self.path("out"))

@@ -62,19 +62,9 @@ bool ConvertExactly(const char* from, const char* to, const std::string& input,
   return true;
 }
 
-// The last system call that failed since the last report: its error and
-// the file it was about.
-struct FailedCall {
-  int error = 0;
-  std::string native;
-};
-FailedCall g_failedCall;
-
 }  // namespace
 
 namespace posix {
-
-void NoteFailure(const std::string& native) { g_failedCall = {errno, native}; }
 
 void ShowControlBytesAsQuestionMarks(std::string* text, bool keepLineBreaks) {
   for (char& c : *text) {
@@ -145,14 +135,12 @@ void ConsoleWrite(const std::string& bytes) {
   WriteAll(STDOUT_FILENO, bytes.data(), bytes.size());
 }
 
-void ReportFailure(const char* shownName, const char* cp932Message) {
-  const FailedCall failed = g_failedCall;
-  g_failedCall = {};
+void ReportFailure(const char* shownName, const char* cp932Message, const Failure& failure) {
   std::string name =
-      shownName != nullptr && shownName[0] != '\0' ? std::string(shownName) : failed.native;
+      shownName != nullptr && shownName[0] != '\0' ? std::string(shownName) : failure.name;
   std::string reason;
-  if (failed.error != 0) {
-    reason = std::strerror(failed.error);
+  if (failure.code != 0) {
+    reason = std::strerror(failure.code);
   } else {
     // The message itself, its %s the name, without its line break.
     std::string message = cp932Message;

@@ -39,8 +39,16 @@ bool Lock(int fd, bool exclusive) {
          0;
 }
 
-FileId Refuse(int fd) {
+// Closes a descriptor the open refuses. `error`: the failed call's errno,
+// or 0 where the program refuses on its own (a FIFO, a file of the run).
+FileId Refuse(int fd, int* error, int code) {
+  *error = code;
   close(fd);
+  return InvalidFile;
+}
+
+FileId Failed(int* error) {
+  *error = errno;
   return InvalidFile;
 }
 
@@ -72,10 +80,10 @@ int OpenAt(const NativeName& name, int flags) {
   return RetryOnInterrupt([&] { return openat(name.from, name.Relative(), flags, 0666); });
 }
 
-FileId OpenNew(const NativeName& name) {
+FileId OpenNew(const NativeName& name, int* error) {
   int fd = OpenAt(name, CommonFlags | O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW);
-  if (fd < 0) return InvalidFile;
-  return Lock(fd, true) ? fd : Refuse(fd);
+  if (fd < 0) return Failed(error);
+  return Lock(fd, true) ? fd : Refuse(fd, error, errno);
 }
 
 bool IsLink(const NativeName& name) {
@@ -87,55 +95,60 @@ bool IsLink(const NativeName& name) {
 // A link at the name is replaced by a new file, unless it leads to a file
 // that `files` holds; an existing regular file is emptied once it is locked
 // and known not to be one of them. Anything else is refused.
-FileId OpenReplacing(const NativeName& name, OpenedFiles* files) {
+FileId OpenReplacing(const NativeName& name, OpenedFiles* files, int* error) {
   int fd = OpenAt(name, CommonFlags | O_WRONLY | O_CREAT | O_NOFOLLOW);
   if (fd < 0) {
-    if (!IsLink(name)) return InvalidFile;
+    const int openError = errno;
+    if (!IsLink(name)) {
+      *error = openError;
+      return InvalidFile;
+    }
     struct stat target;
     if (files != nullptr && fstatat(name.from, name.Relative(), &target, 0) == 0 &&
         files->Holds(IdentityOf(target))) {
+      *error = 0;
       return InvalidFile;
     }
-    if (unlinkat(name.from, name.Relative(), 0) != 0) return InvalidFile;
-    return OpenNew(name);
+    if (unlinkat(name.from, name.Relative(), 0) != 0) return Failed(error);
+    return OpenNew(name, error);
   }
   struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return Refuse(fd);
-  if (files != nullptr && files->Holds(IdentityOf(info))) return Refuse(fd);
-  if (!Lock(fd, true)) return Refuse(fd);
+  if (fstat(fd, &info) != 0) return Refuse(fd, error, errno);
+  if (!S_ISREG(info.st_mode)) return Refuse(fd, error, 0);
+  if (files != nullptr && files->Holds(IdentityOf(info))) return Refuse(fd, error, 0);
+  if (!Lock(fd, true)) return Refuse(fd, error, errno);
   if (info.st_size != 0) {
-    if (RetryOnInterrupt([&] { return ftruncate(fd, 0); }) != 0) return Refuse(fd);
+    if (RetryOnInterrupt([&] { return ftruncate(fd, 0); }) != 0) return Refuse(fd, error, errno);
   }
   if (files != nullptr) files->Add(IdentityOf(info));
   return fd;
 }
 
-FileId OpenExisting(const NativeName& name, OpenMode mode, OpenedFiles* files,
-                    std::uint64_t* size) {
+FileId OpenExisting(const NativeName& name, OpenMode mode, OpenedFiles* files, std::uint64_t* size,
+                    int* error) {
   int flags = CommonFlags | O_RDONLY;
 #ifdef O_PATH
   if (mode == OpenMode::Probe) flags = O_CLOEXEC | O_PATH;
 #endif
   int fd = OpenAt(name, flags);
-  if (fd < 0) return InvalidFile;
+  if (fd < 0) return Failed(error);
   struct stat info;
-  if (fstat(fd, &info) != 0) return Refuse(fd);
-  if (mode == OpenMode::Probe) return S_ISDIR(info.st_mode) ? Refuse(fd) : fd;
-  if (!S_ISREG(info.st_mode) || !Lock(fd, false)) return Refuse(fd);
+  if (fstat(fd, &info) != 0) return Refuse(fd, error, errno);
+  if (mode == OpenMode::Probe) return S_ISDIR(info.st_mode) ? Refuse(fd, error, 0) : fd;
+  if (!S_ISREG(info.st_mode)) return Refuse(fd, error, 0);
+  if (!Lock(fd, false)) return Refuse(fd, error, errno);
   if (files != nullptr) files->Add(IdentityOf(info));
   if (size != nullptr) *size = static_cast<std::uint64_t>(info.st_size);
   return fd;
 }
 
-FileId Open(const NativeName& name, OpenMode mode, OpenedFiles* files, std::uint64_t* size) {
-  // A refusal of our own (a FIFO, a file of the run) leaves errno 0.
-  errno = 0;
-  FileId file = mode == OpenMode::CreateNew ? OpenNew(name)
-                : mode == OpenMode::Replace ? OpenReplacing(name, files)
-                                            : OpenExisting(name, mode, files, size);
-  // Also a refusal of our own: it replaces an earlier call's error (the
-  // create that found the name taken), and the message stands as reason.
-  if (file == InvalidFile) NoteFailure(name.path);
+FileId Open(const NativeName& name, OpenMode mode, OpenedFiles* files, std::uint64_t* size,
+            Failure* failure) {
+  int error = 0;
+  FileId file = mode == OpenMode::CreateNew ? OpenNew(name, &error)
+                : mode == OpenMode::Replace ? OpenReplacing(name, files, &error)
+                                            : OpenExisting(name, mode, files, size, &error);
+  if (file == InvalidFile) NoteFailure(failure, name.path, error);
   return file;
 }
 
@@ -150,29 +163,30 @@ void OpenStandardStreams() {
   }
 }
 
-FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64_t* size) {
+FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64_t* size,
+                Failure* failure) {
   std::string native;
   if (!NativePath(path, &native)) return InvalidFile;
-  return Open(NativeName{std::move(native)}, mode, files, size);
+  return Open(NativeName{std::move(native)}, mode, files, size, failure);
 }
 
 FileId FileOpen(const Folder& folder, const char* path, OpenMode mode, OpenedFiles* files,
-                std::uint64_t* size) {
+                std::uint64_t* size, Failure* failure) {
   std::string native;
   if (!NativePath(path, &native)) return InvalidFile;
-  return Open(InFolder(folder, std::move(native)), mode, files, size);
+  return Open(InFolder(folder, std::move(native)), mode, files, size, failure);
 }
 
 void FileClose(FileId file) { close(static_cast<int>(file)); }
 
-std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count) {
+std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count, Failure* failure) {
   ssize_t n = RetryOnInterrupt([&] { return read(static_cast<int>(file), buffer, count); });
   // The caller's message names the file.
-  if (n < 0) NoteFailure(std::string());
+  if (n < 0) NoteFailure(failure, std::string());
   return n < 0 ? 0 : static_cast<std::uint32_t>(n);
 }
 
-std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count) {
+std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count, Failure* failure) {
   // A short write is retried: the call that fails tells why (a full disk).
   std::uint32_t done = 0;
   while (done < count) {
@@ -180,7 +194,7 @@ std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count) {
       return write(static_cast<int>(file), static_cast<const char*>(buffer) + done, count - done);
     });
     if (n <= 0) {
-      if (n < 0) NoteFailure(std::string());
+      if (n < 0) NoteFailure(failure, std::string());
       break;
     }
     done += static_cast<std::uint32_t>(n);

@@ -158,12 +158,12 @@ void FillEntry(struct stat info, bool linkTargetFound, const struct stat& target
 // Looks `relative` up from `from` without following a final link, then
 // through it.
 bool LookupAt(int from, const char* relative, const std::string& native, const std::string& name,
-              DirEntry* entry) {
+              DirEntry* entry, Failure* failure) {
   if (name.empty() || name.size() >= platform::PathLimit()) return false;
   struct stat info;
   if (fstatat(from, relative, &info, AT_SYMLINK_NOFOLLOW) != 0) {
     // Not there is an answer, not a failure; anything else is.
-    if (errno != ENOENT && errno != ENOTDIR) NoteFailure(native);
+    if (errno != ENOENT && errno != ENOTDIR) NoteFailure(failure, native);
     return false;
   }
   struct stat target {};
@@ -174,33 +174,38 @@ bool LookupAt(int from, const char* relative, const std::string& native, const s
 
 }  // namespace
 
-bool LookupEntry(const char* path, DirEntry* entry) {
+bool LookupEntry(const char* path, DirEntry* entry, Failure* failure) {
   std::string native;
   if (EndsWithSeparator(path) || !NativePath(path, &native)) return false;
-  return LookupAt(AT_FDCWD, native.c_str(), native, LastElement(path), entry);
+  return LookupAt(AT_FDCWD, native.c_str(), native, LastElement(path), entry, failure);
 }
 
-bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry) {
+bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry, Failure* failure) {
   if (std::strchr(element, '/') != nullptr) return false;
   const std::string native = folder.NativePrefix() + element;
-  if (folder.Handle() == -1) return LookupAt(AT_FDCWD, native.c_str(), native, element, entry);
-  return LookupAt(static_cast<int>(folder.Handle()), element, native, element, entry);
+  if (folder.Handle() == -1) {
+    return LookupAt(AT_FDCWD, native.c_str(), native, element, entry, failure);
+  }
+  return LookupAt(static_cast<int>(folder.Handle()), element, native, element, entry, failure);
 }
 
-bool RemoveFile(const Folder& folder, const char* element) {
+bool RemoveFile(const Folder& folder, const char* element, Failure* failure) {
   if (element[0] == '\0' || std::strchr(element, '/') != nullptr) return false;
   const std::string native = folder.NativePrefix() + element;
   const int from = folder.Handle() == -1 ? AT_FDCWD : static_cast<int>(folder.Handle());
   const char* relative = folder.Handle() == -1 ? native.c_str() : element;
   struct stat info;
   if (fstatat(from, relative, &info, AT_SYMLINK_NOFOLLOW) != 0) {
-    NoteFailure(native);
+    NoteFailure(failure, native);
     return false;
   }
   // Without AT_REMOVEDIR a folder is refused by the call itself too.
-  if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) return false;
+  if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
+    NoteFailure(failure, native, EISDIR);
+    return false;
+  }
   if (unlinkat(from, relative, 0) == 0) return true;
-  NoteFailure(native);
+  NoteFailure(failure, native);
   return false;
 }
 
@@ -247,21 +252,21 @@ bool ListFiles(const Folder& folder,
   }
 }
 
-bool MakeFolder(const char* path) {
+bool MakeFolder(const char* path, Failure* failure) {
   std::string native;
   if (!NativePath(path, &native)) return false;
   if (mkdir(native.c_str(), 0777) == 0) return true;
-  NoteFailure(native);
+  NoteFailure(failure, native);
   return false;
 }
 
-bool VolumeReady(const char* path) {
+bool VolumeReady(const char* path, Failure* failure) {
   char full[text::PathCapacity];
   unsigned length = FullPathName(path, full, platform::PathLimit());
   if (length != 3 || !IsDriveC(full) || full[2] != '\\') return false;
   struct statvfs info;
   if (statvfs("/", &info) == 0) return true;
-  NoteFailure("/");
+  NoteFailure(failure, "/");
   return false;
 }
 

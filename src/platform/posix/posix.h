@@ -1,11 +1,13 @@
 // What the POSIX implementation's files share: path text as a native path,
-// one way to retry a call a signal interrupted, and the record of the last
-// call that failed, for the reason on standard error.
+// one way to retry a call a signal interrupted, and the failure a call
+// hands back, for the reason on standard error.
 #pragma once
 
 #include <cerrno>
 #include <cstddef>
 #include <string>
+
+#include "platform/platform.h"
 
 namespace platform::posix {
 
@@ -30,9 +32,11 @@ bool NativePath(const char* path, std::string* native);
 
 int OpenRetrying(const std::string& native, int flags);
 
-// Keeps errno and the file it concerns (empty where the caller names it:
-// reads and writes) for the next ReportFailure.
-void NoteFailure(const std::string& native);
+// Hands errno (or `code`) and the file it concerns (empty where the caller
+// names it: reads and writes) to a caller that asked for them.
+inline void NoteFailure(Failure* failure, const std::string& native, int code = errno) {
+  if (failure != nullptr) *failure = {code, native};
+}
 
 // Control bytes as ?, for text bound for a terminal; line breaks kept when
 // `keepLineBreaks`.

@@ -121,6 +121,6 @@ void ConsoleWrite(const std::string& bytes) {
 }
 
 // The console's conventions have no second line for a failure.
-void ReportFailure(const char*, const char*) {}
+void ReportFailure(const char*, const char*, const Failure&) {}
 
 }  // namespace platform

@@ -63,7 +63,8 @@ FileId OpenReplacing(const char* path, OpenedFiles* files) {
 
 }  // namespace
 
-FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64_t* size) {
+FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64_t* size,
+                Failure*) {
   if (mode == OpenMode::CreateNew)
     return reinterpret_cast<FileId>(OpenForWriting(path, CREATE_NEW));
   if (mode == OpenMode::Replace) return OpenReplacing(path, files);
@@ -83,19 +84,19 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
 // Windows resolves a path from a folder handle only below its documented
 // interface: the path is opened whole.
 FileId FileOpen(const Folder&, const char* path, OpenMode mode, OpenedFiles* files,
-                std::uint64_t* size) {
+                std::uint64_t* size, Failure*) {
   return FileOpen(path, mode, files, size);
 }
 
 void FileClose(FileId file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
 
-std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count) {
+std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count, Failure*) {
   DWORD done = 0;
   ::ReadFile(reinterpret_cast<HANDLE>(file), buffer, count, &done, nullptr);
   return done;
 }
 
-std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count) {
+std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count, Failure*) {
   DWORD done = 0;
   ::WriteFile(reinterpret_cast<HANDLE>(file), buffer, count, &done, nullptr);
   return done;

@@ -50,7 +50,7 @@ unsigned FullPathName(const char* path, char* out, unsigned outSize) {
   return GetFullPathNameA(path, outSize, out, nullptr);
 }
 
-bool LookupEntry(const char* path, DirEntry* entry) {
+bool LookupEntry(const char* path, DirEntry* entry, Failure*) {
   WIN32_FIND_DATAA data;
   HANDLE search = FindFirstFileA(path, &data);
   if (search == INVALID_HANDLE_VALUE) return false;
@@ -90,11 +90,11 @@ Folder::Folder(const char* filePath)
 
 Folder::~Folder() = default;
 
-bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry) {
+bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry, Failure*) {
   return LookupEntry((folder.NativePrefix() + element).c_str(), entry);
 }
 
-bool RemoveFile(const Folder& folder, const char* element) {
+bool RemoveFile(const Folder& folder, const char* element, Failure*) {
   // DeleteFileA refuses a folder; a reparse point goes, not its target.
   return element[0] != '\0' && DeleteFileA((folder.NativePrefix() + element).c_str()) != 0;
 }
@@ -116,9 +116,9 @@ bool ListFiles(const Folder& folder,
   return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
-bool MakeFolder(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
+bool MakeFolder(const char* path, Failure*) { return CreateDirectoryA(path, nullptr) != 0; }
 
-bool VolumeReady(const char* path) {
+bool VolumeReady(const char* path, Failure*) {
   UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
   ULARGE_INTEGER freeToCaller;
   ULARGE_INTEGER total;
