@@ -200,10 +200,10 @@ bool PrepareDestFolder() {
   const char* folder = g_runOptions.destFolder;
   if (folder[0] == '\0' || path::FolderExists(folder)) return true;
   platform::Keyboard keyboard;
-  Print(text::DestFolderMissing, folder);
-  Print(text::AskCreateFolder);
+  PrintQuestion(keyboard, text::DestFolderMissing, folder);
+  PrintQuestion(keyboard, text::AskCreateFolder);
   KeyAnswer answer = WaitForKey(keyboard, "yn");
-  EchoAnswer(answer);
+  EchoAnswer(keyboard, answer);
   if (answer.letter != 0) {
     PrintFailure(text::ProcessingStopped, folder);
     return false;

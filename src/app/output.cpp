@@ -16,27 +16,40 @@ bool IsAscii(const std::string& s) {
   return true;
 }
 
-void AppendMessage(const std::string& segment, std::string* out) {
-  *out += IsAscii(segment) ? segment : platform::MessageForConsole(segment.c_str());
+void AppendMessage(const std::string& segment, platform::Screen screen, std::string* out) {
+  *out += IsAscii(segment) ? segment : platform::MessageForConsole(segment.c_str(), screen);
 }
 
-}  // namespace
-
-void Print(const char* format, const char* first, const char* second) {
+std::string Format(const char* format, const char* first, const char* second,
+                   platform::Screen screen) {
   const char* arguments[] = {first, second};
   int next = 0;
   std::string out;
   const char* segment = format;
   for (const char* p = format; *p != '\0'; ++p) {
     if (p[0] == '%' && p[1] == 's') {
-      AppendMessage(std::string(segment, p), &out);
+      AppendMessage(std::string(segment, p), screen, &out);
       const char* argument = next < 2 ? arguments[next++] : nullptr;
-      if (argument != nullptr) out += platform::DisplayPath(argument);
+      if (argument != nullptr) out += platform::DisplayPath(argument, screen);
       segment = ++p + 1;
     }
   }
-  AppendMessage(segment, &out);
-  platform::ConsoleWrite(out);
+  AppendMessage(segment, screen, &out);
+  return out;
+}
+
+}  // namespace
+
+void Print(const char* format, const char* first, const char* second) {
+  platform::ConsoleWrite(Format(format, first, second, platform::Screen::Output));
+}
+
+void PrintQuestion(platform::Keyboard& keyboard, const char* format, const char* first,
+                   const char* second) {
+  Print(format, first, second);
+  if (keyboard.ShowsQuestions()) {
+    keyboard.Show(Format(format, first, second, platform::Screen::Keys));
+  }
 }
 
 void PrintFailure(const char* message, const char* subject) {
@@ -50,7 +63,7 @@ void PrintFailure(const char* message, const char* subject) {
 
 void PrintLine(const char* message) {
   std::string out;
-  AppendMessage(message, &out);
+  AppendMessage(message, platform::Screen::Output, &out);
   out += '\n';
   platform::ConsoleWrite(out);
 }

@@ -3,9 +3,19 @@
 // the paths into the form the user reads on this platform.
 #pragma once
 
+namespace platform {
+class Keyboard;
+}
+
 namespace app {
 
 void Print(const char* format, const char* first = nullptr, const char* second = nullptr);
+
+// A question's text (or the line that leads to it, or its echo): on
+// standard output, and where the keys are read when that is elsewhere, so
+// that the one who answers sees what is asked.
+void PrintQuestion(platform::Keyboard& keyboard, const char* format, const char* first = nullptr,
+                   const char* second = nullptr);
 
 // A fixed message followed by a line break.
 void PrintLine(const char* message);

@@ -161,14 +161,14 @@ bool CurrentFolderIsPathText() { return true; }
 ConventionalRequest ConventionalRequestOf(int, const char* const*) {
   return ConventionalRequest::None;
 }
-std::string DisplayPath(const char* path) { return path; }
+std::string DisplayPath(const char* path, Screen) { return path; }
 // The fake's path text is code page 932 already.
 bool PathTextToBatchText(const std::string& name, std::string* cp932) {
   if (fake::CallFails(fake::CallConvert)) return false;
   *cp932 = name;
   return true;
 }
-std::string MessageForConsole(const char* cp932Text) { return cp932Text; }
+std::string MessageForConsole(const char* cp932Text, Screen) { return cp932Text; }
 void ConsoleWrite(const std::string& bytes) { State().output += bytes; }
 void ReportFailure(const char*, const char*) {}
 
@@ -369,8 +369,15 @@ void HeapRelease(void* block) {
   ReleaseBlock(block);
 }
 
-Keyboard::Keyboard() { device_ = State().consolePresent ? 1 : InvalidFile; }
+Keyboard::Keyboard() {
+  device_ = State().consolePresent ? 1 : InvalidFile;
+  if (State().consolePresent && State().outputElsewhere) screen_ = 2;
+}
 Keyboard::~Keyboard() = default;
+
+void Keyboard::Show(const std::string& text) {
+  if (ShowsQuestions()) State().keyboardScreen += text;
+}
 
 bool Keyboard::KeyAvailable() { return Present() && !State().keys.empty(); }
 

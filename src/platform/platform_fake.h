@@ -50,6 +50,10 @@ struct System {
   int sleeps = 0;
 
   std::string output;  // everything written to the console
+  // Standard output goes elsewhere than the keyboard's console, which then
+  // shows the questions too: `keyboardScreen` is what it shows.
+  bool outputElsewhere = false;
+  std::string keyboardScreen;
 
   // Another program's file that appears under this name just before it is
   // opened for writing: what a check cannot see coming.

@@ -118,7 +118,8 @@ bool PathTextToBatchText(const std::string& name, std::string* cp932) {
          ConvertExactly("CP932", charset.c_str(), *cp932, &back) && back == name;
 }
 
-std::string MessageForConsole(const char* cp932Text) {
+// The terminal of the keys is the one standard output would reach.
+std::string MessageForConsole(const char* cp932Text, Screen) {
   std::string charset = ConsoleCharset();
   if (CodePageOfCharset(charset.c_str()) == text::CodePageJapanese) return cp932Text;
   // A character set without Japanese (Latin-1, Big5) gets UTF-8, which a

@@ -40,8 +40,9 @@ bool CurrentFolderIsPathText() {
   return holds;
 }
 
-std::string DisplayPath(const char* path) {
-  return OutputIsConsole() ? Utf8Of(CP_ACP, path) : std::string(path);
+std::string DisplayPath(const char* path, Screen screen) {
+  const bool console = screen == Screen::Keys || OutputIsConsole();
+  return console ? Utf8Of(CP_ACP, path) : std::string(path);
 }
 
 unsigned FullPathName(const char* path, char* out, unsigned outSize) {
