@@ -228,6 +228,13 @@ bool WriteBatchFiles() {
 int RunProgram(int argc, const char* const* argv) {
   platform::OpenStandardStreams();
   text::SetCodePage(platform::InitializeLocale());
+  // Before any file is opened: the converters need descriptors of their own.
+  bool batchNames = false;
+  for (int i = 1; i < argc; ++i) {
+    batchNames =
+        batchNames || MatchesLowerCaseWord(argv[i], "/c") || MatchesLowerCaseWord(argv[i], "/s");
+  }
+  if (!platform::PrepareConversions(batchNames)) return ExitFailure;
 
   switch (platform::ConventionalRequestOf(argc, argv)) {
     case platform::ConventionalRequest::Help:

@@ -63,6 +63,11 @@ bool PathTextToBatchText(const std::string& name, std::string* cp932);
 // A fixed message (code page 932 bytes) in the console's encoding.
 std::string MessageForConsole(const char* cp932Text, Screen screen = Screen::Output);
 
+// Opens, before any file, what the run's conversions need: of messages into
+// the console's encoding, and with `batchNames` of names into code page
+// 932. False, with the platform's report of it, when they cannot be had.
+bool PrepareConversions(bool batchNames);
+
 // Writes bytes to standard output; they are visible when this returns.
 void ConsoleWrite(const std::string& bytes);
 

@@ -169,6 +169,7 @@ bool PathTextToBatchText(const std::string& name, std::string* cp932) {
   return true;
 }
 std::string MessageForConsole(const char* cp932Text, Screen) { return cp932Text; }
+bool PrepareConversions(bool) { return true; }
 void ConsoleWrite(const std::string& bytes) { State().output += bytes; }
 void ReportFailure(const char*, const char*) {}
 

@@ -90,6 +90,9 @@ void win32::WriteToConsole(HANDLE console, const std::string& utf8) {
   WriteConsoleW(console, unicode.data(), static_cast<DWORD>(wide), &done, nullptr);
 }
 
+// The system converts without opening anything.
+bool PrepareConversions(bool) { return true; }
+
 void ConsoleWrite(const std::string& bytes) {
   // A console gets wide characters, which it shows whatever its code page
   // (the C runtime would drop double-byte text there under Wine); a file
