@@ -230,10 +230,10 @@ bool PrepareDestFolder() {
   const char* folder = g_runOptions.destFolder;
   if (folder[0] == '\0' || path::FolderExists(folder)) return true;
   platform::Keyboard keyboard;
-  Print(text::DestFolderMissing, folder);
-  Print(text::AskCreateFolder);
+  PrintQuestion(keyboard, text::DestFolderMissing, folder);
+  PrintQuestion(keyboard, text::AskCreateFolder);
   KeyAnswer answer = WaitForKey(keyboard, "yn");
-  EchoAnswer(answer);
+  EchoAnswer(keyboard, answer);
   if (answer.letter != 0) {
     PrintFailure(text::ProcessingStopped, folder);
     return false;
@@ -259,6 +259,13 @@ bool WriteBatchFiles() {
 int RunProgram(int argc, const char* const* argv) {
   platform::OpenStandardStreams();
   text::SetCodePage(platform::InitializeLocale());
+  // Before any file is opened: the converters need descriptors of their own.
+  bool batchNames = false;
+  for (int i = 1; i < argc; ++i) {
+    batchNames =
+        batchNames || MatchesLowerCaseWord(argv[i], "/c") || MatchesLowerCaseWord(argv[i], "/s");
+  }
+  if (!platform::PrepareConversions(batchNames)) return ExitFailure;
 
   switch (platform::ConventionalRequestOf(argc, argv)) {
     case platform::ConventionalRequest::Help:

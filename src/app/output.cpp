@@ -16,31 +16,46 @@ bool IsAscii(const std::string& s) {
   return true;
 }
 
-void AppendMessage(const std::string& segment, std::string* out) {
-  *out += IsAscii(segment) ? segment : platform::MessageForConsole(segment.c_str());
+void AppendMessage(const std::string& segment, platform::Screen screen, std::string* out) {
+  *out += IsAscii(segment) ? segment : platform::MessageForConsole(segment.c_str(), screen);
 }
 
-}  // namespace
-
-Subject::Subject(const char* pathText)
-    : given_(pathText != nullptr),
-      shown_(pathText != nullptr ? platform::DisplayPath(pathText) : std::string()) {}
-
-void Print(const char* format, const Subject& first, const Subject& second) {
+std::string Format(const char* format, const Subject& first, const Subject& second,
+                   platform::Screen screen) {
   const Subject* arguments[] = {&first, &second};
   int next = 0;
   std::string out;
   const char* segment = format;
   for (const char* p = format; *p != '\0'; ++p) {
     if (p[0] == '%' && p[1] == 's') {
-      AppendMessage(std::string(segment, p), &out);
+      AppendMessage(std::string(segment, p), screen, &out);
       const Subject* argument = next < 2 ? arguments[next++] : nullptr;
-      if (argument != nullptr) out += argument->Text();
+      if (argument != nullptr) out += argument->Text(screen);
       segment = ++p + 1;
     }
   }
-  AppendMessage(segment, &out);
-  platform::ConsoleWrite(out);
+  AppendMessage(segment, screen, &out);
+  return out;
+}
+
+}  // namespace
+
+std::string Subject::Text(platform::Screen screen) const {
+  if (!composed_) return platform::DisplayPath(path_.c_str(), screen);
+  return platform::DisplayPath(path_.c_str(), screen) +
+         platform::DisplayElement(element_.c_str(), screen);
+}
+
+void Print(const char* format, const Subject& first, const Subject& second) {
+  platform::ConsoleWrite(Format(format, first, second, platform::Screen::Output));
+}
+
+void PrintQuestion(platform::Keyboard& keyboard, const char* format, const Subject& first,
+                   const Subject& second) {
+  Print(format, first, second);
+  if (keyboard.ShowsQuestions()) {
+    keyboard.Show(Format(format, first, second, platform::Screen::Keys));
+  }
 }
 
 void PrintFailure(const char* message, const Subject& subject, const platform::Failure& failure) {
@@ -54,7 +69,7 @@ void PrintFailure(const char* message, const Subject& subject, const platform::F
 
 void PrintLine(const char* message) {
   std::string out;
-  AppendMessage(message, &out);
+  AppendMessage(message, platform::Screen::Output, &out);
   out += '\n';
   platform::ConsoleWrite(out);
 }

@@ -6,25 +6,38 @@
 #include <string>
 
 #include "path/place.h"
+#include "platform/platform.h"
 
 namespace app {
 
-// A name a message shows: path text, or a name composed in a folder.
+// A name a message shows: path text, or a name composed in a folder,
+// whose element is never read as a path.
 class Subject {
  public:
   Subject() = default;
-  Subject(const char* pathText);  // NOLINT: path text is the usual subject
-  Subject(const path::Shown& shown) : given_(true), shown_(shown.text) {}  // NOLINT
+  Subject(const char* pathText)  // NOLINT: path text is the usual subject
+      : given_(pathText != nullptr), path_(pathText != nullptr ? pathText : "") {}
+  Subject(const path::Shown& name)  // NOLINT
+      : given_(true), composed_(true), path_(name.folder), element_(name.element) {}
 
   bool Given() const { return given_; }
-  const std::string& Text() const { return shown_; }
+  // As the user reads it on `screen`.
+  std::string Text(platform::Screen screen = platform::Screen::Output) const;
 
  private:
   bool given_ = false;
-  std::string shown_;
+  bool composed_ = false;
+  std::string path_;  // the path text, or the folder as given
+  std::string element_;
 };
 
 void Print(const char* format, const Subject& first = {}, const Subject& second = {});
+
+// A question's text (or the line that leads to it, or its echo): on
+// standard output, and where the keys are read when that is elsewhere, so
+// that the one who answers sees what is asked.
+void PrintQuestion(platform::Keyboard& keyboard, const char* format, const Subject& first = {},
+                   const Subject& second = {});
 
 // A fixed message followed by a line break.
 void PrintLine(const char* message);

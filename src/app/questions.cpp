@@ -1,6 +1,7 @@
 #include "app/questions.h"
 
 #include <cstring>
+#include <string>
 
 #include "app/output.h"
 #include "path/place.h"
@@ -38,17 +39,18 @@ KeyAnswer WaitForKey(platform::Keyboard& keyboard, const char* letters) {
   }
 }
 
-void EchoAnswer(const KeyAnswer& answer) {
+void EchoAnswer(platform::Keyboard& keyboard, const KeyAnswer& answer) {
   // An answer key is an ASCII letter; with no console the line stays empty.
-  const char echo[2] = {answer.letter < 0 ? '\0' : static_cast<char>(answer.code), '\0'};
-  PrintLine(echo);
+  const std::string echo =
+      (answer.letter < 0 ? std::string() : std::string(1, static_cast<char>(answer.code))) + "\n";
+  PrintQuestion(keyboard, echo.c_str());
 }
 
 OverwriteAnswer AskOverwrite(const char* element) {
   platform::Keyboard keyboard;
-  Print(text::AskOverwrite, path::Shown{platform::DisplayElement(element)}, "");
+  PrintQuestion(keyboard, text::AskOverwrite, path::Shown{"", element}, "");
   KeyAnswer answer = WaitForKey(keyboard, "yas");
-  EchoAnswer(answer);
+  EchoAnswer(keyboard, answer);
   switch (answer.letter) {
     case 0:
       return AnswerYes;

@@ -20,8 +20,9 @@ KeyAnswer WaitForKey(const char* letters);
 // before its prompt shows: a key typed then is read, not echoed.
 KeyAnswer WaitForKey(platform::Keyboard& keyboard, const char* letters);
 
-// Echoes the answering key as typed and ends the question's line.
-void EchoAnswer(const KeyAnswer& answer);
+// Echoes the answering key as typed and ends the question's line, where
+// the question was shown.
+void EchoAnswer(platform::Keyboard& keyboard, const KeyAnswer& answer);
 
 // Asks before the file `element` (a name, not a path) is replaced.
 OverwriteAnswer AskOverwrite(const char* element);

@@ -31,9 +31,7 @@ std::string Place::PathOf(const std::string& element) const {
   return Fits(element) ? full_ + element : std::string();
 }
 
-Shown Place::ShownOf(const std::string& element) const {
-  return {platform::DisplayPath(typed_.c_str()) + platform::DisplayElement(element.c_str())};
-}
+Shown Place::ShownOf(const std::string& element) const { return {typed_, element}; }
 
 bool Place::Lookup(const std::string& element, platform::DirEntry* entry) const {
   // The full form still passes the path rules: Windows would reach another

@@ -10,9 +10,11 @@
 
 namespace path {
 
-// A name as a message shows it, already in the form the user reads.
+// A name as a message shows it: the folder as given and the element,
+// each put into the form the user reads where it is shown.
 struct Shown {
-  std::string text;
+  std::string folder;
+  std::string element;
 };
 
 class Place {

@@ -35,9 +35,9 @@ bool RemoveOlderPieces(const PieceNamer& names, int count) {
   if (stale.empty()) return true;
   if (!app::g_runOptions.yesGiven) {
     platform::Keyboard keyboard;
-    app::Print(text::AskDeleteStale, names.Shown(stale.front()));
+    app::PrintQuestion(keyboard, text::AskDeleteStale, names.Shown(stale.front()));
     const app::KeyAnswer answer = app::WaitForKey(keyboard, "yn");
-    app::EchoAnswer(answer);
+    app::EchoAnswer(keyboard, answer);
     if (answer.letter != 0) {
       app::Print(text::StaleKept, names.Shown(stale.front()));
       // Without a console nobody chose to keep them: a script must notice.

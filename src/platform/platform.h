@@ -58,11 +58,15 @@ bool CurrentFolderIsPathText();
 enum class ConventionalRequest { None, Help, Version };
 ConventionalRequest ConventionalRequestOf(int argc, const char* const* argv);
 
+// Where a text is shown: standard output, or the terminal or console that
+// the questions' keys are read from, where standard output is not that one.
+enum class Screen { Output, Keys };
+
 // Path text as the user reads it on this platform.
-std::string DisplayPath(const char* path);
+std::string DisplayPath(const char* path, Screen screen = Screen::Output);
 // A last element as the user reads it: a name, never read as a path (on
 // POSIX c:x is a name, not a drive).
-std::string DisplayElement(const char* element);
+std::string DisplayElement(const char* element, Screen screen = Screen::Output);
 
 // Path text as code page 932, the batch files' encoding on every platform.
 // False when code page 932 cannot hold it exactly.
@@ -75,7 +79,12 @@ bool PathTextToBatchText(const std::string& name, std::string* cp932);
 bool PathTextToUtf8(const std::string& pathText, std::string* utf8);
 
 // A fixed message (code page 932 bytes) in the console's encoding.
-std::string MessageForConsole(const char* cp932Text);
+std::string MessageForConsole(const char* cp932Text, Screen screen = Screen::Output);
+
+// Opens, before any file, what the run's conversions need: of messages into
+// the console's encoding, and with `batchNames` of names into code page
+// 932. False, with the platform's report of it, when they cannot be had.
+bool PrepareConversions(bool batchNames);
 
 // Writes bytes to standard output; they are visible when this returns.
 void ConsoleWrite(const std::string& bytes);
@@ -263,8 +272,16 @@ class Keyboard {
   // 0..255; a function or cursor key gives 0 or 224 first, then its code.
   int ReadKey();
 
+  // Whether standard output goes elsewhere than where the keys are read (a
+  // file, a pipe), so that a question must be shown here too to be seen.
+  bool ShowsQuestions() const { return screen_ != InvalidFile; }
+  // Writes a question's text, made for Screen::Keys, where the keys are
+  // read; nothing unless ShowsQuestions.
+  void Show(const std::string& text);
+
  private:
   FileId device_ = InvalidFile;
+  FileId screen_ = InvalidFile;  // on POSIX the terminal device_ reads
   int pendingCode_ = -1;
   unsigned long savedMode_ = 0;
 };

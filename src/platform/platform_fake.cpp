@@ -162,8 +162,8 @@ bool CurrentFolderIsPathText() { return true; }
 ConventionalRequest ConventionalRequestOf(int, const char* const*) {
   return ConventionalRequest::None;
 }
-std::string DisplayPath(const char* path) { return path; }
-std::string DisplayElement(const char* element) { return element; }
+std::string DisplayPath(const char* path, Screen) { return path; }
+std::string DisplayElement(const char* element, Screen) { return element; }
 // The fake's path text is code page 932 already.
 bool PathTextToBatchText(const std::string& name, std::string* cp932) {
   if (fake::CallFails(fake::CallConvert)) return false;
@@ -187,7 +187,8 @@ bool PathTextToUtf8(const std::string& pathText, std::string* utf8) {
   *utf8 = out;
   return true;
 }
-std::string MessageForConsole(const char* cp932Text) { return cp932Text; }
+std::string MessageForConsole(const char* cp932Text, Screen) { return cp932Text; }
+bool PrepareConversions(bool) { return true; }
 void ConsoleWrite(const std::string& bytes) { State().output += bytes; }
 void ReportFailure(const char*, const char*, const Failure&) {}
 
@@ -428,8 +429,15 @@ bool Sha256::Finish(Digest* digest) {
   return done;
 }
 
-Keyboard::Keyboard() { device_ = State().consolePresent ? 1 : InvalidFile; }
+Keyboard::Keyboard() {
+  device_ = State().consolePresent ? 1 : InvalidFile;
+  if (State().consolePresent && State().outputElsewhere) screen_ = 2;
+}
 Keyboard::~Keyboard() = default;
+
+void Keyboard::Show(const std::string& text) {
+  if (ShowsQuestions()) State().keyboardScreen += text;
+}
 
 bool Keyboard::KeyAvailable() { return Present() && !State().keys.empty(); }
 

@@ -52,6 +52,10 @@ struct System {
   int sleeps = 0;
 
   std::string output;  // everything written to the console
+  // Standard output goes elsewhere than the keyboard's console, which then
+  // shows the questions too: `keyboardScreen` is what it shows.
+  bool outputElsewhere = false;
+  std::string keyboardScreen;
 
   // The UTF-8 of each character beyond ASCII that path text may hold (one
   // character of the code page a key: "\x83\x5c" is ソ in code page 932);

@@ -59,4 +59,8 @@ extern const char CopyBatchMissing[];
 constexpr int UsageLineCount = 23;
 extern const char* const UsageLines[UsageLineCount];
 
+// The UTF-8 form of a text above that is not plain ASCII, or of such a
+// part of one between its %s; nullptr for any other text.
+const char* Utf8Form(const char* cp932Text);
+
 }  // namespace text

@@ -85,6 +85,21 @@ class QuestionTest(TempDirTest):
         self.assertTrue(out.startswith(f"{ASK_OVERWRITE}y\nf.bin.001\r"), out)
         self.assert_divided()
 
+    def test_question_shown_on_the_terminal_when_output_is_a_file(self):
+        self.old_pieces(1)
+        progress = "".join(f"{{0}}f.bin.00{n}\r" for n in range(1, 5)) + "\nファイルの分割が終了しました。\n"
+        for args, question, folder in [(("f.bin", kib(3), "new/sub"), ASK_FOLDER, "new/sub/"),
+                                       (("f.bin", kib(3)), ASK_OVERWRITE, "")]:
+            with self.subTest(question=question), open(self.path("log.txt"), "w+b") as log:
+                p = self.start_pty(*args, stdout=log)
+                p.question(question)
+                p.send(b"Y")
+                status, screen = self.finish(p)
+                self.assertEqual((status, screen), (0, f"{question}Y\n"))
+                log.seek(0)
+                self.assertEqual(log.read().decode(), f"{question}Y\n" + progress.format(folder))
+                self.assertEqual(read(self.path(folder, "f.bin.004")), self.data[9:])
+
     def test_without_a_terminal_questions_answer_at_once(self):
         self.old_pieces(1)
         rc, out = self.run_divro("f.bin", kib(3))

@@ -1,5 +1,6 @@
 """Real faults from the operating system, signals, and round trips at scale."""
 import errno
+import gzip
 import os
 import random
 import resource
@@ -144,6 +145,32 @@ class OperatingSystemFaultTest(TempDirTest):
                 self.assertEqual(run_closed("f.bin", kib(2000), "/Y"), FAILED)
                 self.assertEqual(read(self.path("f.bin")), data)
                 os.remove(self.path("f.bin.005"))
+
+    def test_few_free_descriptors(self):
+        # At the question the source, its folder and the terminal take the
+        # last descriptors: a message converted then must need none.
+        data = random_file(self.path("f.bin"), 10)
+        with open(self.path("f.bin.001"), "wb") as f:
+            f.write(b"old")
+        p = self.start_pty("f.bin", kib(3), launcher=("prlimit", "--nofile=6:6"))
+        p.question("中止 (S)]")
+        p.send(b"y")
+        rc, out, _ = p.finish()
+        self.assertEqual((rc, out), (0, "同名ファイル 'f.bin.001' を上書きしますか？\n[はい (Y), 以降全て上書き(A), 中止 (S)]y\n"
+                                        + "".join(f"f.bin.00{n}\r" for n in range(1, 5)) + "\nファイルの分割が終了しました。\n"))
+        self.assertEqual(b"".join(read(self.path(f"f.bin.00{n}")) for n in range(1, 5)), data)
+        # A character set that no converter reaches: the run ends before any file is touched.
+        charmap = self.path("locale", "x.charmap")
+        os.mkdir(self.path("locale"))
+        with gzip.open("/usr/share/i18n/charmaps/ISO-8859-1.gz") as source, open(charmap, "wb") as f:
+            f.write(source.read().replace(b"<code_set_name> ISO-8859-1", b"<code_set_name> X-NO-CONVERTER"))
+        subprocess.run(["localedef", "-i", "de_DE", "-f", charmap, self.path("locale", "de_DE.xnoconverter")],
+                       check=True, capture_output=True)
+        before = sorted(os.listdir(self.dir))
+        p = subprocess.run([BIN, "f.bin", "/1", "/Y", "/C"], cwd=self.dir, capture_output=True,
+                           env=dict(ENV, LOCPATH=self.path("locale"), LC_ALL="de_DE.X-NO-CONVERTER"))
+        self.assertEqual((p.returncode, p.stdout, p.stderr), (FAILED, b"", b"divro: cannot convert messages to X-NO-CONVERTER\n"))
+        self.assertEqual((sorted(os.listdir(self.dir)), read(self.path("f.bin.001"))), (before, data[:3]))
 
     def test_source_that_shrinks_while_divided(self):
         random_file(self.path("f.bin"), 3000)

@@ -30,6 +30,7 @@ TEST_F(QuestionsTest, AskOverwrite) {
   const struct {
     const char* path; std::deque<int> keys; app::OverwriteAnswer answer;
     const char* shown; const char* echo; std::size_t left;
+    bool outputElsewhere = false;  // the question is shown on the keyboard's console too
   } cases[] = {
       {piece, {'N', 13, 27, ' ', '5', 'Y' + 128, 0x82, 'Y'}, Y, "movie.avi.002", "Y\n", 0},
       {piece, {'y', 's'}, Y, "movie.avi.002", "y\n", 1},  // typed ahead: the first match answers
@@ -42,14 +43,22 @@ TEST_F(QuestionsTest, AskOverwrite) {
       {piece, {0, 89}, Y, "movie.avi.002", "Y\n", 0},         // Shift+F6
       {deep.c_str(), {'y'}, Y, deep.c_str(), "y\n", 0},
       {piece, {'x', -1, 'y'}, S, "movie.avi.002", "\n", 1},   // the console went away
-      {piece, {}, S, "movie.avi.002", "\n", 0}};              // no console at all
+      {piece, {}, S, "movie.avi.002", "\n", 0},               // no console at all
+      {piece, {'n', 'a'}, A, "movie.avi.002", "a\n", 0, true},
+      {piece, {}, S, "movie.avi.002", "\n", 0, true}};
   for (const auto& c : cases) {
     SetUp();
     fake::State().keys = c.keys;
     fake::State().consolePresent = !c.keys.empty();
+    fake::State().outputElsewhere = c.outputElsewhere;
     EXPECT_EQ(app::AskOverwrite(c.shown), c.answer) << c.path;  // the name, never a path
     std::string prompt = text::AskOverwrite;
-    EXPECT_EQ(fake::State().output, prompt.replace(prompt.find("%s%s"), 4, c.shown) + c.echo);
+    prompt = prompt.replace(prompt.find("%s%s"), 4, c.shown) + c.echo;
+    EXPECT_EQ(fake::State().output, prompt);
+    // Shown where the keys are read only when standard output is not there
+    // and there is a console at all.
+    const bool shown = c.outputElsewhere && !c.keys.empty();
+    EXPECT_EQ(fake::State().keyboardScreen, shown ? prompt : "") << c.path;
     EXPECT_EQ(fake::State().keys.size(), c.left) << c.path;
   }
   fake::State().keys = {'y'};

@@ -106,11 +106,11 @@ class WineTest(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(folder, "%s.%03d" % (name, len(chunks) + 1))))
 
     # Console sessions: keys reach Wine's console only through a terminal.
-    def start(self, *args, stdin=""):
+    def start(self, *args, redirect=""):
         name = "s%d" % len(self.sessions)
         self.sessions.append(name)
         command = "cd %s && %s %s %s; echo $? > %s.rc; sleep 60" % (
-            shlex.quote(self.dir), shlex.quote(WINE), " ".join(map(shlex.quote, [EXE, *args])), stdin,
+            shlex.quote(self.dir), shlex.quote(WINE), " ".join(map(shlex.quote, [EXE, *args])), redirect,
             name)
         subprocess.run(TMUX + ["new-session", "-d", "-s", name, "-x", "200", "-y", "50", command],
                        env=ENV, check=True, timeout=10)
@@ -367,11 +367,27 @@ class QuestionsTest(WineTest):
         for args, end in [(["r.txt.001"], "ファイルの結合を中止しました。"),
                           (["r.txt.001", "新"], "処理を中止しました。")]:
             with self.subTest(args=args):
-                got, shown = self.finish(self.start(*args, stdin="< /dev/null"))
+                got, shown = self.finish(self.start(*args, redirect="< /dev/null"))
                 self.assertEqual(got, FAILED, shown)
                 self.assertIn("]\n" + end, shown)
         self.assertEqual(read(self.path("r.txt")), b"old")
         self.assertFalse(os.path.exists(self.path("新")))
+
+    def test_question_shown_on_the_console_when_output_is_a_file(self):
+        write(self.path("q.001"), b"1")
+        write(self.path("q.002"), b"2")
+        ask = ["指定された保存ディレクトリ '新表\\' は存在しません。", "ディレクトリを新規作成しますか？ [はい (Y), いいえ (N)]"]
+        session = self.start("q.001", "新表\\", redirect="> log.txt")
+        self.assertIn("\n".join(ask), self.wait_screen(session, "(N)]"))
+        self.keys(session, "Y")
+        status, shown = self.finish(session)
+        self.assertEqual(status, 0, shown)
+        self.assertIn("\n".join(ask) + "Y\n", shown)
+        self.assertNotIn("q.002", shown)
+        pieces = "".join("Z:%s\\q.00%d\r" % (self.dir.replace("/", "\\"), n) for n in (1, 2))
+        self.assertEqual(read(self.path("log.txt")), cp(ask[0], ask[1] + "Y") + pieces.encode() +
+                         cp("", "ファイルの結合が終了しました。"))
+        self.assertEqual(read(self.path("新表", "q")), b"12")
 
     def test_key_typed_before_the_question_answers_it(self):
         for n, part in enumerate((b"first", b"second"), 1):

@@ -10,6 +10,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/posix.h"
+#include "text/texts.h"
 
 namespace platform {
 
@@ -39,12 +40,57 @@ std::string ConsoleCharset() {
   return charset;
 }
 
-// Text from one character set to another, false where a character has no
+bool IsUtf8(const std::string& charset) {
+  std::string name;
+  for (char c : charset) {
+    if (c != '-' && c != '_') name += static_cast<char>((c >= 'a' && c <= 'z') ? c - 32 : c);
+  }
+  return name == "UTF8";
+}
+
+// One open converter, closed with its owner.
+class Converter {
+ public:
+  Converter() = default;
+  ~Converter() { Close(); }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  bool Open(const char* from, const char* to) {
+    Close();
+    converter_ = iconv_open(to, from);
+    return IsOpen();
+  }
+  bool IsOpen() const { return converter_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t Get() const { return converter_; }
+
+ private:
+  void Close() {
+    if (IsOpen()) iconv_close(converter_);
+    converter_ = reinterpret_cast<iconv_t>(-1);
+  }
+  iconv_t converter_ = reinterpret_cast<iconv_t>(-1);
+};
+
+// The converters of the run, opened at its start: opening one loads a
+// module and so needs a free descriptor, which a run that holds its files
+// open may not have when a message comes.
+struct Conversions {
+  Converter messages;   // UTF-8 to the locale's, where that is neither
+                        // UTF-8 nor code page 932
+  Converter toBatch;    // the locale's to code page 932, for batch names
+  Converter fromBatch;  // and back, to see that a name comes back the same
+};
+
+Conversions& RunConversions() {
+  static Conversions conversions;
+  return conversions;
+}
+
+// Text through an open converter, false where a character has no
 // counterpart (nothing is replaced or dropped).
-bool ConvertExactly(const char* from, const char* to, const std::string& input,
-                    std::string* output) {
-  iconv_t converter = iconv_open(to, from);
-  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+bool ConvertWith(iconv_t converter, const std::string& input, std::string* output) {
+  iconv(converter, nullptr, nullptr, nullptr, nullptr);  // a fresh shift state
   std::string in = input;
   std::string out(in.size() * 4 + 16, '\0');
   char* inNext = in.data();
@@ -55,11 +101,24 @@ bool ConvertExactly(const char* from, const char* to, const std::string& input,
   if (result != static_cast<std::size_t>(-1)) {
     result = iconv(converter, nullptr, nullptr, &outNext, &outLeft);  // a shift state's end
   }
-  iconv_close(converter);
   if (result != 0) return false;  // failed, or replaced irreversibly
   out.resize(out.size() - outLeft);
   *output = out;
   return true;
+}
+
+// The same through the run's converter where it was opened, else through
+// one opened for this text.
+bool ConvertExactly(const Converter& prepared, const char* from, const char* to,
+                    const std::string& input, std::string* output) {
+  if (prepared.IsOpen()) return ConvertWith(prepared.Get(), input, output);
+  Converter converter;
+  return converter.Open(from, to) && ConvertWith(converter.Get(), input, output);
+}
+
+bool ConvertExactly(const char* from, const char* to, const std::string& input,
+                    std::string* output) {
+  return ConvertExactly(Converter(), from, to, input, output);
 }
 
 }  // namespace
@@ -95,6 +154,23 @@ int InitializeLocale() {
   return CodePageOfCharset(nl_langinfo(CODESET));
 }
 
+bool PrepareConversions(bool batchNames) {
+  const std::string charset = ConsoleCharset();
+  if (CodePageOfCharset(charset.c_str()) == text::CodePageJapanese) return true;
+  Conversions& run = RunConversions();
+  bool ready = IsUtf8(charset) || run.messages.Open("UTF-8", charset.c_str());
+  if (ready && batchNames) {
+    ready =
+        run.toBatch.Open(charset.c_str(), "CP932") && run.fromBatch.Open("CP932", charset.c_str());
+  }
+  if (ready) return true;
+  const char* codeset = nl_langinfo(CODESET);
+  std::string line = std::string("divro: cannot convert messages to ") +
+                     (codeset != nullptr ? codeset : "") + "\n";
+  WriteAll(STDERR_FILENO, line.data(), line.size());
+  return false;
+}
+
 bool PathTextToBatchText(const std::string& name, std::string* cp932) {
   const std::string charset = ConsoleCharset();
   if (CodePageOfCharset(charset.c_str()) == text::CodePageJapanese) {
@@ -103,9 +179,10 @@ bool PathTextToBatchText(const std::string& name, std::string* cp932) {
   }
   // Exact both ways: a character that two of the locale's share one code
   // in code page 932 would name another file.
+  const Conversions& run = RunConversions();
   std::string back;
-  return ConvertExactly(charset.c_str(), "CP932", name, cp932) &&
-         ConvertExactly("CP932", charset.c_str(), *cp932, &back) && back == name;
+  return ConvertExactly(run.toBatch, charset.c_str(), "CP932", name, cp932) &&
+         ConvertExactly(run.fromBatch, "CP932", charset.c_str(), *cp932, &back) && back == name;
 }
 
 bool PathTextToUtf8(const std::string& pathText, std::string* utf8) {
@@ -116,17 +193,27 @@ bool PathTextToUtf8(const std::string& pathText, std::string* utf8) {
          ConvertExactly("UTF-8", charset.c_str(), *utf8, &back) && back == pathText;
 }
 
-std::string MessageForConsole(const char* cp932Text) {
+// The terminal of the keys is the one standard output would reach.
+std::string MessageForConsole(const char* cp932Text, Screen) {
   std::string charset = ConsoleCharset();
   if (CodePageOfCharset(charset.c_str()) == text::CodePageJapanese) return cp932Text;
+  std::string converted;
+  const char* utf8 = text::Utf8Form(cp932Text);
+  if (utf8 == nullptr) {
+    // Not one of the texts: converted from code page 932 as it comes.
+    if (ConvertExactly("CP932", charset.c_str(), cp932Text, &converted) ||
+        ConvertExactly("CP932", "UTF-8", cp932Text, &converted)) {
+      return converted;
+    }
+    return cp932Text;
+  }
+  if (IsUtf8(charset)) return utf8;
   // A character set without Japanese (Latin-1, Big5) gets UTF-8, which a
   // terminal more likely shows than code page 932.
-  std::string converted;
-  if (ConvertExactly("CP932", charset.c_str(), cp932Text, &converted) ||
-      ConvertExactly("CP932", "UTF-8", cp932Text, &converted)) {
+  if (ConvertExactly(RunConversions().messages, "UTF-8", charset.c_str(), utf8, &converted)) {
     return converted;
   }
-  return cp932Text;
+  return utf8;
 }
 
 void ConsoleWrite(const std::string& bytes) {

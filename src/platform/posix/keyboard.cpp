@@ -120,6 +120,9 @@ Keyboard::Keyboard() {
   CatchSignals();
   tcsetattr(fd, TCSANOW, &raw);
   device_ = fd;
+  // A terminal on standard output counts as this one: telling a second
+  // terminal apart is not worth it.
+  if (isatty(STDOUT_FILENO) != 1) screen_ = fd;
 }
 
 Keyboard::~Keyboard() {
@@ -128,6 +131,10 @@ Keyboard::~Keyboard() {
   ReleaseSignals();
   g_terminal = -1;
   close(static_cast<int>(device_));
+}
+
+void Keyboard::Show(const std::string& text) {
+  if (screen_ != InvalidFile) WriteAll(static_cast<int>(screen_), text.data(), text.size());
 }
 
 bool Keyboard::KeyAvailable() {

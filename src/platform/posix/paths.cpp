@@ -97,14 +97,14 @@ ConventionalRequest ConventionalRequestOf(int argc, const char* const* argv) {
   return ConventionalRequest::None;
 }
 
-std::string DisplayElement(const char* element) {
+std::string DisplayElement(const char* element, Screen screen) {
   std::string display = element;
   static const bool toTerminal = isatty(STDOUT_FILENO) == 1;
-  if (toTerminal) ShowControlBytesAsQuestionMarks(&display, false);
+  if (toTerminal || screen == Screen::Keys) ShowControlBytesAsQuestionMarks(&display, false);
   return display;
 }
 
-std::string DisplayPath(const char* path) {
+std::string DisplayPath(const char* path, Screen screen) {
   // C:\x is /x, and C:x (the current folder's) is x.
   const char* shown = IsDriveC(path) ? path + 2 : path;
   std::string display = SwapSeparators(shown, '\\', '/');
@@ -112,7 +112,7 @@ std::string DisplayPath(const char* path) {
   // the window or wipe the screen: it shows as ?, as ls shows it. Files and
   // pipes get the exact name.
   static const bool toTerminal = isatty(STDOUT_FILENO) == 1;
-  if (toTerminal) ShowControlBytesAsQuestionMarks(&display, false);
+  if (toTerminal || screen == Screen::Keys) ShowControlBytesAsQuestionMarks(&display, false);
   return display;
 }
 

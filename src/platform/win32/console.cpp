@@ -95,25 +95,31 @@ bool PathTextToUtf8(const std::string& pathText, std::string* utf8) {
                              bytes, nullptr, nullptr) == bytes;
 }
 
-std::string MessageForConsole(const char* cp932Text) {
-  return OutputIsConsole() ? Utf8Of(932, cp932Text) : std::string(cp932Text);
+std::string MessageForConsole(const char* cp932Text, Screen screen) {
+  const bool console = screen == Screen::Keys || OutputIsConsole();
+  return console ? Utf8Of(932, cp932Text) : std::string(cp932Text);
 }
+
+void win32::WriteToConsole(HANDLE console, const std::string& utf8) {
+  int wide =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  if (wide <= 0) return;
+  std::wstring unicode(static_cast<std::size_t>(wide), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), unicode.data(), wide);
+  DWORD done = 0;
+  WriteConsoleW(console, unicode.data(), static_cast<DWORD>(wide), &done, nullptr);
+}
+
+// The system converts without opening anything.
+bool PrepareConversions(bool) { return true; }
 
 void ConsoleWrite(const std::string& bytes) {
   // A console gets wide characters, which it shows whatever its code page
   // (the C runtime would drop double-byte text there under Wine); a file
   // or pipe keeps the bytes and the runtime's line ends.
-  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   if (OutputIsConsole()) {
     std::fflush(stdout);
-    int wide =
-        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    if (wide <= 0) return;
-    std::wstring unicode(static_cast<std::size_t>(wide), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), unicode.data(),
-                        wide);
-    DWORD done = 0;
-    WriteConsoleW(out, unicode.data(), static_cast<DWORD>(wide), &done, nullptr);
+    WriteToConsole(GetStdHandle(STD_OUTPUT_HANDLE), bytes);
     return;
   }
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);

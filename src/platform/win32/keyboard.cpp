@@ -56,13 +56,30 @@ Keyboard::Keyboard() {
   // ends the program.
   SetConsoleMode(input, ENABLE_PROCESSED_INPUT);
   device_ = reinterpret_cast<FileId>(input);
+  if (win32::OutputIsConsole()) return;
+  // Standard output goes to a file or pipe: the question is shown on the
+  // console the keys come from as well.
+  HANDLE screen =
+      CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
+  if (screen == INVALID_HANDLE_VALUE) return;
+  if (!GetConsoleMode(screen, &mode)) {
+    CloseHandle(screen);
+    return;
+  }
+  screen_ = reinterpret_cast<FileId>(screen);
 }
 
 Keyboard::~Keyboard() {
+  if (screen_ != InvalidFile) CloseHandle(reinterpret_cast<HANDLE>(screen_));
   if (device_ == InvalidFile) return;
   HANDLE input = reinterpret_cast<HANDLE>(device_);
   SetConsoleMode(input, static_cast<DWORD>(savedMode_));
   CloseHandle(input);
+}
+
+void Keyboard::Show(const std::string& text) {
+  if (screen_ != InvalidFile) win32::WriteToConsole(reinterpret_cast<HANDLE>(screen_), text);
 }
 
 bool Keyboard::KeyAvailable() {

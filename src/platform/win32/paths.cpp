@@ -40,11 +40,14 @@ bool CurrentFolderIsPathText() {
   return holds;
 }
 
-std::string DisplayPath(const char* path) {
-  return OutputIsConsole() ? Utf8Of(CP_ACP, path) : std::string(path);
+std::string DisplayPath(const char* path, Screen screen) {
+  const bool console = screen == Screen::Keys || OutputIsConsole();
+  return console ? Utf8Of(CP_ACP, path) : std::string(path);
 }
 
-std::string DisplayElement(const char* element) { return DisplayPath(element); }
+std::string DisplayElement(const char* element, Screen screen) {
+  return DisplayPath(element, screen);
+}
 
 unsigned FullPathName(const char* path, char* out, unsigned outSize) {
   return GetFullPathNameA(path, outSize, out, nullptr);

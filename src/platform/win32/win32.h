@@ -18,6 +18,9 @@ std::string Utf8Of(UINT codePage, const char* text);
 // kept as UTF-8 until it is written. Files and pipes get the bytes as they are.
 bool OutputIsConsole();
 
+// UTF-8 text onto a console, as wide characters.
+void WriteToConsole(HANDLE console, const std::string& utf8);
+
 // The volume and index that identify a file whatever name it is reached by.
 bool IdentityByPath(const char* path, BY_HANDLE_FILE_INFORMATION* info);
 
