@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/run_options.h"
+#include "pieces/batch.h"
 #include "pieces/piece_names.h"
 #include "fake_test.h"
 #include "platform/platform_fake.h"
@@ -89,6 +90,36 @@ TEST_F(PieceNamesTest, PieceNumberOfSuffix) {
   }
   for (const char* other : {".000", ".00a", ".AAA", ".a1b", ".0011", ".01", "0001", "x001", ""}) {
     EXPECT_EQ(pieces::PieceNumberOf(other), 0) << other;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// On POSIX a name may begin with a letter and a colon. Every name a run
+// composes from an empty folder part is that name in the current folder,
+// never the drive C: it would be as text.
+TEST_F(PieceNamesTest, NamesComposedFromAnEmptyFolderStayNames) {
+  fake::State().posixNames = true;
+  const struct { app::RunMode mode; const char* source; const char* dest; const char* piece;
+                 const char* batch; } rows[] = {
+      {app::ModeDivide, "C:\\work\\c:y.bin", "", "C:\\work\\c:y.bin.001", "C:\\work\\c:y.cpy.bat"},
+      {app::ModeDivide, "C:\\data\\d:y", "", "C:\\work\\d:y.001", "C:\\work\\d:y.cpy.bat"},
+      {app::ModeDivide, "C:\\data\\c:y.bin", "out\\", "C:\\work\\out\\c:y.bin.001", "C:\\work\\out\\c:y.cpy.bat"},
+      {app::ModeJoin, "C:\\work\\c:y.bin.001", "", "C:\\work\\c:y.bin.001", "C:\\work\\c:y.cpy.bat"},
+      {app::ModeBatch, "C:\\data\\x:.001", "", "C:\\data\\x:.001", "C:\\work\\x:.cpy.bat"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.source);
+    Use(row.mode, row.source, row.dest);
+    const pieces::PieceSetName set = pieces::PiecesOfRun(g_runOptions);
+    const path::Place pieceFolder(set.folder), destFolder(row.dest);
+    EXPECT_EQ(pieces::PieceNamer(pieceFolder, set.stem).Path(1), row.piece);
+    EXPECT_EQ(destFolder.PathOf(pieces::BatchFileName(set.stem, ".cpy.bat")), row.batch);
+    // The join's output: the whole file's name in the destination folder.
+    if (row.mode == app::ModeJoin) {
+      EXPECT_EQ(destFolder.PathOf(set.stem), "C:\\work\\c:y.bin");
+    }
   }
 }
 
