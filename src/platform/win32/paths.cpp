@@ -87,11 +87,20 @@ bool SameFile(const char* a, const char* b) {
          infoA.nFileIndexHigh == infoB.nFileIndexHigh && infoA.nFileIndexLow == infoB.nFileIndexLow;
 }
 
-// No handle: the folder is its path text, all but the last element.
+// The folder is its path text, all but the last element, and a handle held
+// for the run without FILE_SHARE_DELETE: while it is open the folder can be
+// neither renamed nor removed, so every name composed in it stays there.
 Folder::Folder(const char* filePath)
-    : nativePrefix_(filePath, static_cast<std::size_t>(LastElement(filePath) - filePath)) {}
+    : nativePrefix_(filePath, static_cast<std::size_t>(LastElement(filePath) - filePath)) {
+  const std::string folder = nativePrefix_.empty() ? std::string(".") : nativePrefix_;
+  HANDLE held = CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (held != INVALID_HANDLE_VALUE) handle_ = reinterpret_cast<std::intptr_t>(held);
+}
 
-Folder::~Folder() = default;
+Folder::~Folder() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
 
 bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry, Failure*) {
   return LookupEntry((folder.NativePrefix() + element).c_str(), entry);
