@@ -215,6 +215,20 @@ class DoubleByteNamesTest(WineTest):
         self.assertTrue(out.startswith(cp("ファイル 'm.avi' のオープンに失敗しました。")))
         self.assertEqual(read(self.path("m.avi.002")), parts[1])
 
+    def test_older_larger_set_is_removed(self):
+        # With /Y the pieces an earlier division left above the new ones go
+        # (a name in another case too: the file system does not tell them
+        # apart), and one line names the first and the last.
+        self.source("表.bin", 5000)
+        self.assertEqual(self.divro("表.bin", "/1")[0], 0)
+        os.rename(self.path("表.bin.005"), self.path("表.BIN.005"))
+        data = self.source("表.bin", 2000)
+        status, out = self.divro("表.bin", "/1", "/Y")
+        self.assertEqual(status, 0, out.decode("cp932"))
+        self.assertIn(cp("古い分割ファイル '表.bin.003' から '表.bin.005' までを削除しました。"), out)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["表.bin", "表.bin.001", "表.bin.002"])
+        self.assert_pieces(self.dir, "表.bin", data, 1024)
+
     def test_fractional_size_in_a_decimal_comma_locale(self):
         # Wine takes the code pages from LC_ALL: a German one writes 1,5.
         # Both it and the point are the decimal separator there.
