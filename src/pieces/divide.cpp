@@ -135,7 +135,11 @@ DivideResult DivideFile() {
     // The create itself is the existence check: a piece name that is taken
     // makes it fail, and then the name is looked up and asked about. One
     // call a piece fewer than looking first, with the same questions.
-    switch (OpenToWrite(piece, place, element, WriteTarget::New, &files)) {
+    // After /Y or A nothing is asked: the open replaces or creates at once,
+    // without a create that fails first.
+    const WriteTarget target =
+        app::g_runOptions.overwriteAll ? WriteTarget::Replace : WriteTarget::New;
+    switch (OpenToWrite(piece, place, element, target, &files)) {
       case WriteOpen::Stopped:
         return stop(text::DivideStopped, shown);
       case WriteOpen::Failed:

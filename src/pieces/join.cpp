@@ -8,7 +8,6 @@
 #include "app/output.h"
 #include "app/run_options.h"
 #include "path/file_handle.h"
-#include "path/file_system.h"
 #include "path/place.h"
 #include "pieces/overwrite.h"
 #include "pieces/piece_names.h"
@@ -27,9 +26,17 @@ bool Fail(const char* message, const app::Subject& subject = {},
 
 // An output that is one of the pieces under another name (a link) would be
 // emptied before it is read, and the join would report success over it.
-bool OutputIsAPiece(const std::string& output, const PieceNamer& names, int count) {
+// One lookup a piece, and only where the output exists.
+bool OutputIsAPiece(const path::Place& outputFolder, const std::string& output,
+                    const PieceNamer& names, int count) {
+  platform::FileIdentity target;
+  if (!platform::IdentityOf(outputFolder.Handle(), output.c_str(), &target)) return false;
   for (int i = 1; i <= count; ++i) {
-    if (path::SameFile(output.c_str(), names.Path(i).c_str())) return true;
+    platform::FileIdentity piece;
+    if (platform::IdentityOf(names.Place().Handle(), names.Element(i).c_str(), &piece) &&
+        piece == target) {
+      return true;
+    }
   }
   return false;
 }
@@ -77,7 +84,7 @@ bool JoinPieces() {
   path::FileHandle output(&outputFolder.Handle());
   const WriteTarget target = CheckWriteTarget(outputFolder, outputElement);
   const auto outputIsAPiece = [&] {
-    return OutputIsAPiece(outputFolder.PathOf(outputElement), names, count);
+    return OutputIsAPiece(outputFolder, outputElement, names, count);
   };
   switch (OpenToWrite(output, outputFolder, outputElement, target, nullptr, outputIsAPiece)) {
     case WriteOpen::Stopped:

@@ -185,6 +185,10 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
+// The identity of the file `element` names in the folder, through a link
+// too; false where there is none.
+bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identity);
+
 // The files one operation has read or replaced: a later write that reaches
 // one of them, through a hard link or a symbolic link, is refused before
 // anything is emptied.

@@ -228,6 +228,21 @@ bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry, Fai
   return LookupEntry((folder.NativePrefix() + element).c_str(), entry);
 }
 
+namespace {
+std::uint64_t NewId();
+}  // namespace
+
+// No links here: one name, one file.
+bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identity) {
+  ++State().lookups;
+  if (fake::CallFails(fake::CallLookup)) return false;
+  auto it = State().entries.find(fake::Key(folder.NativePrefix() + element));
+  if (it == State().entries.end() || it->second.isFolder) return false;
+  if (it->second.id == 0) it->second.id = NewId();
+  *identity = {0, it->second.id};
+  return true;
+}
+
 bool RemoveFile(const Folder& folder, const char* element, Failure*) {
   if (fake::CallFails(fake::CallRemove)) return false;
   auto it = State().entries.find(fake::Key(folder.NativePrefix() + element));

@@ -189,6 +189,19 @@ bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry, Fai
   return LookupAt(static_cast<int>(folder.Handle()), element, native, element, entry, failure);
 }
 
+bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identity) {
+  if (std::strchr(element, '/') != nullptr) return false;
+  const std::string native = folder.NativePrefix() + element;
+  struct stat info;
+  const bool found = folder.Handle() == -1
+                         ? stat(native.c_str(), &info) == 0
+                         : fstatat(static_cast<int>(folder.Handle()), element, &info, 0) == 0;
+  if (found) {
+    *identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  }
+  return found;
+}
+
 bool RemoveFile(const Folder& folder, const char* element, Failure* failure) {
   if (element[0] == '\0' || std::strchr(element, '/') != nullptr) return false;
   const std::string native = folder.NativePrefix() + element;

@@ -106,6 +106,14 @@ bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry, Fai
   return LookupEntry((folder.NativePrefix() + element).c_str(), entry);
 }
 
+bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identity) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!IdentityByPath((folder.NativePrefix() + element).c_str(), &info)) return false;
+  *identity = {info.dwVolumeSerialNumber,
+               (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  return true;
+}
+
 bool RemoveFile(const Folder& folder, const char* element, Failure*) {
   // DeleteFileA refuses a folder; a reparse point goes, not its target.
   return element[0] != '\0' && DeleteFileA((folder.NativePrefix() + element).c_str()) != 0;
