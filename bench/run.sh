@@ -101,10 +101,18 @@ bench_fs() {
   make_file small "$SMALL_N"; sync_fs
   compare "divide $SMALL_N x 1 B" 'retire small.*; sync_fs' \
     "\"\$DIVRO\" small /0.0009765625 /Y >/dev/null" "split -b 1 -a 4 small small." "split -a 4"
-  retire small.*; "$DIVRO" small /0.0009765625 /Y >/dev/null; sync_fs
+  # Over a set that is there already, as users repeat a division: divro
+  # with /Y over its own pieces, split over its own.
+  retire small.*; "$DIVRO" small /0.0009765625 /Y >/dev/null; split -b 1 -a 4 small small.; sync_fs
+  compare "divide $SMALL_N x 1 B, over" 'sync_fs' \
+    "\"\$DIVRO\" small /0.0009765625 /Y >/dev/null" "split -b 1 -a 4 small small." "split over own"
+  rm -f small.[a-z][a-z][a-z][a-z]
   compare "join $SMALL_N x 1 B" 'rm -f out/small; sync_fs' \
     "\"\$DIVRO\" small.001 /Y out >/dev/null" \
     "cat small.[0-9][0-9][0-9] small.[a-z][a-z][a-z] > out/small" cat
+  compare "join $SMALL_N x 1 B, over" 'sync_fs' \
+    "\"\$DIVRO\" small.001 /Y out >/dev/null" \
+    "cat small.[0-9][0-9][0-9] small.[a-z][a-z][a-z] > out/small" "cat over"
   cmp -s small out/small || die "joined small file differs from the source"
   # Growth from one row to the next shows linearity free of the start-up cost.
   printf '%-28s %9s %9s %9s %8s\n' "batch /C (copy batch)" divro_s us/piece us/added divroMiB
