@@ -253,25 +253,27 @@ class DoubleByteNamesTest(WineTest):
         self.assertFalse(os.path.exists(self.path("ソ.001")))
 
     def test_bare_drive_destination_is_its_root(self):
-        # Q:, a letter no other test maps, names the folder out for this test.
+        # A drive letter mapped to the folder out for this test.
         devices = os.path.join(os.environ.get("WINEPREFIX", os.path.expanduser("~/.wine")),
                                "dosdevices")
         if not os.path.isdir(devices):
             self.divro()  # the first run makes the prefix
-        out, link = self.path("out"), os.path.join(devices, "q:")
+        # A letter no other run maps at this moment: runs side by side each
+        # take their own.
+        letter = next(c for c in "qponmlkjihgfe" if not os.path.lexists(os.path.join(devices, c + ":")))
+        out, link = self.path("out"), os.path.join(devices, letter + ":")
         os.mkdir(out)
-        if os.path.lexists(link):  # left by a run that was killed
-            os.remove(link)
         os.symlink(out, link)
-        self.addCleanup(os.remove, link)
+        self.addCleanup(lambda: os.path.lexists(link) and os.remove(link))
         data = self.source("a.txt", 8)
-        status, shown = self.divro("a.txt", "/0.003", "Q:")
+        drive = letter.upper() + ":"
+        status, shown = self.divro("a.txt", "/0.003", drive)
         self.assertEqual(status, 0, shown.decode("cp932"))
         self.assert_pieces(out, "a.txt", data, 3)
-        status, shown = self.divro("Q:\\a.txt.001", "Q:")
+        status, shown = self.divro(drive + "\\a.txt.001", drive)
         self.assertEqual(status, 0, shown.decode("cp932"))
         self.assertEqual(read(os.path.join(out, "a.txt")), data)
-        status, shown = self.divro("Q:\\a.txt.001", "/C", "Q:")
+        status, shown = self.divro(drive + "\\a.txt.001", "/C", drive)
         self.assertEqual(status, 0, shown.decode("cp932"))
         self.assertTrue(os.path.isfile(os.path.join(out, "a.cpy.bat")))
 
