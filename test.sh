@@ -86,6 +86,10 @@ wine_unit() {
 }
 
 step "generated texts match their generator" python3 tools/gen_texts.py --check
+# Every include of src/ runs down the layers (the check first proves that
+# it still finds planted ones).
+layers() { python3 tools/check_layers.py --self-test && python3 tools/check_layers.py; }
+step "includes run down the layers" layers
 formatted() { git ls-files 'src/*.cpp' 'src/*.h' | xargs clang-format --dry-run --Werror; }
 step "sources formatted as .clang-format says" formatted
 step "native build" native_build

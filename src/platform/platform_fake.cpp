@@ -26,6 +26,18 @@ std::map<platform::FileId, OpenFile>& OpenFiles() {
   return files;
 }
 
+// The UTF-8 of each character beyond ASCII that path text may hold (one
+// character of the code page a key: "\x83\x5c" is ソ in code page 932);
+// a name with any other converts to nothing.
+const std::map<std::string, std::string>& Utf8Of() {
+  static const std::map<std::string, std::string> table = {
+      {"\x83\x5c", "\xe3\x82\xbd"},  // ソ
+      {"\x95\x5c", "\xe8\xa1\xa8"},  // 表
+      {"\xb1", "\xef\xbd\xb1"},      // ｱ, a single byte
+  };
+  return table;
+}
+
 bool CallFails(CallKind kind) {
   System& s = State();
   s.callLog.push_back(kind);
@@ -178,8 +190,8 @@ bool PathTextToUtf8(const std::string& pathText, std::string* utf8) {
     if (static_cast<unsigned char>(*p) < 0x80) {
       out += *p;
     } else {
-      auto it = State().utf8Of.find(std::string(p, n));
-      if (it == State().utf8Of.end()) return false;
+      auto it = fake::Utf8Of().find(std::string(p, n));
+      if (it == fake::Utf8Of().end()) return false;
       out += it->second;
     }
     p += n;
@@ -410,7 +422,7 @@ void* HeapAllocZeroed(std::size_t size) {
 
 void* HeapResize(void* block, std::size_t size) {
   if (fake::CallFails(fake::CallAlloc)) return nullptr;
-  return ResizeBlock(block, size, State().inPlaceResizeFails);
+  return ResizeBlock(block, size);
 }
 
 void HeapRelease(void* block) {

@@ -57,15 +57,6 @@ struct System {
   bool outputElsewhere = false;
   std::string keyboardScreen;
 
-  // The UTF-8 of each character beyond ASCII that path text may hold (one
-  // character of the code page a key: "\x83\x5c" is ソ in code page 932);
-  // a name with any other converts to nothing.
-  std::map<std::string, std::string> utf8Of = {
-      {"\x83\x5c", "\xe3\x82\xbd"},  // ソ
-      {"\x95\x5c", "\xe8\xa1\xa8"},  // 表
-      {"\xb1", "\xef\xbd\xb1"},      // ｱ, a single byte
-  };
-
   // Another program's file that appears under this name just before it is
   // opened for writing: what a check cannot see coming.
   std::string appearsBeforeCreate;
@@ -77,7 +68,6 @@ struct System {
   std::vector<CallKind> callLog;
   // A write that would take the written total beyond this comes up short.
   std::uint64_t writeRoom = UINT64_MAX;
-  bool inPlaceResizeFails = false;
   // Bytes an in-kernel copy moves before it stops short; 0: no such copy.
   std::uint32_t kernelCopyLimit = 0;
   std::uint64_t kernelCopied = 0;

@@ -4,10 +4,6 @@
 
 #include <cstddef>
 
-#ifndef MAX_PATH
-#define MAX_PATH 260
-#endif
-
 namespace text {
 
 // The size of every path buffer: the longest path text of any platform,

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/entry.h"
+#include "entry/entry.h"
 #include "app/run_options.h"
 #include "pieces/batch.h"
 #include "fake_test.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/entry.h"
+#include "entry/entry.h"
 #include "app/run_options.h"
 #include "pieces/divide.h"
 #include "fake_test.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <regex>
 
-#include "app/entry.h"
+#include "entry/entry.h"
 #include "app/run_options.h"
 #include "fuzz_common.h"
 #include "path/file_system.h"

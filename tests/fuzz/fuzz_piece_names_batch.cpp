@@ -43,13 +43,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Quoted, or the very name. A blank or a % always needs the quotes; a
   // name of letters, digits, dots, dashes and double-byte characters never,
   // unless a second byte is one a single-byte code page reads as | or ^.
+  // A second byte below 0x40 is no code page 932 one: it counts as a byte
+  // of its own.
   bool special = quoted != fields[3];
   bool needs = false, plainOnly = true;
-  for (const char* p = plain.get(); *p != '\0'; p += text::CharLength(p)) {
-    if (text::CharLength(p) > 1) {
+  for (const char* p = plain.get(); *p != '\0'; ++p) {
+    if (text::CharLength(p) > 1 && static_cast<unsigned char>(p[1]) >= 0x40) {
       plainOnly &= p[1] != '|' && p[1] != '^';
+      ++p;
       continue;
     }
+    if (text::CharLength(p) > 1) continue;  // the lead byte
     needs |= *p == ' ' || *p == '%';
     plainOnly &= std::isalnum(static_cast<unsigned char>(*p)) || *p == '.' || *p == '-';
   }

@@ -26,10 +26,10 @@ void* AllocZeroedBlock(std::size_t size) {
   return header + 1;
 }
 
-void* ResizeBlock(void* block, std::size_t size, bool move) {
+void* ResizeBlock(void* block, std::size_t size) {
   BlockHeader* header = HeaderOf(block);
   const std::size_t oldSize = header->size;
-  if (size <= header->capacity && !move) {
+  if (size <= header->capacity) {
     if (size > oldSize) std::memset(static_cast<char*>(block) + oldSize, 0, size - oldSize);
     header->size = size;
     return block;

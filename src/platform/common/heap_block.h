@@ -8,9 +8,8 @@
 namespace platform {
 
 void* AllocZeroedBlock(std::size_t size);
-// nullptr on failure, the block then unchanged. `move` moves it even when
-// it would fit where it is (the test platform's knob).
-void* ResizeBlock(void* block, std::size_t size, bool move = false);
+// nullptr on failure, the block then unchanged.
+void* ResizeBlock(void* block, std::size_t size);
 void ReleaseBlock(void* block);
 
 }  // namespace platform

@@ -1,3 +1,3 @@
-#include "app/entry.h"
+#include "entry/entry.h"
 
 int main(int argc, char** argv) { return app::RunProgram(argc, argv); }

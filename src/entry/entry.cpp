@@ -1,4 +1,4 @@
-#include "app/entry.h"
+#include "entry/entry.h"
 
 #include <clocale>
 #include <cmath>
