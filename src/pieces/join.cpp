@@ -69,18 +69,20 @@ class TemporaryOutput {
   TemporaryOutput(const TemporaryOutput&) = delete;
   TemporaryOutput& operator=(const TemporaryOutput&) = delete;
 
-  // Created new under the first free name of a few; false when none could be.
+  // Created new under the first free name of a few; false when none could
+  // be. A name is tried once: one that could not be created is someone
+  // else's by then.
   bool Create() {
     for (int i = 1; i <= 100; ++i) {
       const std::string element = "~divro" + std::to_string(i) + ".tmp";
       const std::string name = folder_.PathOf(element);
       if (name.empty()) return false;
-      if (file_.Open(name.c_str(), platform::OpenMode::CreateNew) != platform::InvalidFile) {
-        element_ = element;
-        return true;
+      if (folder_.Exists(element)) continue;
+      if (file_.Open(name.c_str(), platform::OpenMode::CreateNew) == platform::InvalidFile) {
+        return false;
       }
-      // Only a taken name is worth another try.
-      if (!folder_.Exists(element)) return false;
+      element_ = element;
+      return true;
     }
     return false;
   }
