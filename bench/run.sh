@@ -26,7 +26,7 @@ XFS_PIECE_KB=${BENCH_XFS_PIECE_KB:-1440}
 DISK_DIR=${BENCH_DISK_DIR:-/var/tmp}
 FSES=${BENCH_FS:-shm disk xfs}
 
-need_packages time coreutils xfsprogs strace >&2 || true
+need_packages time coreutils xfsprogs strace openssl >&2 || true
 if [ -z "${DIVRO_BIN:-}" ]; then
   cmake -S "$ROOT" -B "$ROOT/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DDIVRO_BUILD_TESTS=OFF >/dev/null || die "cmake failed"
@@ -93,6 +93,18 @@ bench_fs() {
   fi
   [ -n "$BASE" ] && compare "join, this vs base build" 'rm -f out/big; sync_fs' \
     "\"\$DIVRO\" big.001 /Y out >/dev/null" "\"\$BASE\" big.001 /Y out >/dev/null" "base divro"
+  # With a checksum file: a division that hashes every piece and the whole
+  # file against split and a separate digest of the file, a join that
+  # checks every piece against cat.
+  compare "divide /H (checksums)" 'rm -f big.*; sync_fs' \
+    "\"\$DIVRO\" big /$pk /H /Y >/dev/null" \
+    "split -b ${pk}K -d -a 3 --numeric-suffixes=1 big big. && openssl dgst -sha256 big >/dev/null" \
+    "split+openssl dgst"
+  rm -f big.*; "$DIVRO" big /$pk /H /Y >/dev/null; sync_fs
+  compare "join checking big.sha256" 'rm -f out/big; sync_fs' \
+    "\"\$DIVRO\" big.001 /Y out >/dev/null" "cat big.[0-9][0-9][0-9] big.[a-z][a-z][a-z] > out/big" cat
+  cmp -s big out/big || die "joined file differs from the source"
+  rm -f big.sha256 out/big
   single 'rm -f copy; sync_fs' "cp big copy"
   printf '%-28s %9s %9.3f %7s %6s %8s %8s  %s\n' "cp (reference)" - "$S_MEDIAN" - - - "$(mib $S_RSS)" cp
   rm -f big big.* out/big copy

@@ -53,6 +53,12 @@ TEXTS = [
     ("JoinFinished", "ファイルの結合が終了しました。"),
     ("PieceMissing", "分割ファイル '%s' が見つかりません。\n"),
     ("PieceSizeDiffers", "分割ファイル '%s' のサイズが先頭ファイルと異なります。\n"),
+    # Checksum files
+    ("ChecksumUnreadable", "チェックサムファイル '%s' を読み取れません。\n"),
+    ("PieceChecksumMismatch", "分割ファイル '%s' のチェックサムが一致しません。\n"),
+    ("JoinedChecksumMismatch", "結合ファイル '%s' のチェックサムが一致しません。\n"),
+    ("ChecksumNameUnconvertible", "ファイル名を UTF-8 に変換できないため、チェックサムファイル '%s' は作成しません。\n"),
+    ("ChecksumFailed", "チェックサムの計算に失敗しました。"),
     # Batch files
     ("BatchStopped", "バッチファイル作成を中止しました。"),
     ("BatchOpenFailed", "バッチファイル '%s' のオープンに失敗しました。\n"),
@@ -68,7 +74,7 @@ TEXTS = [
 BATCH_TEXTS = ("CopyBatchEcho", "SelfBatchEcho", "CopyBatchMissing")
 
 USAGE = [
-    "DIVRO [/C] [/S] [/Y] [ドライブ:][パス]ファイル名 /Size",
+    "DIVRO [/C] [/S] [/Y] [/H] [ドライブ:][パス]ファイル名 /Size",
     "      [ドライブ:][パス][保存フォルダ名]",
     "",
     "  ファイルを指定されたサイズで単純分割します。",
@@ -76,11 +82,12 @@ USAGE = [
     "  /C       COPY コマンドを使用した結合用バッチファイルを作成します。",
     "  /S       DIVRO コマンドを使用した結合用バッチファイルを作成します。",
     "  /Y       同名ファイル存在時に警告せずに上書きします。",
+    "  /H       分割ファイルのチェックサムファイル (.sha256) を作成します。",
     "  /Size    分割サイズを KByte 単位で指定します。",
     "           数字のあとに M を付けると MByte 単位で指定できます。",
     "           /F と指定した場合は 1.44MB フロッピーサイズに分割します。",
     "",
-    "DIVRO [/Y] [ドライブ:][パス]ファイル名",
+    "DIVRO [/Y] [/H] [ドライブ:][パス]ファイル名",
     "      [ドライブ:][パス][保存フォルダ]",
     "",
     "  分割されたファイルを結合します。",

@@ -23,6 +23,7 @@ struct RunOptions {
   bool selfBatch = false;
   bool overwriteAll = false;  // /Y, or the answer A
   bool yesGiven = false;      // /Y itself: also deletes an older set's pieces
+  bool checksum = false;      // /H: a division writes the checksum file, a join needs one
   bool showHelp = false;
   bool sizeGiven = false;
   char sourcePath[text::PathCapacity] = {};

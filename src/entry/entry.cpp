@@ -24,7 +24,7 @@ namespace app {
 
 namespace {
 
-constexpr int MaxArgumentCount = 7;  // six arguments and the program name
+constexpr int MaxArgumentCount = 7;  // six arguments and the program name, /H aside
 constexpr int ExitSuccess = 0;
 constexpr int ExitFailure = -1;
 
@@ -167,7 +167,10 @@ const char* SourceSubject() {
 
 bool ParseArguments(int argc, const char* const* argv) {
   RunOptions& options = g_runOptions;
-  if (argc > MaxArgumentCount) return false;
+  // /H came later than the others and does not count toward their limit.
+  int counted = argc;
+  for (int i = 1; i < argc; ++i) counted -= MatchesLowerCaseWord(argv[i], "/h") ? 1 : 0;
+  if (counted > MaxArgumentCount) return false;
   // The usage screen is shown whatever else is given: no other argument is
   // looked at, so none can make the run fail first.
   bool helpAsked = argc <= 1;
@@ -185,6 +188,8 @@ bool ParseArguments(int argc, const char* const* argv) {
     } else if (MatchesLowerCaseWord(argument, "/y")) {
       options.overwriteAll = true;
       options.yesGiven = true;
+    } else if (MatchesLowerCaseWord(argument, "/h")) {
+      options.checksum = true;
     } else if (argument[0] == '/') {
       options.sizeGiven = true;
       options.pieceSize = ReadPieceSize(argument);

@@ -8,6 +8,7 @@
 #include "app/run_options.h"
 #include "path/file_handle.h"
 #include "path/file_system.h"
+#include "pieces/checksum_side.h"
 #include "pieces/overwrite.h"
 #include "pieces/piece_names.h"
 #include "pieces/work_buffer.h"
@@ -233,6 +234,20 @@ bool NoGap(const BatchRun& run, int* count) {
   return false;
 }
 
+// A checksum file beside someone else's pieces that lists another count
+// says the set is not whole: batch files would join it all the same.
+bool ChecksumAgrees(const BatchRun& run, int count) {
+  SetDigests digests;
+  const ChecksumRead read = ReadChecksumFile(run.names, &digests);
+  if (read == ChecksumRead::Absent) return true;
+  if (read == ChecksumRead::Read &&
+      (digests.pieces.empty() || ListsPiecesExactly(digests, count))) {
+    return true;
+  }
+  app::PrintFailure(text::ChecksumUnreadable, run.pieceFolder.ShownOf(ChecksumElement(run.names)));
+  return false;
+}
+
 bool ModeHasBatchFiles() {
   app::RunMode mode = app::g_runOptions.mode;
   return mode == app::ModeDivide || mode == app::ModeBatch;
@@ -277,7 +292,7 @@ bool WriteCopyBatch(int divisionCount) {
     return false;
   }
   int count = divisionCount;
-  if (count == 0 && !NoGap(run, &count)) return false;
+  if (count == 0 && (!NoGap(run, &count) || !ChecksumAgrees(run, count))) return false;
 
   const std::optional<std::string> wholeName = InBatch(run.set.stem);
   const PieceNamesInBatch pieceNames(run.names);
@@ -342,7 +357,7 @@ bool WriteSelfBatch(int divisionCount) {
   const WriteTarget target = PrepareBatchFile(run, element);
   if (target == WriteTarget::Stop) return false;
   int count = divisionCount;
-  if (count == 0 && !NoGap(run, &count)) return false;
+  if (count == 0 && (!NoGap(run, &count) || !ChecksumAgrees(run, count))) return false;
   char data[SelfBatchSize];
   TextBlock batch(data, sizeof data);
   const std::optional<std::string> firstPiece = PieceNamesInBatch(run.names).Name(1);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "app/output.h"
@@ -10,6 +12,7 @@
 #include "path/file_handle.h"
 #include "path/place.h"
 #include "pieces/batch.h"
+#include "pieces/checksum_side.h"
 #include "pieces/overwrite.h"
 #include "pieces/piece_names.h"
 #include "pieces/work_buffer.h"
@@ -26,31 +29,108 @@ bool Fail(const char* message, const app::Subject& subject = {},
 }
 
 // Pieces numbered above this division's belong to an older set: joined
-// with the new ones they would give a wrong file. They go after one
-// question (/Y: without it; the answer A agreed to replacing, not to
-// deleting what was never shown). False when they stay for want of an
-// answer, or one could not be deleted.
-bool RemoveOlderPieces(const PieceNamer& names, int count) {
-  const std::vector<int> stale = PiecesAbove(names, count);
+// with the new ones they would give a wrong file, and so does a checksum
+// file this division did not write. They go after one question (/Y:
+// without it; the answer A agreed to replacing, not to deleting what was
+// never shown). False when they stay for want of an answer, or one could
+// not be deleted.
+bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten) {
+  std::vector<std::string> stale;
+  for (int n : PiecesAbove(names, count)) stale.push_back(names.Element(n));
+  if (!checksumWritten && names.Place().FileExists(ChecksumElement(names))) {
+    stale.push_back(ChecksumElement(names));
+  }
   if (stale.empty()) return true;
+  const path::Place& place = names.Place();
   if (!app::g_runOptions.yesGiven) {
     platform::Keyboard keyboard;
-    app::PrintQuestion(keyboard, text::AskDeleteStale, names.Shown(stale.front()));
+    app::PrintQuestion(keyboard, text::AskDeleteStale, place.ShownOf(stale.front()));
     const app::KeyAnswer answer = app::WaitForKey(keyboard, "yn");
     app::EchoAnswer(keyboard, answer);
     if (answer.letter != 0) {
-      app::Print(text::StaleKept, names.Shown(stale.front()));
+      app::Print(text::StaleKept, place.ShownOf(stale.front()));
       // Without a console nobody chose to keep them: a script must notice.
       return answer.letter == 1;
     }
   }
-  for (int n : stale) {
+  for (const std::string& element : stale) {
     platform::Failure failure;
-    if (!platform::RemoveFile(names.Place().Handle(), names.Element(n).c_str(), &failure)) {
-      return Fail(text::StaleDeleteFailed, names.Shown(n), failure);
+    if (!platform::RemoveFile(place.Handle(), element.c_str(), &failure)) {
+      return Fail(text::StaleDeleteFailed, place.ShownOf(element), failure);
     }
   }
-  app::Print(text::StaleDeleted, names.Shown(stale.front()), names.Shown(stale.back()));
+  app::Print(text::StaleDeleted, place.ShownOf(stale.front()), place.ShownOf(stale.back()));
+  return true;
+}
+
+// The checksum file a division writes: the hash of the piece being written
+// and of the whole file, and a line for every piece done.
+class ChecksumWriter {
+ public:
+  // Nothing is hashed when `wanted` is false or the name has no UTF-8.
+  ChecksumWriter(const PieceNamer& names, bool wanted)
+      : names_(names), wanted_(wanted), named_(wanted && ChecksumName(names, &name_)) {
+    if (named_) whole_.emplace();
+  }
+
+  bool Active() const { return named_; }
+  bool Wanted() const { return wanted_; }
+  std::string Element() const { return ChecksumElement(names_); }
+
+  void StartPiece() {
+    if (named_) piece_.emplace();
+  }
+  bool Add(const char* data, std::uint32_t size) {
+    return piece_->Update(data, size) && whole_->Update(data, size);
+  }
+  bool FinishPiece(int n) {
+    Digest digest;
+    if (!named_) return true;
+    if (!piece_->Finish(&digest)) return false;
+    text_ += ChecksumLine(digest, name_ + PieceSuffix(n));
+    return true;
+  }
+  // The file's text, its last line the whole file's.
+  bool Finish(std::string* text) {
+    Digest digest;
+    if (!whole_->Finish(&digest)) return false;
+    *text = text_ + ChecksumLine(digest, name_);
+    return true;
+  }
+
+ private:
+  const PieceNamer& names_;
+  bool wanted_;
+  std::string name_;  // the whole file's, UTF-8
+  bool named_;
+  std::optional<platform::Sha256> piece_;
+  std::optional<platform::Sha256> whole_;
+  std::string text_;
+};
+
+// Writes the checksum file after the pieces: false (the pieces stand) when
+// it could not be.
+bool WriteChecksumFile(ChecksumWriter& checksum, const path::Place& place, WriteTarget target,
+                       platform::OpenedFiles* files) {
+  const path::Shown shown = place.ShownOf(checksum.Element());
+  if (!checksum.Active()) return Fail(text::ChecksumNameUnconvertible, shown);
+  std::string text;
+  if (!checksum.Finish(&text)) return Fail(text::ChecksumFailed);
+  path::FileHandle file(&place.Handle());
+  switch (OpenToWrite(file, place, checksum.Element(), target, files)) {
+    case WriteOpen::Stopped:
+      return Fail(text::DivideStopped, shown);
+    case WriteOpen::Failed:
+      return Fail(text::FileOpenFailed, shown, file.LastFailure());
+    case WriteOpen::Opened:
+    case WriteOpen::Replaced:
+      break;
+  }
+  const auto length = static_cast<std::uint32_t>(text.size());
+  if (file.Write(text.data(), length) != length) {
+    return Fail(text::FileWriteFailed, shown, file.LastFailure());
+  }
+  app::Print("%s\n", shown);
   return true;
 }
 
@@ -65,7 +145,8 @@ bool DivisionNamesFit() {
   // The pieces' numbers are all as long as the first one's.
   return fits(set.stem + PieceSuffix(1)) &&
          (!options.copyBatch || fits(BatchFileName(set.stem, ".cpy.bat"))) &&
-         (!options.selfBatch || fits(BatchFileName(set.stem, ".dvr.bat")));
+         (!options.selfBatch || fits(BatchFileName(set.stem, ".dvr.bat"))) &&
+         (!options.checksum || fits(set.stem + ChecksumFileSuffix));
 }
 
 DivideResult DivideFile() {
@@ -113,6 +194,16 @@ DivideResult DivideFile() {
   const path::Place place(set.folder);
   const PieceNamer names(place, set.stem);
   path::FileHandle piece(&place.Handle());
+  ChecksumWriter checksum(names, options.checksum);
+  // Asked before piece 1, like every file the division writes.
+  WriteTarget checksumTarget = WriteTarget::New;
+  if (checksum.Active()) {
+    checksumTarget = CheckWriteTarget(place, checksum.Element());
+    if (checksumTarget == WriteTarget::Stop) {
+      Fail(text::DivideStopped, place.ShownOf(checksum.Element()));
+      return DivideResult::Failed;
+    }
+  }
   // Once a piece of an older set is replaced, a stop that leaves more of
   // that set above the piece it stopped at leaves two divisions side by
   // side, which the user must hear of.
@@ -150,18 +241,31 @@ DivideResult DivideFile() {
       case WriteOpen::Opened:
         break;
     }
+    checksum.StartPiece();
     for (std::uint32_t left = currentSize; left > 0;) {
       std::uint32_t chunk = std::min(left, ChunkSize);
-      auto outcome = source.CopyTo(piece, buffer.Data(), chunk, [&] { app::Print("%s\r", shown); });
+      const auto progress = [&] { app::Print("%s\r", shown); };
+      // Hashed bytes pass through the buffer: the kernel's copy never
+      // shows them to the program.
+      const auto outcome = checksum.Active()
+                               ? source.CopyThrough(piece, buffer.Data(), chunk, progress,
+                                                    [&](const char* data, std::uint32_t bytes) {
+                                                      return checksum.Add(data, bytes);
+                                                    })
+                               : source.CopyTo(piece, buffer.Data(), chunk, progress);
       if (outcome == path::FileHandle::CopyOutcome::ReadShort) {
         return stop(text::SourceReadFailed, options.sourcePath, source.LastFailure());
       }
       if (outcome == path::FileHandle::CopyOutcome::WriteShort) {
         return stop(text::FileWriteFailed, shown, piece.LastFailure());
       }
+      if (outcome == path::FileHandle::CopyOutcome::Refused) {
+        return stop(text::ChecksumFailed, {});
+      }
       left -= chunk;
     }
     piece.Close();
+    if (!checksum.FinishPiece(n)) return stop(text::ChecksumFailed, {});
     if (remainder != 0 && i == count - 1) currentSize = remainder;
   }
 
@@ -169,7 +273,11 @@ DivideResult DivideFile() {
   buffer.Release();
   app::Print("\n");
   app::PrintLine(text::DivideFinished);
-  const bool noOlderPieces = RemoveOlderPieces(names, static_cast<int>(count));
+  const bool checksumWritten =
+      !checksum.Wanted() || WriteChecksumFile(checksum, place, checksumTarget, &files);
+  const bool noOlderPieces =
+      RemoveOlderPieces(names, static_cast<int>(count), checksum.Wanted() && checksumWritten) &&
+      checksumWritten;
   if (options.copyBatch) WriteCopyBatch(static_cast<int>(count));
   if (options.selfBatch) WriteSelfBatch(static_cast<int>(count));
   return noOlderPieces ? DivideResult::Divided : DivideResult::DividedNotClean;

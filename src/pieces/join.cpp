@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/output.h"
 #include "app/run_options.h"
 #include "path/file_handle.h"
+#include "path/path_rules.h"
 #include "path/place.h"
+#include "pieces/checksum_side.h"
 #include "pieces/overwrite.h"
 #include "pieces/piece_names.h"
 #include "pieces/work_buffer.h"
@@ -59,6 +62,92 @@ int OddSizedPiece(const std::vector<std::uint64_t>& sizes) {
   return middleAgree ? 1 : firstOdd;
 }
 
+// The output of a join that checks a checksum file: written under a new
+// name beside it and renamed over it once every check has passed, so a
+// mismatch leaves an existing output as it was. Removed on every other
+// way out.
+class TemporaryOutput {
+ public:
+  TemporaryOutput(const path::Place& folder, path::FileHandle& file)
+      : folder_(folder), file_(file) {}
+  ~TemporaryOutput() {
+    file_.Close();
+    if (!element_.empty()) platform::RemoveFile(folder_.Handle(), element_.c_str());
+  }
+  TemporaryOutput(const TemporaryOutput&) = delete;
+  TemporaryOutput& operator=(const TemporaryOutput&) = delete;
+
+  // Created new under the first free name of a few; false when none could
+  // be. A name is tried once: one that could not be created is someone
+  // else's by then.
+  bool Create() {
+    for (int i = 1; i <= 100; ++i) {
+      const std::string element = "~divro" + std::to_string(i) + ".tmp";
+      const std::string name = folder_.PathOf(element);
+      if (name.empty()) return false;
+      if (folder_.Exists(element)) continue;
+      if (file_.Open(name.c_str(), platform::OpenMode::CreateNew) == platform::InvalidFile) {
+        return false;
+      }
+      element_ = element;
+      return true;
+    }
+    return false;
+  }
+
+  // The file takes the output's name; nothing is removed afterwards.
+  bool Commit(const std::string& outputElement) {
+    file_.Close();
+    if (!platform::RenameFile(folder_.Handle(), element_.c_str(), outputElement.c_str())) {
+      return false;
+    }
+    element_.clear();
+    return true;
+  }
+
+ private:
+  const path::Place& folder_;
+  path::FileHandle& file_;
+  std::string element_;
+};
+
+// What a join checks against a checksum file: every piece that has a line,
+// else the whole file.
+class JoinCheck {
+ public:
+  explicit JoinCheck(const SetDigests& digests) : digests_(digests) {
+    if (digests_.pieces.empty()) whole_.emplace();
+  }
+
+  void StartPiece() {
+    if (!digests_.pieces.empty()) piece_.emplace();
+  }
+  bool Add(const char* data, std::uint32_t size) {
+    return (piece_ ? piece_->Update(data, size) : true) &&
+           (whole_ ? whole_->Update(data, size) : true);
+  }
+  enum class Outcome { Matches, Differs, Failed };
+  Outcome FinishPiece(int n) {
+    if (!piece_) return Outcome::Matches;
+    Digest digest;
+    if (!piece_->Finish(&digest)) return Outcome::Failed;
+    piece_.reset();
+    return digest == digests_.pieces.at(n) ? Outcome::Matches : Outcome::Differs;
+  }
+  // With every piece proven the whole file is too: it is not hashed again.
+  Outcome FinishWhole() {
+    if (!whole_) return Outcome::Matches;
+    Digest digest;
+    if (!whole_->Finish(&digest)) return Outcome::Failed;
+    return digests_.whole && digest == *digests_.whole ? Outcome::Matches : Outcome::Differs;
+  }
+
+ private:
+  const SetDigests& digests_;
+  std::optional<platform::Sha256> piece_;
+  std::optional<platform::Sha256> whole_;
+};
+
 }  // namespace
 
 bool JoinPieces() {
@@ -78,6 +167,18 @@ bool JoinPieces() {
   // and report success.
   if (survey.firstAfterGap != 0) return Fail(text::PieceMissing, names.Shown(count + 1));
 
+  // The checksum file is looked for once, before anything is asked.
+  SetDigests digests;
+  const path::Shown checksumShown = pieceFolder.ShownOf(ChecksumElement(names));
+  const ChecksumRead checksumRead = ReadChecksumFile(names, &digests);
+  if (checksumRead == ChecksumRead::Unreadable ||
+      (checksumRead == ChecksumRead::Absent && options.checksum) ||
+      (!digests.pieces.empty() && !ListsPiecesExactly(digests, count))) {
+    return Fail(text::ChecksumUnreadable, checksumShown);
+  }
+  std::optional<JoinCheck> check;
+  if (checksumRead == ChecksumRead::Read) check.emplace(digests);
+
   const path::Place outputFolder(options.destFolder);
   const std::string& outputElement = set.stem;
   const path::Shown outputShown = outputFolder.ShownOf(outputElement);
@@ -86,14 +187,23 @@ bool JoinPieces() {
   const auto outputIsAPiece = [&] {
     return OutputIsAPiece(outputFolder, outputElement, names, count);
   };
-  switch (OpenToWrite(output, outputFolder, outputElement, target, nullptr, outputIsAPiece)) {
-    case WriteOpen::Stopped:
-      return Fail(text::JoinStopped, outputShown);
-    case WriteOpen::Failed:
-      return Fail(text::FileOpenFailed, outputShown, output.LastFailure());
-    case WriteOpen::Opened:
-    case WriteOpen::Replaced:
-      break;
+  TemporaryOutput temporary(outputFolder, output);
+  if (check) {
+    if (target == WriteTarget::Stop) return Fail(text::JoinStopped, outputShown);
+    if (!path::IsValidPath(outputFolder.PathOf(outputElement).c_str()) ||
+        (target == WriteTarget::Replace && outputIsAPiece()) || !temporary.Create()) {
+      return Fail(text::FileOpenFailed, outputShown);
+    }
+  } else {
+    switch (OpenToWrite(output, outputFolder, outputElement, target, nullptr, outputIsAPiece)) {
+      case WriteOpen::Stopped:
+        return Fail(text::JoinStopped, outputShown);
+      case WriteOpen::Failed:
+        return Fail(text::FileOpenFailed, outputShown, output.LastFailure());
+      case WriteOpen::Opened:
+      case WriteOpen::Replaced:
+        break;
+    }
   }
 
   platform::DirEntry first;
@@ -121,26 +231,53 @@ bool JoinPieces() {
     // Pieces made by other tools may grow from one to the next: the block
     // may move then.
     if (!buffer.Resize(std::min(size, ChunkSize))) return Fail(text::OutOfMemory);
+    if (check) check->StartPiece();
     for (std::uint32_t left = size; left > 0;) {
       std::uint32_t chunk = std::min(left, ChunkSize);
-      auto outcome = piece.CopyTo(output, buffer.Data(), chunk, [] {});
+      // Checked bytes pass through the buffer: the kernel's copy never
+      // shows them to the program.
+      const auto outcome =
+          check ? piece.CopyThrough(
+                      output, buffer.Data(), chunk, [] {},
+                      [&](const char* data, std::uint32_t n) { return check->Add(data, n); })
+                : piece.CopyTo(output, buffer.Data(), chunk, [] {});
       if (outcome == path::FileHandle::CopyOutcome::ReadShort) {
         return Fail(text::PieceReadFailed, shown, piece.LastFailure());
       }
       if (outcome == path::FileHandle::CopyOutcome::WriteShort) {
         return Fail(text::JoinedWriteFailed, outputShown, output.LastFailure());
       }
+      if (outcome == path::FileHandle::CopyOutcome::Refused) return Fail(text::ChecksumFailed);
       left -= chunk;
     }
     piece.Close();
+    if (check) {
+      const JoinCheck::Outcome outcome = check->FinishPiece(i);
+      if (outcome == JoinCheck::Outcome::Failed) return Fail(text::ChecksumFailed);
+      if (outcome == JoinCheck::Outcome::Differs) return Fail(text::PieceChecksumMismatch, shown);
+    }
   }
 
-  output.Close();
   buffer.Release();
   app::Print("\n");
+  if (check) {
+    const JoinCheck::Outcome outcome = check->FinishWhole();
+    if (outcome == JoinCheck::Outcome::Failed) return Fail(text::ChecksumFailed);
+    if (outcome == JoinCheck::Outcome::Differs) {
+      return Fail(text::JoinedChecksumMismatch, outputShown);
+    }
+    // An output that appeared meanwhile is asked about as any other.
+    if (target == WriteTarget::New && outputFolder.Exists(outputElement) &&
+        CheckWriteTarget(outputFolder, outputElement) == WriteTarget::Stop) {
+      return Fail(text::JoinStopped, outputShown);
+    }
+    if (!temporary.Commit(outputElement)) return Fail(text::FileOpenFailed, outputShown);
+  }
+  output.Close();
   // Joined byte for byte all the same; the user is told which piece looks
-  // as if it came from another set or was cut short.
-  if (const int odd = OddSizedPiece(sizes); odd != 0) {
+  // as if it came from another set or was cut short. A checksum file that
+  // matches has said every piece is the right one.
+  if (const int odd = OddSizedPiece(sizes); odd != 0 && !check) {
     app::PrintFailure(text::PieceSizeDiffers, names.Shown(odd));
   }
   app::PrintLine(text::JoinFinished);

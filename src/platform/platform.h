@@ -158,6 +158,11 @@ bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry,
 // anything else (a folder) is refused.
 bool RemoveFile(const Folder& folder, const char* element, Failure* failure = nullptr);
 
+// Gives the file `from` in the folder the name `to` there, replacing a file
+// or a link of that name (never a folder) in one step: no moment without
+// one of the two.
+bool RenameFile(const Folder& folder, const char* from, const char* to, Failure* failure = nullptr);
+
 // Calls `each` with the name of every entry the folder lists that may be
 // a file: `plain` for a plain file (not a link, not a special file), false
 // for one a lookup by name must judge (a link, an entry of unknown type).

@@ -263,6 +263,25 @@ bool RemoveFile(const Folder& folder, const char* element, Failure*) {
   return true;
 }
 
+bool RenameFile(const Folder& folder, const char* from, const char* to, Failure*) {
+  if (fake::CallFails(fake::CallRename)) return false;
+  auto& entries = State().entries;
+  const std::string toKey = fake::Key(folder.NativePrefix() + to);
+  auto source = entries.find(fake::Key(folder.NativePrefix() + from));
+  if (from[0] == '\0' || to[0] == '\0' || source == entries.end() || source->second.isFolder) {
+    return false;
+  }
+  auto target = entries.find(toKey);
+  if (target != entries.end() && target->second.isFolder) return false;
+  fake::Entry moved = source->second;
+  entries.erase(source);
+  std::string full, fullParent;
+  fake::FullPath(folder.NativePrefix() + to, &full);
+  fake::SplitKey(full, &fullParent, &moved.storedName);
+  entries[toKey] = moved;
+  return true;
+}
+
 bool ListFiles(const Folder& folder,
                const std::function<void(const char* name, bool plain)>& each) {
   if (folder.Handle() == -1 || fake::CallFails(fake::CallList)) return false;

@@ -35,6 +35,7 @@ enum CallKind {
   CallList,     // a folder's list of files
   CallRemove,   // a file removed from a folder
   CallHash,     // a hash made, fed or finished
+  CallRename,   // a file renamed within a folder
 };
 
 struct System {

@@ -48,6 +48,11 @@ extern const char JoinedWriteFailed[];
 extern const char JoinFinished[];
 extern const char PieceMissing[];
 extern const char PieceSizeDiffers[];
+extern const char ChecksumUnreadable[];
+extern const char PieceChecksumMismatch[];
+extern const char JoinedChecksumMismatch[];
+extern const char ChecksumNameUnconvertible[];
+extern const char ChecksumFailed[];
 extern const char BatchStopped[];
 extern const char BatchOpenFailed[];
 extern const char BatchWriteFailed[];
@@ -56,7 +61,7 @@ extern const char CopyBatchEcho[];
 extern const char SelfBatchEcho[];
 extern const char CopyBatchMissing[];
 
-constexpr int UsageLineCount = 23;
+constexpr int UsageLineCount = 24;
 extern const char* const UsageLines[UsageLineCount];
 
 // The UTF-8 form of a text above that is not plain ASCII, or of such a

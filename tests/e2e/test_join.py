@@ -120,3 +120,25 @@ class JoinTest(TempDirTest):
                 self.assertEqual((read(self.path(f"{base}.cpy.bat")), read(self.path(f"{base}.dvr.bat"))),
                                  (copy, self_))
                 self.assertEqual((len(copy), len(self_)), sizes)
+
+    def test_checksum_file_written_by_a_division_checks_the_join(self):
+        # sha256sum reads the file divro writes; a flipped bit in a piece
+        # refuses the join and leaves the existing output as it was.
+        data = random_file(self.path("m.avi"), 3 * MiB + 5)
+        self.assertEqual(self.run_divro("m.avi", "/1M", "/H")[0], 0)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["m.avi", "m.avi.001", "m.avi.002", "m.avi.003",
+                                                       "m.avi.004", "m.avi.sha256"])
+        check = subprocess.run(["sha256sum", "-c", "m.avi.sha256"], cwd=self.dir, capture_output=True)
+        self.assertEqual((check.returncode, check.stdout.count(b": OK")), (0, 5))
+        os.makedirs(self.path("joined"))
+        self.assertEqual(self.run_divro("m.avi.001", "joined")[0], 0)
+        self.assertEqual(read(self.path("joined", "m.avi")), data)
+        piece = bytearray(read(self.path("m.avi.002")))
+        piece[12345] ^= 0x10
+        write(self.path("m.avi.002"), bytes(piece))
+        rc, out = self.run_divro("m.avi.001", "joined", "/Y")
+        mismatch = f"分割ファイル '{self.path('m.avi.002')}' のチェックサムが一致しません。"
+        self.assertEqual(rc, FAILED)
+        self.assertTrue(out.endswith(f"{mismatch}\n{NOT_JOINED}\n"), out)
+        self.assertEqual(read(self.path("joined", "m.avi")), data)
+        self.assertEqual(os.listdir(self.path("joined")), ["m.avi"])  # no temporary file left

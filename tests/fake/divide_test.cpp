@@ -9,6 +9,7 @@
 
 #include "entry/entry.h"
 #include "app/run_options.h"
+#include "pieces/checksum_file.h"
 #include "pieces/divide.h"
 #include "fake_test.h"
 #include "platform/platform_fake.h"
@@ -126,6 +127,45 @@ TEST(Divide, AsksBeforeOverwritingEachPiece) {
     EXPECT_EQ(out.find(text::TwoDivisionsMixed) != std::string::npos, !row.ok);
     EXPECT_EQ(out.find(text::DivideStopped) != std::string::npos, !row.ok);
     EXPECT_EQ(out.find(text::DivideFinished) != std::string::npos, row.ok);
+  }
+}
+
+TEST(Divide, ChecksumFileIsAskedAboutFirstOrGoesWithAnOlderSet) {
+  // sums: the checksum file afterwards (empty: gone); said: the message that
+  // names it.
+  struct Row { bool checksum; std::string keys; bool yes, ok; std::string sums; const char* said; };
+  std::string sums;
+  for (const auto& [data, name] : {std::pair{"012", "a.bin.001"}, {"345", "a.bin.002"},
+                                   {"678", "a.bin.003"}, {"9", "a.bin.004"}, {"0123456789", "a.bin"}}) {
+    platform::Sha256 hash;
+    platform::Digest digest{};
+    ASSERT_TRUE(hash.Update(data, std::string(data).size()) && hash.Finish(&digest));
+    sums += pieces::ChecksumLine(digest, name);
+  }
+  const Row rows[] = {
+      {true, "s", false, false, "old", text::DivideStopped},
+      {true, "y", false, true, sums, nullptr},
+      {false, "", true, true, "", text::StaleDeleted},
+      {false, "n", false, true, "old", text::StaleKept},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.keys);
+    Start("0123456789", 3);
+    app::g_runOptions.checksum = row.checksum;
+    app::g_runOptions.overwriteAll = app::g_runOptions.yesGiven = row.yes;
+    fake::AddFile("a.bin.sha256", "old");
+    fake::State().keys.assign(row.keys.begin(), row.keys.end());
+    EXPECT_EQ(Divide(), row.ok);
+    EXPECT_TRUE(fake::State().keys.empty());
+    EXPECT_EQ(fake::Exists(Piece(1)), row.ok);
+    EXPECT_EQ(row.sums.empty() ? "" : fake::Data("a.bin.sha256"), row.sums);
+    EXPECT_EQ(fake::Exists("a.bin.sha256"), !row.sums.empty());
+    // The message names the checksum file, not a piece.
+    std::string said = row.said ? row.said : "";
+    for (auto at = said.find("%s"); at != said.npos; at = said.find("%s")) {
+      said.replace(at, 2, "a.bin.sha256");
+    }
+    EXPECT_TRUE(fake_test::Printed(said.c_str())) << fake::State().output;
   }
 }
 

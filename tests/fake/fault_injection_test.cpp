@@ -10,6 +10,7 @@
 
 #include "app/run_options.h"
 #include "pieces/batch.h"
+#include "pieces/checksum_file.h"
 #include "pieces/divide.h"
 #include "pieces/join.h"
 #include "fake_test.h"
@@ -58,14 +59,18 @@ using Check = std::function<void(bool ok, Fault fault, const Files& reference)>;
 
 // Runs `operation` once without a fault for the files it should leave, then
 // with call 1, 2, ... failing until a run makes fewer calls than that.
-void EveryCallFailing(app::RunMode mode, const char* source, bool (*operation)(), const Check& check) {
+// `prepare`, where given, changes each run's start.
+void EveryCallFailing(app::RunMode mode, const char* source, bool (*operation)(), const Check& check,
+                      const std::function<void()>& prepare = nullptr) {
   Start(mode, source);
+  if (prepare) prepare();
   ASSERT_TRUE(operation());
   Files reference;
   for (const auto& [key, entry] : fake::State().entries) reference[key] = entry.data;
   for (long n = 1;; ++n) {
     ASSERT_LT(n, 1000) << "no run without a fault";
     Start(mode, source);
+    if (prepare) prepare();
     fake::State().failAtCall = n;
     const bool ok = operation();
     const auto& log = fake::State().callLog;
@@ -120,6 +125,61 @@ TEST(FaultInjection, Join) {
     EXPECT_TRUE(!ok || joined == whole || shorter) << joined;
   };
   EveryCallFailing(app::ModeJoin, "a.txt.001", pieces::JoinPieces, check);
+}
+
+// A join's temporary file is left only when its removal failed, or its
+// lock did (a created file that was never the run's to write).
+bool TemporaryLeftOnlyByThoseFaults() {
+  const fake::System& s = fake::State();
+  bool left = false;
+  for (const auto& [key, entry] : s.entries) left = left || key.find("~DIVRO") != key.npos;
+  const fake::CallKind kind =
+      s.failAtCall <= s.calls ? s.callLog[std::size_t(s.failAtCall - 1)] : fake::CallOpen;
+  return !left || (s.failAtCall <= s.calls && (kind == fake::CallRemove || kind == fake::CallLock));
+}
+
+TEST(FaultInjection, DivideWritingTheChecksumFile) {
+  const Check check = [](bool ok, Fault fault, const Files& reference) {
+    // Every hard fault costs the checksum file or a piece: never a success.
+    EXPECT_TRUE(!ok || fault != HardFault);
+    const std::string sums = fake::Data("s.txt.sha256");
+    EXPECT_TRUE(!ok || sums == reference.at(fake::Key("s.txt.sha256"))) << sums;
+    EXPECT_TRUE(Printed(text::DivideFinished) || !fake::Exists("s.txt.sha256"));
+  };
+  EveryCallFailing(app::ModeDivide, "s.txt", Divided, check, [] {
+    app::g_runOptions.checksum = true;
+    app::g_runOptions.copyBatch = app::g_runOptions.selfBatch = false;
+  });
+}
+
+TEST(FaultInjection, JoinCheckingTheChecksumFile) {
+  const Check check = [](bool ok, Fault fault, const Files& reference) {
+    EXPECT_EQ(Printed(text::JoinFinished), ok);
+    EXPECT_TRUE(!ok || fault != HardFault);
+    // A lost lookup of the checksum file joins without it; one of a piece
+    // ends the count short of the file's lines, which refuses the join.
+    const std::string whole = reference.at(fake::Key("a.txt"));
+    EXPECT_EQ(fake::Data("a.txt"), ok ? whole : "old");
+    EXPECT_TRUE(TemporaryLeftOnlyByThoseFaults());
+  };
+  EveryCallFailing(app::ModeJoin, "a.txt.001", pieces::JoinPieces, check, [] {
+    std::string sums, whole;
+    for (const auto& [name, data] : Inputs) {
+      if (name.rfind("a.txt.", 0) != 0) continue;
+      platform::Sha256 hash;
+      platform::Digest digest{};
+      hash.Update(data.data(), data.size());
+      hash.Finish(&digest);
+      sums += pieces::ChecksumLine(digest, name);
+      whole += data;
+    }
+    fake::AddFile("a.txt.sha256", sums);
+    fake::AddFile("a.txt", "old");
+    app::g_runOptions.overwriteAll = true;
+    // Set up without counting: the sweep counts from here.
+    fake::State().calls = 0;
+    fake::State().callLog.clear();
+  });
 }
 
 TEST(FaultInjection, EachBatchFile) {

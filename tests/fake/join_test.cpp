@@ -2,12 +2,14 @@
 // output, refusals, the overwrite question and where the output goes.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/run_options.h"
+#include "pieces/checksum_file.h"
 #include "pieces/join.h"
 #include "fake_test.h"
 #include "platform/platform_fake.h"
@@ -129,6 +131,77 @@ TEST(Join, OutputNameThePathRulesRefuseIsNeverOpened) {
     EXPECT_FALSE(Join());
     EXPECT_EQ(fake::State().output, fake_test::WithName(text::FileOpenFailed, base));
     EXPECT_EQ(fake::Data("x"), "precious");
+  }
+}
+
+// The checksum file's line for `data` under `name`.
+std::string Sum(const std::string& data, const std::string& name) {
+  platform::Sha256 hash;
+  platform::Digest digest{};
+  EXPECT_TRUE(hash.Update(data.data(), data.size()) && hash.Finish(&digest));
+  return pieces::ChecksumLine(digest, name);
+}
+
+// As a Windows tool may write it: upper-case digests, CRLF.
+std::string Windows(const std::string& lines) {
+  std::string out;
+  for (std::size_t at = 0; at < lines.size();) {
+    const std::size_t end = lines.find('\n', at);
+    std::string line = lines.substr(at, end - at);
+    for (std::size_t i = 0; i < 64; ++i) line[i] = static_cast<char>(std::toupper(line[i]));
+    out += line + "\r\n";
+    at = end + 1;
+  }
+  return out;
+}
+
+bool TemporaryLeft() {
+  for (const auto& [key, entry] : fake::State().entries) {
+    if (key.find("~DIVRO") != std::string::npos) return true;
+  }
+  return false;
+}
+
+TEST(Join, ChecksTheChecksumFile) {
+  // Piece 1 is longer than the others: without a checksum file a warning.
+  const std::string p1 = "abcd", p2 = "efg", p3 = "hij", whole = p1 + p2 + p3;
+  const std::string lines = Sum(p1, "a.bin.001") + Sum(p2, "a.bin.002") + Sum(p3, "a.bin.003");
+  const std::string unreadable = fake_test::WithName(text::ChecksumUnreadable, "C:\\work\\a.bin.sha256");
+  // sums: the checksum file (none when null); failure: the message ending the output.
+  struct Row { const char* what; std::string sums; bool none, flip, required; std::string failure; };
+  const Row rows[] = {
+      {"every line matches", lines + Sum(whole, "a.bin"), false, false, false, ""},
+      {"pieces only", lines, false, false, true, ""},
+      {"CRLF, upper case", Windows(lines), false, false, false, ""},
+      {"piece 2 flipped", lines + Sum(whole, "a.bin"), false, true, false,
+       fake_test::WithName(text::PieceChecksumMismatch, "C:\\work\\a.bin.002")},
+      {"too few pieces", Sum(p1, "a.bin.001") + Sum(p2, "a.bin.002"), false, false, false, unreadable},
+      {"too many pieces", lines + Sum(p3, "a.bin.004"), false, false, false, unreadable},
+      {"another set's line", lines + Sum(whole, "b.bin"), false, false, false, unreadable},
+      {"malformed", "not a checksum line\n", false, false, false, unreadable},
+      {"empty", "", false, false, false, unreadable},
+      {"/H without a checksum file", "", true, false, true, unreadable},
+      {"whole file only", Sum(whole, "a.bin"), false, false, true, ""},
+      {"whole file only, flipped", Sum(whole, "a.bin"), false, true, false,
+       fake_test::WithName(text::JoinedChecksumMismatch, "a.bin")},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Start(Piece(1));
+    app::g_runOptions.overwriteAll = true;
+    app::g_runOptions.checksum = row.required;
+    fake::AddFile(Piece(1), p1);
+    fake::AddFile(Piece(2), row.flip ? "efG" : p2);
+    fake::AddFile(Piece(3), p3);
+    fake::AddFile("a.bin", "old");
+    if (!row.none) fake::AddFile("a.bin.sha256", row.sums);
+    EXPECT_EQ(Join(), row.failure.empty());
+    const std::string& out = fake::State().output;
+    const std::string end = row.failure.empty() ? std::string(text::JoinFinished) + "\n" : row.failure;
+    EXPECT_EQ(out.substr(out.size() - std::min(out.size(), end.size())), end);
+    EXPECT_FALSE(fake_test::Printed(text::PieceSizeDiffers));
+    EXPECT_EQ(fake::Data("a.bin"), row.failure.empty() ? whole : "old");
+    EXPECT_FALSE(TemporaryLeft());
   }
 }
 

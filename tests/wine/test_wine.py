@@ -39,7 +39,7 @@ def write(path, data):
 
 
 HINT = ["ヘルプを表示するには 'divro' とタイプするか、", "/? オプションを使用してください。"]
-USAGE = """DIVRO [/C] [/S] [/Y] [ドライブ:][パス]ファイル名 /Size
+USAGE = """DIVRO [/C] [/S] [/Y] [/H] [ドライブ:][パス]ファイル名 /Size
       [ドライブ:][パス][保存フォルダ名]
 
   ファイルを指定されたサイズで単純分割します。
@@ -47,11 +47,12 @@ USAGE = """DIVRO [/C] [/S] [/Y] [ドライブ:][パス]ファイル名 /Size
   /C       COPY コマンドを使用した結合用バッチファイルを作成します。
   /S       DIVRO コマンドを使用した結合用バッチファイルを作成します。
   /Y       同名ファイル存在時に警告せずに上書きします。
+  /H       分割ファイルのチェックサムファイル (.sha256) を作成します。
   /Size    分割サイズを KByte 単位で指定します。
            数字のあとに M を付けると MByte 単位で指定できます。
            /F と指定した場合は 1.44MB フロッピーサイズに分割します。
 
-DIVRO [/Y] [ドライブ:][パス]ファイル名
+DIVRO [/Y] [/H] [ドライブ:][パス]ファイル名
       [ドライブ:][パス][保存フォルダ]
 
   分割されたファイルを結合します。
@@ -203,6 +204,29 @@ class DoubleByteNamesTest(WineTest):
         status, out = self.divro("能ソ.表.001", "out")
         self.assertEqual(status, 0, out.decode("cp932"))
         self.assertEqual(read(self.path("out", "能ソ.表")), b"".join(parts))
+
+    def test_checksum_file_from_cng(self):
+        # The digests come from CNG, the name from code page 932 into UTF-8;
+        # a join checks them, and refuses a flipped bit with the output kept.
+        import hashlib
+        data = self.source("表示.dat", 5000)
+        status, out = self.divro("表示.dat", "/2", "/H")
+        self.assertEqual(status, 0, out.decode("cp932"))
+        parts = [data[i:i + 2048] for i in range(0, len(data), 2048)]
+        names = ["表示.dat.%03d" % n for n in (1, 2, 3)] + ["表示.dat"]
+        lines = "".join("%s  %s\n" % (hashlib.sha256(b).hexdigest(), name)
+                        for b, name in zip(parts + [data], names))
+        self.assertEqual(read(self.path("表示.dat.sha256")), lines.encode("utf-8"))
+        os.mkdir(self.path("out"))
+        status, out = self.divro("表示.dat.001", "out", "/H")
+        self.assertEqual(status, 0, out.decode("cp932"))
+        self.assertEqual(read(self.path("out", "表示.dat")), data)
+        write(self.path("表示.dat.002"), bytes([parts[1][0] ^ 1]) + parts[1][1:])
+        status, out = self.divro("表示.dat.001", "out", "/Y")
+        self.assertEqual(status, FAILED, out.decode("cp932"))
+        self.assertIn("表示.dat.002' のチェックサムが一致しません。\r\n".encode("cp932"), out)
+        self.assertEqual(read(self.path("out", "表示.dat")), data)
+        self.assertEqual(os.listdir(self.path("out")), ["表示.dat"])
 
     def test_output_that_is_a_piece_under_another_name(self):
         # A hard link made on the host: the file identity, not the name, tells.
@@ -446,7 +470,7 @@ class MessagesTest(WineTest):
             (["a"] * 7, cp("引数が正しくありません。", "ヘルプを表示するには、'divro' とタイプするか、", HINT[1]),
              FAILED),
         ]
-        self.assertEqual(len(USAGE), 23)
+        self.assertEqual(len(USAGE), 24)  # with the line for /H
         for args, expected, status in cases:
             with self.subTest(args=args):
                 got, out = self.divro(*args)

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -73,7 +74,7 @@ std::string ArgumentToPathText(const char* argument) {
   // not turn a division into a join into the root, which is written /. or //.
   if (std::strcmp(argument, "/") == 0) return argument;
   if (std::strcmp(argument, "/.") == 0 || std::strcmp(argument, "//") == 0) return "C:\\";
-  static const char* const optionWords[] = {"/c", "/s", "/y", "/?", "/f"};
+  static const char* const optionWords[] = {"/c", "/s", "/y", "/h", "/?", "/f"};
   for (const char* word : optionWords) {
     if (std::strlen(argument) == 2 && (argument[1] | 0x20) == word[1]) return argument;
   }
@@ -219,6 +220,23 @@ bool RemoveFile(const Folder& folder, const char* element, Failure* failure) {
   }
   if (unlinkat(from, relative, 0) == 0) return true;
   NoteFailure(failure, native);
+  return false;
+}
+
+bool RenameFile(const Folder& folder, const char* from, const char* to, Failure* failure) {
+  if (from[0] == '\0' || to[0] == '\0' || std::strchr(from, '/') != nullptr ||
+      std::strchr(to, '/') != nullptr) {
+    return false;
+  }
+  const std::string nativeFrom = folder.NativePrefix() + from;
+  const std::string nativeTo = folder.NativePrefix() + to;
+  const bool resolved = folder.Handle() != -1;
+  const int at = resolved ? static_cast<int>(folder.Handle()) : AT_FDCWD;
+  if (renameat(at, resolved ? from : nativeFrom.c_str(), at, resolved ? to : nativeTo.c_str()) ==
+      0) {
+    return true;
+  }
+  NoteFailure(failure, nativeTo);
   return false;
 }
 

@@ -119,6 +119,14 @@ bool RemoveFile(const Folder& folder, const char* element, Failure*) {
   return element[0] != '\0' && DeleteFileA((folder.NativePrefix() + element).c_str()) != 0;
 }
 
+bool RenameFile(const Folder& folder, const char* from, const char* to, Failure*) {
+  if (from[0] == '\0' || to[0] == '\0') return false;
+  // MoveFileExA replaces a file, never a folder; within one folder it is
+  // a rename, never a copy.
+  return MoveFileExA((folder.NativePrefix() + from).c_str(), (folder.NativePrefix() + to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
 bool ListFiles(const Folder& folder,
                const std::function<void(const char* name, bool plain)>& each) {
   WIN32_FIND_DATAA data;

@@ -1,0 +1,46 @@
+#include "pieces/checksum_side.h"
+
+#include <vector>
+
+#include "path/file_handle.h"
+#include "platform/platform.h"
+
+namespace pieces {
+
+std::string ChecksumElement(const PieceNamer& names) { return names.Stem() + ChecksumFileSuffix; }
+
+bool ChecksumName(const PieceNamer& names, std::string* utf8) {
+  return !names.Stem().empty() && platform::PathTextToUtf8(names.Stem(), utf8);
+}
+
+ChecksumRead ReadChecksumFile(const PieceNamer& names, SetDigests* digests) {
+  const std::string element = ChecksumElement(names);
+  platform::DirEntry entry;
+  if (!names.Place().Lookup(element, &entry)) return ChecksumRead::Absent;
+  if (entry.isFolder || entry.isSpecial || entry.size > LargestChecksumFile) {
+    return ChecksumRead::Unreadable;
+  }
+  path::FileHandle file(&names.Place().Handle());
+  const std::string name = names.Place().PathOf(element);
+  if (name.empty() || file.Open(name.c_str(), platform::OpenMode::Read) == platform::InvalidFile) {
+    return ChecksumRead::Unreadable;
+  }
+  // The open file's own size: the name may have been given to another
+  // file since the lookup.
+  std::uint32_t size = 0;
+  std::uint32_t high = 0;
+  if (!file.OpenedSize(&size, &high) || high != 0 || size > LargestChecksumFile) {
+    return ChecksumRead::Unreadable;
+  }
+  std::string text(size, '\0');
+  if (size != 0 && file.Read(text.data(), size) != size) return ChecksumRead::Unreadable;
+  std::vector<ChecksumEntry> entries;
+  std::string wholeName;
+  if (!ParseChecksumFile(text, &entries) || entries.empty() || !ChecksumName(names, &wholeName) ||
+      !MatchChecksums(entries, wholeName, wholeName, digests)) {
+    return ChecksumRead::Unreadable;
+  }
+  return ChecksumRead::Read;
+}
+
+}  // namespace pieces
