@@ -78,3 +78,14 @@ class IntegrityTest(TempDirTest):
                     self.assertFalse(os.path.exists(self.path("v.bin")))
                 else:
                     self.assertEqual(read(self.path("v.bin")), expected)
+
+    def test_older_pieces_kept_without_a_terminal_fail_the_run(self):
+        # Nobody chose to keep them: the pieces stand, and a script notices.
+        for n in (3, 4):
+            write(self.path(f"v.bin.{n:03}"), b"old")
+        data = random_file(self.path("v.bin"), 2 * 1024)
+        rc, out = self.run_divro("v.bin", "/1")
+        self.assertEqual(rc, FAILED, out)
+        self.assertTrue(out.endswith("古い分割ファイル 'v.bin.003' 以降を残しました。\n"), out)
+        self.assertEqual(read(self.path("v.bin.001")) + read(self.path("v.bin.002")), data)
+        self.assertEqual(read(self.path("v.bin.004")), b"old")
