@@ -45,7 +45,8 @@ class PosixConventionsTest(TempDirTest):
         random_file(self.path(":"), 10)  # never taken for the source not found
         for locale in ["de_DE.ISO-8859-1", "C"]:
             with self.subTest(locale=locale):
-                rc, out, err = run_with_errors(["none.bin", "/1"], self.dir, locale)
+                rc, out, err = run_with_errors(["none.bin", "/1"], self.dir,
+                                               {"LC_CTYPE": locale, "LC_MESSAGES": "ja_JP.UTF-8"})
                 self.assertEqual((rc, out[:len(lines)]), (FAILED, lines))
                 self.assertEqual(err.decode("utf-8"), "divro: 指定されたファイルが見つかりません。\n"
                                                       "divro: 引数の処理中にエラーが起きました。\n")
