@@ -1,69 +1,126 @@
 #!/usr/bin/env python3
 """Writes src/text/texts.cpp: every console and batch text as code page 932
 bytes, with the readable text beside it, and its UTF-8 form. Run after editing TEXTS.
-With --check it writes nothing and fails when the files differ from it."""
+With --check it writes nothing and fails when the files differ from it.
+
+A row is (name, Japanese) or (name, Japanese, English): a row without its
+English shows the Japanese in English runs too, and the texts' table test
+names it until its English is written."""
 import pathlib
 import sys
 
 TEXTS = [
     # Front end
-    ("ArgumentsWrong", "引数が正しくありません。"),
-    ("HintTypeDivroComma", "ヘルプを表示するには、'divro' とタイプするか、"),
-    ("HintUseHelpOption", "/? オプションを使用してください。"),
-    ("ArgumentsError", "引数の処理中にエラーが起きました。"),
-    ("HintTypeDivro", "ヘルプを表示するには 'divro' とタイプするか、"),
-    ("NoSourceGiven", "処理するファイルを指定してください。"),
-    ("SourceNotFound", "指定されたファイルが見つかりません。"),
-    ("PieceSizeInvalid", "分割サイズが不正です。"),
-    ("DestFolderInvalid", "保存フォルダ名が不正です。"),
-    ("DestFolderMissing", "指定された保存ディレクトリ '%s' は存在しません。\n"),
-    ("AskCreateFolder", "ディレクトリを新規作成しますか？ [はい (Y), いいえ (N)]"),
-    ("ProcessingStopped", "処理を中止しました。"),
-    ("CreateFolderFailed", "ディレクトリの作成に失敗しました。"),
-    ("NotDivided", "ファイルは分割されませんでした。"),
-    ("NotJoined", "ファイルは結合されませんでした。"),
-    ("NoBatchCreated", "バッチファイルは作成されませんでした。"),
-    ("AskOverwrite", "同名ファイル '%s%s' を上書きしますか？\n[はい (Y), 以降全て上書き(A), 中止 (S)]"),
+    ("ArgumentsWrong", "引数が正しくありません。",
+     "Invalid arguments."),
+    ("HintTypeDivroComma", "ヘルプを表示するには、'divro' とタイプするか、",
+     "For help, type 'divro' or"),
+    ("HintUseHelpOption", "/? オプションを使用してください。",
+     "use the /? option."),
+    ("ArgumentsError", "引数の処理中にエラーが起きました。",
+     "Error in the arguments."),
+    ("HintTypeDivro", "ヘルプを表示するには 'divro' とタイプするか、",
+     "For help, type 'divro' or"),
+    ("NoSourceGiven", "処理するファイルを指定してください。",
+     "No file given."),
+    ("SourceNotFound", "指定されたファイルが見つかりません。",
+     "File not found."),
+    ("PieceSizeInvalid", "分割サイズが不正です。",
+     "Invalid piece size."),
+    ("DestFolderInvalid", "保存フォルダ名が不正です。",
+     "Invalid destination folder."),
+    ("DestFolderMissing", "指定された保存ディレクトリ '%s' は存在しません。\n",
+     "The destination folder '%s' does not exist.\n"),
+    ("AskCreateFolder", "ディレクトリを新規作成しますか？ [はい (Y), いいえ (N)]",
+     "Create it? [Yes (Y), No (N)]"),
+    ("ProcessingStopped", "処理を中止しました。",
+     "Stopped."),
+    ("CreateFolderFailed", "ディレクトリの作成に失敗しました。",
+     "Cannot create the destination folder."),
+    ("NotDivided", "ファイルは分割されませんでした。",
+     "The file was not divided."),
+    ("NotJoined", "ファイルは結合されませんでした。",
+     "The pieces were not joined."),
+    ("NoBatchCreated", "バッチファイルは作成されませんでした。",
+     "No batch file was written."),
+    ("AskOverwrite", "同名ファイル '%s%s' を上書きしますか？\n[はい (Y), 以降全て上書き(A), 中止 (S)]",
+     "Overwrite the existing file '%s%s'? [Yes (Y), All (A), Stop (S)]"),
     # Dividing
-    ("SourceOpenFailed", "分割元のファイルが開けません。"),
-    ("SourceSizeFailed", "分割元ファイルのサイズを取得できません。"),
-    ("PieceSizeTooLarge", "分割サイズが分割元ファイルのサイズを越えています。"),
-    ("FileTooLarge", "4GB 以上のファイルには対応していません。"),
-    ("PieceSizeTooSmall", "分割サイズが小さすぎます。"),
-    ("OutOfMemory", "作業に必要なメモリが不足しています。"),
-    ("DivideStopped", "ファイルの分割を中止しました。"),
-    ("FileOpenFailed", "ファイル '%s' のオープンに失敗しました。\n"),
-    ("SourceReadFailed", "分割元ファイルの読み込みに失敗しました。"),
-    ("FileWriteFailed", "ファイル '%s' の書き込みに失敗しました。\n"),
-    ("DivideFinished", "ファイルの分割が終了しました。"),
-    ("AskDeleteStale", "古い分割ファイル '%s' 以降が残っています。削除しますか？ [はい (Y), いいえ (N)]"),
-    ("StaleKept", "古い分割ファイル '%s' 以降を残しました。\n"),
-    ("StaleDeleted", "古い分割ファイル '%s' から '%s' までを削除しました。\n"),
-    ("StaleDeleteFailed", "古い分割ファイル '%s' の削除に失敗しました。\n"),
-    ("TwoDivisionsMixed", "保存先には今回と以前の分割ファイルが混在しています。"),
+    ("SourceOpenFailed", "分割元のファイルが開けません。",
+     "Cannot open the file to divide."),
+    ("SourceSizeFailed", "分割元ファイルのサイズを取得できません。",
+     "Cannot read the size of the file to divide."),
+    ("PieceSizeTooLarge", "分割サイズが分割元ファイルのサイズを越えています。",
+     "The piece size is larger than the file."),
+    ("FileTooLarge", "4GB 以上のファイルには対応していません。",
+     "Files of 4 GB or more are not supported."),
+    ("PieceSizeTooSmall", "分割サイズが小さすぎます。",
+     "The piece size is too small."),
+    ("OutOfMemory", "作業に必要なメモリが不足しています。",
+     "Not enough memory."),
+    ("DivideStopped", "ファイルの分割を中止しました。",
+     "Dividing stopped."),
+    ("FileOpenFailed", "ファイル '%s' のオープンに失敗しました。\n",
+     "Cannot open the file '%s'.\n"),
+    ("SourceReadFailed", "分割元ファイルの読み込みに失敗しました。",
+     "Cannot read the file to divide."),
+    ("FileWriteFailed", "ファイル '%s' の書き込みに失敗しました。\n",
+     "Cannot write the file '%s'.\n"),
+    ("DivideFinished", "ファイルの分割が終了しました。",
+     "The file was divided."),
+    ("AskDeleteStale", "古い分割ファイル '%s' 以降が残っています。削除しますか？ [はい (Y), いいえ (N)]",
+     "Old pieces from '%s' on are left over. Delete them? [Yes (Y), No (N)]"),
+    ("StaleKept", "古い分割ファイル '%s' 以降を残しました。\n",
+     "Old pieces from '%s' on were kept.\n"),
+    ("StaleDeleted", "古い分割ファイル '%s' から '%s' までを削除しました。\n",
+     "Old pieces '%s' to '%s' were deleted.\n"),
+    ("StaleDeleteFailed", "古い分割ファイル '%s' の削除に失敗しました。\n",
+     "Cannot delete the old piece '%s'.\n"),
+    ("TwoDivisionsMixed", "保存先には今回と以前の分割ファイルが混在しています。",
+     "The destination folder holds pieces of this division and of an earlier one."),
     # Joining
-    ("FirstPieceMissing", "先頭ファイル (*.001) が見つかりません。"),
-    ("SecondPieceMissing", "次の分割ファイル (*.002) が見つかりません。"),
-    ("JoinStopped", "ファイルの結合を中止しました。"),
-    ("FirstPieceSizeFailed", "分割ファイルのサイズを取得できません。"),
-    ("PieceOpenFailed", "分割ファイル '%s' のオープンに失敗しました。\n"),
-    ("PieceSizeFailed", "分割ファイル '%s' のサイズを取得できません。\n"),
-    ("PieceReadFailed", "分割ファイル '%s' の読み込みに失敗しました。\n"),
-    ("JoinedWriteFailed", "結合ファイルの書き込みに失敗しました。"),
-    ("JoinFinished", "ファイルの結合が終了しました。"),
-    ("PieceMissing", "分割ファイル '%s' が見つかりません。\n"),
-    ("PieceSizeDiffers", "分割ファイル '%s' のサイズが先頭ファイルと異なります。\n"),
+    ("FirstPieceMissing", "先頭ファイル (*.001) が見つかりません。",
+     "First piece (*.001) not found."),
+    ("SecondPieceMissing", "次の分割ファイル (*.002) が見つかりません。",
+     "Second piece (*.002) not found."),
+    ("JoinStopped", "ファイルの結合を中止しました。",
+     "Joining stopped."),
+    ("FirstPieceSizeFailed", "分割ファイルのサイズを取得できません。",
+     "Cannot read the size of the first piece."),
+    ("PieceOpenFailed", "分割ファイル '%s' のオープンに失敗しました。\n",
+     "Cannot open the piece '%s'.\n"),
+    ("PieceSizeFailed", "分割ファイル '%s' のサイズを取得できません。\n",
+     "Cannot read the size of the piece '%s'.\n"),
+    ("PieceReadFailed", "分割ファイル '%s' の読み込みに失敗しました。\n",
+     "Cannot read the piece '%s'.\n"),
+    ("JoinedWriteFailed", "結合ファイルの書き込みに失敗しました。",
+     "Cannot write the joined file."),
+    ("JoinFinished", "ファイルの結合が終了しました。",
+     "The pieces were joined."),
+    ("PieceMissing", "分割ファイル '%s' が見つかりません。\n",
+     "Piece '%s' not found.\n"),
+    ("PieceSizeDiffers", "分割ファイル '%s' のサイズが先頭ファイルと異なります。\n",
+     "Piece '%s' differs in size from the first piece.\n"),
     # Checksum files
-    ("ChecksumUnreadable", "チェックサムファイル '%s' を読み取れません。\n"),
-    ("PieceChecksumMismatch", "分割ファイル '%s' のチェックサムが一致しません。\n"),
-    ("JoinedChecksumMismatch", "結合ファイル '%s' のチェックサムが一致しません。\n"),
-    ("ChecksumNameUnconvertible", "ファイル名を UTF-8 に変換できないため、チェックサムファイル '%s' は作成しません。\n"),
-    ("ChecksumFailed", "チェックサムの計算に失敗しました。"),
+    ("ChecksumUnreadable", "チェックサムファイル '%s' を読み取れません。\n",
+     "Cannot read the checksum file '%s'.\n"),
+    ("PieceChecksumMismatch", "分割ファイル '%s' のチェックサムが一致しません。\n",
+     "Checksum of the piece '%s' does not match.\n"),
+    ("JoinedChecksumMismatch", "結合ファイル '%s' のチェックサムが一致しません。\n",
+     "Checksum of the joined file '%s' does not match.\n"),
+    ("ChecksumNameUnconvertible", "ファイル名を UTF-8 に変換できないため、チェックサムファイル '%s' は作成しません。\n",
+     "The name cannot be written in UTF-8: no checksum file '%s'.\n"),
+    ("ChecksumFailed", "チェックサムの計算に失敗しました。",
+     "Cannot compute the checksum."),
     # Batch files
-    ("BatchStopped", "バッチファイル作成を中止しました。"),
-    ("BatchOpenFailed", "バッチファイル '%s' のオープンに失敗しました。\n"),
-    ("BatchWriteFailed", "バッチファイル '%s' の書き込みに失敗しました。\n"),
-    ("BatchCreated", "バッチファイルを作成しました。"),
+    ("BatchStopped", "バッチファイル作成を中止しました。",
+     "Writing the batch file stopped."),
+    ("BatchOpenFailed", "バッチファイル '%s' のオープンに失敗しました。\n",
+     "Cannot open the batch file '%s'.\n"),
+    ("BatchWriteFailed", "バッチファイル '%s' の書き込みに失敗しました。\n",
+     "Cannot write the batch file '%s'.\n"),
+    ("BatchCreated", "バッチファイルを作成しました。",
+     "Batch file written."),
     ("CopyBatchEcho", "ECHO 結合が完了しました。何かキーを押すと終了します。\r\n"),
     ("SelfBatchEcho", "\r\nECHO 処理が終了しました。何かキーを押すと終了します。\r\n"),
     ("CopyBatchMissing",
@@ -72,6 +129,15 @@ TEXTS = [
 # Texts of the batch files: a command processor on a single-byte code page
 # reads a second byte 0x7C or 0x5E as | or ^ and would act on it.
 BATCH_TEXTS = ("CopyBatchEcho", "SelfBatchEcho", "CopyBatchMissing")
+
+# Reasons on standard error where the message itself is not the reason:
+# English only, lower case, as the system's own reasons read.
+REASONS = [
+    ("ReasonNotCodePage932", "name not in code page 932, no batch file written"),
+    ("ReasonPiecesFollow", "piece missing, pieces follow it"),
+    ("ReasonNameRefused", "name not allowed"),
+    ("ReasonStopped", "stopped at the question"),
+]
 
 USAGE = [
     "DIVRO [/C] [/S] [/Y] [/H] [ドライブ:][パス]ファイル名 /Size",
@@ -100,6 +166,34 @@ USAGE = [
     "  拡張子が 001 である先頭ファイルを指定して下さい。",
 ]
 
+# Line for line the English of USAGE.
+USAGE_ENGLISH = [
+    "DIVRO [/C] [/S] [/Y] [/H] [drive:][path]filename /Size",
+    "      [drive:][path][destination folder]",
+    "",
+    "  Divides a file into pieces of the given size.",
+    "",
+    "  /C       Writes a batch file that joins the pieces with COPY.",
+    "  /S       Writes a batch file that joins the pieces with DIVRO.",
+    "  /Y       Overwrites existing files without asking.",
+    "  /H       Writes a checksum file (.sha256) for the pieces.",
+    "  /Size    The piece size in kilobytes.",
+    "           A number followed by M gives megabytes.",
+    "           /F gives pieces that fit a 1.44 MB floppy disk.",
+    "",
+    "DIVRO [/Y] [/H] [drive:][path]filename",
+    "      [drive:][path][destination folder]",
+    "",
+    "  Joins the pieces of a file.",
+    "  Give the first piece, the one whose extension is 001.",
+    "",
+    "DIVRO [/C] [/S] [/Y] [drive:][path]filename",
+    "      [drive:][path][destination folder]",
+    "",
+    "  Writes a batch file that joins existing pieces.",
+    "  Give the first piece, the one whose extension is 001.",
+]
+
 
 def literal(text, encoding="cp932"):
     out = []
@@ -123,31 +217,71 @@ def literal(text, encoding="cp932"):
     return '"' + "".join(fixed) + '"'
 
 
+def english_of(row):
+    return row[2] if len(row) > 2 else None
+
+
 def main():
-    for name, value in TEXTS:
+    for row in TEXTS:
+        name, value = row[0], row[1]
         if name in BATCH_TEXTS and set(value.encode("cp932")) & {0x7C, 0x5E}:
             print("%s holds a byte | or ^ in code page 932" % name)
             return 1
+    if len(USAGE_ENGLISH) != len(USAGE):
+        print("USAGE_ENGLISH has %d lines, USAGE %d" % (len(USAGE_ENGLISH), len(USAGE)))
+        return 1
+    usage = [("UsageLine%02d" % (i + 1), ja, en)
+             for i, (ja, en) in enumerate(zip(USAGE, USAGE_ENGLISH))]
     root = pathlib.Path(__file__).resolve().parent.parent / "src" / "text"
     lines = ["// Generated by tools/gen_texts.py: code page 932 bytes, and UTF-8. Do not edit.",
              "// clang-format off",
              '#include "text/texts.h"', "", "#include <cstring>", "", "namespace text {", ""]
-    for name, value in TEXTS:
+    for row in TEXTS:
+        name, value = row[0], row[1]
         shown = value.replace("\n", "\\n").replace("\r", "\\r")
         lines.append("// %s" % shown)
         lines.append("const char %s[] = %s;" % (name, literal(value)))
     lines.append("")
+    for name, value in REASONS:
+        lines.append("const char %s[] = %s;" % (name, literal(value, "ascii")))
+    lines.append("")
+    lines.append("namespace {")
+    lines.append("")
+    for name, value, _ in usage:
+        lines.append("// %s" % value)
+        lines.append("const char %s[] = %s;" % (name, literal(value)))
+    lines.append("")
+    lines.append("}  // namespace")
+    lines.append("")
     lines.append("const char* const UsageLines[UsageLineCount] = {")
-    for value in USAGE:
-        lines.append("    // %s" % value)
-        lines.append("    %s," % literal(value))
+    for name, _, _ in usage:
+        lines.append("    %s," % name)
     lines.append("};")
+    lines.append("")
+    # Every text with its English, by address: the one who formats a text
+    # knows it by the array it names.
+    lines.append("const Text AllTexts[AllTextCount] = {")
+    entries = ([(row[0], row[0], english_of(row),
+                 "Batch" if row[0] in BATCH_TEXTS else "Message") for row in TEXTS] +
+               [(name, name, en, "Message") for name, _, en in usage] +
+               [(name, "nullptr", value, "Reason") for name, value in REASONS])
+    for name, japanese, english, kind in entries:
+        shown = "nullptr" if english is None else literal(english, "ascii")
+        lines.append('    {"%s", %s, %s, TextKind::%s},' % (name, japanese, shown, kind))
+    lines.append("};")
+    lines.append("")
+    lines.append("const char* EnglishForm(const char* japanese) {")
+    lines.append("  for (const Text& text : AllTexts) {")
+    lines.append("    if (text.japanese != nullptr && text.japanese == japanese) return text.english;")
+    lines.append("  }")
+    lines.append("  return nullptr;")
+    lines.append("}")
     lines.append("")
     # Every text, and every part of one between its %s, as UTF-8: a UTF-8
     # console needs no converter, which may be out of reach (no descriptor
     # left) when a message comes.
     forms = []
-    for value in [v for _, v in TEXTS] + USAGE:
+    for value in [row[1] for row in TEXTS] + USAGE:
         for part in [value] + (value.split("%s") if "%s" in value else []):
             if not part.isascii() and part not in forms:
                 forms.append(part)
@@ -176,14 +310,32 @@ def main():
     lines.append("}  // namespace text")
     outputs = {"texts.cpp": "\n".join(lines) + "\n"}
 
-    header = ["// The program's console and batch texts, as code page 932 bytes.",
-              "// Generated by tools/gen_texts.py. Do not edit.",
+    header = ["// The program's console and batch texts, as code page 932 bytes, and",
+              "// their English. Generated by tools/gen_texts.py. Do not edit.",
               "#pragma once", "", "namespace text {", ""]
-    for name, _ in TEXTS:
+    for row in TEXTS:
+        header.append("extern const char %s[];" % row[0])
+    header.append("")
+    header.append("// Reasons for standard error, in English only.")
+    for name, _ in REASONS:
         header.append("extern const char %s[];" % name)
     header.append("")
     header.append("constexpr int UsageLineCount = %d;" % len(USAGE))
     header.append("extern const char* const UsageLines[UsageLineCount];")
+    header.append("")
+    header.append("enum class TextKind { Message, Batch, Reason };")
+    header.append("struct Text {")
+    header.append("  const char* name;")
+    header.append("  const char* japanese;  // code page 932; nullptr for a reason")
+    header.append("  const char* english;   // ASCII; nullptr where not written (yet)")
+    header.append("  TextKind kind;         // batch texts stay Japanese")
+    header.append("};")
+    header.append("constexpr int AllTextCount = %d;" % len(entries))
+    header.append("extern const Text AllTexts[AllTextCount];")
+    header.append("")
+    header.append("// The English of a text above, known by its address (a message or a")
+    header.append("// usage line); nullptr for any other text.")
+    header.append("const char* EnglishForm(const char* japanese);")
     header.append("")
     header.append("// The UTF-8 form of a text above that is not plain ASCII, or of such a")
     header.append("// part of one between its %s; nullptr for any other text.")

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "text/texts.h"
 
 namespace app {
 
@@ -20,8 +21,17 @@ void AppendMessage(const std::string& segment, platform::Screen screen, std::str
   *out += IsAscii(segment) ? segment : platform::MessageForConsole(segment.c_str(), screen);
 }
 
-std::string Format(const char* format, const Subject& first, const Subject& second,
+// The text in the run's language: an English run shows the English of a
+// text that has one (ASCII, so no conversion), else the text as it is.
+const char* InRunLanguage(const char* text) {
+  if (platform::MessageLanguage() != platform::Language::English) return text;
+  const char* english = text::EnglishForm(text);
+  return english != nullptr ? english : text;
+}
+
+std::string Format(const char* text, const Subject& first, const Subject& second,
                    platform::Screen screen) {
+  const char* format = InRunLanguage(text);
   const Subject* arguments[] = {&first, &second};
   int next = 0;
   std::string out;
@@ -58,18 +68,34 @@ void PrintQuestion(platform::Keyboard& keyboard, const char* format, const Subje
   }
 }
 
-void PrintFailure(const char* message, const Subject& subject, const platform::Failure& failure) {
+void PrintFailure(const char* message, const Subject& subject, const platform::Failure& failure,
+                  const char* reason) {
   if (std::strstr(message, "%s") != nullptr) {
     Print(message, subject);
   } else {
     PrintLine(message);
   }
-  platform::ReportFailure(subject.Given() ? subject.Text().c_str() : nullptr, message, failure);
+  platform::ReportFailure(subject.Given() ? subject.Text().c_str() : nullptr,
+                          FailureReason(message, subject, reason), failure);
+}
+
+std::string FailureReason(const char* message, const Subject& subject, const char* reason) {
+  const bool english = platform::MessageLanguage() == platform::Language::English;
+  if (english && reason != nullptr) return reason;
+  // The message itself, its %s the name, without its line break; in
+  // English as a system's reason reads: lower case, no full stop.
+  std::string out = Format(message, subject, subject, platform::Screen::Output);
+  while (!out.empty() && (out.back() == '\n' || (english && out.back() == '.'))) out.pop_back();
+  if (english && out.size() > 1 && out[0] >= 'A' && out[0] <= 'Z' &&
+      !(out[1] >= 'A' && out[1] <= 'Z')) {
+    out[0] = static_cast<char>(out[0] - 'A' + 'a');
+  }
+  return out;
 }
 
 void PrintLine(const char* message) {
   std::string out;
-  AppendMessage(message, platform::Screen::Output, &out);
+  AppendMessage(InRunLanguage(message), platform::Screen::Output, &out);
   out += '\n';
   platform::ConsoleWrite(out);
 }

@@ -1,6 +1,7 @@
 // The one way text reaches the console. Formats are code page 932 texts
-// whose %s stand for names; the text is put into the console's encoding and
-// the names into the form the user reads on this platform.
+// whose %s stand for names; the text is put into the run's language, then
+// into the console's encoding, and the names into the form the user reads
+// on this platform.
 #pragma once
 
 #include <string>
@@ -44,8 +45,13 @@ void PrintLine(const char* message);
 
 // A failure message, with or without a %s for `subject`, the file it
 // concerns (may be none), and the platform's report of the failure: the
-// system's reason where `failure` holds one, else the message.
+// system's reason where `failure` holds one, else `reason` (an English-only
+// text) in an English run, else the message.
 void PrintFailure(const char* message, const Subject& subject = {},
-                  const platform::Failure& failure = {});
+                  const platform::Failure& failure = {}, const char* reason = nullptr);
+
+// The reason a failure's report gives where no system error applies.
+std::string FailureReason(const char* message, const Subject& subject = {},
+                          const char* reason = nullptr);
 
 }  // namespace app

@@ -154,7 +154,7 @@ void PrintHint(const char* first, const char* second) {
   PrintLine(first);
   PrintLine(second);
   PrintLine(text::HintUseHelpOption);
-  platform::ReportFailure(nullptr, first, {});
+  platform::ReportFailure(nullptr, FailureReason(first), {});
 }
 
 // The source as resolved, or nothing where it could not be.

@@ -210,7 +210,9 @@ bool WriteBatchText(const BatchRun& run, const std::string& element, WriteTarget
     return false;
   }
   if (opened == WriteOpen::Failed) {
-    app::PrintFailure(text::BatchOpenFailed, shown, file.LastFailure());
+    // A batch text left incomplete holds a name it cannot carry.
+    app::PrintFailure(text::BatchOpenFailed, shown, file.LastFailure(),
+                      text.Complete() ? nullptr : text::ReasonNotCodePage932);
     return false;
   }
   std::uint32_t length = static_cast<std::uint32_t>(text.Length());
@@ -230,7 +232,8 @@ bool NoGap(const BatchRun& run, int* count) {
   const PieceSurvey survey = SurveyPieces(run.names);
   *count = survey.count;
   if (survey.firstAfterGap == 0 || survey.count < 2) return true;
-  app::PrintFailure(text::PieceMissing, run.names.Shown(survey.count + 1));
+  app::PrintFailure(text::PieceMissing, run.names.Shown(survey.count + 1), {},
+                    text::ReasonPiecesFollow);
   return false;
 }
 

@@ -20,6 +20,12 @@ namespace platform {
 // and answers the code page of path text.
 int InitializeLocale();
 
+// The language of the messages: Japanese on Windows; on POSIX the first of
+// LC_ALL, LC_MESSAGES and LANG that is set and not empty decides (ja... is
+// Japanese, whether installed or not; anything else, C included, English).
+enum class Language { Japanese, English };
+Language MessageLanguage();
+
 // Gives a closed standard input, output or error a harmless stand-in, so
 // that no file the program opens takes its place and receives its messages.
 void OpenStandardStreams();
@@ -91,9 +97,10 @@ void ConsoleWrite(const std::string& bytes);
 
 // Follows a failure message by the platform's own report of it: on POSIX
 // one line on standard error, "divro: NAME: REASON", with the system's text
-// for `failure`'s code where it has one, else the message. `shownName`
-// (may be null) names the file the failure concerns, as the user reads it.
-void ReportFailure(const char* shownName, const char* cp932Message, const Failure& failure);
+// for `failure`'s code where it has one, else `reason` (in the console's
+// encoding). `shownName` (may be null) names the file the failure concerns,
+// as the user reads it.
+void ReportFailure(const char* shownName, const std::string& reason, const Failure& failure);
 
 // --- Paths and directory entries ----------------------------------------
 

@@ -202,7 +202,11 @@ bool PathTextToUtf8(const std::string& pathText, std::string* utf8) {
 std::string MessageForConsole(const char* cp932Text, Screen) { return cp932Text; }
 bool PrepareConversions(bool) { return true; }
 void ConsoleWrite(const std::string& bytes) { State().output += bytes; }
-void ReportFailure(const char*, const char*, const Failure&) {}
+void ReportFailure(const char*, const std::string&, const Failure&) {}
+
+Language MessageLanguage() {
+  return State().englishMessages ? Language::English : Language::Japanese;
+}
 
 unsigned FullPathName(const char* path, char* out, unsigned outSize) {
   return ComposeFullPath(path, State().currentDir.c_str(), out, outSize);

@@ -50,6 +50,7 @@ struct System {
 
   std::deque<int> keys;  // the keyboard's script
   bool consolePresent = true;
+  bool englishMessages = false;  // Japanese, as on Windows, unless a test asks
   int sleeps = 0;
 
   std::string output;  // everything written to the console

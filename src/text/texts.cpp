@@ -119,56 +119,184 @@ const char SelfBatchEcho[] = "\x0d\x0a" "ECHO \x8f\x88\x97\x9d\x82\xaa\x8fI\x97\
 // IF DEFINED DIVRO_MISSING ECHO 分割ファイル *.%DIVRO_MISSING% が見つかりません。結合を中止しました。\r\n
 const char CopyBatchMissing[] = "IF DEFINED DIVRO_MISSING ECHO \x95\xaa\x8a\x84\x83t\x83@\x83" "C\x83\x8b *.%DIVRO_MISSING% \x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81" "B\x8c\x8b\x8d\x87\x82\xf0\x92\x86\x8e~\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81" "B\x0d\x0a";
 
+const char ReasonNotCodePage932[] = "name not in code page 932, no batch file written";
+const char ReasonPiecesFollow[] = "piece missing, pieces follow it";
+const char ReasonNameRefused[] = "name not allowed";
+const char ReasonStopped[] = "stopped at the question";
+
+namespace {
+
+// DIVRO [/C] [/S] [/Y] [/H] [ドライブ:][パス]ファイル名 /Size
+const char UsageLine01[] = "DIVRO [/C] [/S] [/Y] [/H] [\x83h\x83\x89\x83" "C\x83u:][\x83p\x83X]\x83t\x83@\x83" "C\x83\x8b\x96\xbc /Size";
+//       [ドライブ:][パス][保存フォルダ名]
+const char UsageLine02[] = "      [\x83h\x83\x89\x83" "C\x83u:][\x83p\x83X][\x95\xdb\x91\xb6\x83t\x83H\x83\x8b\x83_\x96\xbc]";
+// 
+const char UsageLine03[] = "";
+//   ファイルを指定されたサイズで単純分割します。
+const char UsageLine04[] = "  \x83t\x83@\x83" "C\x83\x8b\x82\xf0\x8ew\x92\xe8\x82\xb3\x82\xea\x82\xbd\x83T\x83" "C\x83Y\x82\xc5\x92P\x8f\x83\x95\xaa\x8a\x84\x82\xb5\x82\xdc\x82\xb7\x81" "B";
+// 
+const char UsageLine05[] = "";
+//   /C       COPY コマンドを使用した結合用バッチファイルを作成します。
+const char UsageLine06[] = "  /C       COPY \x83R\x83}\x83\x93\x83h\x82\xf0\x8eg\x97p\x82\xb5\x82\xbd\x8c\x8b\x8d\x87\x97p\x83o\x83" "b\x83`\x83t\x83@\x83" "C\x83\x8b\x82\xf0\x8d\xec\x90\xac\x82\xb5\x82\xdc\x82\xb7\x81" "B";
+//   /S       DIVRO コマンドを使用した結合用バッチファイルを作成します。
+const char UsageLine07[] = "  /S       DIVRO \x83R\x83}\x83\x93\x83h\x82\xf0\x8eg\x97p\x82\xb5\x82\xbd\x8c\x8b\x8d\x87\x97p\x83o\x83" "b\x83`\x83t\x83@\x83" "C\x83\x8b\x82\xf0\x8d\xec\x90\xac\x82\xb5\x82\xdc\x82\xb7\x81" "B";
+//   /Y       同名ファイル存在時に警告せずに上書きします。
+const char UsageLine08[] = "  /Y       \x93\xaf\x96\xbc\x83t\x83@\x83" "C\x83\x8b\x91\xb6\x8d\xdd\x8e\x9e\x82\xc9\x8cx\x8d\x90\x82\xb9\x82\xb8\x82\xc9\x8f\xe3\x8f\x91\x82\xab\x82\xb5\x82\xdc\x82\xb7\x81" "B";
+//   /H       分割ファイルのチェックサムファイル (.sha256) を作成します。
+const char UsageLine09[] = "  /H       \x95\xaa\x8a\x84\x83t\x83@\x83" "C\x83\x8b\x82\xcc\x83`\x83" "F\x83" "b\x83N\x83T\x83\x80\x83t\x83@\x83" "C\x83\x8b (.sha256) \x82\xf0\x8d\xec\x90\xac\x82\xb5\x82\xdc\x82\xb7\x81" "B";
+//   /Size    分割サイズを KByte 単位で指定します。
+const char UsageLine10[] = "  /Size    \x95\xaa\x8a\x84\x83T\x83" "C\x83Y\x82\xf0 KByte \x92P\x88\xca\x82\xc5\x8ew\x92\xe8\x82\xb5\x82\xdc\x82\xb7\x81" "B";
+//            数字のあとに M を付けると MByte 単位で指定できます。
+const char UsageLine11[] = "           \x90\x94\x8e\x9a\x82\xcc\x82\xa0\x82\xc6\x82\xc9 M \x82\xf0\x95t\x82\xaf\x82\xe9\x82\xc6 MByte \x92P\x88\xca\x82\xc5\x8ew\x92\xe8\x82\xc5\x82\xab\x82\xdc\x82\xb7\x81" "B";
+//            /F と指定した場合は 1.44MB フロッピーサイズに分割します。
+const char UsageLine12[] = "           /F \x82\xc6\x8ew\x92\xe8\x82\xb5\x82\xbd\x8f\xea\x8d\x87\x82\xcd 1.44MB \x83t\x83\x8d\x83" "b\x83s\x81[\x83T\x83" "C\x83Y\x82\xc9\x95\xaa\x8a\x84\x82\xb5\x82\xdc\x82\xb7\x81" "B";
+// 
+const char UsageLine13[] = "";
+// DIVRO [/Y] [/H] [ドライブ:][パス]ファイル名
+const char UsageLine14[] = "DIVRO [/Y] [/H] [\x83h\x83\x89\x83" "C\x83u:][\x83p\x83X]\x83t\x83@\x83" "C\x83\x8b\x96\xbc";
+//       [ドライブ:][パス][保存フォルダ]
+const char UsageLine15[] = "      [\x83h\x83\x89\x83" "C\x83u:][\x83p\x83X][\x95\xdb\x91\xb6\x83t\x83H\x83\x8b\x83_]";
+// 
+const char UsageLine16[] = "";
+//   分割されたファイルを結合します。
+const char UsageLine17[] = "  \x95\xaa\x8a\x84\x82\xb3\x82\xea\x82\xbd\x83t\x83@\x83" "C\x83\x8b\x82\xf0\x8c\x8b\x8d\x87\x82\xb5\x82\xdc\x82\xb7\x81" "B";
+//   拡張子が 001 である先頭ファイルを指定して下さい。
+const char UsageLine18[] = "  \x8ag\x92\xa3\x8eq\x82\xaa 001 \x82\xc5\x82\xa0\x82\xe9\x90\xe6\x93\xaa\x83t\x83@\x83" "C\x83\x8b\x82\xf0\x8ew\x92\xe8\x82\xb5\x82\xc4\x89\xba\x82\xb3\x82\xa2\x81" "B";
+// 
+const char UsageLine19[] = "";
+// DIVRO [/C] [/S] [/Y] [ドライブ:][パス]ファイル名
+const char UsageLine20[] = "DIVRO [/C] [/S] [/Y] [\x83h\x83\x89\x83" "C\x83u:][\x83p\x83X]\x83t\x83@\x83" "C\x83\x8b\x96\xbc";
+//       [ドライブ:][パス][保存フォルダ]
+const char UsageLine21[] = "      [\x83h\x83\x89\x83" "C\x83u:][\x83p\x83X][\x95\xdb\x91\xb6\x83t\x83H\x83\x8b\x83_]";
+// 
+const char UsageLine22[] = "";
+//   すでに存在する分割ファイルに対する結合用バッチファイルを作成します。
+const char UsageLine23[] = "  \x82\xb7\x82\xc5\x82\xc9\x91\xb6\x8d\xdd\x82\xb7\x82\xe9\x95\xaa\x8a\x84\x83t\x83@\x83" "C\x83\x8b\x82\xc9\x91\xce\x82\xb7\x82\xe9\x8c\x8b\x8d\x87\x97p\x83o\x83" "b\x83`\x83t\x83@\x83" "C\x83\x8b\x82\xf0\x8d\xec\x90\xac\x82\xb5\x82\xdc\x82\xb7\x81" "B";
+//   拡張子が 001 である先頭ファイルを指定して下さい。
+const char UsageLine24[] = "  \x8ag\x92\xa3\x8eq\x82\xaa 001 \x82\xc5\x82\xa0\x82\xe9\x90\xe6\x93\xaa\x83t\x83@\x83" "C\x83\x8b\x82\xf0\x8ew\x92\xe8\x82\xb5\x82\xc4\x89\xba\x82\xb3\x82\xa2\x81" "B";
+
+}  // namespace
+
 const char* const UsageLines[UsageLineCount] = {
-    // DIVRO [/C] [/S] [/Y] [/H] [ドライブ:][パス]ファイル名 /Size
-    "DIVRO [/C] [/S] [/Y] [/H] [\x83h\x83\x89\x83" "C\x83u:][\x83p\x83X]\x83t\x83@\x83" "C\x83\x8b\x96\xbc /Size",
-    //       [ドライブ:][パス][保存フォルダ名]
-    "      [\x83h\x83\x89\x83" "C\x83u:][\x83p\x83X][\x95\xdb\x91\xb6\x83t\x83H\x83\x8b\x83_\x96\xbc]",
-    // 
-    "",
-    //   ファイルを指定されたサイズで単純分割します。
-    "  \x83t\x83@\x83" "C\x83\x8b\x82\xf0\x8ew\x92\xe8\x82\xb3\x82\xea\x82\xbd\x83T\x83" "C\x83Y\x82\xc5\x92P\x8f\x83\x95\xaa\x8a\x84\x82\xb5\x82\xdc\x82\xb7\x81" "B",
-    // 
-    "",
-    //   /C       COPY コマンドを使用した結合用バッチファイルを作成します。
-    "  /C       COPY \x83R\x83}\x83\x93\x83h\x82\xf0\x8eg\x97p\x82\xb5\x82\xbd\x8c\x8b\x8d\x87\x97p\x83o\x83" "b\x83`\x83t\x83@\x83" "C\x83\x8b\x82\xf0\x8d\xec\x90\xac\x82\xb5\x82\xdc\x82\xb7\x81" "B",
-    //   /S       DIVRO コマンドを使用した結合用バッチファイルを作成します。
-    "  /S       DIVRO \x83R\x83}\x83\x93\x83h\x82\xf0\x8eg\x97p\x82\xb5\x82\xbd\x8c\x8b\x8d\x87\x97p\x83o\x83" "b\x83`\x83t\x83@\x83" "C\x83\x8b\x82\xf0\x8d\xec\x90\xac\x82\xb5\x82\xdc\x82\xb7\x81" "B",
-    //   /Y       同名ファイル存在時に警告せずに上書きします。
-    "  /Y       \x93\xaf\x96\xbc\x83t\x83@\x83" "C\x83\x8b\x91\xb6\x8d\xdd\x8e\x9e\x82\xc9\x8cx\x8d\x90\x82\xb9\x82\xb8\x82\xc9\x8f\xe3\x8f\x91\x82\xab\x82\xb5\x82\xdc\x82\xb7\x81" "B",
-    //   /H       分割ファイルのチェックサムファイル (.sha256) を作成します。
-    "  /H       \x95\xaa\x8a\x84\x83t\x83@\x83" "C\x83\x8b\x82\xcc\x83`\x83" "F\x83" "b\x83N\x83T\x83\x80\x83t\x83@\x83" "C\x83\x8b (.sha256) \x82\xf0\x8d\xec\x90\xac\x82\xb5\x82\xdc\x82\xb7\x81" "B",
-    //   /Size    分割サイズを KByte 単位で指定します。
-    "  /Size    \x95\xaa\x8a\x84\x83T\x83" "C\x83Y\x82\xf0 KByte \x92P\x88\xca\x82\xc5\x8ew\x92\xe8\x82\xb5\x82\xdc\x82\xb7\x81" "B",
-    //            数字のあとに M を付けると MByte 単位で指定できます。
-    "           \x90\x94\x8e\x9a\x82\xcc\x82\xa0\x82\xc6\x82\xc9 M \x82\xf0\x95t\x82\xaf\x82\xe9\x82\xc6 MByte \x92P\x88\xca\x82\xc5\x8ew\x92\xe8\x82\xc5\x82\xab\x82\xdc\x82\xb7\x81" "B",
-    //            /F と指定した場合は 1.44MB フロッピーサイズに分割します。
-    "           /F \x82\xc6\x8ew\x92\xe8\x82\xb5\x82\xbd\x8f\xea\x8d\x87\x82\xcd 1.44MB \x83t\x83\x8d\x83" "b\x83s\x81[\x83T\x83" "C\x83Y\x82\xc9\x95\xaa\x8a\x84\x82\xb5\x82\xdc\x82\xb7\x81" "B",
-    // 
-    "",
-    // DIVRO [/Y] [/H] [ドライブ:][パス]ファイル名
-    "DIVRO [/Y] [/H] [\x83h\x83\x89\x83" "C\x83u:][\x83p\x83X]\x83t\x83@\x83" "C\x83\x8b\x96\xbc",
-    //       [ドライブ:][パス][保存フォルダ]
-    "      [\x83h\x83\x89\x83" "C\x83u:][\x83p\x83X][\x95\xdb\x91\xb6\x83t\x83H\x83\x8b\x83_]",
-    // 
-    "",
-    //   分割されたファイルを結合します。
-    "  \x95\xaa\x8a\x84\x82\xb3\x82\xea\x82\xbd\x83t\x83@\x83" "C\x83\x8b\x82\xf0\x8c\x8b\x8d\x87\x82\xb5\x82\xdc\x82\xb7\x81" "B",
-    //   拡張子が 001 である先頭ファイルを指定して下さい。
-    "  \x8ag\x92\xa3\x8eq\x82\xaa 001 \x82\xc5\x82\xa0\x82\xe9\x90\xe6\x93\xaa\x83t\x83@\x83" "C\x83\x8b\x82\xf0\x8ew\x92\xe8\x82\xb5\x82\xc4\x89\xba\x82\xb3\x82\xa2\x81" "B",
-    // 
-    "",
-    // DIVRO [/C] [/S] [/Y] [ドライブ:][パス]ファイル名
-    "DIVRO [/C] [/S] [/Y] [\x83h\x83\x89\x83" "C\x83u:][\x83p\x83X]\x83t\x83@\x83" "C\x83\x8b\x96\xbc",
-    //       [ドライブ:][パス][保存フォルダ]
-    "      [\x83h\x83\x89\x83" "C\x83u:][\x83p\x83X][\x95\xdb\x91\xb6\x83t\x83H\x83\x8b\x83_]",
-    // 
-    "",
-    //   すでに存在する分割ファイルに対する結合用バッチファイルを作成します。
-    "  \x82\xb7\x82\xc5\x82\xc9\x91\xb6\x8d\xdd\x82\xb7\x82\xe9\x95\xaa\x8a\x84\x83t\x83@\x83" "C\x83\x8b\x82\xc9\x91\xce\x82\xb7\x82\xe9\x8c\x8b\x8d\x87\x97p\x83o\x83" "b\x83`\x83t\x83@\x83" "C\x83\x8b\x82\xf0\x8d\xec\x90\xac\x82\xb5\x82\xdc\x82\xb7\x81" "B",
-    //   拡張子が 001 である先頭ファイルを指定して下さい。
-    "  \x8ag\x92\xa3\x8eq\x82\xaa 001 \x82\xc5\x82\xa0\x82\xe9\x90\xe6\x93\xaa\x83t\x83@\x83" "C\x83\x8b\x82\xf0\x8ew\x92\xe8\x82\xb5\x82\xc4\x89\xba\x82\xb3\x82\xa2\x81" "B",
+    UsageLine01,
+    UsageLine02,
+    UsageLine03,
+    UsageLine04,
+    UsageLine05,
+    UsageLine06,
+    UsageLine07,
+    UsageLine08,
+    UsageLine09,
+    UsageLine10,
+    UsageLine11,
+    UsageLine12,
+    UsageLine13,
+    UsageLine14,
+    UsageLine15,
+    UsageLine16,
+    UsageLine17,
+    UsageLine18,
+    UsageLine19,
+    UsageLine20,
+    UsageLine21,
+    UsageLine22,
+    UsageLine23,
+    UsageLine24,
 };
+
+const Text AllTexts[AllTextCount] = {
+    {"ArgumentsWrong", ArgumentsWrong, "Invalid arguments.", TextKind::Message},
+    {"HintTypeDivroComma", HintTypeDivroComma, "For help, type 'divro' or", TextKind::Message},
+    {"HintUseHelpOption", HintUseHelpOption, "use the /\x3f option.", TextKind::Message},
+    {"ArgumentsError", ArgumentsError, "Error in the arguments.", TextKind::Message},
+    {"HintTypeDivro", HintTypeDivro, "For help, type 'divro' or", TextKind::Message},
+    {"NoSourceGiven", NoSourceGiven, "No file given.", TextKind::Message},
+    {"SourceNotFound", SourceNotFound, "File not found.", TextKind::Message},
+    {"PieceSizeInvalid", PieceSizeInvalid, "Invalid piece size.", TextKind::Message},
+    {"DestFolderInvalid", DestFolderInvalid, "Invalid destination folder.", TextKind::Message},
+    {"DestFolderMissing", DestFolderMissing, "The destination folder '%s' does not exist.\x0a", TextKind::Message},
+    {"AskCreateFolder", AskCreateFolder, "Create it\x3f [Yes (Y), No (N)]", TextKind::Message},
+    {"ProcessingStopped", ProcessingStopped, "Stopped.", TextKind::Message},
+    {"CreateFolderFailed", CreateFolderFailed, "Cannot create the destination folder.", TextKind::Message},
+    {"NotDivided", NotDivided, "The file was not divided.", TextKind::Message},
+    {"NotJoined", NotJoined, "The pieces were not joined.", TextKind::Message},
+    {"NoBatchCreated", NoBatchCreated, "No batch file was written.", TextKind::Message},
+    {"AskOverwrite", AskOverwrite, "Overwrite the existing file '%s%s'\x3f [Yes (Y), All (A), Stop (S)]", TextKind::Message},
+    {"SourceOpenFailed", SourceOpenFailed, "Cannot open the file to divide.", TextKind::Message},
+    {"SourceSizeFailed", SourceSizeFailed, "Cannot read the size of the file to divide.", TextKind::Message},
+    {"PieceSizeTooLarge", PieceSizeTooLarge, "The piece size is larger than the file.", TextKind::Message},
+    {"FileTooLarge", FileTooLarge, "Files of 4 GB or more are not supported.", TextKind::Message},
+    {"PieceSizeTooSmall", PieceSizeTooSmall, "The piece size is too small.", TextKind::Message},
+    {"OutOfMemory", OutOfMemory, "Not enough memory.", TextKind::Message},
+    {"DivideStopped", DivideStopped, "Dividing stopped.", TextKind::Message},
+    {"FileOpenFailed", FileOpenFailed, "Cannot open the file '%s'.\x0a", TextKind::Message},
+    {"SourceReadFailed", SourceReadFailed, "Cannot read the file to divide.", TextKind::Message},
+    {"FileWriteFailed", FileWriteFailed, "Cannot write the file '%s'.\x0a", TextKind::Message},
+    {"DivideFinished", DivideFinished, "The file was divided.", TextKind::Message},
+    {"AskDeleteStale", AskDeleteStale, "Old pieces from '%s' on are left over. Delete them\x3f [Yes (Y), No (N)]", TextKind::Message},
+    {"StaleKept", StaleKept, "Old pieces from '%s' on were kept.\x0a", TextKind::Message},
+    {"StaleDeleted", StaleDeleted, "Old pieces '%s' to '%s' were deleted.\x0a", TextKind::Message},
+    {"StaleDeleteFailed", StaleDeleteFailed, "Cannot delete the old piece '%s'.\x0a", TextKind::Message},
+    {"TwoDivisionsMixed", TwoDivisionsMixed, "The destination folder holds pieces of this division and of an earlier one.", TextKind::Message},
+    {"FirstPieceMissing", FirstPieceMissing, "First piece (*.001) not found.", TextKind::Message},
+    {"SecondPieceMissing", SecondPieceMissing, "Second piece (*.002) not found.", TextKind::Message},
+    {"JoinStopped", JoinStopped, "Joining stopped.", TextKind::Message},
+    {"FirstPieceSizeFailed", FirstPieceSizeFailed, "Cannot read the size of the first piece.", TextKind::Message},
+    {"PieceOpenFailed", PieceOpenFailed, "Cannot open the piece '%s'.\x0a", TextKind::Message},
+    {"PieceSizeFailed", PieceSizeFailed, "Cannot read the size of the piece '%s'.\x0a", TextKind::Message},
+    {"PieceReadFailed", PieceReadFailed, "Cannot read the piece '%s'.\x0a", TextKind::Message},
+    {"JoinedWriteFailed", JoinedWriteFailed, "Cannot write the joined file.", TextKind::Message},
+    {"JoinFinished", JoinFinished, "The pieces were joined.", TextKind::Message},
+    {"PieceMissing", PieceMissing, "Piece '%s' not found.\x0a", TextKind::Message},
+    {"PieceSizeDiffers", PieceSizeDiffers, "Piece '%s' differs in size from the first piece.\x0a", TextKind::Message},
+    {"ChecksumUnreadable", ChecksumUnreadable, "Cannot read the checksum file '%s'.\x0a", TextKind::Message},
+    {"PieceChecksumMismatch", PieceChecksumMismatch, "Checksum of the piece '%s' does not match.\x0a", TextKind::Message},
+    {"JoinedChecksumMismatch", JoinedChecksumMismatch, "Checksum of the joined file '%s' does not match.\x0a", TextKind::Message},
+    {"ChecksumNameUnconvertible", ChecksumNameUnconvertible, "The name cannot be written in UTF-8: no checksum file '%s'.\x0a", TextKind::Message},
+    {"ChecksumFailed", ChecksumFailed, "Cannot compute the checksum.", TextKind::Message},
+    {"BatchStopped", BatchStopped, "Writing the batch file stopped.", TextKind::Message},
+    {"BatchOpenFailed", BatchOpenFailed, "Cannot open the batch file '%s'.\x0a", TextKind::Message},
+    {"BatchWriteFailed", BatchWriteFailed, "Cannot write the batch file '%s'.\x0a", TextKind::Message},
+    {"BatchCreated", BatchCreated, "Batch file written.", TextKind::Message},
+    {"CopyBatchEcho", CopyBatchEcho, nullptr, TextKind::Batch},
+    {"SelfBatchEcho", SelfBatchEcho, nullptr, TextKind::Batch},
+    {"CopyBatchMissing", CopyBatchMissing, nullptr, TextKind::Batch},
+    {"UsageLine01", UsageLine01, "DIVRO [/C] [/S] [/Y] [/H] [drive:][path]filename /Size", TextKind::Message},
+    {"UsageLine02", UsageLine02, "      [drive:][path][destination folder]", TextKind::Message},
+    {"UsageLine03", UsageLine03, "", TextKind::Message},
+    {"UsageLine04", UsageLine04, "  Divides a file into pieces of the given size.", TextKind::Message},
+    {"UsageLine05", UsageLine05, "", TextKind::Message},
+    {"UsageLine06", UsageLine06, "  /C       Writes a batch file that joins the pieces with COPY.", TextKind::Message},
+    {"UsageLine07", UsageLine07, "  /S       Writes a batch file that joins the pieces with DIVRO.", TextKind::Message},
+    {"UsageLine08", UsageLine08, "  /Y       Overwrites existing files without asking.", TextKind::Message},
+    {"UsageLine09", UsageLine09, "  /H       Writes a checksum file (.sha256) for the pieces.", TextKind::Message},
+    {"UsageLine10", UsageLine10, "  /Size    The piece size in kilobytes.", TextKind::Message},
+    {"UsageLine11", UsageLine11, "           A number followed by M gives megabytes.", TextKind::Message},
+    {"UsageLine12", UsageLine12, "           /F gives pieces that fit a 1.44 MB floppy disk.", TextKind::Message},
+    {"UsageLine13", UsageLine13, "", TextKind::Message},
+    {"UsageLine14", UsageLine14, "DIVRO [/Y] [/H] [drive:][path]filename", TextKind::Message},
+    {"UsageLine15", UsageLine15, "      [drive:][path][destination folder]", TextKind::Message},
+    {"UsageLine16", UsageLine16, "", TextKind::Message},
+    {"UsageLine17", UsageLine17, "  Joins the pieces of a file.", TextKind::Message},
+    {"UsageLine18", UsageLine18, "  Give the first piece, the one whose extension is 001.", TextKind::Message},
+    {"UsageLine19", UsageLine19, "", TextKind::Message},
+    {"UsageLine20", UsageLine20, "DIVRO [/C] [/S] [/Y] [drive:][path]filename", TextKind::Message},
+    {"UsageLine21", UsageLine21, "      [drive:][path][destination folder]", TextKind::Message},
+    {"UsageLine22", UsageLine22, "", TextKind::Message},
+    {"UsageLine23", UsageLine23, "  Writes a batch file that joins existing pieces.", TextKind::Message},
+    {"UsageLine24", UsageLine24, "  Give the first piece, the one whose extension is 001.", TextKind::Message},
+    {"ReasonNotCodePage932", nullptr, "name not in code page 932, no batch file written", TextKind::Reason},
+    {"ReasonPiecesFollow", nullptr, "piece missing, pieces follow it", TextKind::Reason},
+    {"ReasonNameRefused", nullptr, "name not allowed", TextKind::Reason},
+    {"ReasonStopped", nullptr, "stopped at the question", TextKind::Reason},
+};
+
+const char* EnglishForm(const char* japanese) {
+  for (const Text& text : AllTexts) {
+    if (text.japanese != nullptr && text.japanese == japanese) return text.english;
+  }
+  return nullptr;
+}
 
 namespace {
 

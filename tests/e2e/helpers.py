@@ -1,4 +1,5 @@
 """Runs the built divro as a black box: with no terminal, or on a pty of its own."""
+import ctypes
 import fcntl
 import hashlib
 import os
@@ -11,7 +12,10 @@ import time
 import unittest
 
 BIN = os.path.abspath(os.environ.get("DIVRO_BIN", "build-test/divro"))
-ENV = dict(os.environ, LC_ALL="C.UTF-8")
+# Japanese messages unless a case asks for English (any locale but ja...).
+# LANGUAGE would choose the system's error texts: left out.
+ENV = {k: v for k, v in dict(os.environ, LC_ALL="ja_JP.UTF-8").items() if k != "LANGUAGE"}
+ENGLISH = "C.UTF-8"
 FAILED = 255  # exit status -1
 
 
@@ -21,9 +25,34 @@ def check_errors(err):
         raise AssertionError(err.decode("utf-8", "replace"))
 
 
+def locale_env(locale):
+    """The environment for a locale: a name for LC_ALL, or the variables themselves (LC_ALL unset)."""
+    if not locale:
+        return ENV
+    if isinstance(locale, str):
+        return dict(ENV, LC_ALL=locale)
+    return {**{k: v for k, v in ENV.items() if k != "LC_ALL"}, **locale}
+
+
+def system_reason(code, locale="ja_JP.UTF-8"):
+    """The C library's text for an error code under a locale's messages, as divro writes it."""
+    libc = ctypes.CDLL(None)
+    libc.setlocale.restype = libc.strerror.restype = ctypes.c_char_p
+    libc.setlocale.argtypes = [ctypes.c_int, ctypes.c_char_p]
+    saved = {category: libc.setlocale(category, None) for category in (0, 5)}  # LC_CTYPE, LC_MESSAGES
+    try:
+        libc.setlocale(0, locale.encode())
+        libc.setlocale(5, locale.encode())
+        return libc.strerror(code).decode()
+    finally:
+        for category, value in saved.items():
+            libc.setlocale(category, value)
+
+
 def run_with_errors(args, cwd, locale=None):
-    """(exit status, output, standard error) of divro with no controlling terminal and stdin /dev/null."""
-    env = dict(ENV, LC_ALL=locale) if locale else ENV
+    """(exit status, output, standard error) of divro with no controlling terminal and stdin /dev/null.
+    locale: see locale_env."""
+    env = locale_env(locale)
     p = subprocess.run([BIN, *args], cwd=cwd, env=env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                        start_new_session=True, timeout=120)

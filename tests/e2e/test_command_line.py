@@ -1,8 +1,9 @@
+import errno
 import os
 import re
 import subprocess
 
-from tests.e2e.helpers import FAILED, TempDirTest, random_file, run_with_errors
+from tests.e2e.helpers import ENGLISH, FAILED, TempDirTest, random_file, run_with_errors
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
@@ -45,7 +46,51 @@ class PosixConventionsTest(TempDirTest):
         random_file(self.path(":"), 10)  # never taken for the source not found
         for locale in ["de_DE.ISO-8859-1", "C"]:
             with self.subTest(locale=locale):
-                rc, out, err = run_with_errors(["none.bin", "/1"], self.dir, locale)
+                rc, out, err = run_with_errors(["none.bin", "/1"], self.dir,
+                                               {"LC_CTYPE": locale, "LC_MESSAGES": "ja_JP.UTF-8"})
                 self.assertEqual((rc, out[:len(lines)]), (FAILED, lines))
                 self.assertEqual(err.decode("utf-8"), "divro: 指定されたファイルが見つかりません。\n"
                                                       "divro: 引数の処理中にエラーが起きました。\n")
+
+
+class EnglishTest(TempDirTest):
+    def test_messages_in_english(self):
+        # Any locale but ja... speaks English: the usage, a refusal, a
+        # question answered at once without a terminal, a system failure.
+        random_file(self.path("f.bin"), 3000)
+        usage = "DIVRO [/C] [/S] [/Y] [/H] [drive:][path]filename /Size\n"
+        refused = "Invalid piece size.\nError in the arguments.\nFor help, type 'divro' or\nuse the /? option.\n"
+        not_divided = "The file was not divided.\n"
+        cases = [  # arguments, a piece left before, exit status, standard output, standard error
+            ([], None, 0, usage, ""),
+            (["f.bin", "/0"], None, FAILED, refused, "divro: invalid piece size\ndivro: error in the arguments\n"),
+            (["f.bin", "/1"], "f.bin.001", FAILED,
+             "Overwrite the existing file 'f.bin.001'? [Yes (Y), All (A), Stop (S)]\nDividing stopped.\n" + not_divided,
+             "divro: f.bin.001: dividing stopped\ndivro: f.bin: the file was not divided\n"),
+            (["f.bin", "/1", "/Y"], "f.bin.002/", FAILED,
+             "f.bin.001\rCannot open the file 'f.bin.002'.\n" + not_divided,
+             f"divro: f.bin.002: {os.strerror(errno.EISDIR)}\ndivro: f.bin: the file was not divided\n"),
+        ]
+        for args, left, rc, out, err in cases:
+            with self.subTest(args=args):
+                if left:
+                    os.mkdir(self.path(left)) if left.endswith("/") else random_file(self.path(left), 1)
+                status, output, errors = run_with_errors(args, self.dir, ENGLISH)
+                self.assertEqual((status, output[:len(out)], errors.decode()), (rc, out, err))
+                if left:
+                    subprocess.run(["rm", "-r", self.path(left)], check=True)
+
+    def test_the_language_the_locale_chooses(self):
+        # The first of LC_ALL, LC_MESSAGES and LANG set and not empty; LANGUAGE is not read.
+        japanese, english = "DIVRO [/C] [/S] [/Y] [/H] [ドライブ:]", "DIVRO [/C] [/S] [/Y] [/H] [drive:]"
+        cases = [
+            ({"LC_ALL": "", "LC_MESSAGES": "ja_JP.UTF-8", "LANG": "C.UTF-8"}, japanese),
+            ({"LC_ALL": "", "LC_MESSAGES": "", "LANG": "ja_XX.UTF-8"}, japanese),  # not installed
+            ({"LC_ALL": "C.UTF-8", "LC_MESSAGES": "ja_JP.UTF-8"}, english),
+            ({"LC_ALL": "POSIX", "LANGUAGE": "ja"}, english),
+            ({"LC_ALL": "", "LC_MESSAGES": "en_US.UTF-8", "LANG": "ja_JP.UTF-8"}, english),
+        ]
+        for env, first in cases:
+            with self.subTest(env=env):
+                status, out, _ = run_with_errors([], self.dir, env)
+                self.assertEqual((status, out[:len(first)]), (0, first))

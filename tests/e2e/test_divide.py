@@ -57,7 +57,8 @@ class DivideTest(TempDirTest):
         data = random_file(self.path("f.bin"), 3000)
         for option in ("/1.5", "/1,5", "/0,15e1"):
             with self.subTest(option=option):
-                self.assertEqual(self.run_divro("f.bin", option, "/Y", locale="de_DE.UTF-8"),
+                self.assertEqual(self.run_divro("f.bin", option, "/Y", locale={"LANG": "de_DE.UTF-8",
+                                                                                "LC_MESSAGES": "ja_JP.UTF-8"}),
                                  (0, f"f.bin.001\rf.bin.002\r\n{DONE}\n"))
                 self.assert_pieces(self.dir, data, [1536, 1464])
 

@@ -14,7 +14,7 @@ import time
 import unittest
 
 from tests.e2e.helpers import (BIN, ENV, FAILED, TempDirTest, check_errors, kib, random_file, read,
-                               run_with_errors, sha256)
+                               run_with_errors, sha256, system_reason)
 
 MiB = 1 << 20
 NOT_DIVIDED = "ファイルは分割されませんでした。"
@@ -79,7 +79,7 @@ class OperatingSystemFaultTest(TempDirTest):
         # Standard error names the file and the system's reason after each
         # failure message; standard output holds the messages alone.
         rc, out, err = run_as(["f.bin", "/1024"], self.dir, max_file_bytes=MiB // 2)
-        self.assertEqual(err, f"divro: f.bin.001: {os.strerror(errno.EFBIG)}\ndivro: f.bin: {NOT_DIVIDED}\n")
+        self.assertEqual(err, f"divro: f.bin.001: {system_reason(errno.EFBIG)}\ndivro: f.bin: {NOT_DIVIDED}\n")
         self.assertEqual(rc, FAILED, out)
         self.assertIn(f"ファイル 'f.bin.001' の書き込みに失敗しました。\n{NOT_DIVIDED}\n", out)
         self.assertEqual(read(self.path("f.bin")), data)
@@ -121,7 +121,7 @@ class OperatingSystemFaultTest(TempDirTest):
         random_file(self.path("f.bin"), 3000)
         os.mkdir(self.path("f.bin.002"))
         rc, out, err = run_with_errors(["f.bin", "/1", "/Y"], self.dir)
-        self.assertEqual(err.decode(), f"divro: f.bin.002: {os.strerror(errno.EISDIR)}\ndivro: f.bin: {NOT_DIVIDED}\n")
+        self.assertEqual(err.decode(), f"divro: f.bin.002: {system_reason(errno.EISDIR)}\ndivro: f.bin: {NOT_DIVIDED}\n")
         self.assertEqual(rc, FAILED, out)
         self.assertIn("ファイル 'f.bin.002' のオープンに失敗しました。", out)
         self.assertEqual(len(read(self.path("f.bin.001"))), 1024)

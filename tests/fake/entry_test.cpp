@@ -166,4 +166,60 @@ TEST_F(EntryTest, RunProgram) {
   EXPECT_EQ(fake::Data("D:\\out\\new\\m.avi"), "abcde");
 }
 
+int CountOf(const std::string& text, const std::string& part) {
+  int count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+// Every message and usage line has its English: ASCII, as many names (%s)
+// and the same closing line break; batch texts stay Japanese.
+TEST(TextsTest, EveryMessageInBothLanguages) {
+  std::vector<std::string> lacking;
+  for (const text::Text& t : text::AllTexts) {
+    SCOPED_TRACE(t.name);
+    if (t.kind == text::TextKind::Batch) {
+      EXPECT_EQ(t.english, nullptr);
+      continue;
+    }
+    if (t.english == nullptr) {
+      lacking.push_back(t.name);
+      continue;
+    }
+    const std::string english = t.english;
+    EXPECT_TRUE(std::all_of(english.begin(), english.end(),
+                            [](char c) { return c == '\n' || (c >= 0x20 && c < 0x7f); }));
+    if (t.kind == text::TextKind::Reason) continue;
+    const std::string japanese = t.japanese;
+    EXPECT_EQ(CountOf(english, "%s"), CountOf(japanese, "%s"));
+    EXPECT_EQ(english.empty() || english.back() == '\n', japanese.empty() || japanese.back() == '\n');
+    EXPECT_EQ(text::EnglishForm(t.japanese), t.english);
+  }
+  EXPECT_EQ(lacking, std::vector<std::string>{}) << "texts without English";
+}
+
+// An English run: the usage, a refusal and a question in English.
+TEST_F(EntryTest, EnglishRun) {
+  const struct {
+    Args args; std::string output;
+  } cases[] = {
+      {{}, "DIVRO [/C] [/S] [/Y] [/H] [drive:][path]filename /Size\n"},
+      {{"/5"}, "No file given.\nFile not found.\nError in the arguments.\n"
+               "For help, type 'divro' or\nuse the /? option.\n"},
+      {{"C:\\d\\m.avi", "D:\\out"},
+       "The destination folder 'D:\\out\\' does not exist.\nCreate it? [Yes (Y), No (N)]\n"
+       "Stopped.\n"},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    fake::AddFile("C:\\d\\m.avi", "abc");
+    fake::State().englishMessages = true;
+    fake::State().consolePresent = false;  // a question is answered N
+    Call(app::RunProgram, c.args);
+    EXPECT_EQ(fake::State().output.substr(0, c.output.size()), c.output);
+  }
+}
+
 }  // namespace

@@ -70,7 +70,7 @@ out=$(divro --version)
 
 mkdir -p "$WORK/run/joined" && cd "$WORK/run" || exit 1
 head -c 250000 /dev/urandom >data.bin
-out=$(LC_ALL=C.UTF-8 divro data.bin /100)  # 102400-byte pieces
+out=$(LC_ALL=ja_JP.UTF-8 divro data.bin /100)  # 102400-byte pieces
 rc=$?
 sizes=$(stat -c %s data.bin.001 data.bin.002 data.bin.003 2>/dev/null | tr '\n' ' ')
 if [ $rc -eq 0 ] && [ "$sizes" = "102400 102400 45200 " ] && [ ! -e data.bin.004 ] &&
@@ -83,7 +83,7 @@ out=$(LC_ALL=C.UTF-8 divro data.bin.001 joined)
 rc=$?
 [ $rc -eq 0 ] && cmp -s data.bin joined/data.bin && ok "join restores the file" ||
   fail "join (exit $rc): $out"
-out=$(LC_ALL=C.UTF-8 divro missing.bin /100)
+out=$(LC_ALL=ja_JP.UTF-8 divro missing.bin /100)
 rc=$?
 [ $rc -eq 255 ] && grep -q '指定されたファイルが見つかりません。' <<<"$out" &&
   ok "a failure exits 255" || fail "failure exit status $rc: $out"

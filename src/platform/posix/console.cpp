@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -222,22 +223,20 @@ void ConsoleWrite(const std::string& bytes) {
   WriteAll(STDOUT_FILENO, bytes.data(), bytes.size());
 }
 
-void ReportFailure(const char* shownName, const char* cp932Message, const Failure& failure) {
+Language MessageLanguage() {
+  // LANGUAGE is a list for catalogues the program does not have: not read.
+  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (value == nullptr || value[0] == '\0') continue;
+    return std::strncmp(value, "ja", 2) == 0 ? Language::Japanese : Language::English;
+  }
+  return Language::English;
+}
+
+void ReportFailure(const char* shownName, const std::string& givenReason, const Failure& failure) {
   std::string name =
       shownName != nullptr && shownName[0] != '\0' ? std::string(shownName) : failure.name;
-  std::string reason;
-  if (failure.code != 0) {
-    reason = std::strerror(failure.code);
-  } else {
-    // The message itself, its %s the name, without its line break.
-    std::string message = cp932Message;
-    for (std::size_t at; (at = message.find("%s")) != std::string::npos;) {
-      reason += MessageForConsole(message.substr(0, at).c_str()) + name;
-      message.erase(0, at + 2);
-    }
-    reason += MessageForConsole(message.c_str());
-    while (!reason.empty() && reason.back() == '\n') reason.pop_back();
-  }
+  const std::string reason = failure.code != 0 ? std::strerror(failure.code) : givenReason;
   std::string line = "divro: " + (name.empty() ? std::string() : name + ": ") + reason + "\n";
   if (isatty(STDERR_FILENO) == 1) ShowControlBytesAsQuestionMarks(&line, true);
   WriteAll(STDERR_FILENO, line.data(), line.size());

@@ -45,6 +45,9 @@ bool OutputIsConsole() {
 
 using namespace win32;
 
+// The program of this platform speaks Japanese only.
+Language MessageLanguage() { return Language::Japanese; }
+
 int InitializeLocale() {
   // The character set, and the decimal separator that a size may use
   // besides the point.
@@ -127,6 +130,6 @@ void ConsoleWrite(const std::string& bytes) {
 }
 
 // The console's conventions have no second line for a failure.
-void ReportFailure(const char*, const char*, const Failure&) {}
+void ReportFailure(const char*, const std::string&, const Failure&) {}
 
 }  // namespace platform
