@@ -50,6 +50,13 @@ void PrintLine(const char* message);
 void PrintFailure(const char* message, const Subject& subject = {},
                   const platform::Failure& failure = {}, const char* reason = nullptr);
 
+// PrintFailure, then false: how an operation gives up.
+inline bool Fail(const char* message, const Subject& subject = {},
+                 const platform::Failure& failure = {}) {
+  PrintFailure(message, subject, failure);
+  return false;
+}
+
 // The reason a failure's report gives where no system error applies.
 std::string FailureReason(const char* message, const Subject& subject = {},
                           const char* reason = nullptr);

@@ -22,11 +22,7 @@ namespace pieces {
 
 namespace {
 
-bool Fail(const char* message, const app::Subject& subject = {},
-          const platform::Failure& failure = {}) {
-  app::PrintFailure(message, subject, failure);
-  return false;
-}
+using app::Fail;
 
 // Pieces numbered above this division's belong to an older set: joined
 // with the new ones they would give a wrong file, and so does a checksum

@@ -21,11 +21,7 @@ namespace pieces {
 
 namespace {
 
-bool Fail(const char* message, const app::Subject& subject = {},
-          const platform::Failure& failure = {}) {
-  app::PrintFailure(message, subject, failure);
-  return false;
-}
+using app::Fail;
 
 // An output that is one of the pieces under another name (a link) would be
 // emptied before it is read, and the join would report success over it.
