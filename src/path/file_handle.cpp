@@ -73,11 +73,9 @@ bool FileHandle::QuerySize(std::uint32_t* low, std::uint32_t* high) const {
   return QueryFileSize(path_, low, high);
 }
 
-bool FileHandle::OpenedSize(std::uint32_t* low, std::uint32_t* high) const {
-  if (!sizeKnown_) return false;
-  if (low != nullptr) *low = static_cast<std::uint32_t>(openedSize_);
-  if (high != nullptr) *high = static_cast<std::uint32_t>(openedSize_ >> 32);
-  return true;
+std::optional<std::uint64_t> FileHandle::OpenedSize() const {
+  if (!sizeKnown_) return std::nullopt;
+  return openedSize_;
 }
 
 bool QueryFileSize(const char* path, std::uint32_t* low, std::uint32_t* high) {

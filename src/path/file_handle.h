@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "platform/platform.h"
 
@@ -50,8 +51,8 @@ class FileHandle {
   // The size of the entry at the stored path (not of the open handle).
   bool QuerySize(std::uint32_t* low, std::uint32_t* high) const;
   // The size of the file as it was opened to read, with no second lookup:
-  // false when the last open was not a successful one to read.
-  bool OpenedSize(std::uint32_t* low, std::uint32_t* high) const;
+  // nothing when the last open was not a successful one to read.
+  std::optional<std::uint64_t> OpenedSize() const;
 
   const char* Path() const { return path_; }
   // Why the last open, read or write of this handle failed.

@@ -27,11 +27,9 @@ ChecksumRead ReadChecksumFile(const PieceNamer& names, SetDigests* digests) {
   }
   // The open file's own size: the name may have been given to another
   // file since the lookup.
-  std::uint32_t size = 0;
-  std::uint32_t high = 0;
-  if (!file.OpenedSize(&size, &high) || high != 0 || size > LargestChecksumFile) {
-    return ChecksumRead::Unreadable;
-  }
+  const std::optional<std::uint64_t> opened = file.OpenedSize();
+  if (!opened || *opened > LargestChecksumFile) return ChecksumRead::Unreadable;
+  const auto size = static_cast<std::uint32_t>(*opened);
   std::string text(size, '\0');
   if (size != 0 && file.Read(text.data(), size) != size) return ChecksumRead::Unreadable;
   std::vector<ChecksumEntry> entries;

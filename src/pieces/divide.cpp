@@ -156,18 +156,19 @@ DivideResult DivideFile() {
     Fail(text::SourceOpenFailed, options.sourcePath, source.LastFailure());
     return DivideResult::Failed;
   }
-  std::uint32_t size = 0;
-  std::uint32_t high = 0;
-  if (!source.QuerySize(&size, &high)) {
+  // The open file's own size: its name may lead elsewhere by now.
+  const std::optional<std::uint64_t> sourceSize = source.OpenedSize();
+  if (!sourceSize) {
     Fail(text::SourceSizeFailed, options.sourcePath);
     return DivideResult::Failed;
   }
-  // The high part is looked at first: a file of 4 GiB or more whose low
-  // 32 bits happen to be small must not be told its piece size is too big.
-  if (high != 0) {
+  // Too large before too small: a file of 4 GiB or more must not be told
+  // its piece size is too big.
+  if (*sourceSize > LargestSize) {
     Fail(text::FileTooLarge, options.sourcePath);
     return DivideResult::Failed;
   }
+  const auto size = static_cast<std::uint32_t>(*sourceSize);
   if (size <= pieceSize) {
     Fail(text::PieceSizeTooLarge, options.sourcePath);
     return DivideResult::Failed;

@@ -203,7 +203,7 @@ bool JoinPieces() {
   }
 
   platform::DirEntry first;
-  if (!pieceFolder.Lookup(names.Element(1), &first) || first.isFolder || first.size >> 32 != 0) {
+  if (!pieceFolder.Lookup(names.Element(1), &first) || first.isFolder || first.size > LargestSize) {
     return Fail(text::FirstPieceSizeFailed, names.Shown(1));
   }
   auto size = static_cast<std::uint32_t>(first.size);
@@ -221,8 +221,9 @@ bool JoinPieces() {
       return Fail(text::PieceOpenFailed, shown, piece.LastFailure());
     }
     // A piece of 4 GiB or more would be copied short: refused by its size.
-    std::uint32_t high = 0;
-    if (!piece.OpenedSize(&size, &high) || high != 0) return Fail(text::PieceSizeFailed, shown);
+    const std::optional<std::uint64_t> pieceSize = piece.OpenedSize();
+    if (!pieceSize || *pieceSize > LargestSize) return Fail(text::PieceSizeFailed, shown);
+    size = static_cast<std::uint32_t>(*pieceSize);
     sizes.push_back(size);
     // Pieces made by other tools may grow from one to the next: the block
     // may move then.
