@@ -22,12 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::unique_ptr<char[]>> blocks;
   std::vector<const char*> argv = {"divro"};
   bool refused = false, sourceSeen = false, emptyDestination = false, helpAsked = arguments.empty();
+  std::size_t checksumWords = 0;  // /H is not one of the six arguments
   const char* sizeArgument = nullptr;
   for (const std::string& argument : arguments) {
     const char* a = argv.emplace_back((blocks.emplace_back(HeapText(argument))).get());
     helpAsked |= argument == "/?";
+    checksumWords += argument == "/h" || argument == "/H";
     if (a[0] == '/') {
-      if (argument.size() != 2 || !std::strchr("cCsSyY?", a[1])) sizeArgument = a;
+      if (argument.size() != 2 || !std::strchr("cCsSyYhH?", a[1])) sizeArgument = a;
       continue;
     }
     if (sourceSeen) emptyDestination = argument.empty();
@@ -49,10 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(!ok || !emptyDestination || !path::IsValidPath(o.destFolder));
   // /? wins over every other argument, but not over too many of them.
   if (helpAsked) {
-    FUZZ_CHECK(ok == (argv.size() <= 7) && (!ok || o.showHelp));
+    FUZZ_CHECK(ok == (argv.size() - checksumWords <= 7) && (!ok || o.showHelp));
     return 0;
   }
-  FUZZ_CHECK(ok == (argv.size() <= 7 && !refused));
+  FUZZ_CHECK(ok == (argv.size() - checksumWords <= 7 && !refused));
   FUZZ_CHECK(!ok || o.sizeGiven == (sizeArgument != nullptr));
   if (!ok || sizeArgument == nullptr) return 0;
   const char* number = sizeArgument + 1;
