@@ -152,6 +152,25 @@ TEST(FaultInjection, DivideWritingTheChecksumFile) {
   });
 }
 
+// Removing an older set's pieces (/Y): success means they are gone, unless
+// a lost lookup hid one; a failed removal is never a clean division.
+TEST(FaultInjection, DivideRemovingAnOlderSet) {
+  const Check check = [](bool ok, Fault fault, const Files&) {
+    EXPECT_TRUE(!ok || fault != HardFault);
+    const bool olderLeft = fake::Exists("s.txt.005") || fake::Exists("s.txt.006");
+    EXPECT_TRUE(!ok || !olderLeft || fault == LostLookup);
+    EXPECT_TRUE(!olderLeft || !Printed(text::StaleDeleted));
+  };
+  EveryCallFailing(app::ModeDivide, "s.txt", Divided, check, [] {
+    app::g_runOptions.copyBatch = app::g_runOptions.selfBatch = false;
+    app::g_runOptions.overwriteAll = app::g_runOptions.yesGiven = true;
+    fake::AddFile("s.txt.005", "old");
+    fake::AddFile("s.txt.006", "old");
+    fake::State().calls = 0;
+    fake::State().callLog.clear();
+  });
+}
+
 TEST(FaultInjection, JoinCheckingTheChecksumFile) {
   const Check check = [](bool ok, Fault fault, const Files& reference) {
     EXPECT_EQ(Printed(text::JoinFinished), ok);
