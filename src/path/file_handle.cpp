@@ -59,16 +59,6 @@ FileHandle::CopyOutcome FileHandle::CopyTo(FileHandle& to, char* buffer, std::ui
   return CopyOutcome::Copied;
 }
 
-FileHandle::CopyOutcome FileHandle::CopyThrough(FileHandle& to, char* buffer, std::uint32_t count,
-                                                const std::function<void()>& afterRead,
-                                                const Inspector& inspect) {
-  if (count != 0 && Read(buffer, count) != count) return CopyOutcome::ReadShort;
-  afterRead();
-  if (!inspect(buffer, count)) return CopyOutcome::Refused;
-  if (count != 0 && to.Write(buffer, count) != count) return CopyOutcome::WriteShort;
-  return CopyOutcome::Copied;
-}
-
 bool FileHandle::QuerySize(std::uint32_t* low, std::uint32_t* high) const {
   return QueryFileSize(path_, low, high);
 }

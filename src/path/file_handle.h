@@ -33,7 +33,7 @@ class FileHandle {
   std::uint32_t Read(void* buffer, std::uint32_t count);
   std::uint32_t Write(const void* buffer, std::uint32_t count);
 
-  enum class CopyOutcome { Copied, ReadShort, WriteShort, Refused };
+  enum class CopyOutcome { Copied, ReadShort, WriteShort };
   // Moves the next `count` bytes of this file to `to`: inside the kernel
   // where the platform can, the rest read into `buffer` and written.
   // `afterRead` runs once the bytes are in hand, before they are written,
@@ -41,12 +41,6 @@ class FileHandle {
   // still named as the read's or the write's.
   CopyOutcome CopyTo(FileHandle& to, char* buffer, std::uint32_t count,
                      const std::function<void()>& afterRead);
-  // The same through `buffer` alone, never inside the kernel: `inspect`
-  // sees every byte before it is written, and its false (Refused) stops
-  // the copy there.
-  using Inspector = std::function<bool(const char* data, std::uint32_t size)>;
-  CopyOutcome CopyThrough(FileHandle& to, char* buffer, std::uint32_t count,
-                          const std::function<void()>& afterRead, const Inspector& inspect);
 
   // The size of the entry at the stored path (not of the open handle).
   bool QuerySize(std::uint32_t* low, std::uint32_t* high) const;

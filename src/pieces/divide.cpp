@@ -13,9 +13,9 @@
 #include "path/place.h"
 #include "pieces/batch.h"
 #include "pieces/checksum_side.h"
+#include "pieces/chunk_copy.h"
 #include "pieces/overwrite.h"
 #include "pieces/piece_names.h"
-#include "pieces/work_buffer.h"
 #include "text/texts.h"
 
 namespace pieces {
@@ -61,7 +61,7 @@ bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten)
 
 // The checksum file a division writes: the hash of the piece being written
 // and of the whole file, and a line for every piece done.
-class ChecksumWriter {
+class ChecksumWriter : public ByteInspector {
  public:
   // Nothing is hashed when `wanted` is false or the name has no UTF-8.
   ChecksumWriter(const PieceNamer& names, bool wanted)
@@ -73,13 +73,14 @@ class ChecksumWriter {
   bool Wanted() const { return wanted_; }
   std::string Element() const { return ChecksumElement(names_); }
 
-  void StartPiece() {
+  bool StartPiece() override {
     if (named_) piece_.emplace();
+    return true;
   }
-  bool Add(const char* data, std::uint32_t size) {
+  bool Add(const char* data, std::uint32_t size) override {
     return piece_->Update(data, size) && whole_->Update(data, size);
   }
-  bool FinishPiece(int n) {
+  bool FinishPiece(int n) override {
     Digest digest;
     if (!named_) return true;
     if (!piece_->Finish(&digest)) return false;
@@ -181,17 +182,16 @@ DivideResult DivideFile() {
     return DivideResult::Failed;
   }
 
-  WorkBuffer buffer;
-  if (!buffer.Allocate(std::min(pieceSize, ChunkSize))) {
-    Fail(text::OutOfMemory);
-    return DivideResult::Failed;
-  }
-
   const PieceSetName set = PiecesOfRun(options);
   const path::Place place(set.folder);
   const PieceNamer names(place, set.stem);
   path::FileHandle piece(&place.Handle());
   ChecksumWriter checksum(names, options.checksum);
+  ChunkCopier copier(checksum.Active() ? &checksum : nullptr);
+  if (!copier.Reserve(pieceSize)) {
+    Fail(text::OutOfMemory);
+    return DivideResult::Failed;
+  }
   // Asked before piece 1, like every file the division writes.
   WriteTarget checksumTarget = WriteTarget::New;
   if (checksum.Active()) {
@@ -238,36 +238,24 @@ DivideResult DivideFile() {
       case WriteOpen::Opened:
         break;
     }
-    checksum.StartPiece();
-    for (std::uint32_t left = currentSize; left > 0;) {
-      std::uint32_t chunk = std::min(left, ChunkSize);
-      const auto progress = [&] { app::Print("%s\r", shown); };
-      // Hashed bytes pass through the buffer: the kernel's copy never
-      // shows them to the program.
-      const auto outcome = checksum.Active()
-                               ? source.CopyThrough(piece, buffer.Data(), chunk, progress,
-                                                    [&](const char* data, std::uint32_t bytes) {
-                                                      return checksum.Add(data, bytes);
-                                                    })
-                               : source.CopyTo(piece, buffer.Data(), chunk, progress);
-      if (outcome == path::FileHandle::CopyOutcome::ReadShort) {
+    const auto progress = [&] { app::Print("%s\r", shown); };
+    switch (copier.CopyPiece(n, source, piece, currentSize, progress)) {
+      case ChunkCopier::Outcome::ReadShort:
         return stop(text::SourceReadFailed, options.sourcePath, source.LastFailure());
-      }
-      if (outcome == path::FileHandle::CopyOutcome::WriteShort) {
+      case ChunkCopier::Outcome::WriteShort:
         return stop(text::FileWriteFailed, shown, piece.LastFailure());
-      }
-      if (outcome == path::FileHandle::CopyOutcome::Refused) {
+      case ChunkCopier::Outcome::Refused:
         return stop(text::ChecksumFailed, {});
-      }
-      left -= chunk;
+      case ChunkCopier::Outcome::Copied:
+        break;
     }
     piece.Close();
-    if (!checksum.FinishPiece(n)) return stop(text::ChecksumFailed, {});
     if (remainder != 0 && i == count - 1) currentSize = remainder;
   }
 
+  if (!copier.Finish()) return stop(text::ChecksumFailed, {});
   source.Close();
-  buffer.Release();
+  copier.Release();
   app::Print("\n");
   app::PrintLine(text::DivideFinished);
   const bool checksumWritten =

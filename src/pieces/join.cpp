@@ -12,9 +12,9 @@
 #include "path/path_rules.h"
 #include "path/place.h"
 #include "pieces/checksum_side.h"
+#include "pieces/chunk_copy.h"
 #include "pieces/overwrite.h"
 #include "pieces/piece_names.h"
-#include "pieces/work_buffer.h"
 #include "text/texts.h"
 
 namespace pieces {
@@ -109,27 +109,32 @@ class TemporaryOutput {
 
 // What a join checks against a checksum file: every piece that has a line,
 // else the whole file.
-class JoinCheck {
+class JoinCheck : public ByteInspector {
  public:
   explicit JoinCheck(const SetDigests& digests) : digests_(digests) {
     if (digests_.pieces.empty()) whole_.emplace();
   }
 
-  void StartPiece() {
+  bool StartPiece() override {
     if (!digests_.pieces.empty()) piece_.emplace();
+    return true;
   }
-  bool Add(const char* data, std::uint32_t size) {
+  bool Add(const char* data, std::uint32_t size) override {
     return (piece_ ? piece_->Update(data, size) : true) &&
            (whole_ ? whole_->Update(data, size) : true);
   }
-  enum class Outcome { Matches, Differs, Failed };
-  Outcome FinishPiece(int n) {
-    if (!piece_) return Outcome::Matches;
+  bool FinishPiece(int n) override {
+    if (!piece_) return true;
     Digest digest;
-    if (!piece_->Finish(&digest)) return Outcome::Failed;
+    const bool finished = piece_->Finish(&digest);
     piece_.reset();
-    return digest == digests_.pieces.at(n) ? Outcome::Matches : Outcome::Differs;
+    if (finished && digest != digests_.pieces.at(n)) differing_ = n;
+    return finished && differing_ == 0;
   }
+  // The piece whose digest differs; 0 when none did (the hash failed).
+  int Differing() const { return differing_; }
+
+  enum class Outcome { Matches, Differs, Failed };
   // With every piece proven the whole file is too: it is not hashed again.
   Outcome FinishWhole() {
     if (!whole_) return Outcome::Matches;
@@ -142,6 +147,7 @@ class JoinCheck {
   const SetDigests& digests_;
   std::optional<platform::Sha256> piece_;
   std::optional<platform::Sha256> whole_;
+  int differing_ = 0;
 };
 
 }  // namespace
@@ -207,8 +213,14 @@ bool JoinPieces() {
     return Fail(text::FirstPieceSizeFailed, names.Shown(1));
   }
   auto size = static_cast<std::uint32_t>(first.size);
-  WorkBuffer buffer;
-  if (!buffer.Allocate(std::min(size, ChunkSize))) return Fail(text::OutOfMemory);
+  ChunkCopier copier(check ? &*check : nullptr);
+  if (!copier.Reserve(size)) return Fail(text::OutOfMemory);
+  const auto refused = [&] {
+    if (check->Differing() != 0) {
+      return Fail(text::PieceChecksumMismatch, names.Shown(check->Differing()));
+    }
+    return Fail(text::ChecksumFailed);
+  };
 
   path::FileHandle piece(&pieceFolder.Handle());
   std::vector<std::uint64_t> sizes;
@@ -227,35 +239,22 @@ bool JoinPieces() {
     sizes.push_back(size);
     // Pieces made by other tools may grow from one to the next: the block
     // may move then.
-    if (!buffer.Resize(std::min(size, ChunkSize))) return Fail(text::OutOfMemory);
-    if (check) check->StartPiece();
-    for (std::uint32_t left = size; left > 0;) {
-      std::uint32_t chunk = std::min(left, ChunkSize);
-      // Checked bytes pass through the buffer: the kernel's copy never
-      // shows them to the program.
-      const auto outcome =
-          check ? piece.CopyThrough(
-                      output, buffer.Data(), chunk, [] {},
-                      [&](const char* data, std::uint32_t n) { return check->Add(data, n); })
-                : piece.CopyTo(output, buffer.Data(), chunk, [] {});
-      if (outcome == path::FileHandle::CopyOutcome::ReadShort) {
+    if (!copier.Reserve(size)) return Fail(text::OutOfMemory);
+    switch (copier.CopyPiece(i, piece, output, size, [] {})) {
+      case ChunkCopier::Outcome::ReadShort:
         return Fail(text::PieceReadFailed, shown, piece.LastFailure());
-      }
-      if (outcome == path::FileHandle::CopyOutcome::WriteShort) {
+      case ChunkCopier::Outcome::WriteShort:
         return Fail(text::JoinedWriteFailed, outputShown, output.LastFailure());
-      }
-      if (outcome == path::FileHandle::CopyOutcome::Refused) return Fail(text::ChecksumFailed);
-      left -= chunk;
+      case ChunkCopier::Outcome::Refused:
+        return refused();
+      case ChunkCopier::Outcome::Copied:
+        break;
     }
     piece.Close();
-    if (check) {
-      const JoinCheck::Outcome outcome = check->FinishPiece(i);
-      if (outcome == JoinCheck::Outcome::Failed) return Fail(text::ChecksumFailed);
-      if (outcome == JoinCheck::Outcome::Differs) return Fail(text::PieceChecksumMismatch, shown);
-    }
   }
+  if (!copier.Finish()) return refused();
 
-  buffer.Release();
+  copier.Release();
   app::Print("\n");
   if (check) {
     const JoinCheck::Outcome outcome = check->FinishWhole();

@@ -36,6 +36,7 @@ enum CallKind {
   CallRemove,   // a file removed from a folder
   CallHash,     // a hash made, fed or finished
   CallRename,   // a file renamed within a folder
+  CallThread,   // a second thread started
 };
 
 struct System {

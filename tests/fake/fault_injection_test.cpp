@@ -77,7 +77,9 @@ void EveryCallFailing(app::RunMode mode, const char* source, bool (*operation)()
     const fake::CallKind kind = fake::State().calls < n ? fake::CallOpen : log[std::size_t(n - 1)];
     const Fault fault = fake::State().calls < n                            ? NoFault
                         : kind == fake::CallLookup                         ? LostLookup
-                        : kind == fake::CallFolder || kind == fake::CallList ? LostShortcut
+                        : kind == fake::CallFolder || kind == fake::CallList ||
+                                  kind == fake::CallThread
+                            ? LostShortcut
                                                                            : HardFault;
     SCOPED_TRACE(testing::Message() << "call " << n << " fails, output " << fake::State().output);
     for (const auto& [name, data] : Inputs) EXPECT_EQ(fake::Data(name), data);

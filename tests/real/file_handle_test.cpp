@@ -3,10 +3,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "fresh_folder.h"
 #include "path/file_handle.h"
+#include "pieces/chunk_copy.h"
+#include "pieces/piece_names.h"
 
 namespace fs = std::filesystem;
 
@@ -80,3 +83,55 @@ TEST_F(RealFileHandle, QueryFileSize) {
 }
 
 }  // namespace
+
+// What an inspector saw, piece by piece; it refuses piece `refuseAt`.
+struct Recorder : pieces::ByteInspector {
+  std::string seen;
+  std::string pieces;  // "[n" at each start, "]n" at each finish
+  int refuseAt = 0;
+  bool StartPiece() override { return pieces += "[", true; }
+  bool Add(const char* data, std::uint32_t size) override { return seen.append(data, size), true; }
+  bool FinishPiece(int n) override {
+    pieces += "]" + std::to_string(n);
+    return n != refuseAt;
+  }
+};
+
+// Pieces on both sides of the hand-over to the second thread, and of more
+// than one chunk: the output and the inspector get every byte in order;
+// a refusal stops the copy by the end at the latest.
+TEST_F(RealFileHandle, ChunkCopierHandsEveryByteOverInOrder) {
+  const std::uint32_t sizes[] = {1, 65535, 65536, pieces::ChunkSize + 1, 2 * pieces::ChunkSize + 7, 3};
+  std::size_t total = 0;
+  for (std::uint32_t size : sizes) total += size;
+  std::string data;
+  for (std::size_t i = 0; i < total; ++i) data += static_cast<char>(i * 131 % 251);
+  std::ofstream("source.bin", std::ios::binary) << data;
+  for (int refuseAt : {0, 4, 5}) {
+    Recorder recorder;
+    recorder.refuseAt = refuseAt;
+    bool refused = false;
+    {
+      pieces::ChunkCopier copier(&recorder);
+      path::FileHandle from, to;
+      ASSERT_NE(from.Open("source.bin", "r"), platform::InvalidFile);
+      ASSERT_NE(to.Open("copy.bin", "w"), platform::InvalidFile);
+      int n = 0;
+      for (std::uint32_t size : sizes) {
+        ASSERT_TRUE(copier.Reserve(size));
+        const auto outcome = copier.CopyPiece(++n, from, to, size, [] {});
+        refused = outcome == pieces::ChunkCopier::Outcome::Refused;
+        if (refused) break;
+        ASSERT_EQ(outcome, pieces::ChunkCopier::Outcome::Copied);
+      }
+      refused = refused || !copier.Finish();
+    }
+    SCOPED_TRACE(refuseAt);
+    EXPECT_EQ(refused, refuseAt != 0);
+    if (refuseAt != 0) continue;
+    EXPECT_EQ(recorder.pieces, "[]1[]2[]3[]4[]5[]6");
+    EXPECT_TRUE(recorder.seen == data);
+    std::ifstream copy("copy.bin", std::ios::binary);
+    EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(copy), {}) == recorder.seen);
+  }
+}

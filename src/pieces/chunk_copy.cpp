@@ -1,0 +1,99 @@
+#include "pieces/chunk_copy.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "pieces/piece_names.h"
+
+namespace pieces {
+
+namespace {
+// Below this a piece's bytes are hashed on the caller's thread: handing
+// them over would cost more than hashing them.
+constexpr std::uint32_t HandOverFrom = 65536;
+}  // namespace
+
+ChunkCopier::ChunkCopier(ByteInspector* inspector) : inspector_(inspector) {
+  if (inspector_ != nullptr) worker_.emplace();
+}
+
+ChunkCopier::~ChunkCopier() { worker_.reset(); }
+
+bool ChunkCopier::Reserve(std::uint32_t size) {
+  const std::size_t wanted = std::min(size, ChunkSize);
+  const int used = inspector_ != nullptr ? 2 : 1;
+  for (int i = 0; i < used; ++i) {
+    WorkBuffer& buffer = buffers_[i];
+    if (buffer.Data() != nullptr && buffer.Size() == wanted) continue;
+    // The inspector may still be reading the block that moves.
+    if (worker_) worker_->WaitForAll();
+    if (!(buffer.Data() == nullptr ? buffer.Allocate(wanted) : buffer.Resize(wanted))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void ChunkCopier::Inspect(bool inBackground, std::function<bool()> step, int buffer) {
+  auto guarded = [this, step = std::move(step)] {
+    if (!refused_ && !step()) refused_ = true;
+  };
+  if (inBackground) {
+    const platform::Worker::Ticket ticket = worker_->Post(std::move(guarded));
+    if (buffer >= 0) lastUse_[buffer] = ticket;
+    return;
+  }
+  worker_->WaitForAll();
+  guarded();
+}
+
+ChunkCopier::Outcome ChunkCopier::CopyPiece(int n, path::FileHandle& from, path::FileHandle& to,
+                                            std::uint32_t size,
+                                            const std::function<void()>& afterRead) {
+  if (inspector_ == nullptr) {
+    for (std::uint32_t left = size; left > 0;) {
+      const std::uint32_t chunk = std::min(left, ChunkSize);
+      switch (from.CopyTo(to, buffers_[0].Data(), chunk, afterRead)) {
+        case path::FileHandle::CopyOutcome::ReadShort:
+          return Outcome::ReadShort;
+        case path::FileHandle::CopyOutcome::WriteShort:
+          return Outcome::WriteShort;
+        default:
+          break;
+      }
+      left -= chunk;
+    }
+    return Outcome::Copied;
+  }
+
+  ByteInspector* inspector = inspector_;
+  const bool inBackground = size >= HandOverFrom;
+  Inspect(inBackground, [inspector] { return inspector->StartPiece(); });
+  for (std::uint32_t left = size; left > 0; next_ ^= 1) {
+    const std::uint32_t chunk = std::min(left, ChunkSize);
+    char* data = buffers_[next_].Data();
+    // The buffer is read into again only once the inspector is done with it.
+    worker_->WaitFor(lastUse_[next_]);
+    if (refused_) return Outcome::Refused;
+    if (from.Read(data, chunk) != chunk) return Outcome::ReadShort;
+    afterRead();
+    Inspect(
+        inBackground, [inspector, data, chunk] { return inspector->Add(data, chunk); }, next_);
+    if (to.Write(data, chunk) != chunk) return Outcome::WriteShort;
+    left -= chunk;
+  }
+  Inspect(inBackground, [inspector, n] { return inspector->FinishPiece(n); });
+  return refused_ ? Outcome::Refused : Outcome::Copied;
+}
+
+bool ChunkCopier::Finish() {
+  if (worker_) worker_->WaitForAll();
+  return !refused_;
+}
+
+void ChunkCopier::Release() {
+  if (worker_) worker_->WaitForAll();
+  for (WorkBuffer& buffer : buffers_) buffer.Release();
+}
+
+}  // namespace pieces

@@ -1,0 +1,65 @@
+// The one copy loop of divisions and joins: a piece's bytes moved from one
+// file to another in chunks of at most ChunkSize.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "path/file_handle.h"
+#include "pieces/work_buffer.h"
+#include "platform/platform.h"
+
+namespace pieces {
+
+// What sees every byte a copy moves, piece by piece and in order: a
+// checksum made or checked. False stops the copy; the inspector keeps why.
+class ByteInspector {
+ public:
+  virtual ~ByteInspector() = default;
+  virtual bool StartPiece() = 0;
+  virtual bool Add(const char* data, std::uint32_t size) = 0;
+  virtual bool FinishPiece(int n) = 0;
+};
+
+class ChunkCopier {
+ public:
+  // Without an inspector the kernel copies where it can. With one, the
+  // bytes pass through the program and the inspector works on a second
+  // thread with a second buffer while the next chunk is read and this one
+  // written; it must outlive the copier.
+  explicit ChunkCopier(ByteInspector* inspector = nullptr);
+  ~ChunkCopier();
+  ChunkCopier(const ChunkCopier&) = delete;
+  ChunkCopier& operator=(const ChunkCopier&) = delete;
+
+  // Buffers for pieces of `size` bytes; false when out of memory, the
+  // buffers held before then unchanged.
+  bool Reserve(std::uint32_t size);
+
+  enum class Outcome { Copied, ReadShort, WriteShort, Refused };
+  // Copies piece `n`, `size` bytes, from the position of `from` to that of
+  // `to`. `afterRead` runs once each chunk is in hand, before it is
+  // written. Refused may come a piece late, Finish says it at the latest.
+  Outcome CopyPiece(int n, path::FileHandle& from, path::FileHandle& to, std::uint32_t size,
+                    const std::function<void()>& afterRead);
+  // Waits until the inspector has seen every byte; false when it refused.
+  bool Finish();
+  void Release();
+
+ private:
+  void Inspect(bool inBackground, std::function<bool()> step, int buffer = -1);
+
+  ByteInspector* inspector_;
+  WorkBuffer buffers_[2];
+  // The buffers take turns, across pieces too, so that a piece of one
+  // chunk is read while the last one is inspected.
+  int next_ = 0;
+  platform::Worker::Ticket lastUse_[2] = {0, 0};
+  std::atomic<bool> refused_{false};
+  // Last, so that it ends, and waits for its tasks, before the buffers go.
+  std::optional<platform::Worker> worker_;
+};
+
+}  // namespace pieces
