@@ -47,41 +47,46 @@ void ChunkCopier::Inspect(bool inBackground, std::function<bool()> step, int buf
   guarded();
 }
 
+ChunkCopier::Outcome ChunkCopier::CopyChunk(path::FileHandle& from, path::FileHandle& to,
+                                            std::uint32_t chunk, bool inBackground,
+                                            const std::function<void()>& afterRead) {
+  if (inspector_ == nullptr) {
+    switch (from.CopyTo(to, buffers_[0].Data(), chunk, afterRead)) {
+      case path::FileHandle::CopyOutcome::ReadShort:
+        return Outcome::ReadShort;
+      case path::FileHandle::CopyOutcome::WriteShort:
+        return Outcome::WriteShort;
+      case path::FileHandle::CopyOutcome::Copied:
+        return Outcome::Copied;
+    }
+  }
+  const int turn = next_;
+  next_ ^= 1;
+  char* data = buffers_[turn].Data();
+  // The buffer is read into again only once the inspector is done with it.
+  worker_->WaitFor(lastUse_[turn]);
+  if (refused_) return Outcome::Refused;
+  if (from.Read(data, chunk) != chunk) return Outcome::ReadShort;
+  afterRead();
+  ByteInspector* inspector = inspector_;
+  Inspect(
+      inBackground, [inspector, data, chunk] { return inspector->Add(data, chunk); }, turn);
+  return to.Write(data, chunk) == chunk ? Outcome::Copied : Outcome::WriteShort;
+}
+
 ChunkCopier::Outcome ChunkCopier::CopyPiece(int n, path::FileHandle& from, path::FileHandle& to,
                                             std::uint32_t size,
                                             const std::function<void()>& afterRead) {
-  if (inspector_ == nullptr) {
-    for (std::uint32_t left = size; left > 0;) {
-      const std::uint32_t chunk = std::min(left, ChunkSize);
-      switch (from.CopyTo(to, buffers_[0].Data(), chunk, afterRead)) {
-        case path::FileHandle::CopyOutcome::ReadShort:
-          return Outcome::ReadShort;
-        case path::FileHandle::CopyOutcome::WriteShort:
-          return Outcome::WriteShort;
-        default:
-          break;
-      }
-      left -= chunk;
-    }
-    return Outcome::Copied;
-  }
-
   ByteInspector* inspector = inspector_;
   const bool inBackground = size >= HandOverFrom;
-  Inspect(inBackground, [inspector] { return inspector->StartPiece(); });
-  for (std::uint32_t left = size; left > 0; next_ ^= 1) {
+  if (inspector != nullptr) Inspect(inBackground, [inspector] { return inspector->StartPiece(); });
+  for (std::uint32_t left = size; left > 0;) {
     const std::uint32_t chunk = std::min(left, ChunkSize);
-    char* data = buffers_[next_].Data();
-    // The buffer is read into again only once the inspector is done with it.
-    worker_->WaitFor(lastUse_[next_]);
-    if (refused_) return Outcome::Refused;
-    if (from.Read(data, chunk) != chunk) return Outcome::ReadShort;
-    afterRead();
-    Inspect(
-        inBackground, [inspector, data, chunk] { return inspector->Add(data, chunk); }, next_);
-    if (to.Write(data, chunk) != chunk) return Outcome::WriteShort;
+    const Outcome outcome = CopyChunk(from, to, chunk, inBackground, afterRead);
+    if (outcome != Outcome::Copied) return outcome;
     left -= chunk;
   }
+  if (inspector == nullptr) return Outcome::Copied;
   Inspect(inBackground, [inspector, n] { return inspector->FinishPiece(n); });
   return refused_ ? Outcome::Refused : Outcome::Copied;
 }

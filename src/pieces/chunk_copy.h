@@ -49,6 +49,10 @@ class ChunkCopier {
   void Release();
 
  private:
+  // One chunk: inside the kernel where it can be, else through the buffer
+  // whose turn it is, seen by the inspector.
+  Outcome CopyChunk(path::FileHandle& from, path::FileHandle& to, std::uint32_t chunk,
+                    bool inBackground, const std::function<void()>& afterRead);
   void Inspect(bool inBackground, std::function<bool()> step, int buffer = -1);
 
   ByteInspector* inspector_;
