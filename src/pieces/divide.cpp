@@ -65,7 +65,8 @@ class ChecksumWriter : public ByteInspector {
  public:
   // Nothing is hashed when `wanted` is false or the name has no UTF-8.
   ChecksumWriter(const PieceNamer& names, bool wanted)
-      : names_(names), wanted_(wanted), named_(wanted && ChecksumName(names, &name_)) {
+      : names_(names), wanted_(wanted) {
+    named_ = wanted && ChecksumName(names, &name_);
     if (named_) whole_.emplace();
   }
 
@@ -99,7 +100,7 @@ class ChecksumWriter : public ByteInspector {
   const PieceNamer& names_;
   bool wanted_;
   std::string name_;  // the whole file's, UTF-8
-  bool named_;
+  bool named_ = false;
   std::optional<platform::Sha256> piece_;
   std::optional<platform::Sha256> whole_;
   std::string text_;
