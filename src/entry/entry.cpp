@@ -125,10 +125,10 @@ std::uint32_t ReadPieceSize(const char* argument) {
   return static_cast<std::uint32_t>(std::trunc(bytes));
 }
 
-bool TakePath(const char* argument) {
-  RunOptions& options = g_runOptions;
+bool TakePath(const char* argument, RunOptions& options) {
   if (std::strlen(argument) >= platform::PathLimit()) return false;
   if (options.sourcePath[0] == '\0') {
+    std::strcpy(options.sourceTyped, argument);
     if (!path::ResolveSourcePath(argument, options.sourcePath)) {
       std::strcpy(options.sourcePath, UnresolvedSource);
     }
@@ -158,15 +158,23 @@ void PrintHint(const char* first, const char* second) {
 }
 
 // The source as resolved, or nothing where it could not be.
-const char* SourceSubject() {
-  const char* source = g_runOptions.sourcePath;
+const char* SourceSubject(const RunOptions& options) {
+  const char* source = options.sourcePath;
   return path::IsValidPath(source) ? source : nullptr;
+}
+
+// Read once, from the options alone: a size divides, else a batch option
+// writes batch files, else the pieces are joined.
+RunMode ModeOf(const RunOptions& options) {
+  if (options.sizeGiven) return ModeDivide;
+  if (options.copyBatch || options.selfBatch) return ModeBatch;
+  return ModeJoin;
 }
 
 }  // namespace
 
-bool ParseArguments(int argc, const char* const* argv) {
-  RunOptions& options = g_runOptions;
+bool ParseArguments(int argc, const char* const* argv, RunOptions* parsed) {
+  RunOptions& options = *parsed;
   // /H came later than the others and does not count toward their limit.
   int counted = argc;
   for (int i = 1; i < argc; ++i) counted -= MatchesLowerCaseWord(argv[i], "/h") ? 1 : 0;
@@ -186,30 +194,29 @@ bool ParseArguments(int argc, const char* const* argv) {
     } else if (MatchesLowerCaseWord(argument, "/s")) {
       options.selfBatch = true;
     } else if (MatchesLowerCaseWord(argument, "/y")) {
-      options.overwriteAll = true;
-      options.yesGiven = true;
+      options.yes = true;
     } else if (MatchesLowerCaseWord(argument, "/h")) {
       options.checksum = true;
     } else if (argument[0] == '/') {
       options.sizeGiven = true;
       options.pieceSize = ReadPieceSize(argument);
-    } else if (!TakePath(argument)) {
+    } else if (!TakePath(argument, options)) {
       // A path too long for the program's buffers.
       return false;
     }
   }
+  options.mode = ModeOf(options);
   return true;
 }
 
-bool CheckArguments() {
-  RunOptions& options = g_runOptions;
+bool CheckArguments(const RunOptions& options) {
   bool ok = true;
   if (options.sourcePath[0] == '\0') {
     PrintFailure(text::NoSourceGiven);
     ok = false;
   }
   if (!path::FileExists(options.sourcePath)) {
-    PrintFailure(text::SourceNotFound, SourceSubject());
+    PrintFailure(text::SourceNotFound, SourceSubject(options));
     ok = false;
   }
   if (options.sizeGiven && options.pieceSize == 0) {
@@ -221,18 +228,11 @@ bool CheckArguments() {
     PrintFailure(text::DestFolderInvalid, empty ? nullptr : options.destFolder);
     ok = false;
   }
-  if (options.sizeGiven) {
-    options.mode = ModeDivide;
-  } else if (options.copyBatch || options.selfBatch) {
-    options.mode = ModeBatch;
-  } else {
-    options.mode = ModeJoin;
-  }
   return ok;
 }
 
-bool PrepareDestFolder() {
-  const char* folder = g_runOptions.destFolder;
+bool PrepareDestFolder(const RunOptions& options) {
+  const char* folder = options.destFolder;
   if (folder[0] == '\0' || path::FolderExists(folder)) return true;
   platform::Keyboard keyboard;
   PrintQuestion(keyboard, text::DestFolderMissing, folder);
@@ -254,10 +254,10 @@ void PrintUsage() {
   for (const char* line : text::UsageLines) PrintLine(line);
 }
 
-bool WriteBatchFiles() {
+bool WriteBatchFiles(const RunOptions& options, RunState& state) {
   bool result = false;
-  if (g_runOptions.copyBatch) result = pieces::WriteCopyBatch();
-  if (g_runOptions.selfBatch) result = pieces::WriteSelfBatch();
+  if (options.copyBatch) result = pieces::WriteCopyBatch(options, state);
+  if (options.selfBatch) result = pieces::WriteSelfBatch(options, state);
   return result;
 }
 
@@ -291,11 +291,13 @@ int RunProgram(int argc, const char* const* argv) {
   }
   for (const std::string& argument : converted) arguments.push_back(argument.c_str());
 
-  if (!ParseArguments(argc, arguments.data())) {
+  RunOptions parsed;
+  if (!ParseArguments(argc, arguments.data(), &parsed)) {
     PrintHint(text::ArgumentsWrong, text::HintTypeDivroComma);
     return ExitFailure;
   }
-  if (g_runOptions.showHelp) {
+  const RunOptions& options = parsed;
+  if (options.showHelp) {
     PrintUsage();
     return ExitSuccess;
   }
@@ -303,21 +305,22 @@ int RunProgram(int argc, const char* const* argv) {
     PrintHint(text::ArgumentsWrong, text::HintTypeDivroComma);
     return ExitFailure;
   }
-  if (!CheckArguments()) {
+  if (!CheckArguments(options)) {
     PrintHint(text::ArgumentsError, text::HintTypeDivro);
     return ExitFailure;
   }
   // Refused before anything is written, the destination folder included:
   // a set whose names do not fit could be divided but never joined.
-  if (g_runOptions.mode == ModeDivide && !pieces::DivisionNamesFit()) {
+  if (options.mode == ModeDivide && !pieces::DivisionNamesFit(options)) {
     PrintHint(text::ArgumentsWrong, text::HintTypeDivroComma);
     return ExitFailure;
   }
-  if (!PrepareDestFolder()) return ExitFailure;
+  if (!PrepareDestFolder(options)) return ExitFailure;
 
-  switch (g_runOptions.mode) {
+  RunState state(options);
+  switch (options.mode) {
     case ModeDivide:
-      switch (pieces::DivideFile()) {
+      switch (pieces::DivideFile(options, state)) {
         case pieces::DivideResult::Divided:
           return ExitSuccess;
         case pieces::DivideResult::DividedNotClean:
@@ -326,15 +329,15 @@ int RunProgram(int argc, const char* const* argv) {
         case pieces::DivideResult::Failed:
           break;
       }
-      PrintFailure(text::NotDivided, SourceSubject());
+      PrintFailure(text::NotDivided, SourceSubject(options));
       return ExitFailure;
     case ModeJoin:
-      if (pieces::JoinPieces()) return ExitSuccess;
-      PrintFailure(text::NotJoined, SourceSubject());
+      if (pieces::JoinPieces(options, state)) return ExitSuccess;
+      PrintFailure(text::NotJoined, SourceSubject(options));
       return ExitFailure;
     default:
-      if (WriteBatchFiles()) return ExitSuccess;
-      PrintFailure(text::NoBatchCreated, SourceSubject());
+      if (WriteBatchFiles(options, state)) return ExitSuccess;
+      PrintFailure(text::NoBatchCreated, SourceSubject(options));
       return ExitFailure;
   }
 }
