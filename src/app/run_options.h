@@ -27,7 +27,7 @@ struct RunOptions {
   bool showHelp = false;
   bool sizeGiven = false;
   char sourcePath[text::PathCapacity] = {};
-  char sourceTyped[text::PathCapacity] = {};  // the source argument as given
+  char sourceTyped[text::PathCapacity] = {};  // the source argument as typed
   std::uint32_t pieceSize = 0;
   char destFolder[text::PathCapacity] = {};  // empty, or ending in a backslash
 };

@@ -3,10 +3,10 @@
 #include <clocale>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "app/output.h"
 #include "app/questions.h"
@@ -125,10 +125,12 @@ std::uint32_t ReadPieceSize(const char* argument) {
   return static_cast<std::uint32_t>(std::trunc(bytes));
 }
 
-bool TakePath(const char* argument, RunOptions& options) {
+// `argument` as path text; `typed` as it was given, which names a source
+// that is not there.
+bool TakePath(const char* argument, const char* typed, RunOptions& options) {
   if (std::strlen(argument) >= platform::PathLimit()) return false;
   if (options.sourcePath[0] == '\0') {
-    std::strcpy(options.sourceTyped, argument);
+    std::snprintf(options.sourceTyped, sizeof options.sourceTyped, "%s", typed);
     if (!path::ResolveSourcePath(argument, options.sourcePath)) {
       std::strcpy(options.sourcePath, UnresolvedSource);
     }
@@ -163,6 +165,20 @@ const char* SourceSubject(const RunOptions& options) {
   return path::IsValidPath(source) ? source : nullptr;
 }
 
+// The source that is not there (or is no file), named as the user typed
+// it: the name it resolved to, if any, is not what was asked for. Shown
+// as a name, never read as a path.
+void PrintSourceNotFound(const RunOptions& options) {
+  if (options.sourcePath[0] == '\0') {
+    PrintFailure(text::SourceNotFound);
+    return;
+  }
+  const path::Shown typed{std::string(), options.sourceTyped};
+  const bool nothingThere = !path::PathExists(options.sourcePath);
+  PrintFailure(text::SourceNotFound, typed,
+               nothingThere ? platform::NotFound() : platform::Failure{});
+}
+
 // Read once, from the options alone: a size divides, else a batch option
 // writes batch files, else the pieces are joined.
 RunMode ModeOf(const RunOptions& options) {
@@ -188,7 +204,8 @@ bool ParseArguments(int argc, const char* const* argv, RunOptions* parsed) {
     return true;
   }
   for (int i = 1; i < argc; ++i) {
-    const char* argument = argv[i];
+    const std::string pathText = platform::ArgumentToPathText(argv[i]);
+    const char* argument = pathText.c_str();
     if (MatchesLowerCaseWord(argument, "/c")) {
       options.copyBatch = true;
     } else if (MatchesLowerCaseWord(argument, "/s")) {
@@ -200,7 +217,7 @@ bool ParseArguments(int argc, const char* const* argv, RunOptions* parsed) {
     } else if (argument[0] == '/') {
       options.sizeGiven = true;
       options.pieceSize = ReadPieceSize(argument);
-    } else if (!TakePath(argument, options)) {
+    } else if (!TakePath(argument, argv[i], options)) {
       // A path too long for the program's buffers.
       return false;
     }
@@ -216,7 +233,7 @@ bool CheckArguments(const RunOptions& options) {
     ok = false;
   }
   if (!path::FileExists(options.sourcePath)) {
-    PrintFailure(text::SourceNotFound, SourceSubject(options));
+    PrintSourceNotFound(options);
     ok = false;
   }
   if (options.sizeGiven && options.pieceSize == 0) {
@@ -283,16 +300,8 @@ int RunProgram(int argc, const char* const* argv) {
       break;
   }
 
-  std::vector<std::string> converted;
-  std::vector<const char*> arguments;
-  converted.reserve(static_cast<std::size_t>(argc));
-  for (int i = 0; i < argc; ++i) {
-    converted.push_back(i == 0 ? argv[i] : platform::ArgumentToPathText(argv[i]));
-  }
-  for (const std::string& argument : converted) arguments.push_back(argument.c_str());
-
   RunOptions parsed;
-  if (!ParseArguments(argc, arguments.data(), &parsed)) {
+  if (!ParseArguments(argc, argv, &parsed)) {
     PrintHint(text::ArgumentsWrong, text::HintTypeDivroComma);
     return ExitFailure;
   }

@@ -9,8 +9,8 @@ namespace app {
 // operation. Answers the exit status, 0 or -1.
 int RunProgram(int argc, const char* const* argv);
 
-// Fills `options` from the arguments, the mode too; false for a wrong
-// count or a path too long.
+// Fills `options` from the arguments as typed (each is read as path text),
+// the mode too; false for a wrong count or a path too long.
 bool ParseArguments(int argc, const char* const* argv, RunOptions* options);
 bool CheckArguments(const RunOptions& options);
 bool PrepareDestFolder(const RunOptions& options);
