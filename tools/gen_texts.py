@@ -135,8 +135,6 @@ BATCH_TEXTS = ("CopyBatchEcho", "SelfBatchEcho", "CopyBatchMissing")
 REASONS = [
     ("ReasonNotCodePage932", "name not in code page 932, no batch file written"),
     ("ReasonPiecesFollow", "piece missing, pieces follow it"),
-    ("ReasonNameRefused", "name not allowed"),
-    ("ReasonStopped", "stopped at the question"),
 ]
 
 USAGE = [

@@ -1,4 +1,5 @@
-// The one record of options and derived state of a run.
+// A run's options, read-only once parsed, and the little that changes while
+// it runs.
 #pragma once
 
 #include <cstdint>
@@ -18,19 +19,25 @@ constexpr char UnresolvedSource[] = "\\\\\\";
 constexpr std::uint32_t FloppySize = 1457152;
 
 struct RunOptions {
-  RunMode mode = ModeUndecided;
+  RunMode mode = ModeUndecided;  // from the options, once they are all read
   bool copyBatch = false;
   bool selfBatch = false;
-  bool overwriteAll = false;  // /Y, or the answer A
-  bool yesGiven = false;      // /Y itself: also deletes an older set's pieces
-  bool checksum = false;      // /H: a division writes the checksum file, a join needs one
+  bool yes = false;       // /Y: replaces unasked, and deletes an older set's pieces
+  bool checksum = false;  // /H: a division writes the checksum file, a join needs one
   bool showHelp = false;
   bool sizeGiven = false;
   char sourcePath[text::PathCapacity] = {};
+  char sourceTyped[text::PathCapacity] = {};  // the source argument as typed
   std::uint32_t pieceSize = 0;
   char destFolder[text::PathCapacity] = {};  // empty, or ending in a backslash
 };
 
-extern RunOptions g_runOptions;
+// What a run learns as it goes: after the answer A (or with /Y) every file
+// is replaced without a question.
+struct RunState {
+  RunState() = default;
+  explicit RunState(const RunOptions& options) : overwriteAll(options.yes) {}
+  bool overwriteAll = false;
+};
 
 }  // namespace app

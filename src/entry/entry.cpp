@@ -3,10 +3,10 @@
 #include <clocale>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "app/output.h"
 #include "app/questions.h"
@@ -125,10 +125,12 @@ std::uint32_t ReadPieceSize(const char* argument) {
   return static_cast<std::uint32_t>(std::trunc(bytes));
 }
 
-bool TakePath(const char* argument) {
-  RunOptions& options = g_runOptions;
+// `argument` as path text; `typed` as it was given, which names a source
+// that is not there.
+bool TakePath(const char* argument, const char* typed, RunOptions& options) {
   if (std::strlen(argument) >= platform::PathLimit()) return false;
   if (options.sourcePath[0] == '\0') {
+    std::snprintf(options.sourceTyped, sizeof options.sourceTyped, "%s", typed);
     if (!path::ResolveSourcePath(argument, options.sourcePath)) {
       std::strcpy(options.sourcePath, UnresolvedSource);
     }
@@ -158,15 +160,37 @@ void PrintHint(const char* first, const char* second) {
 }
 
 // The source as resolved, or nothing where it could not be.
-const char* SourceSubject() {
-  const char* source = g_runOptions.sourcePath;
+const char* SourceSubject(const RunOptions& options) {
+  const char* source = options.sourcePath;
   return path::IsValidPath(source) ? source : nullptr;
+}
+
+// The source that is not there (or is no file), named as the user typed
+// it: the name it resolved to, if any, is not what was asked for. Shown
+// as a name, never read as a path.
+void PrintSourceNotFound(const RunOptions& options) {
+  if (options.sourcePath[0] == '\0') {
+    PrintFailure(text::SourceNotFound);
+    return;
+  }
+  const path::Shown typed{std::string(), options.sourceTyped};
+  const bool nothingThere = !path::PathExists(options.sourcePath);
+  PrintFailure(text::SourceNotFound, typed,
+               nothingThere ? platform::NotFound() : platform::Failure{});
+}
+
+// Read once, from the options alone: a size divides, else a batch option
+// writes batch files, else the pieces are joined.
+RunMode ModeOf(const RunOptions& options) {
+  if (options.sizeGiven) return ModeDivide;
+  if (options.copyBatch || options.selfBatch) return ModeBatch;
+  return ModeJoin;
 }
 
 }  // namespace
 
-bool ParseArguments(int argc, const char* const* argv) {
-  RunOptions& options = g_runOptions;
+bool ParseArguments(int argc, const char* const* argv, RunOptions* parsed) {
+  RunOptions& options = *parsed;
   // /H came later than the others and does not count toward their limit.
   int counted = argc;
   for (int i = 1; i < argc; ++i) counted -= MatchesLowerCaseWord(argv[i], "/h") ? 1 : 0;
@@ -180,36 +204,36 @@ bool ParseArguments(int argc, const char* const* argv) {
     return true;
   }
   for (int i = 1; i < argc; ++i) {
-    const char* argument = argv[i];
+    const std::string pathText = platform::ArgumentToPathText(argv[i]);
+    const char* argument = pathText.c_str();
     if (MatchesLowerCaseWord(argument, "/c")) {
       options.copyBatch = true;
     } else if (MatchesLowerCaseWord(argument, "/s")) {
       options.selfBatch = true;
     } else if (MatchesLowerCaseWord(argument, "/y")) {
-      options.overwriteAll = true;
-      options.yesGiven = true;
+      options.yes = true;
     } else if (MatchesLowerCaseWord(argument, "/h")) {
       options.checksum = true;
     } else if (argument[0] == '/') {
       options.sizeGiven = true;
       options.pieceSize = ReadPieceSize(argument);
-    } else if (!TakePath(argument)) {
+    } else if (!TakePath(argument, argv[i], options)) {
       // A path too long for the program's buffers.
       return false;
     }
   }
+  options.mode = ModeOf(options);
   return true;
 }
 
-bool CheckArguments() {
-  RunOptions& options = g_runOptions;
+bool CheckArguments(const RunOptions& options) {
   bool ok = true;
   if (options.sourcePath[0] == '\0') {
     PrintFailure(text::NoSourceGiven);
     ok = false;
   }
   if (!path::FileExists(options.sourcePath)) {
-    PrintFailure(text::SourceNotFound, SourceSubject());
+    PrintSourceNotFound(options);
     ok = false;
   }
   if (options.sizeGiven && options.pieceSize == 0) {
@@ -221,18 +245,11 @@ bool CheckArguments() {
     PrintFailure(text::DestFolderInvalid, empty ? nullptr : options.destFolder);
     ok = false;
   }
-  if (options.sizeGiven) {
-    options.mode = ModeDivide;
-  } else if (options.copyBatch || options.selfBatch) {
-    options.mode = ModeBatch;
-  } else {
-    options.mode = ModeJoin;
-  }
   return ok;
 }
 
-bool PrepareDestFolder() {
-  const char* folder = g_runOptions.destFolder;
+bool PrepareDestFolder(const RunOptions& options) {
+  const char* folder = options.destFolder;
   if (folder[0] == '\0' || path::FolderExists(folder)) return true;
   platform::Keyboard keyboard;
   PrintQuestion(keyboard, text::DestFolderMissing, folder);
@@ -254,10 +271,10 @@ void PrintUsage() {
   for (const char* line : text::UsageLines) PrintLine(line);
 }
 
-bool WriteBatchFiles() {
+bool WriteBatchFiles(const RunOptions& options, RunState& state) {
   bool result = false;
-  if (g_runOptions.copyBatch) result = pieces::WriteCopyBatch();
-  if (g_runOptions.selfBatch) result = pieces::WriteSelfBatch();
+  if (options.copyBatch) result = pieces::WriteCopyBatch(options, state);
+  if (options.selfBatch) result = pieces::WriteSelfBatch(options, state);
   return result;
 }
 
@@ -283,19 +300,13 @@ int RunProgram(int argc, const char* const* argv) {
       break;
   }
 
-  std::vector<std::string> converted;
-  std::vector<const char*> arguments;
-  converted.reserve(static_cast<std::size_t>(argc));
-  for (int i = 0; i < argc; ++i) {
-    converted.push_back(i == 0 ? argv[i] : platform::ArgumentToPathText(argv[i]));
-  }
-  for (const std::string& argument : converted) arguments.push_back(argument.c_str());
-
-  if (!ParseArguments(argc, arguments.data())) {
+  RunOptions parsed;
+  if (!ParseArguments(argc, argv, &parsed)) {
     PrintHint(text::ArgumentsWrong, text::HintTypeDivroComma);
     return ExitFailure;
   }
-  if (g_runOptions.showHelp) {
+  const RunOptions& options = parsed;
+  if (options.showHelp) {
     PrintUsage();
     return ExitSuccess;
   }
@@ -303,21 +314,22 @@ int RunProgram(int argc, const char* const* argv) {
     PrintHint(text::ArgumentsWrong, text::HintTypeDivroComma);
     return ExitFailure;
   }
-  if (!CheckArguments()) {
+  if (!CheckArguments(options)) {
     PrintHint(text::ArgumentsError, text::HintTypeDivro);
     return ExitFailure;
   }
   // Refused before anything is written, the destination folder included:
   // a set whose names do not fit could be divided but never joined.
-  if (g_runOptions.mode == ModeDivide && !pieces::DivisionNamesFit()) {
+  if (options.mode == ModeDivide && !pieces::DivisionNamesFit(options)) {
     PrintHint(text::ArgumentsWrong, text::HintTypeDivroComma);
     return ExitFailure;
   }
-  if (!PrepareDestFolder()) return ExitFailure;
+  if (!PrepareDestFolder(options)) return ExitFailure;
 
-  switch (g_runOptions.mode) {
+  RunState state(options);
+  switch (options.mode) {
     case ModeDivide:
-      switch (pieces::DivideFile()) {
+      switch (pieces::DivideFile(options, state)) {
         case pieces::DivideResult::Divided:
           return ExitSuccess;
         case pieces::DivideResult::DividedNotClean:
@@ -326,15 +338,15 @@ int RunProgram(int argc, const char* const* argv) {
         case pieces::DivideResult::Failed:
           break;
       }
-      PrintFailure(text::NotDivided, SourceSubject());
+      PrintFailure(text::NotDivided, SourceSubject(options));
       return ExitFailure;
     case ModeJoin:
-      if (pieces::JoinPieces()) return ExitSuccess;
-      PrintFailure(text::NotJoined, SourceSubject());
+      if (pieces::JoinPieces(options, state)) return ExitSuccess;
+      PrintFailure(text::NotJoined, SourceSubject(options));
       return ExitFailure;
     default:
-      if (WriteBatchFiles()) return ExitSuccess;
-      PrintFailure(text::NoBatchCreated, SourceSubject());
+      if (WriteBatchFiles(options, state)) return ExitSuccess;
+      PrintFailure(text::NoBatchCreated, SourceSubject(options));
       return ExitFailure;
   }
 }

@@ -1,16 +1,20 @@
 // The program's entry and its command-line front end.
 #pragma once
 
+#include "app/run_options.h"
+
 namespace app {
 
 // The whole run: locale, options, checks, destination folder, one
 // operation. Answers the exit status, 0 or -1.
 int RunProgram(int argc, const char* const* argv);
 
-bool ParseArguments(int argc, const char* const* argv);
-bool CheckArguments();
-bool PrepareDestFolder();
+// Fills `options` from the arguments as typed (each is read as path text),
+// the mode too; false for a wrong count or a path too long.
+bool ParseArguments(int argc, const char* const* argv, RunOptions* options);
+bool CheckArguments(const RunOptions& options);
+bool PrepareDestFolder(const RunOptions& options);
 void PrintUsage();
-bool WriteBatchFiles();
+bool WriteBatchFiles(const RunOptions& options, RunState& state);
 
 }  // namespace app

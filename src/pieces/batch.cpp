@@ -109,10 +109,13 @@ NameAndExt SplitElement(const std::string& element) {
 
 // What one batch writer works with, composed once: the pieces in their
 // folder, and the batch files in the destination folder (or the current
-// one), named after the whole file without its extension.
+// one), named after the whole file without its extension; and the run's
+// state, for the overwrite question.
 struct BatchRun {
-  explicit BatchRun(const app::RunOptions& options)
-      : set(PiecesOfRun(options)),
+  BatchRun(const app::RunOptions& runOptions, app::RunState& runState)
+      : options(runOptions),
+        state(runState),
+        set(PiecesOfRun(options)),
         pieceFolder(set.folder),
         names(pieceFolder, set.stem),
         batchFolder(options.destFolder),
@@ -122,6 +125,8 @@ struct BatchRun {
     return BatchFileName(set.stem, extension);
   }
 
+  const app::RunOptions& options;
+  app::RunState& state;
   const PieceSetName set;
   const path::Place pieceFolder;
   const PieceNamer names;
@@ -168,7 +173,7 @@ bool IsSpecialToCommandProcessor(char c) { return std::strchr(" &^()=!%+,;|", c)
 WriteTarget PrepareBatchFile(const BatchRun& run, const std::string& element) {
   const path::Shown shown = run.batchFolder.ShownOf(element);
   app::Print("%s\n", shown);
-  WriteTarget target = CheckWriteTarget(run.batchFolder, element);
+  WriteTarget target = CheckWriteTarget(run.batchFolder, element, run.state);
   if (target == WriteTarget::Stop) {
     app::PrintFailure(text::BatchStopped, shown);
     return target;
@@ -185,7 +190,7 @@ WriteTarget PrepareBatchFile(const BatchRun& run, const std::string& element) {
 bool NamesAFileOfTheRun(const BatchRun& run, const std::string& element,
                         const char* otherExtension) {
   const std::string batch = run.batchFolder.PathOf(element);
-  if (path::SameFile(batch.c_str(), app::g_runOptions.sourcePath) ||
+  if (path::SameFile(batch.c_str(), run.options.sourcePath) ||
       path::SameFile(batch.c_str(),
                      run.batchFolder.PathOf(run.BatchElement(otherExtension)).c_str())) {
     return true;
@@ -202,9 +207,9 @@ bool WriteBatchText(const BatchRun& run, const std::string& element, WriteTarget
   const path::Shown shown = run.batchFolder.ShownOf(element);
   path::FileHandle file(&run.batchFolder.Handle());
   const auto clashes = [&] { return NamesAFileOfTheRun(run, element, otherExtension); };
-  WriteOpen opened = text.Complete()
-                         ? OpenToWrite(file, run.batchFolder, element, target, nullptr, clashes)
-                         : WriteOpen::Failed;
+  WriteOpen opened = text.Complete() ? OpenToWrite(file, run.batchFolder, element, target,
+                                                   run.state, nullptr, clashes)
+                                     : WriteOpen::Failed;
   if (opened == WriteOpen::Stopped) {
     app::PrintFailure(text::BatchStopped, shown);
     return false;
@@ -251,8 +256,8 @@ bool ChecksumAgrees(const BatchRun& run, int count) {
   return false;
 }
 
-bool ModeHasBatchFiles() {
-  app::RunMode mode = app::g_runOptions.mode;
+bool ModeHasBatchFiles(const app::RunOptions& options) {
+  const app::RunMode mode = options.mode;
   return mode == app::ModeDivide || mode == app::ModeBatch;
 }
 
@@ -282,11 +287,13 @@ std::string BatchFileName(const std::string& stem, const char* extension) {
   return SplitElement(stem).name + extension;
 }
 
-bool WriteCopyBatch() { return WriteCopyBatch(0); }
+bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state) {
+  return WriteCopyBatch(options, state, 0);
+}
 
-bool WriteCopyBatch(int divisionCount) {
-  if (!ModeHasBatchFiles()) return false;
-  const BatchRun run(app::g_runOptions);
+bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int divisionCount) {
+  if (!ModeHasBatchFiles(options)) return false;
+  const BatchRun run(options, state);
   const std::string element = run.BatchElement(".cpy.bat");
   const WriteTarget target = PrepareBatchFile(run, element);
   if (target == WriteTarget::Stop) return false;
@@ -351,11 +358,13 @@ bool WriteCopyBatch(int divisionCount) {
   return WriteBatchText(run, element, target, batch, ".dvr.bat");
 }
 
-bool WriteSelfBatch() { return WriteSelfBatch(0); }
+bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state) {
+  return WriteSelfBatch(options, state, 0);
+}
 
-bool WriteSelfBatch(int divisionCount) {
-  if (!ModeHasBatchFiles()) return false;
-  const BatchRun run(app::g_runOptions);
+bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state, int divisionCount) {
+  if (!ModeHasBatchFiles(options)) return false;
+  const BatchRun run(options, state);
   const std::string element = run.BatchElement(".dvr.bat");
   const WriteTarget target = PrepareBatchFile(run, element);
   if (target == WriteTarget::Stop) return false;

@@ -4,18 +4,21 @@
 
 #include <string>
 
+#include "app/run_options.h"
+
 namespace pieces {
 
 // In batch mode: the pieces there, refused when one lies beyond a gap.
-bool WriteCopyBatch();
-bool WriteSelfBatch();
+// Questions go through `state`.
+bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state);
+bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state);
 // The name of a set's batch file: the whole file's name `stem` without its
 // extension, then `extension` (".cpy.bat", ".dvr.bat").
 std::string BatchFileName(const std::string& stem, const char* extension);
 
 // After a division: exactly the `divisionCount` pieces it wrote.
-bool WriteCopyBatch(int divisionCount);
-bool WriteSelfBatch(int divisionCount);
+bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int divisionCount);
+bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state, int divisionCount);
 
 // A file name, given as the code page 932 bytes a batch file holds, as it
 // stands there: enclosed in double quotes when one of its bytes, read as a

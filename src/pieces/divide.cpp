@@ -30,7 +30,7 @@ using app::Fail;
 // without it; the answer A agreed to replacing, not to deleting what was
 // never shown). False when they stay for want of an answer, or one could
 // not be deleted.
-bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten) {
+bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten, bool yes) {
   std::vector<std::string> stale;
   for (int n : PiecesAbove(names, count)) stale.push_back(names.Element(n));
   if (!checksumWritten && names.Place().FileExists(ChecksumElement(names))) {
@@ -38,7 +38,7 @@ bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten)
   }
   if (stale.empty()) return true;
   const path::Place& place = names.Place();
-  if (!app::g_runOptions.yesGiven) {
+  if (!yes) {
     platform::Keyboard keyboard;
     app::PrintQuestion(keyboard, text::AskDeleteStale, place.ShownOf(stale.front()));
     const app::KeyAnswer answer = app::WaitForKey(keyboard, "yn");
@@ -109,13 +109,13 @@ class ChecksumWriter : public ByteInspector {
 // Writes the checksum file after the pieces: false (the pieces stand) when
 // it could not be.
 bool WriteChecksumFile(ChecksumWriter& checksum, const path::Place& place, WriteTarget target,
-                       platform::OpenedFiles* files) {
+                       app::RunState& state, platform::OpenedFiles* files) {
   const path::Shown shown = place.ShownOf(checksum.Element());
   if (!checksum.Active()) return Fail(text::ChecksumNameUnconvertible, shown);
   std::string text;
   if (!checksum.Finish(&text)) return Fail(text::ChecksumFailed);
   path::FileHandle file(&place.Handle());
-  switch (OpenToWrite(file, place, checksum.Element(), target, files)) {
+  switch (OpenToWrite(file, place, checksum.Element(), target, state, files)) {
     case WriteOpen::Stopped:
       return Fail(text::DivideStopped, shown);
     case WriteOpen::Failed:
@@ -134,8 +134,7 @@ bool WriteChecksumFile(ChecksumWriter& checksum, const path::Place& place, Write
 
 }  // namespace
 
-bool DivisionNamesFit() {
-  const app::RunOptions& options = app::g_runOptions;
+bool DivisionNamesFit(const app::RunOptions& options) {
   const PieceSetName set = PiecesOfRun(options);
   const auto fits = [&](const std::string& element) {
     return path::Place::WouldFit(set.folder, element);
@@ -147,8 +146,7 @@ bool DivisionNamesFit() {
          (!options.checksum || fits(set.stem + ChecksumFileSuffix));
 }
 
-DivideResult DivideFile() {
-  const app::RunOptions& options = app::g_runOptions;
+DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
   const std::uint32_t pieceSize = options.pieceSize;
 
   // The source and every file replaced: no piece may be written over one.
@@ -196,7 +194,7 @@ DivideResult DivideFile() {
   // Asked before piece 1, like every file the division writes.
   WriteTarget checksumTarget = WriteTarget::New;
   if (checksum.Active()) {
-    checksumTarget = CheckWriteTarget(place, checksum.Element());
+    checksumTarget = CheckWriteTarget(place, checksum.Element(), state);
     if (checksumTarget == WriteTarget::Stop) {
       Fail(text::DivideStopped, place.ShownOf(checksum.Element()));
       return DivideResult::Failed;
@@ -226,9 +224,8 @@ DivideResult DivideFile() {
     // call a piece fewer than looking first, with the same questions.
     // After /Y or A nothing is asked: the open replaces or creates at once,
     // without a create that fails first.
-    const WriteTarget target =
-        app::g_runOptions.overwriteAll ? WriteTarget::Replace : WriteTarget::New;
-    switch (OpenToWrite(piece, place, element, target, &files)) {
+    const WriteTarget target = state.overwriteAll ? WriteTarget::Replace : WriteTarget::New;
+    switch (OpenToWrite(piece, place, element, target, state, &files)) {
       case WriteOpen::Stopped:
         return stop(text::DivideStopped, shown);
       case WriteOpen::Failed:
@@ -260,12 +257,12 @@ DivideResult DivideFile() {
   app::Print("\n");
   app::PrintLine(text::DivideFinished);
   const bool checksumWritten =
-      !checksum.Wanted() || WriteChecksumFile(checksum, place, checksumTarget, &files);
-  const bool noOlderPieces =
-      RemoveOlderPieces(names, static_cast<int>(count), checksum.Wanted() && checksumWritten) &&
-      checksumWritten;
-  if (options.copyBatch) WriteCopyBatch(static_cast<int>(count));
-  if (options.selfBatch) WriteSelfBatch(static_cast<int>(count));
+      !checksum.Wanted() || WriteChecksumFile(checksum, place, checksumTarget, state, &files);
+  const bool noOlderPieces = RemoveOlderPieces(names, static_cast<int>(count),
+                                               checksum.Wanted() && checksumWritten, options.yes) &&
+                             checksumWritten;
+  if (options.copyBatch) WriteCopyBatch(options, state, static_cast<int>(count));
+  if (options.selfBatch) WriteSelfBatch(options, state, static_cast<int>(count));
   return noOlderPieces ? DivideResult::Divided : DivideResult::DividedNotClean;
 }
 

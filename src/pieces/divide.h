@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/run_options.h"
+
 namespace pieces {
 
 enum class DivideResult {
@@ -12,11 +14,12 @@ enum class DivideResult {
 // Whether the full form of every name a division will write (its pieces
 // and the batch files asked for) fits a path: every set divro writes, it
 // must also be able to join.
-bool DivisionNamesFit();
+bool DivisionNamesFit(const app::RunOptions& options);
 
-// Cuts the source into pieces of RunOptions::pieceSize bytes, removes what
+// Cuts the source into pieces of options.pieceSize bytes, removes what
 // an older division of the same name left above them, then writes the
 // batch files that /C and /S ask for.
-DivideResult DivideFile();
+// Questions go through `state`.
+DivideResult DivideFile(const app::RunOptions& options, app::RunState& state);
 
 }  // namespace pieces

@@ -152,9 +152,7 @@ class JoinCheck : public ByteInspector {
 
 }  // namespace
 
-bool JoinPieces() {
-  const app::RunOptions& options = app::g_runOptions;
-
+bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
   // Each folder is resolved once, before the count: the count, the
   // question and every open go through it, so a folder swapped meanwhile
   // is never read from instead.
@@ -185,7 +183,7 @@ bool JoinPieces() {
   const std::string& outputElement = set.stem;
   const path::Shown outputShown = outputFolder.ShownOf(outputElement);
   path::FileHandle output(&outputFolder.Handle());
-  const WriteTarget target = CheckWriteTarget(outputFolder, outputElement);
+  const WriteTarget target = CheckWriteTarget(outputFolder, outputElement, state);
   const auto outputIsAPiece = [&] {
     return OutputIsAPiece(outputFolder, outputElement, names, count);
   };
@@ -197,7 +195,8 @@ bool JoinPieces() {
       return Fail(text::FileOpenFailed, outputShown);
     }
   } else {
-    switch (OpenToWrite(output, outputFolder, outputElement, target, nullptr, outputIsAPiece)) {
+    switch (
+        OpenToWrite(output, outputFolder, outputElement, target, state, nullptr, outputIsAPiece)) {
       case WriteOpen::Stopped:
         return Fail(text::JoinStopped, outputShown);
       case WriteOpen::Failed:
@@ -264,7 +263,7 @@ bool JoinPieces() {
     }
     // An output that appeared meanwhile is asked about as any other.
     if (target == WriteTarget::New && outputFolder.Exists(outputElement) &&
-        CheckWriteTarget(outputFolder, outputElement) == WriteTarget::Stop) {
+        CheckWriteTarget(outputFolder, outputElement, state) == WriteTarget::Stop) {
       return Fail(text::JoinStopped, outputShown);
     }
     if (!temporary.Commit(outputElement)) return Fail(text::FileOpenFailed, outputShown);

@@ -6,13 +6,13 @@
 
 namespace pieces {
 
-WriteTarget CheckWriteTarget(const path::Place& place, const std::string& element) {
-  app::RunOptions& options = app::g_runOptions;
-  if (options.overwriteAll) return WriteTarget::Replace;
+WriteTarget CheckWriteTarget(const path::Place& place, const std::string& element,
+                             app::RunState& state) {
+  if (state.overwriteAll) return WriteTarget::Replace;
   if (!place.Exists(element)) return WriteTarget::New;
   switch (app::AskOverwrite(element.c_str())) {
     case app::AnswerAll:
-      options.overwriteAll = true;
+      state.overwriteAll = true;
       return WriteTarget::Replace;
     case app::AnswerYes:
       return WriteTarget::Replace;
@@ -22,7 +22,7 @@ WriteTarget CheckWriteTarget(const path::Place& place, const std::string& elemen
 }
 
 WriteOpen OpenToWrite(path::FileHandle& file, const path::Place& place, const std::string& element,
-                      WriteTarget target, platform::OpenedFiles* files,
+                      WriteTarget target, app::RunState& state, platform::OpenedFiles* files,
                       const std::function<bool()>& clashes) {
   if (target == WriteTarget::Stop) return WriteOpen::Stopped;
   const std::string name = place.PathOf(element);
@@ -35,7 +35,7 @@ WriteOpen OpenToWrite(path::FileHandle& file, const path::Place& place, const st
     }
     // Still nothing there: the create failed for a reason of its own.
     if (!place.Exists(element)) return WriteOpen::Failed;
-    if (CheckWriteTarget(place, element) == WriteTarget::Stop) return WriteOpen::Stopped;
+    if (CheckWriteTarget(place, element, state) == WriteTarget::Stop) return WriteOpen::Stopped;
   }
   if (clashes && clashes()) return WriteOpen::Failed;
   return file.Open(name.c_str(), platform::OpenMode::Replace, files) != platform::InvalidFile

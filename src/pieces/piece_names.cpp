@@ -155,8 +155,8 @@ int PieceNumberOf(const char* suffix) {
   return 0;
 }
 
-char* MakePieceName(char* buffer, int n) {
-  const PieceSetName set = PiecesOfRun(app::g_runOptions);
+char* MakePieceName(const app::RunOptions& options, char* buffer, int n) {
+  const PieceSetName set = PiecesOfRun(options);
   const path::Place place(set.folder);
   const std::string name = PieceNamer(place, set.stem).Given(n);
   std::memcpy(buffer, name.c_str(), name.size() + 1);
@@ -169,8 +169,8 @@ int CountPieces(const PieceNamer& names) {
   return Count(names, &listing, &listed);
 }
 
-int CountPieces() {
-  const PieceSetName set = PiecesOfRun(app::g_runOptions);
+int CountPieces(const app::RunOptions& options) {
+  const PieceSetName set = PiecesOfRun(options);
   const path::Place place(set.folder);
   return CountPieces(PieceNamer(place, set.stem));
 }

@@ -17,10 +17,10 @@ constexpr std::uint32_t ChunkSize = 5242880;  // largest read, write and buffer
 // refused.
 constexpr std::uint64_t LargestSize = 0xFFFFFFFFu;
 
-// The name of piece n in `buffer` (text::PathCapacity bytes): the folder as
+// The name of the run's piece n in `buffer` (text::PathCapacity bytes): the folder as
 // given and the piece's element. Empty for n outside 0 ... MaxPieces, and
 // for a name whose full form would not fit: never a shortened one.
-char* MakePieceName(char* buffer, int n);
+char* MakePieceName(const app::RunOptions& options, char* buffer, int n);
 
 // ".001" ... ".999", then ".aaa" ... ".zzz", for n in 1 ... MaxPieces.
 std::string PieceSuffix(int n);
@@ -73,7 +73,7 @@ struct PieceSurvey {
 // Pieces 1 ... k that exist as files, without a gap, at most MaxPieces.
 int CountPieces(const PieceNamer& names);
 // The run's own pieces.
-int CountPieces();
+int CountPieces(const app::RunOptions& options);
 
 // The count, and whether a piece lies beyond a gap.
 PieceSurvey SurveyPieces(const PieceNamer& names);

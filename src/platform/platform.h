@@ -49,6 +49,10 @@ struct Failure {
   std::string name;
 };
 
+// The failure of a name under which nothing is there: the system's code
+// for a file not found.
+Failure NotFound();
+
 // --- Command line and display -------------------------------------------
 
 // The command-line argument as path text. Identity on Windows; on POSIX a

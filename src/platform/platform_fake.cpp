@@ -202,6 +202,9 @@ bool PathTextToUtf8(const std::string& pathText, std::string* utf8) {
 std::string MessageForConsole(const char* cp932Text, Screen) { return cp932Text; }
 bool PrepareConversions(bool) { return true; }
 void ConsoleWrite(const std::string& bytes) { State().output += bytes; }
+// ERROR_FILE_NOT_FOUND: the fake's paths are Windows' paths.
+Failure NotFound() { return {2, std::string()}; }
+
 void ReportFailure(const char*, const std::string&, const Failure&) {}
 
 Language MessageLanguage() {

@@ -121,8 +121,6 @@ const char CopyBatchMissing[] = "IF DEFINED DIVRO_MISSING ECHO \x95\xaa\x8a\x84\
 
 const char ReasonNotCodePage932[] = "name not in code page 932, no batch file written";
 const char ReasonPiecesFollow[] = "piece missing, pieces follow it";
-const char ReasonNameRefused[] = "name not allowed";
-const char ReasonStopped[] = "stopped at the question";
 
 namespace {
 
@@ -287,8 +285,6 @@ const Text AllTexts[AllTextCount] = {
     {"UsageLine24", UsageLine24, "  Give the first piece, the one whose extension is 001.", TextKind::Message},
     {"ReasonNotCodePage932", nullptr, "name not in code page 932, no batch file written", TextKind::Reason},
     {"ReasonPiecesFollow", nullptr, "piece missing, pieces follow it", TextKind::Reason},
-    {"ReasonNameRefused", nullptr, "name not allowed", TextKind::Reason},
-    {"ReasonStopped", nullptr, "stopped at the question", TextKind::Reason},
 };
 
 const char* EnglishForm(const char* japanese) {

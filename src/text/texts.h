@@ -64,8 +64,6 @@ extern const char CopyBatchMissing[];
 // Reasons for standard error, in English only.
 extern const char ReasonNotCodePage932[];
 extern const char ReasonPiecesFollow[];
-extern const char ReasonNameRefused[];
-extern const char ReasonStopped[];
 
 constexpr int UsageLineCount = 24;
 extern const char* const UsageLines[UsageLineCount];
@@ -77,7 +75,7 @@ struct Text {
   const char* english;   // ASCII; nullptr where not written (yet)
   TextKind kind;         // batch texts stay Japanese
 };
-constexpr int AllTextCount = 84;
+constexpr int AllTextCount = 82;
 extern const Text AllTexts[AllTextCount];
 
 // The English of a text above, known by its address (a message or a

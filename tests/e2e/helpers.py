@@ -34,14 +34,15 @@ def locale_env(locale):
     return {**{k: v for k, v in ENV.items() if k != "LC_ALL"}, **locale}
 
 
-def system_reason(code, locale="ja_JP.UTF-8"):
-    """The C library's text for an error code under a locale's messages, as divro writes it."""
+def system_reason(code, locale="ja_JP.UTF-8", ctype=None):
+    """The C library's text for an error code under a locale's messages, as divro writes it.
+    ctype: the character set's locale where it is another (the text comes in that set)."""
     libc = ctypes.CDLL(None)
     libc.setlocale.restype = libc.strerror.restype = ctypes.c_char_p
     libc.setlocale.argtypes = [ctypes.c_int, ctypes.c_char_p]
     saved = {category: libc.setlocale(category, None) for category in (0, 5)}  # LC_CTYPE, LC_MESSAGES
     try:
-        libc.setlocale(0, locale.encode())
+        libc.setlocale(0, (ctype or locale).encode())
         libc.setlocale(5, locale.encode())
         return libc.strerror(code).decode()
     finally:

@@ -3,7 +3,7 @@ import os
 import re
 import subprocess
 
-from tests.e2e.helpers import ENGLISH, FAILED, TempDirTest, random_file, run_with_errors
+from tests.e2e.helpers import ENGLISH, FAILED, TempDirTest, random_file, run_with_errors, system_reason
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
@@ -38,18 +38,21 @@ class PosixConventionsTest(TempDirTest):
 
     def test_messages_where_the_locale_cannot_hold_japanese(self):
         # Latin-1 has no Japanese: UTF-8 then, never code page 932 bytes.
-        # Standard error names the reason; standard output is unchanged.
+        # Standard error names the file as typed and the reason, the system's
+        # in its own character set; standard output is unchanged. A Japanese
+        # locale gives the same lines.
         locales = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.split()
         if "de_DE.iso88591" not in locales:
             self.skipTest("the de_DE.ISO-8859-1 locale is not generated (test.sh makes it)")
         lines = "指定されたファイルが見つかりません。\n引数の処理中にエラーが起きました。\n"
         random_file(self.path(":"), 10)  # never taken for the source not found
-        for locale in ["de_DE.ISO-8859-1", "C"]:
+        for locale in ["de_DE.ISO-8859-1", "C", "ja_JP.UTF-8"]:
             with self.subTest(locale=locale):
                 rc, out, err = run_with_errors(["none.bin", "/1"], self.dir,
                                                {"LC_CTYPE": locale, "LC_MESSAGES": "ja_JP.UTF-8"})
                 self.assertEqual((rc, out[:len(lines)]), (FAILED, lines))
-                self.assertEqual(err.decode("utf-8"), "divro: 指定されたファイルが見つかりません。\n"
+                reason = system_reason(errno.ENOENT, "ja_JP.UTF-8", ctype=locale)
+                self.assertEqual(err.decode("utf-8"), f"divro: none.bin: {reason}\n"
                                                       "divro: 引数の処理中にエラーが起きました。\n")
 
 
@@ -61,7 +64,9 @@ class EnglishTest(TempDirTest):
         usage = "DIVRO [/C] [/S] [/Y] [/H] [drive:][path]filename /Size\n"
         refused = "Invalid piece size.\nError in the arguments.\nFor help, type 'divro' or\nuse the /? option.\n"
         not_divided = "The file was not divided.\n"
-        cases = [  # arguments, a piece left before, exit status, standard output, standard error
+        not_found = "File not found.\nError in the arguments.\n"
+        no_batch = "No batch file was written.\n"
+        cases = [  # arguments, files left before, exit status, standard output, standard error
             ([], None, 0, usage, ""),
             (["f.bin", "/0"], None, FAILED, refused, "divro: invalid piece size\ndivro: error in the arguments\n"),
             (["f.bin", "/1"], "f.bin.001", FAILED,
@@ -70,15 +75,29 @@ class EnglishTest(TempDirTest):
             (["f.bin", "/1", "/Y"], "f.bin.002/", FAILED,
              "f.bin.001\rCannot open the file 'f.bin.002'.\n" + not_divided,
              f"divro: f.bin.002: {os.strerror(errno.EISDIR)}\ndivro: f.bin: the file was not divided\n"),
+            # A source not there is named as typed, with the system's reason.
+            (["movie.avi", "/1"], None, FAILED, not_found,
+             f"divro: movie.avi: {os.strerror(errno.ENOENT)}\ndivro: error in the arguments\n"),
+            (["./none/movie.avi", "/1"], None, FAILED, not_found,
+             f"divro: ./none/movie.avi: {os.strerror(errno.ENOENT)}\ndivro: error in the arguments\n"),
+            (["g.bin.001", "/C"], ["g.bin.001", "g.bin.002", "g.bin.004"], FAILED,
+             f"g.cpy.bat\nPiece '{self.path('g.bin.003')}' not found.\n" + no_batch,
+             f"divro: {self.path('g.bin.003')}: piece missing, pieces follow it\n"
+             "divro: g.bin.001: no batch file was written\n"),
+            (["é.bin.001", "/C"], ["é.bin.001", "é.bin.002"], FAILED,
+             "é.cpy.bat\nCannot open the batch file 'é.cpy.bat'.\n" + no_batch,
+             "divro: é.cpy.bat: name not in code page 932, no batch file written\n"
+             "divro: é.bin.001: no batch file was written\n"),
         ]
         for args, left, rc, out, err in cases:
             with self.subTest(args=args):
-                if left:
-                    os.mkdir(self.path(left)) if left.endswith("/") else random_file(self.path(left), 1)
+                names = [left] if isinstance(left, str) else left or []
+                for name in names:
+                    os.mkdir(self.path(name)) if name.endswith("/") else random_file(self.path(name), 1)
                 status, output, errors = run_with_errors(args, self.dir, ENGLISH)
                 self.assertEqual((status, output[:len(out)], errors.decode()), (rc, out, err))
-                if left:
-                    subprocess.run(["rm", "-r", self.path(left)], check=True)
+                for name in names:
+                    subprocess.run(["rm", "-r", self.path(name)], check=True)
 
     def test_the_language_the_locale_chooses(self):
         # The first of LC_ALL, LC_MESSAGES and LANG set and not empty; LANGUAGE is not read.

@@ -17,9 +17,10 @@
 
 namespace {
 
-void Start(app::RunMode mode, const char* source, const char* destFolder = "") {
-  fake_test::FreshRun(mode, source, destFolder);
+fake_test::Run Start(app::RunMode mode, const char* source, const char* destFolder = "") {
+  fake_test::Run run = fake_test::FreshRun(mode, source, destFolder);
   fake::AddFolder("D:\\out");
+  return run;
 }
 
 // Piece numbers up to 1000, the first with a letter name.
@@ -79,21 +80,21 @@ TEST(Batch, TextsByteForByte) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.source);
-    Start(row.mode, row.source.c_str(), row.destFolder);
+    fake_test::Run run = Start(row.mode, row.source.c_str(), row.destFolder);
     const std::string base = row.source.substr(0, row.source.size() - (row.mode == Batch ? 4 : 0));
     AddPieces(base, row.pieces);
     for (int n : row.more) fake::AddFile(base + Suffix(n), "x");
     if (!row.more.empty()) {
       // Pieces beyond a gap: neither batch file would join the whole file.
-      EXPECT_FALSE(pieces::WriteCopyBatch());
-      EXPECT_FALSE(pieces::WriteSelfBatch());
+      EXPECT_FALSE(pieces::WriteCopyBatch(run.options, run.state));
+      EXPECT_FALSE(pieces::WriteSelfBatch(run.options, run.state));
       const std::string missing = fake_test::WithName(text::PieceMissing, base + Suffix(row.pieces + 1));
       EXPECT_EQ(fake::State().output, Line(row.batch + ".cpy.bat") + missing + Line(row.batch + ".dvr.bat") + missing);
       EXPECT_FALSE(fake::Exists(row.batch + ".cpy.bat") || fake::Exists(row.batch + ".dvr.bat"));
       continue;
     }
-    EXPECT_TRUE(pieces::WriteCopyBatch());
-    EXPECT_TRUE(pieces::WriteSelfBatch());
+    EXPECT_TRUE(pieces::WriteCopyBatch(run.options, run.state));
+    EXPECT_TRUE(pieces::WriteSelfBatch(run.options, run.state));
     EXPECT_EQ(fake::Data(row.batch + ".cpy.bat"), Golden(std::string(row.golden) + ".cpy.bat"));
     EXPECT_EQ(fake::Data(row.batch + ".dvr.bat"), Golden(std::string(row.golden) + ".dvr.bat"));
     EXPECT_EQ(fake::State().output, Line(row.batch + ".cpy.bat") + Line(text::BatchCreated) +
@@ -115,15 +116,15 @@ TEST(Batch, NamesOnlyAPosixSystemHolds) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.source);
-    Start(app::ModeDivide, row.source);
+    fake_test::Run run = Start(app::ModeDivide, row.source);
     fake::State().posixNames = true;
     fake::AddFolder("C:\\work\\.hidden");
     const std::string source = row.source;
     AddPieces(source.substr(source.rfind('\\') + 1), 2);
     const bool written = row.stem != nullptr;
-    EXPECT_EQ(pieces::WriteCopyBatch(), written);
+    EXPECT_EQ(pieces::WriteCopyBatch(run.options, run.state), written);
     const bool selfWritten = written || std::string(row.batch) == "end";
-    EXPECT_EQ(pieces::WriteSelfBatch(), selfWritten);
+    EXPECT_EQ(pieces::WriteSelfBatch(run.options, run.state), selfWritten);
     const std::string cpy = std::string(row.batch) + ".cpy.bat", dvr = std::string(row.batch) + ".dvr.bat";
     if (written) {
       const bool quoted = std::string(row.stem).find_first_of(",; ") != std::string::npos;
@@ -157,17 +158,17 @@ TEST(Batch, NamesTheCommandProcessorWouldSplitAreQuoted) {
 TEST(Batch, NamesUnderAFolderTooDeepToTakeApart) {
   const std::string deep = std::string(MAX_PATH - 20, 'd');
   const std::string into = "C:\\work\\" + deep + "\\";
-  Start(app::ModeDivide, "C:\\work\\movie.avi", (deep + "\\").c_str());
+  fake_test::Run run = Start(app::ModeDivide, "C:\\work\\movie.avi", (deep + "\\").c_str());
   AddPieces(into + "movie.avi", 3);
-  EXPECT_FALSE(pieces::WriteCopyBatch());
-  EXPECT_FALSE(pieces::WriteSelfBatch());
+  EXPECT_FALSE(pieces::WriteCopyBatch(run.options, run.state));
+  EXPECT_FALSE(pieces::WriteSelfBatch(run.options, run.state));
   EXPECT_FALSE(fake::Exists(into + "movie.cpy.bat") || fake::Exists(into + "movie.dvr.bat"));
 
-  Start(app::ModeBatch, "D:\\out\\movie.avi.001");
+  run = Start(app::ModeBatch, "D:\\out\\movie.avi.001");
   fake::State().currentDir = "C:\\" + std::string(MAX_PATH - 8, 'c');
   fake::AddFolder(fake::State().currentDir);
   AddPieces("D:\\out\\movie.avi", 2);
-  EXPECT_FALSE(pieces::WriteCopyBatch());
+  EXPECT_FALSE(pieces::WriteCopyBatch(run.options, run.state));
   EXPECT_EQ(fake::State().output,
             Line("movie.cpy.bat") + fake_test::WithName(text::BatchOpenFailed, "movie.cpy.bat"));
   EXPECT_FALSE(fake::Exists(fake::State().currentDir + "\\movie.cpy.bat"));
@@ -192,15 +193,15 @@ TEST(Batch, QuestionsAndChecksBeforeWriting) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << row.pieces << " pieces, keys " << row.keys);
-    Start(app::ModeBatch, "C:\\work\\movie.avi.001");
-    app::g_runOptions.overwriteAll = row.overwriteAll;
+    fake_test::Run run = Start(app::ModeBatch, "C:\\work\\movie.avi.001");
+    run.state.overwriteAll = row.overwriteAll;
     AddPieces("movie.avi", row.pieces);
     if (row.copyExisting == File) fake::AddFile(cpy, "old");
     if (row.copyExisting == Folder) fake::AddFolder(cpy);
     if (row.selfExists) fake::AddFile(dvr, "old");
     fake::State().keys.assign(row.keys, row.keys + std::string(row.keys).size());
-    EXPECT_EQ(pieces::WriteCopyBatch(), row.copyOk);
-    EXPECT_EQ(pieces::WriteSelfBatch(), row.selfOk);
+    EXPECT_EQ(pieces::WriteCopyBatch(run.options, run.state), row.copyOk);
+    EXPECT_EQ(pieces::WriteSelfBatch(run.options, run.state), row.selfOk);
     EXPECT_EQ(fake::State().output, Line(cpy) + row.copyLines + Line(dvr) + row.selfLines);
     // A refused batch file is left as it was.
     EXPECT_EQ(fake::Data(cpy) == "old", row.copyExisting == File && !row.copyOk);

@@ -23,15 +23,16 @@ constexpr std::uint32_t MiB = 1048576;
 
 std::string Piece(std::size_t n) { return "a.bin.00" + std::to_string(n); }
 
-void Start(const std::string& source, std::uint32_t pieceSize) {
-  fake_test::FreshRun(app::ModeDivide, "C:\\work\\a.bin");
-  app::g_runOptions.pieceSize = pieceSize;
+fake_test::Run Start(const std::string& source, std::uint32_t pieceSize) {
+  fake_test::Run run = fake_test::FreshRun(app::ModeDivide, "C:\\work\\a.bin");
+  run.options.pieceSize = pieceSize;
   fake::AddFile("a.bin", source);
+  return run;
 }
 
 // Every way out releases the buffer and closes both files.
-bool Divide() {
-  bool ok = pieces::DivideFile() == pieces::DivideResult::Divided;
+bool Divide(fake_test::Run& run) {
+  bool ok = pieces::DivideFile(run.options, run.state) == pieces::DivideResult::Divided;
   fake_test::ExpectNothingHeld();
   return ok;
 }
@@ -50,8 +51,8 @@ TEST(Divide, PiecesAreSlicesCopiedInChunks) {
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << row.size << " by " << row.pieceSize);
     const std::string source = Bytes(row.size);
-    Start(source, row.pieceSize);
-    ASSERT_TRUE(Divide());
+    fake_test::Run run = Start(source, row.pieceSize);
+    ASSERT_TRUE(Divide(run));
     std::string progress;  // the piece's name once per chunk
     for (std::size_t i = 0, offset = 0; i < row.pieces.size(); offset += row.pieces[i++]) {
       // Compared as a bool: a failure must not print megabytes.
@@ -75,15 +76,15 @@ TEST(Divide, RefusesBeforeWritingAnyPiece) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.size);
-    Start(Bytes(row.size), row.pieceSize);
+    fake_test::Run run = Start(Bytes(row.size), row.pieceSize);
     fake::Entry& entry = fake::State().entries[fake::Key("a.bin")];
     if (row.reportedSize != 0) entry.reportedSize = row.reportedSize;
-    EXPECT_FALSE(Divide());
+    EXPECT_FALSE(Divide(run));
     EXPECT_EQ(fake::State().output, std::string(row.message) + "\n");
     EXPECT_FALSE(fake::Exists(Piece(1)));
   }
-  Start(Bytes(18575), 1);  // the most pieces there are names for
-  ASSERT_TRUE(Divide());
+  fake_test::Run run = Start(Bytes(18575), 1);  // the most pieces there are names for
+  ASSERT_TRUE(Divide(run));
   EXPECT_EQ(fake::Data("a.bin.aaa"), std::string(1, static_cast<char>(999 % 251)));
   EXPECT_EQ(fake::Data("a.bin.zzz"), std::string(1, static_cast<char>(18574 % 251)));
   EXPECT_EQ(fake::State().entries.size(), 2u + 18575u);  // C:\work, the source, the pieces
@@ -105,17 +106,17 @@ TEST(Divide, AsksBeforeOverwritingEachPiece) {
   ask.resize(ask.find("%s"));
   for (const Row& row : rows) {
     SCOPED_TRACE(row.keys);
-    Start(source, 3);
-    app::g_runOptions.overwriteAll = app::g_runOptions.yesGiven = row.overwriteAll;
+    fake_test::Run run = Start(source, 3);
+    run.state.overwriteAll = run.options.yes = row.overwriteAll;
     for (std::size_t n = 1; n <= 5; ++n) fake::AddFile(Piece(n), "old");
     fake::State().keys.assign(row.keys.begin(), row.keys.end());
-    EXPECT_EQ(Divide(), row.ok);
+    EXPECT_EQ(Divide(run), row.ok);
     const std::string& out = fake::State().output;
     int questions = 0;
     for (auto at = out.find(ask); at != std::string::npos; at = out.find(ask, at + 1)) ++questions;
     EXPECT_EQ(questions, row.questions);
     EXPECT_TRUE(fake::State().keys.empty());
-    EXPECT_EQ(app::g_runOptions.overwriteAll, row.allAfter);
+    EXPECT_EQ(run.state.overwriteAll, row.allAfter);
     for (std::size_t n = 1; n <= 4; ++n) {
       const std::string expected = n <= row.written ? source.substr(3 * (n - 1), 3) : "old";
       EXPECT_EQ(fake::Data(Piece(n)), expected) << n;
@@ -150,12 +151,12 @@ TEST(Divide, ChecksumFileIsAskedAboutFirstOrGoesWithAnOlderSet) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.keys);
-    Start("0123456789", 3);
-    app::g_runOptions.checksum = row.checksum;
-    app::g_runOptions.overwriteAll = app::g_runOptions.yesGiven = row.yes;
+    fake_test::Run run = Start("0123456789", 3);
+    run.options.checksum = row.checksum;
+    run.state.overwriteAll = run.options.yes = row.yes;
     fake::AddFile("a.bin.sha256", "old");
     fake::State().keys.assign(row.keys.begin(), row.keys.end());
-    EXPECT_EQ(Divide(), row.ok);
+    EXPECT_EQ(Divide(run), row.ok);
     EXPECT_TRUE(fake::State().keys.empty());
     EXPECT_EQ(fake::Exists(Piece(1)), row.ok);
     EXPECT_EQ(row.sums.empty() ? "" : fake::Data("a.bin.sha256"), row.sums);
@@ -177,22 +178,22 @@ TEST(Divide, FileThatAppearsAfterTheCheckIsAskedAbout) {
                       {.keys = "y", .ok = true, .piece2 = "345"}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.keys);
-    Start("0123456789", 3);
+    fake_test::Run run = Start("0123456789", 3);
     fake::State().appearsBeforeCreate = Piece(2);
     fake::State().keys.assign(row.keys.begin(), row.keys.end());
-    EXPECT_EQ(Divide(), row.ok);
+    EXPECT_EQ(Divide(run), row.ok);
     EXPECT_TRUE(fake::State().keys.empty());
     EXPECT_EQ(fake::Data(Piece(2)), row.piece2);
   }
 }
 
 TEST(Divide, PieceNameTooLongForAPathIsNeverShortened) {
-  Start("0123456789", 3);
+  fake_test::Run run = Start("0123456789", 3);
   const std::string folder = "C:\\" + std::string(250, 'd') + "\\";
   fake::AddFolder(folder);
-  std::snprintf(app::g_runOptions.destFolder, MAX_PATH, "%s", folder.c_str());
+  std::snprintf(run.options.destFolder, MAX_PATH, "%s", folder.c_str());
   const std::size_t entries = fake::State().entries.size();
-  EXPECT_FALSE(Divide());
+  EXPECT_FALSE(Divide(run));
   EXPECT_EQ(fake::State().output, fake_test::WithName(text::FileOpenFailed, folder + "a.bin.001"));
   EXPECT_EQ(fake::State().entries.size(), entries);
 }
@@ -214,14 +215,12 @@ TEST(Divide, LongestNameThatDividesAlsoJoins) {
       fake::AddFile(folder + "f.bin", data);
       const std::string source = folder + "f.bin", first = folder + "f.bin.001";
       std::vector<const char*> divide = {"divro", source.c_str(), "/1", folder.c_str(), "/C"};
-      app::g_runOptions = app::RunOptions{};
       EXPECT_EQ(app::RunProgram(int(divide.size()), divide.data()), extra == 0 ? 0 : -1);
       if (extra != 0) continue;
       EXPECT_EQ(first.size(), limit - 1);
       EXPECT_NE(fake::Data(folder + "f.cpy.bat").find("COPY /B f.bin + f.bin.003 f.bin"), std::string::npos);
       fake::State().entries.erase(fake::Key(source));
       std::vector<const char*> join = {"divro", first.c_str(), folder.c_str()};
-      app::g_runOptions = app::RunOptions{};
       EXPECT_EQ(app::RunProgram(int(join.size()), join.data()), 0) << fake::State().output;
       EXPECT_EQ(fake::Data(source), data);
     }

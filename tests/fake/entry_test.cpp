@@ -16,7 +16,6 @@
 
 namespace {
 
-using app::g_runOptions;
 using Args = std::vector<const char*>;
 
 // Calls a front-end function the way main does, the program name first.
@@ -26,13 +25,18 @@ auto Call(Function function, Args args) {
   return function(static_cast<int>(args.size()), args.data());
 }
 
-// The record after parsing, in one line: flags C S Y ?, the size, the paths.
-std::string Parsed(Args args) {
-  g_runOptions = app::RunOptions{};
-  if (!Call(app::ParseArguments, std::move(args))) return "false";
-  const app::RunOptions& o = g_runOptions;
+// The record after parsing, in one line: flags C S Y ?, the size, the
+// paths; the record itself in `parsed` where given.
+std::string Parsed(Args args, app::RunOptions* parsed = nullptr) {
+  app::RunOptions o;
+  const auto parse = [&o](int argc, const char* const* argv) {
+    return app::ParseArguments(argc, argv, &o);
+  };
+  const bool ok = Call(parse, std::move(args));
+  if (parsed != nullptr) *parsed = o;
+  if (!ok) return "false";
   std::string s;
-  for (bool flag : {o.copyBatch, o.selfBatch, o.overwriteAll, o.showHelp}) s += flag ? '1' : '0';
+  for (bool flag : {o.copyBatch, o.selfBatch, o.yes, o.showHelp}) s += flag ? '1' : '0';
   if (o.sizeGiven) s += " /" + std::to_string(o.pieceSize);
   return s + " [" + o.sourcePath + "] [" + o.destFolder + "]";
 }
@@ -91,9 +95,10 @@ TEST_F(EntryTest, ParseArguments) {
 }
 
 TEST_F(EntryTest, CheckArgumentsAndMode) {
-  g_runOptions.sizeGiven = true;
-  std::strcpy(g_runOptions.destFolder, "D:\\a|b\\");
-  EXPECT_FALSE(app::CheckArguments());
+  app::RunOptions unparsed;
+  unparsed.sizeGiven = true;
+  std::strcpy(unparsed.destFolder, "D:\\a|b\\");
+  EXPECT_FALSE(app::CheckArguments(unparsed));
   EXPECT_EQ(fake::State().output, Lines({text::NoSourceGiven, text::SourceNotFound,
                                          text::PieceSizeInvalid, text::DestFolderInvalid}));
   fake::AddFile("C:\\d\\m.avi", "abc");
@@ -109,10 +114,11 @@ TEST_F(EntryTest, CheckArgumentsAndMode) {
       {{"/s", "C:\\d\\m.avi"}, app::ModeBatch, ""}, {{"/Y", "C:\\d\\m.avi"}, app::ModeJoin, ""}};
   for (const auto& c : cases) {
     fake::State().output.clear();
-    Parsed(c.args);
-    EXPECT_EQ(app::CheckArguments(), c.output.empty()) << c.args[0];
+    app::RunOptions options;
+    Parsed(c.args, &options);
+    EXPECT_EQ(app::CheckArguments(options), c.output.empty()) << c.args[0];
     EXPECT_EQ(fake::State().output, c.output) << c.args[0];
-    EXPECT_EQ(g_runOptions.mode, c.mode) << c.args[0];
+    EXPECT_EQ(options.mode, c.mode) << c.args[0];
   }
 }
 

@@ -14,16 +14,23 @@
 
 namespace fake_test {
 
+// What the entry point hands an operation: the options and the run's state.
+struct Run {
+  app::RunOptions options;
+  app::RunState state;
+};
+
 // A fresh file system (C:\work current, drives C: and D:), code page 932,
-// and a run record with only the mode, the source and the destination set.
-inline void FreshRun(app::RunMode mode = app::ModeUndecided, const std::string& source = "",
-                     const std::string& destFolder = "") {
+// and a run with only the mode, the source and the destination set.
+inline Run FreshRun(app::RunMode mode = app::ModeUndecided, const std::string& source = "",
+                    const std::string& destFolder = "") {
   fake::Reset();
   text::SetCodePage(932);
-  app::g_runOptions = app::RunOptions{};
-  app::g_runOptions.mode = mode;
-  std::snprintf(app::g_runOptions.sourcePath, MAX_PATH, "%s", source.c_str());
-  std::snprintf(app::g_runOptions.destFolder, MAX_PATH, "%s", destFolder.c_str());
+  Run run;
+  run.options.mode = mode;
+  std::snprintf(run.options.sourcePath, MAX_PATH, "%s", source.c_str());
+  std::snprintf(run.options.destFolder, MAX_PATH, "%s", destFolder.c_str());
+  return run;
 }
 
 // For tests whose every case starts from a fresh run.

@@ -26,14 +26,15 @@ const std::map<std::string, std::string> Inputs = {
     {"a.txt.004", "j"}, {"a.txt.005", "k"}, {"a.txt.006", "l"}, {"a.txt.007", "m"},
     {"a.txt.008", "n"}, {"a.txt.009", "o"}, {"a.txt.010", "p"}};
 
-void Start(app::RunMode mode, const char* source) {
-  fake_test::FreshRun(mode, std::string("C:\\work\\") + source);
-  app::g_runOptions.pieceSize = 3;
-  app::g_runOptions.copyBatch = app::g_runOptions.selfBatch = true;
+fake_test::Run Start(app::RunMode mode, const char* source) {
+  fake_test::Run run = fake_test::FreshRun(mode, std::string("C:\\work\\") + source);
+  run.options.pieceSize = 3;
+  run.options.copyBatch = run.options.selfBatch = true;
   for (const auto& [name, data] : Inputs) fake::AddFile(name, data);
   // A refused lock leaves the created file, which a second look then finds:
   // its question counts as S without a console.
   fake::State().consolePresent = false;
+  return run;
 }
 
 using fake_test::Printed;
@@ -56,23 +57,25 @@ int Count(const char* message) {
 enum Fault { NoFault, LostLookup, LostShortcut, HardFault };
 using Files = std::map<std::string, std::string>;
 using Check = std::function<void(bool ok, Fault fault, const Files& reference)>;
+using Operation = bool (*)(const app::RunOptions&, app::RunState&);
+using Prepare = std::function<void(fake_test::Run&)>;
 
 // Runs `operation` once without a fault for the files it should leave, then
 // with call 1, 2, ... failing until a run makes fewer calls than that.
 // `prepare`, where given, changes each run's start.
-void EveryCallFailing(app::RunMode mode, const char* source, bool (*operation)(), const Check& check,
-                      const std::function<void()>& prepare = nullptr) {
-  Start(mode, source);
-  if (prepare) prepare();
-  ASSERT_TRUE(operation());
+void EveryCallFailing(app::RunMode mode, const char* source, Operation operation, const Check& check,
+                      const Prepare& prepare = nullptr) {
+  fake_test::Run first = Start(mode, source);
+  if (prepare) prepare(first);
+  ASSERT_TRUE(operation(first.options, first.state));
   Files reference;
   for (const auto& [key, entry] : fake::State().entries) reference[key] = entry.data;
   for (long n = 1;; ++n) {
     ASSERT_LT(n, 1000) << "no run without a fault";
-    Start(mode, source);
-    if (prepare) prepare();
+    fake_test::Run run = Start(mode, source);
+    if (prepare) prepare(run);
     fake::State().failAtCall = n;
-    const bool ok = operation();
+    const bool ok = operation(run.options, run.state);
     const auto& log = fake::State().callLog;
     const fake::CallKind kind = fake::State().calls < n ? fake::CallOpen : log[std::size_t(n - 1)];
     const Fault fault = fake::State().calls < n                            ? NoFault
@@ -94,7 +97,9 @@ void EveryCallFailing(app::RunMode mode, const char* source, bool (*operation)()
   }
 }
 
-bool Divided() { return pieces::DivideFile() == pieces::DivideResult::Divided; }
+bool Divided(const app::RunOptions& options, app::RunState& state) {
+  return pieces::DivideFile(options, state) == pieces::DivideResult::Divided;
+}
 
 TEST(FaultInjection, DivideWithBothBatchFiles) {
   const Check check = [](bool ok, Fault fault, const Files& reference) {
@@ -148,9 +153,9 @@ TEST(FaultInjection, DivideWritingTheChecksumFile) {
     EXPECT_TRUE(!ok || sums == reference.at(fake::Key("s.txt.sha256"))) << sums;
     EXPECT_TRUE(Printed(text::DivideFinished) || !fake::Exists("s.txt.sha256"));
   };
-  EveryCallFailing(app::ModeDivide, "s.txt", Divided, check, [] {
-    app::g_runOptions.checksum = true;
-    app::g_runOptions.copyBatch = app::g_runOptions.selfBatch = false;
+  EveryCallFailing(app::ModeDivide, "s.txt", Divided, check, [](fake_test::Run& run) {
+    run.options.checksum = true;
+    run.options.copyBatch = run.options.selfBatch = false;
   });
 }
 
@@ -163,9 +168,9 @@ TEST(FaultInjection, DivideRemovingAnOlderSet) {
     EXPECT_TRUE(!ok || !olderLeft || fault == LostLookup);
     EXPECT_TRUE(!olderLeft || !Printed(text::StaleDeleted));
   };
-  EveryCallFailing(app::ModeDivide, "s.txt", Divided, check, [] {
-    app::g_runOptions.copyBatch = app::g_runOptions.selfBatch = false;
-    app::g_runOptions.overwriteAll = app::g_runOptions.yesGiven = true;
+  EveryCallFailing(app::ModeDivide, "s.txt", Divided, check, [](fake_test::Run& run) {
+    run.options.copyBatch = run.options.selfBatch = false;
+    run.state.overwriteAll = run.options.yes = true;
     fake::AddFile("s.txt.005", "old");
     fake::AddFile("s.txt.006", "old");
     fake::State().calls = 0;
@@ -183,7 +188,7 @@ TEST(FaultInjection, JoinCheckingTheChecksumFile) {
     EXPECT_EQ(fake::Data("a.txt"), ok ? whole : "old");
     EXPECT_TRUE(TemporaryLeftOnlyByThoseFaults());
   };
-  EveryCallFailing(app::ModeJoin, "a.txt.001", pieces::JoinPieces, check, [] {
+  EveryCallFailing(app::ModeJoin, "a.txt.001", pieces::JoinPieces, check, [](fake_test::Run& run) {
     std::string sums, whole;
     for (const auto& [name, data] : Inputs) {
       if (name.rfind("a.txt.", 0) != 0) continue;
@@ -196,7 +201,7 @@ TEST(FaultInjection, JoinCheckingTheChecksumFile) {
     }
     fake::AddFile("a.txt.sha256", sums);
     fake::AddFile("a.txt", "old");
-    app::g_runOptions.overwriteAll = true;
+    run.state.overwriteAll = true;
     // Set up without counting: the sweep counts from here.
     fake::State().calls = 0;
     fake::State().callLog.clear();
@@ -217,7 +222,7 @@ TEST(FaultInjection, EachBatchFile) {
 }
 
 TEST(FaultInjection, ShortWriteIsReported) {
-  struct Row { app::RunMode mode; const char* source; bool (*operation)(); std::uint64_t room;
+  struct Row { app::RunMode mode; const char* source; Operation operation; std::uint64_t room;
                const char* message; const char* name; };  // name: for the message's %s
   const Row rows[] = {
       {app::ModeDivide, "s.txt", Divided, 5, text::FileWriteFailed, "s.txt.002"},
@@ -227,9 +232,9 @@ TEST(FaultInjection, ShortWriteIsReported) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.message);
-    Start(row.mode, row.source);
+    fake_test::Run run = Start(row.mode, row.source);
     fake::State().writeRoom = row.room;
-    EXPECT_FALSE(row.operation());
+    EXPECT_FALSE(row.operation(run.options, run.state));
     std::string expected = row.message;
     expected = row.name ? expected.replace(expected.find("%s"), 2, row.name) : expected + "\n";
     const std::string& out = fake::State().output;

@@ -25,14 +25,15 @@ std::string Bytes(long long size, std::size_t seed) {
 
 std::string Piece(std::size_t n) { return "C:\\work\\a.bin.00" + std::to_string(n); }
 
-void Start(const std::string& source, const char* destFolder = "") {
-  fake_test::FreshRun(app::ModeJoin, source, destFolder);
+fake_test::Run Start(const std::string& source, const char* destFolder = "") {
+  fake_test::Run run = fake_test::FreshRun(app::ModeJoin, source, destFolder);
   fake::AddFolder("D:\\out");
+  return run;
 }
 
 // Every way out releases the buffer and closes both files.
-bool Join() {
-  bool ok = pieces::JoinPieces();
+bool Join(fake_test::Run& run) {
+  bool ok = pieces::JoinPieces(run.options, run.state);
   fake_test::ExpectNothingHeld();
   return ok;
 }
@@ -54,7 +55,7 @@ TEST(Join, TakesPiecesFromTheFirstUpToAGap) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << row.sizes.size() << " pieces, " << row.given << " given");
-    Start(Piece(row.given));
+    fake_test::Run run = Start(Piece(row.given));
     std::vector<std::string> data;
     for (std::size_t i = 0; i < row.sizes.size(); ++i) {
       data.push_back(Bytes(row.sizes[i], i));
@@ -62,7 +63,7 @@ TEST(Join, TakesPiecesFromTheFirstUpToAGap) {
       if (row.sizes[i] != Huge) continue;
       fake::State().entries[fake::Key(Piece(i + 1))].reportedSize = (std::uint64_t{1} << 32) + 4;
     }
-    EXPECT_EQ(Join(), row.joined != 0);
+    EXPECT_EQ(Join(run), row.joined != 0);
     std::string whole, progress;
     for (std::size_t n = 1; n <= row.joined; ++n) whole += data[n - 1], progress += Piece(n) + "\r";
     const std::string warning = row.odd ? fake_test::WithName(text::PieceSizeDiffers, Piece(row.odd)) : "";
@@ -86,18 +87,18 @@ TEST(Join, AsksBeforeReplacingTheOutput) {
   ask.replace(ask.find("%s%s"), 4, "a.bin");
   for (const Row& row : rows) {
     SCOPED_TRACE(row.keys);
-    Start(Piece(1));
-    app::g_runOptions.overwriteAll = row.overwriteAll;
+    fake_test::Run run = Start(Piece(1));
+    run.state.overwriteAll = row.overwriteAll;
     fake::AddFile(Piece(1), "ab");
     fake::AddFile(Piece(2), "cd");
     fake::AddFile("a.bin", "old");
     fake::State().keys.assign(row.keys.begin(), row.keys.end());
-    EXPECT_EQ(Join(), row.ok);
+    EXPECT_EQ(Join(run), row.ok);
     const std::string& out = fake::State().output;
     EXPECT_EQ(out.rfind(ask + row.keys + "\n", 0) == 0, row.asked);
     EXPECT_EQ(out.find(text::JoinStopped) != std::string::npos, !row.ok);
     EXPECT_EQ(fake::Data("a.bin"), row.ok ? "abcd" : "old");
-    EXPECT_EQ(app::g_runOptions.overwriteAll, row.allAfter);
+    EXPECT_EQ(run.state.overwriteAll, row.allAfter);
   }
 }
 
@@ -109,11 +110,11 @@ TEST(Join, OutputIsNamedByDroppingThePieceNumber) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.pieceBase);
-    Start(row.pieceBase + ".001", row.destFolder);
+    fake_test::Run run = Start(row.pieceBase + ".001", row.destFolder);
     fake::AddFile(row.pieceBase + ".001", "ab");
     fake::AddFile(row.pieceBase + ".002", "cd");
     const std::size_t entries = fake::State().entries.size();
-    EXPECT_TRUE(Join());
+    EXPECT_TRUE(Join(run));
     EXPECT_EQ(fake::Data(row.output), "abcd");
     EXPECT_EQ(fake::State().entries.size(), entries + 1);  // nothing but the output
   }
@@ -124,11 +125,11 @@ TEST(Join, OutputIsNamedByDroppingThePieceNumber) {
 TEST(Join, OutputNameThePathRulesRefuseIsNeverOpened) {
   for (const char* base : {"x.", "x "}) {
     SCOPED_TRACE(base);
-    Start(std::string(base) + ".001");
+    fake_test::Run run = Start(std::string(base) + ".001");
     fake::AddFile(std::string(base) + ".001", "ab");
     fake::AddFile(std::string(base) + ".002", "cd");
     fake::AddFile("x", "precious");
-    EXPECT_FALSE(Join());
+    EXPECT_FALSE(Join(run));
     EXPECT_EQ(fake::State().output, fake_test::WithName(text::FileOpenFailed, base));
     EXPECT_EQ(fake::Data("x"), "precious");
   }
@@ -187,15 +188,15 @@ TEST(Join, ChecksTheChecksumFile) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    Start(Piece(1));
-    app::g_runOptions.overwriteAll = true;
-    app::g_runOptions.checksum = row.required;
+    fake_test::Run run = Start(Piece(1));
+    run.state.overwriteAll = true;
+    run.options.checksum = row.required;
     fake::AddFile(Piece(1), p1);
     fake::AddFile(Piece(2), row.flip ? "efG" : p2);
     fake::AddFile(Piece(3), p3);
     fake::AddFile("a.bin", "old");
     if (!row.none) fake::AddFile("a.bin.sha256", row.sums);
-    EXPECT_EQ(Join(), row.failure.empty());
+    EXPECT_EQ(Join(run), row.failure.empty());
     const std::string& out = fake::State().output;
     const std::string end = row.failure.empty() ? std::string(text::JoinFinished) + "\n" : row.failure;
     EXPECT_EQ(out.substr(out.size() - std::min(out.size(), end.size())), end);

@@ -21,9 +21,10 @@ std::string Pattern(std::size_t size) {
   return data;
 }
 
-void StartWith(std::uint32_t kernelCopyLimit) {
-  fake_test::FreshRun();
+fake_test::Run StartWith(std::uint32_t kernelCopyLimit) {
+  fake_test::Run run = fake_test::FreshRun();
   fake::State().kernelCopyLimit = kernelCopyLimit;
+  return run;
 }
 
 }  // namespace
@@ -33,13 +34,13 @@ TEST(KernelCopy, WholeShortAndAbsentCopiesDivideAndJoinAlike) {
   // No kernel copy, a copy that stops after 1000 bytes, one that moves all.
   for (std::uint32_t limit : {0u, 1000u, 0xFFFFFFFFu}) {
     SCOPED_TRACE(limit);
-    StartWith(limit);
+    fake_test::Run run = StartWith(limit);
     fake::AddFile("C:\\work\\f.bin", source);
-    app::RunOptions& options = app::g_runOptions;
+    app::RunOptions& options = run.options;
     std::strcpy(options.sourcePath, "C:\\work\\f.bin");
     options.pieceSize = 5 * 1024 * 1024;
     options.mode = app::ModeDivide;
-    ASSERT_EQ(pieces::DivideFile(), pieces::DivideResult::Divided);
+    ASSERT_EQ(pieces::DivideFile(options, run.state), pieces::DivideResult::Divided);
     EXPECT_EQ(fake::Data("f.bin.003"), source.substr(10 * 1024 * 1024));
     EXPECT_EQ(fake::State().kernelCopied > 0, limit != 0);
 
@@ -50,20 +51,20 @@ TEST(KernelCopy, WholeShortAndAbsentCopiesDivideAndJoinAlike) {
     std::strcpy(options.sourcePath, "C:\\work\\f.bin.001");
     std::strcpy(options.destFolder, "C:\\out\\");
     options.mode = app::ModeJoin;
-    ASSERT_TRUE(pieces::JoinPieces());
+    ASSERT_TRUE(pieces::JoinPieces(options, run.state));
     EXPECT_EQ(fake::Data("C:\\out\\f.bin"), source);
   }
 }
 
 TEST(KernelCopy, ShortCopyStillNamesTheFailingSide) {
-  StartWith(1000);
+  fake_test::Run run = StartWith(1000);
   fake::AddFile("C:\\work\\f.bin", Pattern(10000));
-  app::RunOptions& options = app::g_runOptions;
+  app::RunOptions& options = run.options;
   std::strcpy(options.sourcePath, "C:\\work\\f.bin");
   options.pieceSize = 4000;
   options.mode = app::ModeDivide;
   fake::State().writeRoom = 2500;  // the disk fills inside the first piece
-  EXPECT_EQ(pieces::DivideFile(), pieces::DivideResult::Failed);
+  EXPECT_EQ(pieces::DivideFile(options, run.state), pieces::DivideResult::Failed);
   EXPECT_TRUE(fake_test::Printed(fake_test::WithName(text::FileWriteFailed, "f.bin.001").c_str()));
   EXPECT_FALSE(fake_test::Printed(text::DivideFinished));
   EXPECT_EQ(fake::Data("f.bin.001").size(), 2500u);

@@ -12,24 +12,24 @@
 
 namespace {
 
-using app::g_runOptions;
-
 class PieceNamesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    fake_test::FreshRun();
+    options = fake_test::FreshRun().options;
     fake::State().shares.insert("\\\\SRV\\SHARE");
   }
-  static void Use(app::RunMode mode, const char* source, const char* dest = "") {
-    g_runOptions.mode = mode;
-    std::strcpy(g_runOptions.sourcePath, source);
-    std::strcpy(g_runOptions.destFolder, dest);
+  void Use(app::RunMode mode, const char* source, const char* dest = "") {
+    options.mode = mode;
+    std::strcpy(options.sourcePath, source);
+    std::strcpy(options.destFolder, dest);
   }
-  static std::string Name(int n) {
+  std::string Name(int n) const {
     char buffer[MAX_PATH];
     std::memset(buffer, 'x', sizeof buffer);  // an empty answer must clear it
-    return pieces::MakePieceName(buffer, n);
+    return pieces::MakePieceName(options, buffer, n);
   }
+
+  app::RunOptions options;
 };
 
 TEST_F(PieceNamesTest, Names) {
@@ -63,16 +63,16 @@ TEST_F(PieceNamesTest, Names) {
 // A gap ends the count, a folder is no piece, and letters follow .999.
 TEST_F(PieceNamesTest, CountPieces) {
   Use(app::ModeJoin, "C:\\data\\movie.avi.005");
-  EXPECT_EQ(pieces::CountPieces(), 0);
+  EXPECT_EQ(pieces::CountPieces(options), 0);
   for (const char* ext : {".001", ".002", ".004"}) {
     fake::AddFile(std::string("C:\\data\\MOVIE.AVI") + ext, "");
   }
   fake::AddFolder("C:\\data\\movie.avi.003");
-  EXPECT_EQ(pieces::CountPieces(), 2);
+  EXPECT_EQ(pieces::CountPieces(options), 2);
   Use(app::ModeBatch, "C:\\p\\a.001");
   for (int n = 1; n <= 1000; ++n) fake::AddFile(Name(n), "x");
   fake::State().lookups = 0;
-  EXPECT_EQ(pieces::CountPieces(), 1000);
+  EXPECT_EQ(pieces::CountPieces(options), 1000);
   // Past eight lookups one listing answers; the only other lookup is for
   // the first piece missing.
   EXPECT_EQ(fake::State().lookups, 9);
@@ -80,7 +80,7 @@ TEST_F(PieceNamesTest, CountPieces) {
   // another case is still a piece, a folder still ends the count.
   fake::State().entries[fake::Key(Name(500))].storedName = "A.500";
   fake::State().entries[fake::Key(Name(700))].isFolder = true;
-  EXPECT_EQ(pieces::CountPieces(), 699);
+  EXPECT_EQ(pieces::CountPieces(options), 699);
 }
 
 // A listed name's piece number is the number its name was made from.
@@ -112,7 +112,7 @@ TEST_F(PieceNamesTest, NamesComposedFromAnEmptyFolderStayNames) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.source);
     Use(row.mode, row.source, row.dest);
-    const pieces::PieceSetName set = pieces::PiecesOfRun(g_runOptions);
+    const pieces::PieceSetName set = pieces::PiecesOfRun(options);
     const path::Place pieceFolder(set.folder), destFolder(row.dest);
     EXPECT_EQ(pieces::PieceNamer(pieceFolder, set.stem).Path(1), row.piece);
     EXPECT_EQ(destFolder.PathOf(pieces::BatchFileName(set.stem, ".cpy.bat")), row.batch);

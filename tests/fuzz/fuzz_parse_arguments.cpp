@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TakeSelector(data, size);
   fake::Reset();
   fake::AddFile("C:\\work\\movie.avi", "x");
-  app::RunOptions& o = app::g_runOptions = app::RunOptions();
+  app::RunOptions o;
   std::vector<std::string> arguments = Fields(data, size, 0);
   arguments.resize(size == 0 ? 0 : std::min<std::size_t>(arguments.size(), 7));  // 7: one too many
 
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                path::IsValidPath(resolved) && !parts.Decompose(resolved);
     sourceSeen = true;
   }
-  bool ok = app::ParseArguments(static_cast<int>(argv.size()), argv.data());
+  bool ok = app::ParseArguments(static_cast<int>(argv.size()), argv.data(), &o);
   FUZZ_CHECK(strnlen(o.sourcePath, MAX_PATH) < MAX_PATH && strnlen(o.destFolder, MAX_PATH) < MAX_PATH);
   // A bare drive (D:) gets its backslash too: the drive's root.
   FUZZ_CHECK(o.destFolder[0] == '\0' || path::EndsWithBackslash(o.destFolder));

@@ -14,15 +14,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fake::Reset();
   auto mode = static_cast<app::RunMode>(size > 0 ? (--size, *data++ % 4) : 0);
   std::vector<std::string> fields = Fields(data, size, 4);
-  app::RunOptions& o = app::g_runOptions = app::RunOptions();
+  app::RunOptions o;
   o.mode = mode;
-  o.overwriteAll = true;  // no question: the fake keyboard has no keys
+  app::RunState state;
+  state.overwriteAll = true;  // no question: the fake keyboard has no keys
   std::snprintf(o.sourcePath, MAX_PATH, "%s", fields[1].c_str());
   std::snprintf(o.destFolder, MAX_PATH, "%s", fields[2].c_str());
 
   int n = static_cast<int>(std::clamp(std::strtol(fields[0].c_str(), nullptr, 10), -99999L, 99999L));
   std::unique_ptr<char[]> block(new char[MAX_PATH]);
-  const char* name = pieces::MakePieceName(block.get(), n);
+  const char* name = pieces::MakePieceName(o, block.get(), n);
   std::size_t length = std::strlen(name);
   // A name ends in its number: three digits that read back as n below
   // 1000, three lower-case letters above; the stem is the same for all.
@@ -33,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                              (n < 1000 ? digits && std::atoi(number + 1) == n : letters)));
   if (length != 0 && n < pieces::MaxPieces) {
     char next[MAX_PATH];
-    pieces::MakePieceName(next, n + 1);
+    pieces::MakePieceName(o, next, n + 1);
     FUZZ_CHECK(std::strncmp(name, next, length - 4) == 0 && std::strcmp(name, next) != 0);
   }
   FUZZ_CHECK(length == 0 || mode != app::ModeDivide || std::strncmp(name, o.destFolder, std::strlen(o.destFolder)) == 0);
@@ -70,16 +71,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   char piece[MAX_PATH];  // the fake takes only names that fit
   // (A piece under a UNC server or share root has no name of its own.)
-  if ((mode == app::ModeDivide || mode == app::ModeBatch) && *pieces::MakePieceName(piece, 2) != '\0' &&
+  if ((mode == app::ModeDivide || mode == app::ModeBatch) && *pieces::MakePieceName(o, piece, 2) != '\0' &&
       !path::IsUncServerPath(piece) && !path::IsUncShareRoot(piece)) {
     fake::AddFile(piece, "2");
-    fake::AddFile(pieces::MakePieceName(piece, 1), "1");
-    pieces::WriteCopyBatch();
-    pieces::WriteSelfBatch();
+    fake::AddFile(pieces::MakePieceName(o, piece, 1), "1");
+    pieces::WriteCopyBatch(o, state);
+    pieces::WriteSelfBatch(o, state);
     // The first line names each piece by the name the file system stores.
-    auto nameInBatch = [](int k) {
+    auto nameInBatch = [&o](int k) {
       char full[MAX_PATH];
-      auto entry = fake::State().entries.find(fake::Key(pieces::MakePieceName(full, k)));
+      auto entry = fake::State().entries.find(fake::Key(pieces::MakePieceName(o, full, k)));
       return pieces::QuoteForBatch(entry->second.storedName.c_str());
     };
     const std::string firstLine = "COPY /B " + nameInBatch(1) + " + " + nameInBatch(2) + " ";

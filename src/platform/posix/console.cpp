@@ -4,6 +4,7 @@
 #include <langinfo.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -232,6 +233,8 @@ Language MessageLanguage() {
   }
   return Language::English;
 }
+
+Failure NotFound() { return {ENOENT, std::string()}; }
 
 void ReportFailure(const char* shownName, const std::string& givenReason, const Failure& failure) {
   std::string name =

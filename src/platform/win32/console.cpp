@@ -130,6 +130,8 @@ void ConsoleWrite(const std::string& bytes) {
 }
 
 // The console's conventions have no second line for a failure.
+Failure NotFound() { return {ERROR_FILE_NOT_FOUND, std::string()}; }
+
 void ReportFailure(const char*, const std::string&, const Failure&) {}
 
 }  // namespace platform
