@@ -18,7 +18,7 @@ bool Lookup(const char* path, platform::DirEntry* entry) {
 // The drive prefix and the directory part of a path, its last element cut.
 std::string FolderPart(const char* path) {
   const char* rest = path;
-  if (std::strlen(path) >= 2 && path[1] == ':') rest = path + 2;
+  if (platform::HasDrivePrefix(path)) rest = path + 2;
   const char* afterSeparator = rest;
   for (const char* p = rest; *p != '\0'; p += text::CharLength(p)) {
     if (*p == '\\' || *p == '/') afterSeparator = p + 1;
@@ -41,7 +41,7 @@ std::size_t DotElementLength(const std::string& path) {
   return last == "." ? 1 : last == ".." ? 2 : 0;
 }
 
-bool IsBareDrive(const char* path) { return path[0] != '\0' && path[1] == ':' && path[2] == '\0'; }
+bool IsBareDrive(const char* path) { return platform::HasDrivePrefix(path) && path[2] == '\0'; }
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "path/path_rules.h"
+#include "platform/common/path_text.h"
 #include "platform/platform.h"
 
 namespace path {
@@ -20,7 +21,7 @@ using Spans = Span[PathParts::PartCount];
 void SplitLocal(const char* text, bool allowDrive, Spans& spans) {
   const char* rest = text;
   spans[PathParts::DrivePart] = {text, text};
-  if (allowDrive && std::strlen(text) >= 2 && text[1] == ':') {
+  if (allowDrive && platform::HasDrivePrefix(text)) {
     spans[PathParts::DrivePart] = {text, text + 2};
     rest = text + 2;
   }

@@ -12,8 +12,6 @@ namespace {
 // Characters refused anywhere in a path.
 bool IsForbidden(char c) { return std::strchr("/|\",;*?<>", c) != nullptr; }
 
-bool IsAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
 bool LastCharIs(const char* path, char c) {
   const char* last = text::LastChar(path);
   return last != nullptr && *last == c;
@@ -87,7 +85,7 @@ bool IsValidPath(const char* path) {
     start = p + 1;
     rooted = true;
   } else if (BeginsWith(Advance(path, 1), ":")) {
-    if (!IsAsciiLetter(static_cast<unsigned char>(path[0])) || path[1] != ':') return false;
+    if (!platform::HasDrivePrefix(path, platform::DriveLetter::AsciiLetter)) return false;
     const char* c = path + 2;
     if (BeginsWith(c, ":") || BeginsWith(c, " ")) return false;
     start = Advance(c, 1);
@@ -125,7 +123,7 @@ char* AppendBackslash(char* path, std::size_t capacity) {
   // A dangling lead byte would take the backslash as its second byte, and
   // the text would still not end in a separator.
   if (text::HasDanglingLeadByte(path)) return nullptr;
-  if (LastCharIs(path, '\\')) return path;
+  if (platform::EndsWithSeparator(path)) return path;
   std::size_t length = std::strlen(path);
   if (length + 2 > capacity) return nullptr;
   path[length] = '\\';

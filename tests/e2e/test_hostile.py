@@ -272,18 +272,22 @@ class HostileNamesTest(TempDirTest):
         self.assertTrue(os.path.exists(self.path("p.bin")))
 
     def test_control_bytes_in_names_show_as_question_marks_on_a_terminal(self):
-        name = "t\x1b[2J\x07.bin"
-        random_file(self.path(name), 2500)
-        p = self.start_pty(name, "/1")
-        rc, out, _ = p.finish()
-        self.assertEqual(rc, 0, out)
-        self.assertIn("t?[2J?.bin.003", out)
-        self.assertNotIn("\x1b", out)
-        self.assertNotIn("\x07", out)
-        rc, out = self.run_divro(name, "/1", "/Y")  # to a pipe: the exact name
-        self.assertEqual(rc, 0)
-        self.assertIn(name + ".003", out)
-
+        # In the name, and in the folder that the pieces go to.
+        for name, args, shown in [("t\x1b[2J\x07.bin", [], "t?[2J?.bin.003"),
+                                  ("t.bin", ["d\x1b[2J\x07"], "d?[2J?/t.bin.003")]:
+            with self.subTest(name=name, args=args):
+                for folder in args:
+                    os.mkdir(self.path(folder))
+                random_file(self.path(name), 2500)
+                p = self.start_pty(name, "/1", *args)
+                rc, out, _ = p.finish()
+                self.assertEqual(rc, 0, out)
+                self.assertIn(shown, out)
+                self.assertNotIn("\x1b", out)
+                self.assertNotIn("\x07", out)
+                rc, out = self.run_divro(name, "/1", *args, "/Y")  # to a pipe: the exact name
+                self.assertEqual(rc, 0)
+                self.assertIn("/".join(args + [name]) + ".003", out)
 
 class ConcurrentRunsTest(TempDirTest):
     def test_a_piece_being_written_is_locked_against_other_programs(self):

@@ -36,6 +36,8 @@ TEST(KeySequence, TerminalBytesToConsoleCodes) {
       {{"\x1b[23~\x1b[24;2~\x1b[[A\x1b[[E"}, {224, 133, 224, 136, 0, 59, 0, 63}},
       {{"\x1b[1;5A\x1b[1;5D\x1b[1;5H\x1b[3;5~\x1b[1;3A\x1b[1;2A"},
        {224, 141, 224, 115, 224, 119, 224, 147, 0, 152, 224, 72}},
+      // Ctrl+Alt: the console's Alt column, as for a console event below.
+      {{"\x1b[1;7A\x1b[3;7~\x1b[1;8P"}, {0, 152, 0, 163, 0, 104}},
       {{"\x1b\x1b[A"}, {27, 224, 72}},  // Esc, then Up typed at once
       {{"\x1b\x1b[18~", "\x1b\x1b[3~"}, {27, 0, 65, 27, 224, 83}},
       {{"\x1by", "\x1bY\x1b" "1\x1b" "0"}, {0, 21, 0, 21, 0, 120, 0, 129}},  // Alt+Y, Alt+1
@@ -88,6 +90,7 @@ TEST(KeySequence, WindowsConsoleEventsToCodes) {
       {event(0x24, 0, "ce"), {224, 119}},
       {event(0x23, 0, "ce"), {224, 117}},
       {event(0x26, 0, "ae"), {0, 152}},
+      {event(0x26, 0, "cae"), {0, 152}},  // Ctrl+Alt+Up
       {event(0x76, 0, ""), {0, 65}},  // F7: 0 then the code of A
       {event(0x75, 0, "s"), {0, 89}},
       {event(0x7A, 0, "c"), {224, 137}},

@@ -71,6 +71,7 @@ TEST(PathRules, EditsInPlace) {
       {append, "", "\\"}, {append, "C:\\data", "C:\\data\\"}, {append, "C:\\data\\", "C:\\data\\"},
       {append, "C:\\" SO, "C:\\" SO "\\"}, {append, HYO, HYO "\\"}, {strip, "", ""},
       {append, "\x9f\x5c", "\x9f\x5c\\"},  // the last lead byte of its range, 歃
+      {append, "\xfb\x5c", "\xfb\x5c\\"},  // a lead byte of the upper range, past 0xEF
       {strip, "C:\\", "C:"}, {strip, "C:\\data\\\\", "C:\\data\\"}, {strip, "C:\\" SO, "C:\\" SO},
       {quote, "", ""}, {quote, "my movie", "\"my movie\""}, {quote, "movie", "movie"},
       {quote, "\"", "\""}, {quote, "\"a b\"", "\"a b\""}, {quote, "\"a b", "\"\"a b\""},

@@ -11,6 +11,14 @@
 #include "pieces/chunk_copy.h"
 #include "pieces/piece_names.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -59,6 +67,44 @@ TEST_F(RealFileHandle, ReadGivesWhatRemainsAndWriteModeEmpties) {
   ASSERT_NE(file.Open("data.bin", "w"), platform::InvalidFile);
   file.Close();
   EXPECT_EQ(fs::file_size("data.bin"), 0u);
+}
+
+// Whether another program may read the file now: on Windows one that
+// shares writing too, as most readers do; on POSIX one that takes a shared lock.
+bool AnotherReaderGetsIn(const char* name) {
+#ifdef _WIN32
+  HANDLE file = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+#else
+  const int fd = open(name, O_RDONLY);
+  if (fd < 0) return false;
+  const bool in = flock(fd, LOCK_SH | LOCK_NB) == 0;
+  close(fd);
+  return in;
+#endif
+}
+
+TEST_F(RealFileHandle, AFileBeingWrittenHasNoReader) {
+  Put("piece.bin", "an older piece");
+  const platform::FileId piece = platform::FileOpen("piece.bin", platform::OpenMode::Replace);
+  ASSERT_NE(piece, platform::InvalidFile);
+  EXPECT_FALSE(AnotherReaderGetsIn("piece.bin"));  // it would read half a piece
+  platform::FileClose(piece);
+  EXPECT_TRUE(AnotherReaderGetsIn("piece.bin"));
+}
+
+TEST_F(RealFileHandle, AFileOfTheRunIsNeverEmptiedUnderAnotherName) {
+  Put("source.bin", "source");
+  platform::OpenedFiles files;
+  const platform::FileId source = platform::FileOpen("source.bin", platform::OpenMode::Read, &files);
+  ASSERT_NE(source, platform::InvalidFile);
+  platform::FileClose(source);  // read and closed, still a file of the run
+  fs::create_hard_link("source.bin", "piece.bin");
+  EXPECT_EQ(platform::FileOpen("piece.bin", platform::OpenMode::Replace, &files), platform::InvalidFile);
+  EXPECT_EQ(fs::file_size("source.bin"), 6u);
 }
 
 TEST_F(RealFileHandle, QueryFileSize) {

@@ -38,6 +38,17 @@ TEST_F(RealFileSystem, ExistenceAndFolderCreation) {
   EXPECT_FALSE(path::CreateFolderTree("Sub\\Data.txt\\x"));
 }
 
+TEST_F(RealFileSystem, SecondByteBackslashUnderADoubleByteCodePage) {
+  // ソ is 0x83 0x5C in code page 932: its second byte is no separator, on
+  // POSIX in a Shift_JIS locale as on Windows.
+  std::ofstream("Sub/\x83\x5c.txt") << "so";
+  const int saved = text::CodePage();
+  text::SetCodePage(932);
+  EXPECT_TRUE(path::FileExists("Sub\\\x83\x5c.txt"));
+  EXPECT_TRUE(path::FileExists("Sub\\Deep\\..\\\x83\x5c.txt"));
+  text::SetCodePage(saved);
+}
+
 TEST_F(RealFileSystem, ResolveSourcePath) {
   const struct { const char* input; const char* resolved; } rows[] = {
       {"Sub\\Data.txt", "Sub\\Data.txt"}, {"Sub\\Deep\\", "Sub\\Deep\\"},

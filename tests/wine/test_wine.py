@@ -429,6 +429,19 @@ class QuestionsTest(WineTest):
                          cp("", "ファイルの結合が終了しました。"))
         self.assertEqual(read(self.path("新表", "q")), b"12")
 
+    def test_progress_reaches_a_file_before_a_question(self):
+        # Whoever follows the log sees the pieces written so far while the
+        # question waits on the console.
+        data = self.source("f.bin", 3000)
+        write(self.path("f.bin.002"), b"old")
+        session = self.start("f.bin", "/1", redirect="> log.txt")
+        self.wait_screen(session, "同名ファイル 'f.bin.002' を上書きしますか？")
+        self.assertTrue(read(self.path("log.txt")).startswith(b"f.bin.001\r"))
+        self.keys(session, "Y")
+        status, shown = self.finish(session)
+        self.assertEqual(status, 0, shown)
+        self.assert_pieces(self.dir, "f.bin", data, 1024)
+
     def test_key_typed_before_the_question_answers_it(self):
         for n, part in enumerate((b"first", b"second"), 1):
             write(self.path("t.txt.%03d" % n), part)

@@ -71,6 +71,14 @@ class CrossPlatformTest(WineTest):
         self.assertEqual(sorted(os.listdir(self.path("ä")) + os.listdir(self.path("a"))), ["f.bin.001", "f.bin.001",
                                                                                           "f.bin.002", "f.bin.002"])
 
+    def test_no_batch_file_for_a_name_code_page_932_cannot_hold(self):
+        # é has no code there: a batch file would join caf?.bin, another file.
+        data = self.source("café.bin", 2500)
+        status, out = self.run_wine([EXE, "café.bin", "/1", "/C", "/S"], env=dict(ENV, LC_ALL="de_DE.UTF-8"))
+        self.assertEqual(status, 0, out)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["café.bin"] + ["café.bin.%03d" % n for n in (1, 2, 3)])
+        self.assertEqual(read(self.path("café.bin.003")), data[2048:])
+
 
 if __name__ == "__main__":
     unittest.main()

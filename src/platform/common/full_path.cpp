@@ -5,15 +5,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/common/path_text.h"
 #include "text/code_page.h"
 
 namespace platform {
 
 namespace {
-
-bool IsDriveLetterPath(const char* p) {
-  return p[0] != '\0' && !text::IsLeadByte(static_cast<unsigned char>(p[0])) && p[1] == ':';
-}
 
 // Splits `rest` at backslash characters and applies its elements to
 // `elements`: "." stays where it is, ".." drops the element before it, but
@@ -51,7 +48,7 @@ std::string RootOf(const char* full, const char** rest) {
     *rest = p;
     return std::string(full, static_cast<std::size_t>(p - full));
   }
-  if (IsDriveLetterPath(full)) {
+  if (HasDrivePrefix(full, DriveLetter::SingleByte)) {
     *rest = full[2] == '\\' ? full + 3 : full + 2;
     return std::string(full, 2) + "\\";
   }
@@ -70,15 +67,15 @@ unsigned ComposeFullPath(const char* path, const char* currentDir, char* out, un
 
   if (path[0] == '\\' && path[1] == '\\') {
     root = RootOf(path, &rest);
-  } else if (IsDriveLetterPath(path)) {
+  } else if (HasDrivePrefix(path, DriveLetter::SingleByte)) {
     if (path[2] == '\\') {
       root = RootOf(path, &rest);
     } else {
       // Drive-relative: against the current directory when it is on that
       // drive, else against the drive's root.
-      bool sameDrive =
-          IsDriveLetterPath(currentDir) && (static_cast<unsigned char>(currentDir[0]) | 0x20) ==
-                                               (static_cast<unsigned char>(path[0]) | 0x20);
+      bool sameDrive = HasDrivePrefix(currentDir, DriveLetter::SingleByte) &&
+                       (static_cast<unsigned char>(currentDir[0]) | 0x20) ==
+                           (static_cast<unsigned char>(path[0]) | 0x20);
       if (sameDrive) {
         const char* baseRest = nullptr;
         root = RootOf(currentDir, &baseRest);
@@ -101,20 +98,16 @@ unsigned ComposeFullPath(const char* path, const char* currentDir, char* out, un
   }
   ApplyElements(rest, &elements);
 
-  auto endsWithSeparator = [](const char* t) {
-    const char* last = text::LastChar(t);
-    return last != nullptr && *last == '\\';
-  };
   std::string full = root;
   // An element never ends in a separator, so only the root can.
-  bool separatorAtEnd = endsWithSeparator(root.c_str());
+  bool separatorAtEnd = EndsWithSeparator(root.c_str());
   for (std::string_view element : elements) {
     if (!full.empty() && !separatorAtEnd) full += '\\';
     full += element;
     separatorAtEnd = false;
   }
   // A trailing backslash survives, as GetFullPathNameA keeps it.
-  if (endsWithSeparator(path) && !separatorAtEnd) full += '\\';
+  if (EndsWithSeparator(path) && !separatorAtEnd) full += '\\';
 
   unsigned length = static_cast<unsigned>(full.size());
   if (length + 1 > outSize) return length + 1;

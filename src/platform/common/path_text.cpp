@@ -4,6 +4,22 @@
 
 namespace platform {
 
+bool HasDrivePrefix(const char* path, DriveLetter letter) {
+  const unsigned char first = static_cast<unsigned char>(path[0]);
+  if (first == '\0' || path[1] != ':') return false;
+  switch (letter) {
+    case DriveLetter::AnyByte:
+      return true;
+    case DriveLetter::SingleByte:
+      return !text::IsLeadByte(first);
+    case DriveLetter::AsciiLetter:
+      return (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z');
+    case DriveLetter::C:
+      return first == 'C' || first == 'c';
+  }
+  return false;
+}
+
 std::string SwapSeparators(const char* text, char from, char to) {
   std::string out(text);
   if (out.find(from) == std::string::npos) return out;  // the usual plain name
@@ -14,7 +30,7 @@ std::string SwapSeparators(const char* text, char from, char to) {
 }
 
 bool HasDotOrEmptyElement(const char* path) {
-  const char* p = (path[0] != '\0' && path[1] == ':') ? path + 2 : path;
+  const char* p = HasDrivePrefix(path) ? path + 2 : path;
   const char* element = p;
   for (;; p += text::CharLength(p)) {
     if (*p == '\\' || *p == '\0') {
@@ -36,7 +52,7 @@ bool EndsWithSeparator(const char* path) {
 
 const char* LastElement(const char* path) {
   const char* element = path;
-  if (path[0] != '\0' && path[1] == ':') element = path + 2;
+  if (HasDrivePrefix(path)) element = path + 2;
   for (const char* p = element; *p != '\0'; p += text::CharLength(p)) {
     if (*p == '\\') element = p + 1;
   }

@@ -7,6 +7,17 @@
 
 namespace platform {
 
+// What may stand before the colon of a drive prefix.
+enum class DriveLetter {
+  AnyByte,      // any byte: enough to step over a prefix
+  SingleByte,   // no lead byte, as Windows' full paths take it
+  AsciiLetter,  // A to Z in either case, as the path rules accept it
+  C,            // C or c: on POSIX the whole file system is drive C:
+};
+
+// Whether the text starts with a drive prefix: its letter, then ':'.
+bool HasDrivePrefix(const char* path, DriveLetter letter = DriveLetter::AnyByte);
+
 // Replaces one separator by the other.
 std::string SwapSeparators(const char* text, char from, char to);
 

@@ -23,8 +23,6 @@ namespace platform {
 
 namespace posix {
 
-bool IsDriveC(const char* path) { return (path[0] == 'C' || path[0] == 'c') && path[1] == ':'; }
-
 // Path text to a native path, by way of its full form as Windows would
 // make it: . and .. go before the file system is asked, as they do there.
 // UNC paths and drives other than C: name nothing here.
@@ -33,8 +31,8 @@ bool NativePath(const char* path, std::string* native) {
   // onto a native path; only the others need their full form.
   if (!(path[0] == '\\' && path[1] == '\\') && !HasDotOrEmptyElement(path)) {
     const char* rest = path;
-    if (path[0] != '\0' && path[1] == ':') {
-      if (!IsDriveC(path)) return false;
+    if (HasDrivePrefix(path)) {
+      if (!HasDrivePrefix(path, DriveLetter::C)) return false;
       rest = path + 2;
     }
     *native = rest[0] == '\0' ? std::string(".") : SwapSeparators(rest, '\\', '/');
@@ -42,7 +40,8 @@ bool NativePath(const char* path, std::string* native) {
   }
   char full[text::PathCapacity];
   unsigned length = FullPathName(path, full, platform::PathLimit());
-  if (length == 0 || length >= platform::PathLimit() || !IsDriveC(full)) return false;
+  if (length == 0 || length >= platform::PathLimit() || !HasDrivePrefix(full, DriveLetter::C))
+    return false;
   *native = SwapSeparators(full + 2, '\\', '/');
   return true;
 }
@@ -107,7 +106,7 @@ std::string DisplayElement(const char* element, Screen screen) {
 
 std::string DisplayPath(const char* path, Screen screen) {
   // C:\x is /x, and C:x (the current folder's) is x.
-  const char* shown = IsDriveC(path) ? path + 2 : path;
+  const char* shown = HasDrivePrefix(path, DriveLetter::C) ? path + 2 : path;
   std::string display = SwapSeparators(shown, '\\', '/');
   // On a terminal a control byte in a name could move the cursor, retitle
   // the window or wipe the screen: it shows as ?, as ls shows it. Files and
@@ -119,8 +118,8 @@ std::string DisplayPath(const char* path, Screen screen) {
 
 unsigned FullPathName(const char* path, char* out, unsigned outSize) {
   // A UNC path or one from a drive's root does not depend on where we are.
-  const bool absolute = (path[0] == '\\' && path[1] == '\\') ||
-                        (path[0] != '\0' && path[1] == ':' && path[2] == '\\');
+  const bool absolute =
+      (path[0] == '\\' && path[1] == '\\') || (HasDrivePrefix(path) && path[2] == '\\');
   std::string current;
   if (!absolute && !CurrentDirectory(&current)) return 0;
   return ComposeFullPath(path, current.c_str(), out, outSize);
@@ -294,7 +293,7 @@ bool MakeFolder(const char* path, Failure* failure) {
 bool VolumeReady(const char* path, Failure* failure) {
   char full[text::PathCapacity];
   unsigned length = FullPathName(path, full, platform::PathLimit());
-  if (length != 3 || !IsDriveC(full) || full[2] != '\\') return false;
+  if (length != 3 || !HasDrivePrefix(full, DriveLetter::C) || full[2] != '\\') return false;
   struct statvfs info;
   if (statvfs("/", &info) == 0) return true;
   NoteFailure(failure, "/");

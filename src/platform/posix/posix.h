@@ -25,7 +25,6 @@ auto RetryOnInterrupt(Call call) {
 void WriteAll(int fd, const char* data, std::size_t size);
 
 // The whole file system is drive C:, whose root is /.
-bool IsDriveC(const char* path);
 // Path text as a native path; false for what names nothing here (other
 // drives, UNC paths, a full form too long).
 bool NativePath(const char* path, std::string* native);
