@@ -64,8 +64,7 @@ bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten,
 class ChecksumWriter : public ByteInspector {
  public:
   // Nothing is hashed when `wanted` is false or the name has no UTF-8.
-  ChecksumWriter(const PieceNamer& names, bool wanted)
-      : names_(names), wanted_(wanted) {
+  ChecksumWriter(const PieceNamer& names, bool wanted) : names_(names), wanted_(wanted) {
     named_ = wanted && ChecksumName(names, &name_);
     if (named_) whole_.emplace();
   }
