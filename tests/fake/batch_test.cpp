@@ -41,22 +41,14 @@ std::string Ask(const std::string& name, const char* key) {
   return s.replace(s.find("%s%s"), 4, name) + key + "\n";
 }
 
-// The expected texts are files, written and checked by hand once, and run
-// by Wine's command processor in the Windows tests.
-std::string Golden(const std::string& name) {
-  std::ifstream file(std::string(DIVRO_GOLDEN_DIR) + "/" + name, std::ios::binary);
-  EXPECT_TRUE(file.good()) << name;
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
 TEST(Batch, TextsByteForByte) {
   // The sizes worked out by hand for three pieces of movie.avi and "my movie.avi":
   // the COPY text, and before it the check of the pieces (its first line, one
   // line a piece, the three lines that end the run when one is missing).
-  EXPECT_EQ(Golden("movie-3.cpy.bat").size(), 167u + 20 + 3 * 50 + 169);
-  EXPECT_EQ(Golden("movie-3.dvr.bat").size(), 94u);
-  EXPECT_EQ(Golden("my-movie-3.cpy.bat").size(), 197u + 20 + 3 * 55 + 169);
-  EXPECT_EQ(Golden("my-movie-3.dvr.bat").size(), 99u);
+  EXPECT_EQ(fake_test::Golden("movie-3.cpy.bat").size(), 167u + 20 + 3 * 50 + 169);
+  EXPECT_EQ(fake_test::Golden("movie-3.dvr.bat").size(), 94u);
+  EXPECT_EQ(fake_test::Golden("my-movie-3.cpy.bat").size(), 197u + 20 + 3 * 55 + 169);
+  EXPECT_EQ(fake_test::Golden("my-movie-3.dvr.bat").size(), 99u);
   // more: pieces after a gap; batch: as printed, with a folder only when one was given.
   struct Row { app::RunMode mode; std::string source; const char* destFolder; int pieces;
                std::vector<int> more; std::string batch; const char* golden; };
@@ -95,8 +87,8 @@ TEST(Batch, TextsByteForByte) {
     }
     EXPECT_TRUE(pieces::WriteCopyBatch(run.options, run.state));
     EXPECT_TRUE(pieces::WriteSelfBatch(run.options, run.state));
-    EXPECT_EQ(fake::Data(row.batch + ".cpy.bat"), Golden(std::string(row.golden) + ".cpy.bat"));
-    EXPECT_EQ(fake::Data(row.batch + ".dvr.bat"), Golden(std::string(row.golden) + ".dvr.bat"));
+    EXPECT_EQ(fake::Data(row.batch + ".cpy.bat"), fake_test::Golden(std::string(row.golden) + ".cpy.bat"));
+    EXPECT_EQ(fake::Data(row.batch + ".dvr.bat"), fake_test::Golden(std::string(row.golden) + ".dvr.bat"));
     EXPECT_EQ(fake::State().output, Line(row.batch + ".cpy.bat") + Line(text::BatchCreated) +
                                         Line(row.batch + ".dvr.bat") + Line(text::BatchCreated));
     EXPECT_EQ(fake::State().liveBlocks, 0);
@@ -233,7 +225,7 @@ TEST(Batch, ExitStatusThroughTheProgram) {
     EXPECT_EQ(app::RunProgram(int(row.argv.size()), row.argv.data()), row.status);
     EXPECT_EQ(fake::State().output, row.output);
   }
-  EXPECT_EQ(fake::Data("movie.cpy.bat"), Golden("movie-3.cpy.bat"));
+  EXPECT_EQ(fake::Data("movie.cpy.bat"), fake_test::Golden("movie-3.cpy.bat"));
 }
 
 }  // namespace

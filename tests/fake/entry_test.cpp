@@ -129,7 +129,7 @@ std::string Asked(const char* folder) {
 // Whole runs: the output in full, or for an operation only its closing line.
 // Keys answer the destination-folder question; with none there is no console.
 TEST_F(EntryTest, RunProgram) {
-  const std::string usage = Lines(Args(text::UsageLines, text::UsageLines + text::UsageLineCount));
+  const std::string usage = fake_test::Golden("usage.txt");  // the screen as a user reads it, in CP932
   const std::string stopped = Lines({text::ProcessingStopped});
   const struct {
     Args args; int status; std::string output; bool whole; std::deque<int> keys;

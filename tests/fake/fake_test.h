@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "app/run_options.h"
@@ -45,6 +47,15 @@ inline std::string Bytes(std::size_t size, std::size_t seed = 0) {
   std::string data(size, '\0');
   for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>((i + 37 * seed) % 251);
   return data;
+}
+
+// Expected texts kept as files in tests/golden, written and checked by
+// hand once; the batch files among them also run under Wine's command
+// processor in the Windows tests.
+inline std::string Golden(const std::string& name) {
+  std::ifstream file(std::string(DIVRO_GOLDEN_DIR) + "/" + name, std::ios::binary);
+  EXPECT_TRUE(file.good()) << name;
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 inline bool Printed(const char* text) {
