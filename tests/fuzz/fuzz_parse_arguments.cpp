@@ -1,15 +1,51 @@
 // The option parser on any argument vector (the input cut at zero bytes):
-// only unfit paths are refused, and the piece size never wraps.
-#include <cmath>
-#include <regex>
+// paths that fit, too many arguments refused, /? first, and sizes that obey
+// their units' relations without wrapping.
+#include <algorithm>
+#include <cctype>
+#include <optional>
 
-#include "entry/entry.h"
 #include "app/run_options.h"
+#include "entry/entry.h"
 #include "fuzz_common.h"
-#include "path/file_system.h"
-#include "path/path_parts.h"
 #include "path/path_rules.h"
 #include "platform/platform_fake.h"
+
+namespace {
+
+// The piece size a lone size option gives, beside a source that exists.
+std::optional<std::uint32_t> PieceSizeOf(const std::string& option) {
+  const std::unique_ptr<char[]> text = HeapText(option);
+  const char* argv[] = {"divro", "C:\\work\\movie.avi", text.get()};
+  app::RunOptions o;
+  if (!app::ParseArguments(3, argv, &o) || !o.sizeGiven) return std::nullopt;
+  return o.pieceSize;
+}
+
+std::string Cased(std::string text, int (*change)(int)) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [change](char c) { return static_cast<char>(change(static_cast<unsigned char>(c))); });
+  return text;
+}
+
+// A size option's relations: the case of its letters never matters; a bare
+// number is KiB, as with K or KiB after it; M is 1024 times K, to the byte
+// (powers of two scale exactly), and a size too large stays the largest.
+void CheckSizeRelations(const std::string& option) {
+  const std::optional<std::uint32_t> size = PieceSizeOf(option);
+  if (!size) return;
+  FUZZ_CHECK(PieceSizeOf(Cased(option, ::toupper)) == size);
+  FUZZ_CHECK(PieceSizeOf(Cased(option, ::tolower)) == size);
+  if (option.size() < 2 || !std::isdigit(static_cast<unsigned char>(option.back()))) return;
+  FUZZ_CHECK(PieceSizeOf(option + "k") == size && PieceSizeOf(option + "KiB") == size);
+  const std::optional<std::uint32_t> mebibytes = PieceSizeOf(option + "m");
+  FUZZ_CHECK(mebibytes.has_value());
+  const std::uint64_t m = *mebibytes, k = *size;
+  FUZZ_CHECK(m == UINT32_MAX ? k >= UINT32_MAX / 1024 : (1024 * k <= m && m < 1024 * (k + 1)));
+  FUZZ_CHECK(k != UINT32_MAX || m == UINT32_MAX);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   TakeSelector(data, size);
@@ -21,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::vector<std::unique_ptr<char[]>> blocks;
   std::vector<const char*> argv = {"divro"};
-  bool refused = false, sourceSeen = false, emptyDestination = false, helpAsked = arguments.empty();
+  bool tooLong = false, sourceSeen = false, emptyDestination = false, helpAsked = arguments.empty();
   std::size_t checksumWords = 0;  // /H is not one of the six arguments
   const char* sizeArgument = nullptr;
   for (const std::string& argument : arguments) {
@@ -33,14 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       continue;
     }
     if (sourceSeen) emptyDestination = argument.empty();
-    // A destination gets a backslash: no room, or a dangling lead byte, refuses it.
-    bool noRoom = argument.size() >= MAX_PATH - 1 || text::HasDanglingLeadByte(a);
-    refused |= argument.size() >= MAX_PATH || (sourceSeen && noRoom && !path::EndsWithBackslash(a));
-    // A source found as typed but whose full form is too long to take apart.
-    char resolved[MAX_PATH];
-    path::PathParts parts;
-    refused |= !sourceSeen && argument.size() < MAX_PATH && path::ResolveSourcePath(a, resolved) &&
-               path::IsValidPath(resolved) && !parts.Decompose(resolved);
+    tooLong |= argument.size() >= MAX_PATH;
     sourceSeen = true;
   }
   bool ok = app::ParseArguments(static_cast<int>(argv.size()), argv.data(), &o);
@@ -54,27 +83,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(ok == (argv.size() - checksumWords <= 7) && (!ok || o.showHelp));
     return 0;
   }
-  FUZZ_CHECK(ok == (argv.size() - checksumWords <= 7 && !refused));
+  // Too many arguments, or a path that cannot fit, are refused.
+  FUZZ_CHECK(!ok || (argv.size() - checksumWords <= 7 && !tooLong));
   FUZZ_CHECK(!ok || o.sizeGiven == (sizeArgument != nullptr));
   if (!ok || sizeArgument == nullptr) return 0;
   const char* number = sizeArgument + 1;
-  bool floppy = (number[0] | 0x20) == 'f' && number[1] == '\0';
+  const bool floppy = (number[0] | 0x20) == 'f' && number[1] == '\0';
   FUZZ_CHECK(!floppy || o.pieceSize == app::FloppySize);
-
-  // The C library reads decimal numbers the same way: compare where it does.
-  const char* q = number + std::strspn(number, " \t\n\v\f\r");
-  q += (*q == '+' || *q == '-') ? 1 : 0;
-  if (floppy || (q[0] == '0' && (q[1] | 0x20) == 'x') || (*q | 0x20) == 'i' || (*q | 0x20) == 'n') return 0;
-  double value = std::strtod(number, nullptr);
-  // A unit at the end, in any case: K, KB, KiB, and so M, G, T; else KiB.
-  static const std::regex unitPattern("([kmgt])(i?b)?$", std::regex::icase);
-  std::cmatch unit;
-  std::size_t power = 1;
-  if (std::regex_search(sizeArgument, unit, unitPattern)) {
-    power += std::string("kmgt").find(static_cast<char>(unit[1].str()[0] | 0x20));
-  }
-  double bytes = value * std::ldexp(1.0, 10 * static_cast<int>(power));
-  FUZZ_CHECK(o.pieceSize == (!(value > 0) ? 0u
-                             : bytes >= 4294967295.0 ? UINT32_MAX : static_cast<std::uint32_t>(bytes)));
+  CheckSizeRelations(sizeArgument);
   return 0;
 }
