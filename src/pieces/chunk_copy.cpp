@@ -13,15 +13,16 @@ namespace {
 constexpr std::uint32_t HandOverFrom = 65536;
 }  // namespace
 
-ChunkCopier::ChunkCopier(ByteInspector* inspector) : inspector_(inspector) {
-  if (inspector_ != nullptr) worker_.emplace();
+ChunkCopier::ChunkCopier(std::optional<ByteInspector> inspector)
+    : inspector_(std::move(inspector)) {
+  if (inspector_) worker_.emplace();
 }
 
 ChunkCopier::~ChunkCopier() { worker_.reset(); }
 
 bool ChunkCopier::Reserve(std::uint32_t size) {
   const std::size_t wanted = std::min(size, ChunkSize);
-  const int used = inspector_ != nullptr ? 2 : 1;
+  const int used = inspector_ ? 2 : 1;
   for (int i = 0; i < used; ++i) {
     WorkBuffer& buffer = buffers_[i];
     if (buffer.Data() != nullptr && buffer.Size() == wanted) continue;
@@ -50,7 +51,7 @@ void ChunkCopier::Inspect(bool inBackground, std::function<bool()> step, int buf
 ChunkCopier::Outcome ChunkCopier::CopyChunk(path::FileHandle& from, path::FileHandle& to,
                                             std::uint32_t chunk, bool inBackground,
                                             const std::function<void()>& afterRead) {
-  if (inspector_ == nullptr) {
+  if (!inspector_) {
     switch (from.CopyTo(to, buffers_[0].Data(), chunk, afterRead)) {
       case path::FileHandle::CopyOutcome::ReadShort:
         return Outcome::ReadShort;
@@ -68,18 +69,18 @@ ChunkCopier::Outcome ChunkCopier::CopyChunk(path::FileHandle& from, path::FileHa
   if (refused_) return Outcome::Refused;
   if (from.Read(data, chunk) != chunk) return Outcome::ReadShort;
   afterRead();
-  ByteInspector* inspector = inspector_;
+  const ByteInspector* inspector = &*inspector_;
   Inspect(
-      inBackground, [inspector, data, chunk] { return inspector->Add(data, chunk); }, turn);
+      inBackground, [inspector, data, chunk] { return inspector->add(data, chunk); }, turn);
   return to.Write(data, chunk) == chunk ? Outcome::Copied : Outcome::WriteShort;
 }
 
 ChunkCopier::Outcome ChunkCopier::CopyPiece(int n, path::FileHandle& from, path::FileHandle& to,
                                             std::uint32_t size,
                                             const std::function<void()>& afterRead) {
-  ByteInspector* inspector = inspector_;
+  const ByteInspector* inspector = inspector_ ? &*inspector_ : nullptr;
   const bool inBackground = size >= HandOverFrom;
-  if (inspector != nullptr) Inspect(inBackground, [inspector] { return inspector->StartPiece(); });
+  if (inspector != nullptr) Inspect(inBackground, [inspector] { return inspector->startPiece(); });
   for (std::uint32_t left = size; left > 0;) {
     const std::uint32_t chunk = std::min(left, ChunkSize);
     const Outcome outcome = CopyChunk(from, to, chunk, inBackground, afterRead);
@@ -87,7 +88,7 @@ ChunkCopier::Outcome ChunkCopier::CopyPiece(int n, path::FileHandle& from, path:
     left -= chunk;
   }
   if (inspector == nullptr) return Outcome::Copied;
-  Inspect(inBackground, [inspector, n] { return inspector->FinishPiece(n); });
+  Inspect(inBackground, [inspector, n] { return inspector->finishPiece(n); });
   return refused_ ? Outcome::Refused : Outcome::Copied;
 }
 

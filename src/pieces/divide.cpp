@@ -61,7 +61,7 @@ bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten,
 
 // The checksum file a division writes: the hash of the piece being written
 // and of the whole file, and a line for every piece done.
-class ChecksumWriter : public ByteInspector {
+class ChecksumWriter {
  public:
   // Nothing is hashed when `wanted` is false or the name has no UTF-8.
   ChecksumWriter(const PieceNamer& names, bool wanted) : names_(names), wanted_(wanted) {
@@ -70,17 +70,24 @@ class ChecksumWriter : public ByteInspector {
   }
 
   bool Active() const { return named_; }
+  // What a copy feeds, where the division hashes.
+  std::optional<ByteInspector> Inspector() {
+    if (!named_) return std::nullopt;
+    return ByteInspector{[this] { return StartPiece(); },
+                         [this](const char* data, std::uint32_t size) { return Add(data, size); },
+                         [this](int n) { return FinishPiece(n); }};
+  }
   bool Wanted() const { return wanted_; }
   std::string Element() const { return ChecksumElement(names_); }
 
-  bool StartPiece() override {
+  bool StartPiece() {
     if (named_) piece_.emplace();
     return true;
   }
-  bool Add(const char* data, std::uint32_t size) override {
+  bool Add(const char* data, std::uint32_t size) {
     return piece_->Update(data, size) && whole_->Update(data, size);
   }
-  bool FinishPiece(int n) override {
+  bool FinishPiece(int n) {
     Digest digest;
     if (!named_) return true;
     if (!piece_->Finish(&digest)) return false;
@@ -185,7 +192,7 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
   const PieceNamer names(place, set.stem);
   path::FileHandle piece(&place.Handle());
   ChecksumWriter checksum(names, options.checksum);
-  ChunkCopier copier(checksum.Active() ? &checksum : nullptr);
+  ChunkCopier copier(checksum.Inspector());
   if (!copier.Reserve(pieceSize)) {
     Fail(text::OutOfMemory);
     return DivideResult::Failed;

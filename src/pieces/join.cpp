@@ -109,27 +109,32 @@ class TemporaryOutput {
 
 // What a join checks against a checksum file: every piece that has a line,
 // else the whole file.
-class JoinCheck : public ByteInspector {
+class JoinCheck {
  public:
   explicit JoinCheck(const SetDigests& digests) : digests_(digests) {
     if (digests_.pieces.empty()) whole_.emplace();
   }
 
-  bool StartPiece() override {
+  bool StartPiece() {
     if (!digests_.pieces.empty()) piece_.emplace();
     return true;
   }
-  bool Add(const char* data, std::uint32_t size) override {
+  bool Add(const char* data, std::uint32_t size) {
     return (piece_ ? piece_->Update(data, size) : true) &&
            (whole_ ? whole_->Update(data, size) : true);
   }
-  bool FinishPiece(int n) override {
+  bool FinishPiece(int n) {
     if (!piece_) return true;
     Digest digest;
     const bool finished = piece_->Finish(&digest);
     piece_.reset();
     if (finished && digest != digests_.pieces.at(n)) differing_ = n;
     return finished && differing_ == 0;
+  }
+  ByteInspector Inspector() {
+    return {[this] { return StartPiece(); },
+            [this](const char* data, std::uint32_t size) { return Add(data, size); },
+            [this](int n) { return FinishPiece(n); }};
   }
   // The piece whose digest differs; 0 when none did (the hash failed).
   int Differing() const { return differing_; }
@@ -212,7 +217,7 @@ bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
     return Fail(text::FirstPieceSizeFailed, names.Shown(1));
   }
   auto size = static_cast<std::uint32_t>(first.size);
-  ChunkCopier copier(check ? &*check : nullptr);
+  ChunkCopier copier(check ? std::optional(check->Inspector()) : std::nullopt);
   if (!copier.Reserve(size)) return Fail(text::OutOfMemory);
   const auto refused = [&] {
     if (check->Differing() != 0) {

@@ -131,13 +131,13 @@ TEST_F(RealFileHandle, QueryFileSize) {
 }  // namespace
 
 // What an inspector saw, piece by piece; it refuses piece `refuseAt`.
-struct Recorder : pieces::ByteInspector {
+struct Recorder {
   std::string seen;
   std::string pieces;  // "[n" at each start, "]n" at each finish
   int refuseAt = 0;
-  bool StartPiece() override { return pieces += "[", true; }
-  bool Add(const char* data, std::uint32_t size) override { return seen.append(data, size), true; }
-  bool FinishPiece(int n) override {
+  bool StartPiece() { return pieces += "[", true; }
+  bool Add(const char* data, std::uint32_t size) { return seen.append(data, size), true; }
+  bool FinishPiece(int n) {
     pieces += "]" + std::to_string(n);
     return n != refuseAt;
   }
@@ -158,7 +158,10 @@ TEST_F(RealFileHandle, ChunkCopierHandsEveryByteOverInOrder) {
     recorder.refuseAt = refuseAt;
     bool refused = false;
     {
-      pieces::ChunkCopier copier(&recorder);
+      pieces::ChunkCopier copier(pieces::ByteInspector{
+          [&] { return recorder.StartPiece(); },
+          [&](const char* bytes, std::uint32_t size) { return recorder.Add(bytes, size); },
+          [&](int n) { return recorder.FinishPiece(n); }});
       path::FileHandle from, to;
       ASSERT_NE(from.Open("source.bin", "r"), platform::InvalidFile);
       ASSERT_NE(to.Open("copy.bin", "w"), platform::InvalidFile);
