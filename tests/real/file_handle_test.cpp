@@ -96,6 +96,14 @@ TEST_F(RealFileHandle, AFileBeingWrittenHasNoReader) {
   EXPECT_FALSE(AnotherReaderGetsIn("piece.bin"));  // it would read half a piece
   platform::FileClose(piece);
   EXPECT_TRUE(AnotherReaderGetsIn("piece.bin"));
+  // Nor has a piece being read a writer: the join would copy a mix.
+  const platform::FileId read = platform::FileOpen("piece.bin", platform::OpenMode::Read);
+  ASSERT_NE(read, platform::InvalidFile);
+  EXPECT_EQ(platform::FileOpen("piece.bin", platform::OpenMode::Replace), platform::InvalidFile);
+  platform::FileClose(read);
+  const platform::FileId written = platform::FileOpen("piece.bin", platform::OpenMode::Replace);
+  EXPECT_NE(written, platform::InvalidFile);
+  platform::FileClose(written);
 }
 
 TEST_F(RealFileHandle, AFileOfTheRunIsNeverEmptiedUnderAnotherName) {
