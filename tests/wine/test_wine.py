@@ -338,6 +338,11 @@ class CommandProcessorTest(WineTest):
         # joined file would be short, and the batch file would say all is well.
         self.source("m.bin", 4000)
         self.assertEqual(self.divro("m.bin", "/1", "/C")[0], 0)
+        # Again, over its own batch file: that is no file of the run.
+        first = read(self.path("m.cpy.bat"))
+        status, out = self.divro("m.bin", "/1", "/C", "/Y")
+        self.assertNotIn(cp("バッチファイル 'm.cpy.bat' のオープンに失敗しました。"), out)
+        self.assertEqual((status, read(self.path("m.cpy.bat"))), (0, first))
         os.remove(self.path("m.bin"))
         os.remove(self.path("m.bin.003"))
         status, out = self.run_wine(["cmd", "/c", "m.cpy.bat"])
