@@ -23,6 +23,15 @@ struct ByteInspector {
   std::function<bool(int n)> finishPiece;
 };
 
+// The inspector made of an object's StartPiece, Add and FinishPiece; the
+// object must outlive the copy.
+template <class Checks>
+ByteInspector InspectorOf(Checks& checks) {
+  return {[&checks] { return checks.StartPiece(); },
+          [&checks](const char* data, std::uint32_t size) { return checks.Add(data, size); },
+          [&checks](int n) { return checks.FinishPiece(n); }};
+}
+
 class ChunkCopier {
  public:
   // Without an inspector the kernel copies where it can. With one, the

@@ -70,13 +70,6 @@ class ChecksumWriter {
   }
 
   bool Active() const { return named_; }
-  // What a copy feeds, where the division hashes.
-  std::optional<ByteInspector> Inspector() {
-    if (!named_) return std::nullopt;
-    return ByteInspector{[this] { return StartPiece(); },
-                         [this](const char* data, std::uint32_t size) { return Add(data, size); },
-                         [this](int n) { return FinishPiece(n); }};
-  }
   bool Wanted() const { return wanted_; }
   std::string Element() const { return ChecksumElement(names_); }
 
@@ -192,7 +185,7 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
   const PieceNamer names(place, set.stem);
   path::FileHandle piece(&place.Handle());
   ChecksumWriter checksum(names, options.checksum);
-  ChunkCopier copier(checksum.Inspector());
+  ChunkCopier copier(checksum.Active() ? std::optional(InspectorOf(checksum)) : std::nullopt);
   if (!copier.Reserve(pieceSize)) {
     Fail(text::OutOfMemory);
     return DivideResult::Failed;

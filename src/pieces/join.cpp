@@ -131,11 +131,6 @@ class JoinCheck {
     if (finished && digest != digests_.pieces.at(n)) differing_ = n;
     return finished && differing_ == 0;
   }
-  ByteInspector Inspector() {
-    return {[this] { return StartPiece(); },
-            [this](const char* data, std::uint32_t size) { return Add(data, size); },
-            [this](int n) { return FinishPiece(n); }};
-  }
   // The piece whose digest differs; 0 when none did (the hash failed).
   int Differing() const { return differing_; }
 
@@ -217,7 +212,7 @@ bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
     return Fail(text::FirstPieceSizeFailed, names.Shown(1));
   }
   auto size = static_cast<std::uint32_t>(first.size);
-  ChunkCopier copier(check ? std::optional(check->Inspector()) : std::nullopt);
+  ChunkCopier copier(check ? std::optional(InspectorOf(*check)) : std::nullopt);
   if (!copier.Reserve(size)) return Fail(text::OutOfMemory);
   const auto refused = [&] {
     if (check->Differing() != 0) {

@@ -172,10 +172,7 @@ TEST_F(RealFileHandle, ChunkCopierHandsEveryByteOverInOrder) {
     recorder.refuseAt = refuseAt;
     bool refused = false;
     {
-      pieces::ChunkCopier copier(pieces::ByteInspector{
-          [&] { return recorder.StartPiece(); },
-          [&](const char* bytes, std::uint32_t size) { return recorder.Add(bytes, size); },
-          [&](int n) { return recorder.FinishPiece(n); }});
+      pieces::ChunkCopier copier(pieces::InspectorOf(recorder));
       path::FileHandle from, to;
       ASSERT_NE(from.Open("source.bin", "r"), platform::InvalidFile);
       ASSERT_NE(to.Open("copy.bin", "w"), platform::InvalidFile);
