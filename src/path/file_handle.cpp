@@ -31,11 +31,15 @@ platform::FileId FileHandle::Open(const char* path, platform::OpenMode mode,
                 ? platform::FileOpen(*folder_, path_, mode, files, &openedSize_, &failure_)
                 : platform::FileOpen(path_, mode, files, &openedSize_, &failure_);
   sizeKnown_ = mode == platform::OpenMode::Read && handle_ != platform::InvalidFile;
+  cutPending_ =
+      mode == platform::OpenMode::Overwrite && handle_ != platform::InvalidFile && openedSize_ != 0;
+  written_ = 0;
   return handle_;
 }
 
 void FileHandle::Close() {
   if (!IsOpen()) return;
+  EndHere();
   platform::FileClose(handle_);
   handle_ = platform::InvalidFile;
 }
@@ -45,13 +49,29 @@ std::uint32_t FileHandle::Read(void* buffer, std::uint32_t count) {
 }
 
 std::uint32_t FileHandle::Write(const void* buffer, std::uint32_t count) {
-  return IsOpen() ? platform::FileWrite(handle_, buffer, count, &failure_) : 0;
+  const std::uint32_t done = IsOpen() ? platform::FileWrite(handle_, buffer, count, &failure_) : 0;
+  written_ += done;
+  return done;
+}
+
+bool FileHandle::SeekBack(std::uint32_t count) {
+  return IsOpen() && platform::FileSeekBack(handle_, count, &failure_);
+}
+
+bool FileHandle::EndHere() {
+  if (cutPending_ && written_ < openedSize_ &&
+      !platform::FileTruncate(handle_, written_, &failure_)) {
+    return false;
+  }
+  cutPending_ = false;
+  return true;
 }
 
 FileHandle::CopyOutcome FileHandle::CopyTo(FileHandle& to, char* buffer, std::uint32_t count,
                                            const std::function<void()>& afterRead) {
   std::uint32_t moved = 0;
   if (IsOpen() && to.IsOpen()) moved = platform::FileCopy(handle_, to.handle_, count);
+  to.written_ += moved;
   std::uint32_t rest = count - moved;
   if (rest != 0 && Read(buffer, rest) != rest) return CopyOutcome::ReadShort;
   afterRead();

@@ -32,6 +32,14 @@ class FileHandle {
   // One platform call each; a short count means failure.
   std::uint32_t Read(void* buffer, std::uint32_t count);
   std::uint32_t Write(const void* buffer, std::uint32_t count);
+  // After an Overwrite open: cuts off what the file held beyond the bytes
+  // written since, which is a write's failure when it cannot. Close does
+  // it too, unasked, so that a write that stopped half-way leaves no old
+  // bytes behind the new ones.
+  bool EndHere();
+  // Moves back `count` bytes of a file being read, so that they are read
+  // again as the file holds them by then.
+  bool SeekBack(std::uint32_t count);
 
   enum class CopyOutcome { Copied, ReadShort, WriteShort };
   // Moves the next `count` bytes of this file to `to`: inside the kernel
@@ -57,6 +65,9 @@ class FileHandle {
   platform::FileId handle_ = platform::InvalidFile;
   bool sizeKnown_ = false;
   std::uint64_t openedSize_ = 0;
+  // Written over: the old bytes beyond written_ are still to be cut off.
+  bool cutPending_ = false;
+  std::uint64_t written_ = 0;
   char path_[text::PathCapacity] = {};
   platform::Failure failure_;
 };

@@ -1,6 +1,7 @@
 #include "pieces/chunk_copy.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "pieces/piece_names.h"
@@ -9,18 +10,25 @@ namespace pieces {
 
 namespace {
 // Below this a piece's bytes are hashed on the caller's thread: handing
-// them over would cost more than hashing them.
+// them over would cost more than hashing them. Pieces this small of one
+// source are also read ahead.
 constexpr std::uint32_t HandOverFrom = 65536;
+constexpr std::uint32_t AheadSize = 256 * 1024;
+static_assert(AheadSize >= HandOverFrom && AheadSize <= ChunkSize);
 }  // namespace
 
-ChunkCopier::ChunkCopier(std::optional<ByteInspector> inspector)
-    : inspector_(std::move(inspector)) {
+ChunkCopier::ChunkCopier(std::optional<ByteInspector> inspector, Source source)
+    : inspector_(std::move(inspector)), source_(source) {
   if (inspector_) worker_.emplace();
 }
 
 ChunkCopier::~ChunkCopier() { worker_.reset(); }
 
 bool ChunkCopier::Reserve(std::uint32_t size) {
+  if (source_ == Source::OneFile && size < HandOverFrom && ahead_.Data() == nullptr &&
+      !ahead_.Allocate(AheadSize)) {
+    return false;
+  }
   const std::size_t wanted = std::min(size, ChunkSize);
   const int used = inspector_ ? 2 : 1;
   for (int i = 0; i < used; ++i) {
@@ -75,21 +83,58 @@ ChunkCopier::Outcome ChunkCopier::CopyChunk(path::FileHandle& from, path::FileHa
   return to.Write(data, chunk) == chunk ? Outcome::Copied : Outcome::WriteShort;
 }
 
+ChunkCopier::Outcome ChunkCopier::CopyAhead(path::FileHandle& from, path::FileHandle& to,
+                                            std::uint32_t count,
+                                            const std::function<void()>& afterRead) {
+  char* block = ahead_.Data();
+  if (aheadEnd_ - aheadBegin_ < count) {
+    std::memmove(block, block + aheadBegin_, aheadEnd_ - aheadBegin_);
+    aheadEnd_ -= aheadBegin_;
+    aheadBegin_ = 0;
+    while (aheadEnd_ < count) {
+      const std::uint32_t got = from.Read(block + aheadEnd_, AheadSize - aheadEnd_);
+      if (got == 0) return Outcome::ReadShort;
+      aheadEnd_ += got;
+    }
+  }
+  const char* data = block + aheadBegin_;
+  aheadBegin_ += count;
+  afterRead();
+  if (inspector_) {
+    const ByteInspector* inspector = &*inspector_;
+    Inspect(false, [inspector, data, count] { return inspector->add(data, count); });
+  }
+  return to.Write(data, count) == count ? Outcome::Copied : Outcome::WriteShort;
+}
+
 ChunkCopier::Outcome ChunkCopier::CopyPiece(int n, path::FileHandle& from, path::FileHandle& to,
                                             std::uint32_t size,
                                             const std::function<void()>& afterRead) {
   const ByteInspector* inspector = inspector_ ? &*inspector_ : nullptr;
   const bool inBackground = size >= HandOverFrom;
   if (inspector != nullptr) Inspect(inBackground, [inspector] { return inspector->startPiece(); });
+  // Read ahead only where Reserve made room for it: not for a division's
+  // last small piece after large ones.
+  const bool small = size < HandOverFrom && ahead_.Data() != nullptr;
   for (std::uint32_t left = size; left > 0;) {
-    const std::uint32_t chunk = std::min(left, ChunkSize);
-    const Outcome outcome = CopyChunk(from, to, chunk, inBackground, afterRead);
+    // What was read ahead comes first, also in a larger piece after small ones.
+    const std::uint32_t ahead = aheadEnd_ - aheadBegin_;
+    const std::uint32_t chunk = small ? left : std::min(left, ahead != 0 ? ahead : ChunkSize);
+    const Outcome outcome = small || ahead != 0
+                                ? CopyAhead(from, to, chunk, afterRead)
+                                : CopyChunk(from, to, chunk, inBackground, afterRead);
     if (outcome != Outcome::Copied) return outcome;
     left -= chunk;
   }
   if (inspector == nullptr) return Outcome::Copied;
   Inspect(inBackground, [inspector, n] { return inspector->finishPiece(n); });
   return refused_ ? Outcome::Refused : Outcome::Copied;
+}
+
+bool ChunkCopier::ForgetReadAhead(path::FileHandle& from) {
+  const std::uint32_t unread = aheadEnd_ - aheadBegin_;
+  aheadBegin_ = aheadEnd_ = 0;
+  return unread == 0 || from.SeekBack(unread);
 }
 
 bool ChunkCopier::Finish() {
@@ -100,6 +145,8 @@ bool ChunkCopier::Finish() {
 void ChunkCopier::Release() {
   if (worker_) worker_->WaitForAll();
   for (WorkBuffer& buffer : buffers_) buffer.Release();
+  ahead_.Release();
+  aheadBegin_ = aheadEnd_ = 0;
 }
 
 }  // namespace pieces

@@ -32,13 +32,19 @@ ByteInspector InspectorOf(Checks& checks) {
           [&checks](int n) { return checks.FinishPiece(n); }};
 }
 
+// Where each piece's bytes come from: a file of its own (a join), or one
+// file read from start to end (a division), whose small pieces are taken
+// from blocks read ahead: one read for many pieces instead of one each.
+enum class Source { FilePerPiece, OneFile };
+
 class ChunkCopier {
  public:
   // Without an inspector the kernel copies where it can. With one, the
   // bytes pass through the program and the inspector works on a second
   // thread with a second buffer while the next chunk is read and this one
   // written; what its functions reach must outlive the copier.
-  explicit ChunkCopier(std::optional<ByteInspector> inspector = std::nullopt);
+  explicit ChunkCopier(std::optional<ByteInspector> inspector = std::nullopt,
+                       Source source = Source::FilePerPiece);
   ~ChunkCopier();
   ChunkCopier(const ChunkCopier&) = delete;
   ChunkCopier& operator=(const ChunkCopier&) = delete;
@@ -53,6 +59,10 @@ class ChunkCopier {
   // written. Refused may come a piece late, Finish says it at the latest.
   Outcome CopyPiece(int n, path::FileHandle& from, path::FileHandle& to, std::uint32_t size,
                     const std::function<void()>& afterRead);
+  // Forgets what was read ahead of the pieces from `from`, which is read
+  // again as it is by now: after a wait (a question) the file may have
+  // changed. False when the file cannot go back.
+  bool ForgetReadAhead(path::FileHandle& from);
   // Waits until the inspector has seen every byte; false when it refused.
   bool Finish();
   void Release();
@@ -62,9 +72,18 @@ class ChunkCopier {
   // whose turn it is, seen by the inspector.
   Outcome CopyChunk(path::FileHandle& from, path::FileHandle& to, std::uint32_t chunk,
                     bool inBackground, const std::function<void()>& afterRead);
+  // `count` bytes of the one source from the block read ahead, which is
+  // refilled first when it holds fewer.
+  Outcome CopyAhead(path::FileHandle& from, path::FileHandle& to, std::uint32_t count,
+                    const std::function<void()>& afterRead);
   void Inspect(bool inBackground, std::function<bool()> step, int buffer = -1);
 
   std::optional<ByteInspector> inspector_;
+  Source source_;
+  // The one source's bytes read but not yet copied: [aheadBegin_, aheadEnd_).
+  WorkBuffer ahead_;
+  std::uint32_t aheadBegin_ = 0;
+  std::uint32_t aheadEnd_ = 0;
   WorkBuffer buffers_[2];
   // The buffers take turns, across pieces too, so that a piece of one
   // chunk is read while the last one is inspected.

@@ -185,7 +185,8 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
   const PieceNamer names(place, set.stem);
   path::FileHandle piece(&place.Handle());
   ChecksumWriter checksum(names, options.checksum);
-  ChunkCopier copier(checksum.Active() ? std::optional(InspectorOf(checksum)) : std::nullopt);
+  ChunkCopier copier(checksum.Active() ? std::optional(InspectorOf(checksum)) : std::nullopt,
+                     Source::OneFile);
   if (!copier.Reserve(pieceSize)) {
     Fail(text::OutOfMemory);
     return DivideResult::Failed;
@@ -224,7 +225,11 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
     // After /Y or A nothing is asked: the open replaces or creates at once,
     // without a create that fails first.
     const WriteTarget target = state.overwriteAll ? WriteTarget::Replace : WriteTarget::New;
-    switch (OpenToWrite(piece, place, element, target, state, &files)) {
+    // Written over rather than emptied: a set divided again mostly has
+    // pieces of the same size, and their pages are reused.
+    const WriteOpen opened = OpenToWrite(piece, place, element, target, state, &files, nullptr,
+                                         platform::OpenMode::Overwrite);
+    switch (opened) {
       case WriteOpen::Stopped:
         return stop(text::DivideStopped, shown);
       case WriteOpen::Failed:
@@ -234,6 +239,11 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
         break;
       case WriteOpen::Opened:
         break;
+    }
+    // A question was answered: the source is read as it is after the wait.
+    if (target == WriteTarget::New && opened == WriteOpen::Replaced &&
+        !copier.ForgetReadAhead(source)) {
+      return stop(text::SourceReadFailed, options.sourcePath, source.LastFailure());
     }
     const auto progress = [&] { app::Print("%s\r", shown); };
     switch (copier.CopyPiece(n, source, piece, currentSize, progress)) {
@@ -246,6 +256,7 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
       case ChunkCopier::Outcome::Copied:
         break;
     }
+    if (!piece.EndHere()) return stop(text::FileWriteFailed, shown, piece.LastFailure());
     piece.Close();
     if (remainder != 0 && i == count - 1) currentSize = remainder;
   }

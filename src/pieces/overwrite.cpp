@@ -23,7 +23,7 @@ WriteTarget CheckWriteTarget(const path::Place& place, const std::string& elemen
 
 WriteOpen OpenToWrite(path::FileHandle& file, const path::Place& place, const std::string& element,
                       WriteTarget target, app::RunState& state, platform::OpenedFiles* files,
-                      const std::function<bool()>& clashes) {
+                      const std::function<bool()>& clashes, platform::OpenMode replacing) {
   if (target == WriteTarget::Stop) return WriteOpen::Stopped;
   const std::string name = place.PathOf(element);
   // Windows would open such a name as another one (x. as x), which the
@@ -38,9 +38,8 @@ WriteOpen OpenToWrite(path::FileHandle& file, const path::Place& place, const st
     if (CheckWriteTarget(place, element, state) == WriteTarget::Stop) return WriteOpen::Stopped;
   }
   if (clashes && clashes()) return WriteOpen::Failed;
-  return file.Open(name.c_str(), platform::OpenMode::Replace, files) != platform::InvalidFile
-             ? WriteOpen::Replaced
-             : WriteOpen::Failed;
+  return file.Open(name.c_str(), replacing, files) != platform::InvalidFile ? WriteOpen::Replaced
+                                                                            : WriteOpen::Failed;
 }
 
 }  // namespace pieces

@@ -33,9 +33,11 @@ enum class WriteOpen { Opened, Replaced, Stopped, Failed };
 // rules refuse never reaches the file system. A New target is only ever
 // created: a file that appeared since the check brings the question now.
 // Before an existing file is emptied, `clashes` (when given) may refuse it;
-// `files` refuses a file this operation read or replaced.
+// `files` refuses a file this operation read or replaced. `replacing` is
+// Replace, or Overwrite for a writer that ends with FileHandle::EndHere.
 WriteOpen OpenToWrite(path::FileHandle& file, const path::Place& place, const std::string& element,
                       WriteTarget target, app::RunState& state, platform::OpenedFiles* files,
-                      const std::function<bool()>& clashes = nullptr);
+                      const std::function<bool()>& clashes = nullptr,
+                      platform::OpenMode replacing = platform::OpenMode::Replace);
 
 }  // namespace pieces

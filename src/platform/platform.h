@@ -193,6 +193,9 @@ enum class OpenMode {
   CreateNew,  // a file that does not exist yet; refused when one does
   Replace,    // creates or empties a regular file; a link at the name is
               // replaced itself, never written through
+  Overwrite,  // as Replace, but the bytes of a file that was there may stay
+              // until they are written over or cut off (FileTruncate): no
+              // page freed only to be taken again
 };
 
 // The volume and index that name one file whatever name reaches it.
@@ -224,7 +227,8 @@ class OpenedFiles {
 // it. `files`, where given, receives the identity of a file read or
 // replaced, and refuses a replacement that would reach one it holds.
 // `size`, where given, receives the size of a file opened to read: the
-// open file's own, whatever its name names by now.
+// open file's own, whatever its name names by now; for Overwrite, how many
+// bytes the file still holds.
 FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files = nullptr,
                 std::uint64_t* size = nullptr, Failure* failure = nullptr);
 // The same for a path that lies in `folder`: only its last element is
@@ -241,6 +245,10 @@ std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count,
 // 0 where the platform has no such copy. A short count names no culprit:
 // the caller moves the rest itself.
 std::uint32_t FileCopy(FileId from, FileId to, std::uint32_t count);
+// Cuts a file open to write to `size` bytes.
+bool FileTruncate(FileId file, std::uint64_t size, Failure* failure = nullptr);
+// Moves a file's position `count` bytes back, to read them again.
+bool FileSeekBack(FileId file, std::uint32_t count, Failure* failure = nullptr);
 
 // --- Hashing -------------------------------------------------------------
 

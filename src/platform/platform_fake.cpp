@@ -342,7 +342,8 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
   std::string text(path);
   if (text.empty()) return InvalidFile;
   std::string key = fake::Key(text);
-  const bool writing = mode == OpenMode::CreateNew || mode == OpenMode::Replace;
+  const bool writing =
+      mode == OpenMode::CreateNew || mode == OpenMode::Replace || mode == OpenMode::Overwrite;
   if (writing && !State().appearsBeforeCreate.empty() &&
       fake::Key(State().appearsBeforeCreate) == key) {
     fake::AddFile(State().appearsBeforeCreate, "another program's");
@@ -370,7 +371,11 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
     // The lock comes after the create, as on POSIX: a refused one leaves
     // the new file behind.
     if (fake::CallFails(fake::CallLock)) return InvalidFile;
-    it->second.data.clear();
+    if (mode == OpenMode::Overwrite) {
+      if (size != nullptr) *size = it->second.data.size();
+    } else {
+      it->second.data.clear();
+    }
     it->second.reportedSize = UINT64_MAX;
   } else if (it == State().entries.end()) {
     return InvalidFile;
@@ -420,9 +425,27 @@ std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count, Fa
   std::uint64_t n = std::min<std::uint64_t>(count, State().writeRoom);
   State().writeRoom -= State().writeRoom == UINT64_MAX ? 0 : n;
   std::string& data = State().entries[it->second.key].data;
-  data.append(static_cast<const char*>(buffer), n);
+  const std::size_t at = std::min<std::size_t>(it->second.position, data.size());
+  data.replace(at, std::min<std::size_t>(n, data.size() - at), static_cast<const char*>(buffer), n);
   it->second.position += n;
   return static_cast<std::uint32_t>(n);
+}
+
+bool FileSeekBack(FileId file, std::uint32_t count, Failure*) {
+  if (fake::CallFails(fake::CallRead)) return false;
+  auto it = fake::OpenFiles().find(file);
+  if (it == fake::OpenFiles().end() || it->second.position < count) return false;
+  it->second.position -= count;
+  return true;
+}
+
+bool FileTruncate(FileId file, std::uint64_t size, Failure*) {
+  // A cut fails as a write would: the piece holds what it should not.
+  if (fake::CallFails(fake::CallWrite)) return false;
+  auto it = fake::OpenFiles().find(file);
+  if (it == fake::OpenFiles().end() || it->second.mode != 'w') return false;
+  State().entries[it->second.key].data.resize(size);
+  return true;
 }
 
 std::uint32_t FileCopy(FileId from, FileId to, std::uint32_t count) {

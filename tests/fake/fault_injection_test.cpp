@@ -160,10 +160,14 @@ TEST(FaultInjection, DivideWritingTheChecksumFile) {
 }
 
 // Removing an older set's pieces (/Y): success means they are gone, unless
-// a lost lookup hid one; a failed removal is never a clean division.
+// a lost lookup hid one; a failed removal is never a clean division. A
+// longer piece written over keeps none of its old bytes.
 TEST(FaultInjection, DivideRemovingAnOlderSet) {
   const Check check = [](bool ok, Fault fault, const Files&) {
     EXPECT_TRUE(!ok || fault != HardFault);
+    const std::string first = fake::Data("s.txt.001");
+    const bool newBytesOnly = std::string("012").rfind(first, 0) == 0;
+    EXPECT_TRUE(ok ? first == "012" : first == "older piece" || newBytesOnly) << first;
     const bool olderLeft = fake::Exists("s.txt.005") || fake::Exists("s.txt.006");
     EXPECT_TRUE(!ok || !olderLeft || fault == LostLookup);
     EXPECT_TRUE(!olderLeft || !Printed(text::StaleDeleted));
@@ -171,6 +175,7 @@ TEST(FaultInjection, DivideRemovingAnOlderSet) {
   EveryCallFailing(app::ModeDivide, "s.txt", Divided, check, [](fake_test::Run& run) {
     run.options.copyBatch = run.options.selfBatch = false;
     run.state.overwriteAll = run.options.yes = true;
+    fake::AddFile("s.txt.001", "older piece");
     fake::AddFile("s.txt.005", "old");
     fake::AddFile("s.txt.006", "old");
     fake::State().calls = 0;

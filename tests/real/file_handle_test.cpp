@@ -61,6 +61,9 @@ TEST_F(RealFileHandle, ReadGivesWhatRemainsAndWriteModeEmpties) {
   EXPECT_EQ(file.Read(buffer, sizeof buffer), 6u);
   EXPECT_EQ(std::string(buffer, 6), "456789");
   EXPECT_EQ(file.Read(buffer, sizeof buffer), 0u);
+  EXPECT_TRUE(file.SeekBack(3));
+  EXPECT_EQ(file.Read(buffer, sizeof buffer), 3u);
+  EXPECT_EQ(std::string(buffer, 3), "789");
   // Only a lower-case r or w chooses an access; any other mode transfers nothing.
   for (const char* mode : {"R", "W", "x"}) {
     ASSERT_NE(file.Open("data.bin", mode), platform::InvalidFile) << mode;
@@ -69,6 +72,27 @@ TEST_F(RealFileHandle, ReadGivesWhatRemainsAndWriteModeEmpties) {
   ASSERT_NE(file.Open("data.bin", "w"), platform::InvalidFile);
   file.Close();
   EXPECT_EQ(fs::file_size("data.bin"), 0u);
+}
+
+// A file written over keeps none of its old bytes behind the new ones: cut
+// off by EndHere, or by Close after a write that stopped half-way.
+TEST_F(RealFileHandle, OverwriteLeavesNoOldBytesBehind) {
+  struct Row { const char* before; std::string written; bool endHere; };
+  const Row rows[] = {{"0123456789", "abc", true}, {"0123456789", "abc", false},
+                      {"01", "abcd", true}, {"0123", "abcd", false}, {"", "", true}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.before);
+    Put("piece.bin", row.before);
+    {
+      path::FileHandle file;
+      ASSERT_NE(file.Open("piece.bin", platform::OpenMode::Overwrite), platform::InvalidFile);
+      const auto n = static_cast<std::uint32_t>(row.written.size());
+      EXPECT_EQ(file.Write(row.written.data(), n), n);
+      EXPECT_TRUE(!row.endHere || file.EndHere());
+    }
+    std::ifstream piece("piece.bin", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(piece), {}), row.written);
+  }
 }
 
 // Whether another program may read (or write) the file now: on Windows one
@@ -167,12 +191,14 @@ TEST_F(RealFileHandle, ChunkCopierHandsEveryByteOverInOrder) {
   std::string data;
   for (std::size_t i = 0; i < total; ++i) data += static_cast<char>(i * 131 % 251);
   std::ofstream("source.bin", std::ios::binary) << data;
+  // One source read ahead of its small pieces, then drained into larger ones.
+  for (const auto source : {pieces::Source::FilePerPiece, pieces::Source::OneFile})
   for (int refuseAt : {0, 4, 5}) {
     Recorder recorder;
     recorder.refuseAt = refuseAt;
     bool refused = false;
     {
-      pieces::ChunkCopier copier(pieces::InspectorOf(recorder));
+      pieces::ChunkCopier copier(pieces::InspectorOf(recorder), source);
       path::FileHandle from, to;
       ASSERT_NE(from.Open("source.bin", "r"), platform::InvalidFile);
       ASSERT_NE(to.Open("copy.bin", "w"), platform::InvalidFile);
@@ -186,7 +212,7 @@ TEST_F(RealFileHandle, ChunkCopierHandsEveryByteOverInOrder) {
       }
       refused = refused || !copier.Finish();
     }
-    SCOPED_TRACE(refuseAt);
+    SCOPED_TRACE(testing::Message() << refuseAt << (source == pieces::Source::OneFile ? " ahead" : ""));
     EXPECT_EQ(refused, refuseAt != 0);
     if (refuseAt != 0) continue;
     EXPECT_EQ(recorder.pieces, "[]1[]2[]3[]4[]5[]6");

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -219,9 +220,17 @@ std::string MessageForConsole(const char* cp932Text, Screen) {
 }
 
 void ConsoleWrite(const std::string& bytes) {
-  // Straight to the descriptor: every text is wanted on the screen at once
-  // (progress lines end in a carriage return, not a line break).
-  WriteAll(STDOUT_FILENO, bytes.data(), bytes.size());
+  // A terminal gets every text at once: progress lines end in a carriage
+  // return, not a line break. A file or pipe gets them in blocks, a call
+  // for many pieces rather than one each; the block goes out before
+  // anything is written to standard error, before a key is waited for,
+  // and at the end.
+  static const bool toTerminal = isatty(STDOUT_FILENO) == 1;
+  if (toTerminal) {
+    WriteAll(STDOUT_FILENO, bytes.data(), bytes.size());
+    return;
+  }
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
 Language MessageLanguage() {
@@ -242,6 +251,7 @@ void ReportFailure(const char* shownName, const std::string& givenReason, const 
   const std::string reason = failure.code != 0 ? std::strerror(failure.code) : givenReason;
   std::string line = "divro: " + (name.empty() ? std::string() : name + ": ") + reason + "\n";
   if (isatty(STDERR_FILENO) == 1) ShowControlBytesAsQuestionMarks(&line, true);
+  std::fflush(stdout);
   WriteAll(STDERR_FILENO, line.data(), line.size());
 }
 

@@ -93,9 +93,11 @@ bool IsLink(const NativeName& name) {
 }
 
 // A link at the name is replaced by a new file, unless it leads to a file
-// that `files` holds; an existing regular file is emptied once it is locked
-// and known not to be one of them. Anything else is refused.
-FileId OpenReplacing(const NativeName& name, OpenedFiles* files, int* error) {
+// that `files` holds; an existing regular file is emptied (or, with
+// `keptBytes`, its size told) once it is locked and known not to be one of
+// them. Anything else is refused.
+FileId OpenReplacing(const NativeName& name, OpenedFiles* files, std::uint64_t* keptBytes,
+                     int* error) {
   int fd = OpenAt(name, CommonFlags | O_WRONLY | O_CREAT | O_NOFOLLOW);
   if (fd < 0) {
     const int openError = errno;
@@ -117,7 +119,9 @@ FileId OpenReplacing(const NativeName& name, OpenedFiles* files, int* error) {
   if (!S_ISREG(info.st_mode)) return Refuse(fd, error, 0);
   if (files != nullptr && files->Holds(IdentityOf(info))) return Refuse(fd, error, 0);
   if (!Lock(fd, true)) return Refuse(fd, error, errno);
-  if (info.st_size != 0) {
+  if (keptBytes != nullptr) {
+    *keptBytes = static_cast<std::uint64_t>(info.st_size);
+  } else if (info.st_size != 0) {
     if (RetryOnInterrupt([&] { return ftruncate(fd, 0); }) != 0) return Refuse(fd, error, errno);
   }
   if (files != nullptr) files->Add(IdentityOf(info));
@@ -145,9 +149,12 @@ FileId OpenExisting(const NativeName& name, OpenMode mode, OpenedFiles* files, s
 FileId Open(const NativeName& name, OpenMode mode, OpenedFiles* files, std::uint64_t* size,
             Failure* failure) {
   int error = 0;
-  FileId file = mode == OpenMode::CreateNew ? OpenNew(name, &error)
-                : mode == OpenMode::Replace ? OpenReplacing(name, files, &error)
-                                            : OpenExisting(name, mode, files, size, &error);
+  std::uint64_t kept = 0;
+  FileId file = mode == OpenMode::CreateNew   ? OpenNew(name, &error)
+                : mode == OpenMode::Replace   ? OpenReplacing(name, files, nullptr, &error)
+                : mode == OpenMode::Overwrite ? OpenReplacing(name, files, &kept, &error)
+                                              : OpenExisting(name, mode, files, size, &error);
+  if (mode == OpenMode::Overwrite && size != nullptr) *size = kept;
   if (file == InvalidFile) NoteFailure(failure, name.path, error);
   return file;
 }
@@ -184,6 +191,21 @@ std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count, Failure* 
   // The caller's message names the file.
   if (n < 0) NoteFailure(failure, std::string());
   return n < 0 ? 0 : static_cast<std::uint32_t>(n);
+}
+
+bool FileTruncate(FileId file, std::uint64_t size, Failure* failure) {
+  if (RetryOnInterrupt(
+          [&] { return ftruncate(static_cast<int>(file), static_cast<off_t>(size)); }) == 0) {
+    return true;
+  }
+  NoteFailure(failure, std::string());
+  return false;
+}
+
+bool FileSeekBack(FileId file, std::uint32_t count, Failure* failure) {
+  if (lseek(static_cast<int>(file), -static_cast<off_t>(count), SEEK_CUR) != -1) return true;
+  NoteFailure(failure, std::string());
+  return false;
 }
 
 std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count, Failure* failure) {

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <ctime>
 
 #include "platform/common/key_sequence.h"
@@ -138,6 +139,8 @@ void Keyboard::Show(const std::string& text) {
 }
 
 bool Keyboard::KeyAvailable() {
+  // The question must be out before its answer is waited for.
+  std::fflush(stdout);
   if (device_ == InvalidFile) return false;
   const int fd = static_cast<int>(device_);
   unsigned char byte = 0;
@@ -153,6 +156,7 @@ bool Keyboard::KeyAvailable() {
 }
 
 int Keyboard::ReadKey() {
+  std::fflush(stdout);
   if (device_ == InvalidFile) return -1;
   const int fd = static_cast<int>(device_);
   unsigned char byte = 0;

@@ -35,8 +35,9 @@ HANDLE OpenForWriting(const char* path, DWORD disposition) {
 
 // A link at the name (a reparse point) is deleted and a new file made in its
 // place, unless it leads to a file `files` holds; a plain file is emptied
-// only once it is open alone and known not to be one of them.
-FileId OpenReplacing(const char* path, OpenedFiles* files) {
+// (or, with `keptBytes`, its size told) only once it is open alone and
+// known not to be one of them.
+FileId OpenReplacing(const char* path, OpenedFiles* files, std::uint64_t* keptBytes) {
   DWORD attributes = GetFileAttributesA(path);
   BY_HANDLE_FILE_INFORMATION info;
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
@@ -56,7 +57,11 @@ FileId OpenReplacing(const char* path, OpenedFiles* files) {
   if (file == INVALID_HANDLE_VALUE) return InvalidFile;
   if (!IsPlainFile(file, &info)) return Refuse(file);
   if (files != nullptr && files->Holds(IdentityOf(info))) return Refuse(file);
-  if (!SetEndOfFile(file)) return Refuse(file);  // the position is 0 after the open
+  if (keptBytes != nullptr) {
+    *keptBytes = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  } else if (!SetEndOfFile(file)) {  // the position is 0 after the open
+    return Refuse(file);
+  }
   if (files != nullptr) files->Add(IdentityOf(info));
   return reinterpret_cast<FileId>(file);
 }
@@ -67,7 +72,13 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
                 Failure*) {
   if (mode == OpenMode::CreateNew)
     return reinterpret_cast<FileId>(OpenForWriting(path, CREATE_NEW));
-  if (mode == OpenMode::Replace) return OpenReplacing(path, files);
+  if (mode == OpenMode::Replace) return OpenReplacing(path, files, nullptr);
+  if (mode == OpenMode::Overwrite) {
+    std::uint64_t kept = 0;
+    const FileId file = OpenReplacing(path, files, &kept);
+    if (size != nullptr) *size = kept;
+    return file;
+  }
   const bool read = mode == OpenMode::Read;
   HANDLE file = CreateFileA(path, read ? GENERIC_READ : 0,
                             read ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -103,5 +114,18 @@ std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count, Fa
 }
 
 std::uint32_t FileCopy(FileId, FileId, std::uint32_t) { return 0; }
+
+bool FileSeekBack(FileId file, std::uint32_t count, Failure*) {
+  LARGE_INTEGER move;
+  move.QuadPart = -static_cast<LONGLONG>(count);
+  return SetFilePointerEx(reinterpret_cast<HANDLE>(file), move, nullptr, FILE_CURRENT) != 0;
+}
+
+bool FileTruncate(FileId file, std::uint64_t size, Failure*) {
+  LARGE_INTEGER end;
+  end.QuadPart = static_cast<LONGLONG>(size);
+  const HANDLE handle = reinterpret_cast<HANDLE>(file);
+  return SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
+}
 
 }  // namespace platform
