@@ -197,6 +197,7 @@ TEST_F(RealFileHandle, ChunkCopierHandsEveryByteOverInOrder) {
     Recorder recorder;
     recorder.refuseAt = refuseAt;
     bool refused = false;
+    int stoppedAt = 0;  // the piece whose copy said Refused
     {
       pieces::ChunkCopier copier(pieces::InspectorOf(recorder), source);
       path::FileHandle from, to;
@@ -206,14 +207,18 @@ TEST_F(RealFileHandle, ChunkCopierHandsEveryByteOverInOrder) {
       for (std::uint32_t size : sizes) {
         ASSERT_TRUE(copier.Reserve(size));
         const auto outcome = copier.CopyPiece(++n, from, to, size, [] {});
-        refused = outcome == pieces::ChunkCopier::Outcome::Refused;
-        if (refused) break;
+        if (outcome == pieces::ChunkCopier::Outcome::Refused) {
+          stoppedAt = n;
+          break;
+        }
         ASSERT_EQ(outcome, pieces::ChunkCopier::Outcome::Copied);
       }
-      refused = refused || !copier.Finish();
+      refused = stoppedAt != 0 || !copier.Finish();
     }
     SCOPED_TRACE(testing::Message() << refuseAt << (source == pieces::Source::OneFile ? " ahead" : ""));
     EXPECT_EQ(refused, refuseAt != 0);
+    // A piece late at most, not only at the end: a join stops writing.
+    EXPECT_TRUE(refuseAt == 0 || stoppedAt == refuseAt || stoppedAt == refuseAt + 1) << stoppedAt;
     if (refuseAt != 0) continue;
     EXPECT_EQ(recorder.pieces, "[]1[]2[]3[]4[]5[]6");
     EXPECT_TRUE(recorder.seen == data);
