@@ -25,12 +25,18 @@ using app::Fail;
 
 // An output that is one of the pieces under another name (a link) would be
 // emptied before it is read, and the join would report success over it.
-// One lookup a piece, and only where the output exists.
+// One lookup a piece, and only where the output exists; none for a piece
+// the listing showed as a plain file when the output is a plain file with
+// no second name, which that piece cannot be.
 bool OutputIsAPiece(const path::Place& outputFolder, const std::string& output,
-                    const PieceNamer& names, int count) {
+                    const PieceNamer& names, const PieceSurvey& survey) {
   platform::FileIdentity target;
-  if (!platform::IdentityOf(outputFolder.Handle(), output.c_str(), &target)) return false;
-  for (int i = 1; i <= count; ++i) {
+  bool soleName = false;
+  if (!platform::IdentityOf(outputFolder.Handle(), output.c_str(), &target, &soleName)) {
+    return false;
+  }
+  for (int i = 1; i <= survey.count; ++i) {
+    if (soleName && survey.listedPlain[static_cast<std::size_t>(i)]) continue;
     platform::FileIdentity piece;
     if (platform::IdentityOf(names.Place().Handle(), names.Element(i).c_str(), &piece) &&
         piece == target) {
@@ -185,7 +191,7 @@ bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
   path::FileHandle output(&outputFolder.Handle());
   const WriteTarget target = CheckWriteTarget(outputFolder, outputElement, state);
   const auto outputIsAPiece = [&] {
-    return OutputIsAPiece(outputFolder, outputElement, names, count);
+    return OutputIsAPiece(outputFolder, outputElement, names, survey);
   };
   TemporaryOutput temporary(outputFolder, output);
   if (check) {

@@ -180,10 +180,21 @@ PieceSurvey SurveyPieces(const PieceNamer& names) {
   bool listed = false;
   PieceSurvey survey;
   survey.count = Count(names, &listing, &listed);
-  if (survey.count >= MaxPieces - 1) return survey;
-  if (!listed) listing = ListPieces(names);
-  const std::vector<int> above = Above(names, survey.count + 1, listing, true);
-  if (!above.empty()) survey.firstAfterGap = above.front();
+  // No piece lies above the last number there can be.
+  const bool lookAbove = survey.count < MaxPieces - 1;
+  if (!listed && lookAbove) {
+    listing = ListPieces(names);
+    listed = true;
+  }
+  if (lookAbove) {
+    const std::vector<int> above = Above(names, survey.count + 1, listing, true);
+    if (!above.empty()) survey.firstAfterGap = above.front();
+  }
+  survey.listedPlain.assign(static_cast<std::size_t>(survey.count) + 1, false);
+  for (int n = 1; listed && n <= survey.count; ++n) {
+    survey.listedPlain[static_cast<std::size_t>(n)] =
+        listing.seen[static_cast<std::size_t>(n)] == Listing::Plain;
+  }
   return survey;
 }
 

@@ -68,6 +68,8 @@ class PieceNamer {
 struct PieceSurvey {
   int count = 0;
   int firstAfterGap = 0;
+  // By piece number: the folder's listing showed a plain file (no link).
+  std::vector<bool> listedPlain;
 };
 
 // Pieces 1 ... k that exist as files, without a gap, at most MaxPieces.

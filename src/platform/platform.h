@@ -206,8 +206,11 @@ struct FileIdentity {
 };
 
 // The identity of the file `element` names in the folder, through a link
-// too; false where there is none.
-bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identity);
+// too; false where there is none. `soleName`, where given, tells whether
+// the name is a plain file itself (no link) that no other name shares as a
+// hard link: then no other plain file is that file. False where unsure.
+bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identity,
+                bool* soleName = nullptr);
 
 // The files one operation has read or replaced: a later write that reaches
 // one of them, through a hard link or a symbolic link, is refused before

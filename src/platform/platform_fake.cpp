@@ -252,13 +252,19 @@ std::uint64_t NewId();
 }  // namespace
 
 // No links here: one name, one file.
-bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identity) {
+bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identity, bool* soleName) {
   ++State().lookups;
   if (fake::CallFails(fake::CallLookup)) return false;
   auto it = State().entries.find(fake::Key(folder.NativePrefix() + element));
   if (it == State().entries.end() || it->second.isFolder) return false;
   if (it->second.id == 0) it->second.id = NewId();
   *identity = {0, it->second.id};
+  if (soleName != nullptr) {
+    // Entries that share an id are hard links of one file.
+    const std::uint64_t id = it->second.id;
+    *soleName = std::count_if(State().entries.begin(), State().entries.end(),
+                              [id](const auto& entry) { return entry.second.id == id; }) == 1;
+  }
   return true;
 }
 

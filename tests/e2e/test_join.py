@@ -41,14 +41,23 @@ class JoinTest(TempDirTest):
         # Emptied before it is read, the piece would be lost and the joined
         # file wrong, with success reported: refused before anything is opened.
         parts = [write(self.path(f"m.avi.00{n}"), os.urandom(100 * n)) for n in (1, 2, 3)]
-        for link in (os.link, lambda piece, output: os.symlink(os.path.basename(piece), output)):
+
+        def piece_leads_to_output(piece, output):  # the output a plain file of its own
+            os.rename(piece, output)
+            os.symlink("m.avi", piece)
+        for link in (os.link, lambda piece, output: os.symlink(os.path.basename(piece), output),
+                     piece_leads_to_output):
             for piece in (1, 3):
                 with self.subTest(link=link, piece=piece):
                     link(self.path(f"m.avi.00{piece}"), self.path("m.avi"))
                     rc, out = self.run_divro("m.avi.001", "/Y")
                     self.assertEqual((rc, out), (FAILED, f"ファイル 'm.avi' のオープンに失敗しました。\n{NOT_JOINED}\n"))
                     self.assertEqual([read(self.path(f"m.avi.00{n}")) for n in (1, 2, 3)], parts)
-                    os.remove(self.path("m.avi"))
+                    if os.path.islink(self.path(f"m.avi.00{piece}")):
+                        os.remove(self.path(f"m.avi.00{piece}"))
+                        os.rename(self.path("m.avi"), self.path(f"m.avi.00{piece}"))
+                    else:
+                        os.remove(self.path("m.avi"))
         self.assertEqual(self.run_divro("m.avi.001", "/Y")[0], 0)  # a plain file is replaced as before
         self.assertEqual(read(self.path("m.avi")), b"".join(parts))
 

@@ -189,13 +189,22 @@ bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry, Fai
   return LookupAt(static_cast<int>(folder.Handle()), element, native, element, entry, failure);
 }
 
-bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identity) {
+bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identity, bool* soleName) {
   if (std::strchr(element, '/') != nullptr) return false;
   const std::string native = folder.NativePrefix() + element;
+  const auto look = [&](struct stat* info, bool follow) {
+    return folder.Handle() == -1
+               ? (follow ? stat(native.c_str(), info) : lstat(native.c_str(), info)) == 0
+               : fstatat(static_cast<int>(folder.Handle()), element, info,
+                         follow ? 0 : AT_SYMLINK_NOFOLLOW) == 0;
+  };
+  // The name itself first: one look, unless it is a link to follow.
   struct stat info;
-  const bool found = folder.Handle() == -1
-                         ? stat(native.c_str(), &info) == 0
-                         : fstatat(static_cast<int>(folder.Handle()), element, &info, 0) == 0;
+  bool found = look(&info, false);
+  const bool link = found && S_ISLNK(info.st_mode);
+  if (link) found = look(&info, true);
+  if (soleName != nullptr)
+    *soleName = found && !link && S_ISREG(info.st_mode) && info.st_nlink == 1;
   if (found) {
     *identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
   }

@@ -106,7 +106,9 @@ bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry, Fai
   return LookupEntry((folder.NativePrefix() + element).c_str(), entry);
 }
 
-bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identity) {
+bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identity, bool* soleName) {
+  // Unsure: a reparse point is told apart only by a second look.
+  if (soleName != nullptr) *soleName = false;
   BY_HANDLE_FILE_INFORMATION info;
   if (!IdentityByPath((folder.NativePrefix() + element).c_str(), &info)) return false;
   *identity = {info.dwVolumeSerialNumber,
