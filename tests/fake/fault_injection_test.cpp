@@ -183,6 +183,25 @@ TEST(FaultInjection, DivideRemovingAnOlderSet) {
   });
 }
 
+// A piece asked about and written over: the source is read again after
+// the answer, and a failure there is never a success. (A refused lock may
+// be: the file it left is asked about, and replaced.)
+TEST(FaultInjection, DivideOverAPieceAskedAbout) {
+  const Check check = [](bool ok, Fault, const Files& reference) {
+    for (const char* piece : {"s.txt.001", "s.txt.002", "s.txt.003", "s.txt.004"}) {
+      EXPECT_TRUE(!ok || fake::Data(piece) == reference.at(fake::Key(piece))) << piece;
+    }
+  };
+  EveryCallFailing(app::ModeDivide, "s.txt", Divided, check, [](fake_test::Run& run) {
+    run.options.copyBatch = run.options.selfBatch = false;
+    fake::AddFile("s.txt.002", "older piece");
+    fake::State().consolePresent = true;
+    fake::State().keys.assign(4, 'y');  // a refused lock asks once more
+    fake::State().calls = 0;
+    fake::State().callLog.clear();
+  });
+}
+
 TEST(FaultInjection, JoinCheckingTheChecksumFile) {
   const Check check = [](bool ok, Fault fault, const Files& reference) {
     EXPECT_EQ(Printed(text::JoinFinished), ok);
