@@ -17,7 +17,8 @@
 
 namespace {
 
-constexpr long long MiB = 1048576, Absent = -1, Huge = -2;  // Huge: 4 bytes reported as 4 GiB + 4
+// Huge: 4 bytes reported as 4 GiB + 4; Short: 4 bytes reported as 6.
+constexpr long long MiB = 1048576, Absent = -1, Huge = -2, Short = -3;
 
 std::string Bytes(long long size, std::size_t seed) {
   return fake_test::Bytes(static_cast<std::size_t>(size < 0 ? 4 : size), seed);
@@ -52,6 +53,7 @@ TEST(Join, TakesPiecesFromTheFirstUpToAGap) {
       {{4}, 1, 0, std::string(text::SecondPieceMissing) + "\n"},
       {{Absent, 4}, 2, 0, std::string(text::FirstPieceMissing) + "\n"},
       {{4, Huge, 4}, 1, 0, Piece(1) + "\r" + Piece(2) + "\r" + failedSize},
+      {{4, Short, 4}, 1, 0, Piece(1) + "\r" + Piece(2) + "\r" + fake_test::WithName(text::PieceReadFailed, Piece(2))},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << row.sizes.size() << " pieces, " << row.given << " given");
@@ -60,6 +62,7 @@ TEST(Join, TakesPiecesFromTheFirstUpToAGap) {
     for (std::size_t i = 0; i < row.sizes.size(); ++i) {
       data.push_back(Bytes(row.sizes[i], i));
       if (row.sizes[i] != Absent) fake::AddFile(Piece(i + 1), data.back());
+      if (row.sizes[i] == Short) fake::State().entries[fake::Key(Piece(i + 1))].reportedSize = 6;
       if (row.sizes[i] != Huge) continue;
       fake::State().entries[fake::Key(Piece(i + 1))].reportedSize = (std::uint64_t{1} << 32) + 4;
     }
