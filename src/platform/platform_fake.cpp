@@ -251,7 +251,8 @@ namespace {
 std::uint64_t NewId();
 }  // namespace
 
-// No links here: one name, one file.
+// No symbolic links here; two entries share an id only where a test makes
+// them hard links of one file.
 bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identity, bool* soleName) {
   ++State().lookups;
   if (fake::CallFails(fake::CallLookup)) return false;
@@ -260,7 +261,6 @@ bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identit
   if (it->second.id == 0) it->second.id = NewId();
   *identity = {0, it->second.id};
   if (soleName != nullptr) {
-    // Entries that share an id are hard links of one file.
     const std::uint64_t id = it->second.id;
     *soleName = std::count_if(State().entries.begin(), State().entries.end(),
                               [id](const auto& entry) { return entry.second.id == id; }) == 1;
