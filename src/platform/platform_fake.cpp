@@ -125,6 +125,16 @@ void Reset() {
   AddFolder("C:\\work");
 }
 
+void AfterCrash() {
+  System& s = State();
+  std::map<std::string, Entry> files = s.crashedYet ? s.crashed : s.entries;
+  const std::string currentDir = s.currentDir;
+  OpenFiles().clear();
+  s = System();
+  s.entries = std::move(files);
+  s.currentDir = currentDir;
+}
+
 std::string Key(const std::string& path) {
   std::string full;
   if (!FullPath(path, &full)) return std::string();
@@ -457,7 +467,10 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
     }
     // The lock comes after the create, as on POSIX: a refused one leaves
     // the new file behind.
-    if (fake::CallFails(fake::CallLock)) return InvalidFile;
+    if (fake::CallFails(fake::CallLock)) {
+      fake::NoteCode(failure, 33);
+      return InvalidFile;
+    }
     if (mode == OpenMode::Overwrite) {
       if (size != nullptr) *size = it->second.data.size();
     } else {

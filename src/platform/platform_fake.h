@@ -105,6 +105,10 @@ System& State();
 // Back to a fresh system: C:\work exists, drives C: and D: ready.
 void Reset();
 
+// After a crash: the files as the crash left them, all else fresh, as a
+// later run finds them.
+void AfterCrash();
+
 std::string Key(const std::string& path);  // upper-case full path
 void AddFolder(const std::string& path);
 void AddFile(const std::string& path, const std::string& data);
