@@ -339,6 +339,7 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
   if (!RemoveOlderPieces(names, static_cast<int>(count), checksum.Wanted(), options.yes)) {
     return stop(nullptr, {});
   }
+  if (!pending.GiveAccess(nullptr)) return stop(nullptr, {});
   switch (pending.TakeName(firstElement, false, state)) {
     case PendingFile::Named::Yes:
       break;

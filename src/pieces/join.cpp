@@ -197,13 +197,10 @@ class JoinCheck {
 
 // The joined file takes the output's name, with what the old output was
 // allowed, which stays held until then.
-bool TakeOutputName(PendingFile& pending, path::FileHandle& output, path::FileHandle& held,
+bool TakeOutputName(PendingFile& pending, path::FileHandle& held,
                     const path::Place& outputFolder, const std::string& outputElement,
                     WriteTarget target, app::RunState& state) {
-  platform::Failure failure;
-  if (held.IsOpen() && !platform::CopyAccess(held.Id(), output.Id(), &failure)) {
-    return Fail(text::FileWriteFailed, pending.Shown(), failure);
-  }
+  if (!pending.GiveAccess(&held)) return false;
   held.Close();
   switch (pending.TakeName(outputElement, target == WriteTarget::Replace, state)) {
     case PendingFile::Named::Yes:
@@ -380,7 +377,7 @@ bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
     return false;
   }
   if (!inPlace &&
-      !TakeOutputName(pending, output, held, outputFolder, outputElement, target, state)) {
+      !TakeOutputName(pending, held, outputFolder, outputElement, target, state)) {
     return false;
   }
   output.Close();

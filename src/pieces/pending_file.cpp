@@ -40,6 +40,13 @@ void PendingFile::ReportNotCreated() const {
                     failure_);
 }
 
+bool PendingFile::GiveAccess(const path::FileHandle* held) {
+  const bool given = held != nullptr && held->IsOpen()
+                         ? platform::CopyAccess(held->Id(), file_.Id(), &failure_)
+                         : platform::UsualAccess(file_.Id(), &failure_);
+  return given || app::Fail(text::FileWriteFailed, place_.ShownOf(element_), failure_);
+}
+
 PendingFile::Named PendingFile::TakeName(const std::string& element, bool replace,
                                          app::RunState& state) {
   file_.Close();

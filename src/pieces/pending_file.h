@@ -44,6 +44,10 @@ class PendingFile {
   // Says that no temporary file could be made in the folder, and why.
   void ReportNotCreated() const;
 
+  // The access the file gets with its name: that of the file `held` (open),
+  // else that of any new file. False, reported, when it cannot be given.
+  bool GiveAccess(const path::FileHandle* held);
+
   // Closes the file and gives it the name `element`: replacing what is
   // there with `replace`, else asking about a file that appeared there
   // meanwhile, as before any write (a folder or a special file there is

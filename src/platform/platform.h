@@ -319,6 +319,9 @@ bool ReplaceableByNewFile(FileId file);
 // POSIX its permission bits, and its owner and group where the process may
 // set them (a refusal there is no failure); Windows its attributes.
 bool CopyAccess(FileId from, FileId to, Failure* failure = nullptr);
+// Gives a file made with OpenMode::Temporary the access any new file gets
+// (POSIX: 0666 less the umask); nothing to do on Windows.
+bool UsualAccess(FileId file, Failure* failure = nullptr);
 
 // --- Hashing -------------------------------------------------------------
 

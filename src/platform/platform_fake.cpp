@@ -524,6 +524,14 @@ bool ReplaceableByNewFile(FileId file) {
                        [id](const auto& other) { return other.second.id == id; }) == 1;
 }
 
+bool UsualAccess(FileId file, Failure*) {
+  if (fake::CallFails(fake::CallWrite)) return false;
+  fake::Entry* entry = EntryOf(file);
+  if (entry == nullptr) return false;
+  entry->mode = 0644;
+  return true;
+}
+
 bool CopyAccess(FileId from, FileId to, Failure*) {
   if (fake::CallFails(fake::CallWrite)) return false;
   const fake::Entry* source = EntryOf(from);
