@@ -324,6 +324,10 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
     if (n != 1) {
       if (!piece.EndHere()) return stop(text::FileWriteFailed, shown, piece.LastFailure());
       piece.Close();
+    } else {
+      // Whole now: it waits under its temporary name without a descriptor.
+      if (!pending.GiveAccess(nullptr)) return stop(nullptr, {});
+      firstPiece.Close();
     }
     if (remainder != 0 && i == count - 1) currentSize = remainder;
   }
@@ -339,7 +343,6 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
   if (!RemoveOlderPieces(names, static_cast<int>(count), checksum.Wanted(), options.yes)) {
     return stop(nullptr, {});
   }
-  if (!pending.GiveAccess(nullptr)) return stop(nullptr, {});
   switch (pending.TakeName(firstElement, false, state)) {
     case PendingFile::Named::Yes:
       break;

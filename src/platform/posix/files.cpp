@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -151,7 +152,7 @@ FileId OpenExisting(const NativeName& name, OpenMode mode, OpenedFiles* files, s
   struct stat info;
   if (fstat(fd, &info) != 0) return Refuse(fd, error, errno);
   if (mode == OpenMode::Probe) return S_ISDIR(info.st_mode) ? Refuse(fd, error, 0) : fd;
-  if (!S_ISREG(info.st_mode)) return Refuse(fd, error, 0);
+  if (!S_ISREG(info.st_mode)) return Refuse(fd, error, hold && S_ISDIR(info.st_mode) ? EISDIR : 0);
   if (!Lock(fd, hold)) return Refuse(fd, error, errno);
   if (files != nullptr) files->Add(IdentityOf(info));
   if (size != nullptr) *size = static_cast<std::uint64_t>(info.st_size);
@@ -203,15 +204,22 @@ void FileClose(FileId file) { close(static_cast<int>(file)); }
 namespace {
 
 // Whether the file has no extended attributes (on Linux its ACL is one),
-// or lies where there are none. False where that cannot be told.
+// or lies where there are none. False where that cannot be told. The
+// security label is none of them: a new file gets its own by policy.
 bool WithoutExtendedAttributes(int fd) {
 #if defined(__APPLE__) || defined(__linux__)
+  char names[1024];
 #ifdef __APPLE__
-  const ssize_t size = flistxattr(fd, nullptr, 0, 0);
+  const ssize_t size = flistxattr(fd, names, sizeof names, 0);
 #else
-  const ssize_t size = flistxattr(fd, nullptr, 0);
+  const ssize_t size = flistxattr(fd, names, sizeof names);
 #endif
-  return size == 0 || (size < 0 && (errno == ENOTSUP || errno == ENOSYS));
+  if (size < 0) return errno == ENOTSUP || errno == ENOSYS;
+  static constexpr char Label[] = "security.selinux";
+  for (ssize_t at = 0; at < size; at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
+    if (std::strcmp(names + at, Label) != 0) return false;
+  }
+  return true;
 #else
   (void)fd;
   return false;
@@ -224,6 +232,15 @@ bool ReplaceableByNewFile(FileId file) {
   const int fd = static_cast<int>(file);
   struct stat info;
   return fstat(fd, &info) == 0 && info.st_nlink == 1 && WithoutExtendedAttributes(fd);
+}
+
+bool UsualAccess(FileId file, Failure* failure) {
+  // The umask is read by setting it: the same value goes straight back.
+  const mode_t mask = umask(022);
+  umask(mask);
+  if (fchmod(static_cast<int>(file), 0666 & ~mask) == 0) return true;
+  NoteFailure(failure, std::string());
+  return false;
 }
 
 bool CopyAccess(FileId from, FileId to, Failure* failure) {
