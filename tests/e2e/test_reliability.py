@@ -14,7 +14,7 @@ import time
 import unittest
 
 from tests.e2e.helpers import (BIN, ENV, FAILED, FIRST_NOT_WRITTEN, TempDirTest, check_errors, kib, random_file, read,
-                               run_with_errors, sha256, system_reason)
+                               run_with_errors, sha256, system_reason, write)
 
 MiB = 1 << 20
 NOT_DIVIDED = "ファイルは分割されませんでした。"
