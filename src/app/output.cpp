@@ -56,8 +56,7 @@ std::string Subject::Text(platform::Screen screen) const {
          platform::DisplayElement(element_.c_str(), screen);
 }
 
-void Print(const char* format, const Subject& first, const Subject& second,
-           const Subject& third) {
+void Print(const char* format, const Subject& first, const Subject& second, const Subject& third) {
   platform::ConsoleWrite(Format(format, first, second, platform::Screen::Output, third));
 }
 

@@ -337,7 +337,8 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
   copier.Release();
   app::Print("\n");
   if (checksum.Wanted()) {
-    if (!WriteChecksumFile(checksum, place, checksumTarget, state, &files)) return stop(nullptr, {});
+    if (!WriteChecksumFile(checksum, place, checksumTarget, state, &files))
+      return stop(nullptr, {});
     checksumWritten = true;
   }
   if (!RemoveOlderPieces(names, static_cast<int>(count), checksum.Wanted(), options.yes)) {

@@ -12,9 +12,9 @@
 #include "path/file_handle.h"
 #include "path/path_rules.h"
 #include "path/place.h"
+#include "pieces/checksum_file.h"
 #include "pieces/checksum_side.h"
 #include "pieces/chunk_copy.h"
-#include "pieces/checksum_file.h"
 #include "pieces/overwrite.h"
 #include "pieces/pending_file.h"
 #include "pieces/piece_names.h"
@@ -197,9 +197,8 @@ class JoinCheck {
 
 // The joined file takes the output's name, with what the old output was
 // allowed, which stays held until then.
-bool TakeOutputName(PendingFile& pending, path::FileHandle& held,
-                    const path::Place& outputFolder, const std::string& outputElement,
-                    WriteTarget target, app::RunState& state) {
+bool TakeOutputName(PendingFile& pending, path::FileHandle& held, const path::Place& outputFolder,
+                    const std::string& outputElement, WriteTarget target, app::RunState& state) {
   if (!pending.GiveAccess(&held)) return false;
   held.Close();
   switch (pending.TakeName(outputElement, target == WriteTarget::Replace, state)) {
@@ -313,8 +312,9 @@ bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
     sizes.clear();
     held.Close();
     const WriteTarget writeTarget = outputThere ? WriteTarget::Replace : WriteTarget::New;
-    switch (OpenToWrite(output, outputFolder, outputElement, writeTarget, state, nullptr,
-                        [&] { return OutputIsAPiece(outputFolder, outputElement, names, survey); })) {
+    switch (OpenToWrite(output, outputFolder, outputElement, writeTarget, state, nullptr, [&] {
+      return OutputIsAPiece(outputFolder, outputElement, names, survey);
+    })) {
       case WriteOpen::Stopped:
         return Fail(text::JoinStopped, outputShown);
       case WriteOpen::Failed:
@@ -376,8 +376,7 @@ bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
   } else if (!inPlace && !AgreedToOddSizes(names, sizes)) {
     return false;
   }
-  if (!inPlace &&
-      !TakeOutputName(pending, held, outputFolder, outputElement, target, state)) {
+  if (!inPlace && !TakeOutputName(pending, held, outputFolder, outputElement, target, state)) {
     return false;
   }
   output.Close();

@@ -26,9 +26,9 @@ PendingFile::Created PendingFile::Create(const std::string& element) {
     // someone else's: the next name is tried. A plain file there that the
     // create did not call taken is one it made and could not lock.
     platform::DirEntry entry;
-    const bool taken = platform::NameTaken(failure_) ||
-                       (place_.Lookup(candidate, &entry) &&
-                        (entry.isFolder || entry.isSpecial || entry.isLink));
+    const bool taken =
+        platform::NameTaken(failure_) ||
+        (place_.Lookup(candidate, &entry) && (entry.isFolder || entry.isSpecial || entry.isLink));
     if (!taken) return Created::Failed;
   }
   return Created::AllTaken;
@@ -36,8 +36,7 @@ PendingFile::Created PendingFile::Create(const std::string& element) {
 
 void PendingFile::ReportNotCreated() const {
   const std::string& folder = place_.Typed();
-  app::PrintFailure(text::TemporaryCreateFailed, folder.empty() ? ".\\" : folder.c_str(),
-                    failure_);
+  app::PrintFailure(text::TemporaryCreateFailed, folder.empty() ? ".\\" : folder.c_str(), failure_);
 }
 
 bool PendingFile::GiveAccess(const path::FileHandle* held) {

@@ -91,8 +91,7 @@ bool PieceThere(const PieceNamer& names, int n) {
   return names.Place().FileExists(names.Element(n));
 }
 
-int Count(const PieceNamer& names, Listing* listing, bool* listed,
-          PieceSlot* stop = nullptr) {
+int Count(const PieceNamer& names, Listing* listing, bool* listed, PieceSlot* stop = nullptr) {
   // Past a few pieces one listing answers for the rest: a name it shows as
   // a plain file needs no lookup. Every other one (a link, a name stored in
   // another case, the first one missing) is still looked up by name.

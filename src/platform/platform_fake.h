@@ -19,12 +19,12 @@ struct Entry {
   std::string data;
   std::uint64_t reportedSize = UINT64_MAX;  // a size without the bytes
   std::uint64_t id = 0;                     // the file's identity
-  bool special = false;    // a FIFO, socket or device
-  bool link = false;       // a symbolic link to the file it holds
-  bool dangling = false;   // a link that points nowhere: no data to read
-  bool heldByOther = false;  // another program holds it locked
-  bool extraAttributes = false;  // an ACL or extended attributes
-  int mode = 0644;         // permission bits
+  bool special = false;                     // a FIFO, socket or device
+  bool link = false;                        // a symbolic link to the file it holds
+  bool dangling = false;                    // a link that points nowhere: no data to read
+  bool heldByOther = false;                 // another program holds it locked
+  bool extraAttributes = false;             // an ACL or extended attributes
+  int mode = 0644;                          // permission bits
 };
 
 // The kinds of platform call that fault injection counts.

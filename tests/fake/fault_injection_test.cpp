@@ -55,7 +55,8 @@ int Count(const char* message) {
 }
 
 // A lost lookup reads as a missing file; a lost shortcut (a folder resolved
-// once, its listing) costs only speed; any other failed call is a hard fault.
+// once, its listing, a second thread, the free space asked) costs only
+// speed; any other failed call is a hard fault.
 enum Fault { NoFault, LostLookup, LostShortcut, HardFault };
 using Files = std::map<std::string, std::string>;
 using Check = std::function<void(bool ok, Fault fault, const Files& reference)>;
@@ -83,7 +84,7 @@ void EveryCallFailing(app::RunMode mode, const char* source, Operation operation
     const Fault fault = fake::State().calls < n                            ? NoFault
                         : kind == fake::CallLookup                         ? LostLookup
                         : kind == fake::CallFolder || kind == fake::CallList ||
-                                  kind == fake::CallThread
+                                  kind == fake::CallThread || kind == fake::CallSpace
                             ? LostShortcut
                                                                            : HardFault;
     SCOPED_TRACE(testing::Message() << "call " << n << " fails, output " << fake::State().output);
