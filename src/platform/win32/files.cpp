@@ -161,6 +161,10 @@ bool ReplaceableByNewFile(FileId file) {
          info.nNumberOfLinks == 1;
 }
 
+// A new file's attributes are those any file gets; its access comes from
+// the folder.
+bool UsualAccess(FileId, Failure*) { return true; }
+
 bool CopyAccess(FileId from, FileId to, Failure* failure) {
   // What a file carries of its own; the rest (folder, reparse point,
   // compression, sparseness) belongs to how it is stored. Archive stays
