@@ -236,11 +236,12 @@ bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
   // The checksum file is looked for once, before anything is asked.
   SetDigests digests;
   const path::Shown checksumShown = pieceFolder.ShownOf(ChecksumElement(names));
-  const ChecksumRead checksumRead = ReadChecksumFile(names, &digests);
+  platform::Failure checksumFailure;
+  const ChecksumRead checksumRead = ReadChecksumFile(names, &digests, &checksumFailure);
   if (checksumRead == ChecksumRead::Unreadable ||
       (checksumRead == ChecksumRead::Absent && options.checksum) ||
       (!digests.pieces.empty() && !ListsPiecesExactly(digests, count))) {
-    return Fail(text::ChecksumUnreadable, checksumShown);
+    return Fail(text::ChecksumUnreadable, checksumShown, checksumFailure);
   }
   std::optional<JoinCheck> check;
   if (checksumRead == ChecksumRead::Read) check.emplace(digests);

@@ -152,7 +152,7 @@ FileId OpenExisting(const NativeName& name, OpenMode mode, OpenedFiles* files, s
   struct stat info;
   if (fstat(fd, &info) != 0) return Refuse(fd, error, errno);
   if (mode == OpenMode::Probe) return S_ISDIR(info.st_mode) ? Refuse(fd, error, 0) : fd;
-  if (!S_ISREG(info.st_mode)) return Refuse(fd, error, hold && S_ISDIR(info.st_mode) ? EISDIR : 0);
+  if (!S_ISREG(info.st_mode)) return Refuse(fd, error, S_ISDIR(info.st_mode) ? EISDIR : 0);
   if (!Lock(fd, hold)) return Refuse(fd, error, errno);
   if (files != nullptr) files->Add(IdentityOf(info));
   if (size != nullptr) *size = static_cast<std::uint64_t>(info.st_size);
