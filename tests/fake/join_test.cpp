@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -238,6 +239,62 @@ TEST(Join, ChecksTheChecksumFile) {
     EXPECT_EQ(fake::Data("a.bin"), row.failure.empty() ? whole : "old");
     EXPECT_FALSE(TemporaryLeft());
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The joined file is written beside the output and renamed over it, with
+// the old one's access; in place only where that would lose something or
+// cannot work, and then only once every piece was opened (and matched).
+TEST(Join, WritesBesideTheOutputOrInPlace) {
+  const std::string sums = Sum("abc", "a.bin.001") + Sum("deF", "a.bin.002");
+  // inPlace: the old output's file took the bytes; left: what a.bin holds.
+  struct Row { const char* what; std::function<void()> setUp; bool ok, inPlace; std::string left; };
+  const Row rows[] = {
+      {"a private output", [] {}, true, false, "abcdef"},
+      {"a second name", [] { fake::State().entries[fake::Key("b.bin")] = fake::State().entries[fake::Key("a.bin")]; },
+       true, true, "abcdef"},
+      {"extended attributes", [] { fake::State().entries[fake::Key("a.bin")].extraAttributes = true; }, true, true, "abcdef"},
+      {"a folder without new files", [] { fake::State().noCreateFolders.insert(fake::Key("C:\\work")); },
+       true, true, "abcdef"},
+      {"no room for a copy", [] { fake::State().freeSpace = 5; }, true, true, "abcdef"},
+      {"no room, a bad piece", [sums] { fake::State().freeSpace = 5; fake::AddFile("a.bin.sha256", sums); },
+       false, true, "old"},
+      {"held by another program", [] { fake::State().entries[fake::Key("a.bin")].heldByOther = true; },
+       false, false, "old"},
+      {"temporary names taken", [] {
+         fake::AddFolder("a.bin.unfinished-1");
+         fake::AddFile("a.bin.unfinished-2", "");
+         fake::State().entries[fake::Key("a.bin.unfinished-2")].special = true;
+       }, true, false, "abcdef"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    fake_test::Run run = Start(Piece(1));
+    run.state.overwriteAll = true;
+    fake::AddFile(Piece(1), "abc");
+    fake::AddFile(Piece(2), "def");
+    fake::AddFile("a.bin", "old");
+    fake::Entry& old = fake::State().entries[fake::Key("a.bin")];
+    old.mode = 0600;
+    old.id = 777;
+    row.setUp();
+    EXPECT_EQ(Join(run), row.ok) << fake::State().output;
+    const fake::Entry& now = fake::State().entries[fake::Key("a.bin")];
+    EXPECT_EQ(now.data, row.left);
+    EXPECT_EQ(now.id == 777, row.inPlace || !row.ok);
+    EXPECT_EQ(now.mode, 0600);
+    EXPECT_FALSE(TemporaryLeft() && std::string(row.what) != "temporary names taken");
+  }
+  // Nothing to write in place over, and no new file may be made.
+  fake_test::Run run = Start(Piece(1));
+  fake::AddFile(Piece(1), "abc");
+  fake::AddFile(Piece(2), "def");
+  fake::State().noCreateFolders.insert(fake::Key("C:\\work"));
+  EXPECT_FALSE(Join(run));
+  EXPECT_EQ(fake::State().output, fake_test::WithName(text::TemporaryCreateFailed, ".\\"));
 }
 
 }  // namespace
