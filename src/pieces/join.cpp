@@ -195,6 +195,31 @@ class JoinCheck {
   int differing_ = 0;
 };
 
+// The output written over in place: only once every piece was opened (and,
+// with a checksum file, matched) and odd sizes were agreed to, since a
+// failure afterwards loses the old output.
+bool OpenInPlace(path::FileHandle& output, path::FileHandle& held, const path::Place& outputFolder,
+                 const std::string& outputElement, bool outputThere, const PieceNamer& names,
+                 const PieceSurvey& survey, const SetDigests* digests, app::RunState& state) {
+  const path::Shown outputShown = outputFolder.ShownOf(outputElement);
+  std::vector<std::uint64_t> sizes;
+  if (!PiecesReadable(names, survey.count, digests, outputShown, &sizes)) return false;
+  if (digests == nullptr && !AgreedToOddSizes(names, sizes)) return false;
+  held.Close();
+  const WriteTarget target = outputThere ? WriteTarget::Replace : WriteTarget::New;
+  switch (OpenToWrite(output, outputFolder, outputElement, target, state, nullptr,
+                      [&] { return OutputIsAPiece(outputFolder, outputElement, names, survey); })) {
+    case WriteOpen::Stopped:
+      return Fail(text::JoinStopped, outputShown);
+    case WriteOpen::Failed:
+      return Fail(text::FileOpenFailed, outputShown, output.LastFailure());
+    case WriteOpen::Opened:
+    case WriteOpen::Replaced:
+      break;
+  }
+  return true;
+}
+
 // The joined file takes the output's name, with what the old output was
 // allowed, which stays held until then.
 bool TakeOutputName(PendingFile& pending, path::FileHandle& held, const path::Place& outputFolder,
@@ -249,7 +274,7 @@ bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
   const path::Place outputFolder(options.destFolder);
   const std::string& outputElement = set.stem;
   const path::Shown outputShown = outputFolder.ShownOf(outputElement);
-  WriteTarget target = CheckWriteTarget(outputFolder, outputElement, state);
+  const WriteTarget target = CheckWriteTarget(outputFolder, outputElement, state);
   if (target == WriteTarget::Stop) return Fail(text::JoinStopped, outputShown);
   if (!path::IsValidPath(outputFolder.PathOf(outputElement).c_str())) {
     return Fail(text::FileOpenFailed, outputShown);
@@ -303,29 +328,13 @@ bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
         return false;
     }
   }
-  std::vector<std::uint64_t> sizes;
-  sizes.reserve(static_cast<std::size_t>(count));
-  if (inPlace) {
-    if (!PiecesReadable(names, count, check ? &digests : nullptr, outputShown, &sizes)) {
-      return false;
-    }
-    if (!check && !AgreedToOddSizes(names, sizes)) return false;
-    sizes.clear();
-    held.Close();
-    const WriteTarget writeTarget = outputThere ? WriteTarget::Replace : WriteTarget::New;
-    switch (OpenToWrite(output, outputFolder, outputElement, writeTarget, state, nullptr, [&] {
-      return OutputIsAPiece(outputFolder, outputElement, names, survey);
-    })) {
-      case WriteOpen::Stopped:
-        return Fail(text::JoinStopped, outputShown);
-      case WriteOpen::Failed:
-        return Fail(text::FileOpenFailed, outputShown, output.LastFailure());
-      case WriteOpen::Opened:
-      case WriteOpen::Replaced:
-        break;
-    }
+  if (inPlace && !OpenInPlace(output, held, outputFolder, outputElement, outputThere, names, survey,
+                              check ? &digests : nullptr, state)) {
+    return false;
   }
 
+  std::vector<std::uint64_t> sizes;
+  sizes.reserve(static_cast<std::size_t>(count));
   auto size = static_cast<std::uint32_t>(first.size);
   ChunkCopier copier(check ? std::optional(InspectorOf(*check)) : std::nullopt);
   if (!copier.Reserve(size)) return Fail(text::OutOfMemory);

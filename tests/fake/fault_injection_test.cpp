@@ -143,6 +143,20 @@ TEST(FaultInjection, Join) {
   EveryCallFailing(app::ModeJoin, "a.txt.001", pieces::JoinPieces, check, AnswerYes);
 }
 
+// a.txt.sha256: a line for each piece of a.txt.
+void AddChecksumFile() {
+  std::string sums;
+  for (const auto& [name, data] : Inputs) {
+    if (name.rfind("a.txt.", 0) != 0) continue;
+    platform::Sha256 hash;
+    platform::Digest digest{};
+    hash.Update(data.data(), data.size());
+    hash.Finish(&digest);
+    sums += pieces::ChecksumLine(digest, name);
+  }
+  fake::AddFile("a.txt.sha256", sums);
+}
+
 // A join's temporary file is left only when its removal failed, or its
 // lock did (a created file that was never the run's to write).
 bool TemporaryLeftOnlyByThoseFaults() {
@@ -224,17 +238,7 @@ TEST(FaultInjection, JoinCheckingTheChecksumFile) {
     EXPECT_TRUE(TemporaryLeftOnlyByThoseFaults());
   };
   EveryCallFailing(app::ModeJoin, "a.txt.001", pieces::JoinPieces, check, [](fake_test::Run& run) {
-    std::string sums, whole;
-    for (const auto& [name, data] : Inputs) {
-      if (name.rfind("a.txt.", 0) != 0) continue;
-      platform::Sha256 hash;
-      platform::Digest digest{};
-      hash.Update(data.data(), data.size());
-      hash.Finish(&digest);
-      sums += pieces::ChecksumLine(digest, name);
-      whole += data;
-    }
-    fake::AddFile("a.txt.sha256", sums);
+    AddChecksumFile();
     fake::AddFile("a.txt", "old");
     run.state.overwriteAll = true;
     // Set up without counting: the sweep counts from here.
@@ -364,6 +368,12 @@ TEST(Crash, DivisionsAndJoinsKilledAtEveryCall) {
       {app::ModeDivide, "s.txt", Divided, withChecksum, {"0123456789"}},
       {app::ModeDivide, "s.txt", Divided, olderSet, {"0123456789", "oldoldoldoldold"}},
       {app::ModeJoin, "a.txt.001", pieces::JoinPieces, overOldOutput, {WholeOf("a.txt.")}},
+      {app::ModeJoin, "a.txt.001", pieces::JoinPieces,
+       [&](fake_test::Run& run) {
+         overOldOutput(run);
+         AddChecksumFile();
+       },
+       {WholeOf("a.txt.")}},
   };
   for (const Killed& killed : runs) {
     SCOPED_TRACE(killed.source);
