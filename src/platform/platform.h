@@ -171,8 +171,8 @@ class Folder {
 bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry,
                  Failure* failure = nullptr);
 
-// Removes the directory entry of a regular file or a link in the folder;
-// anything else (a folder) is refused.
+// Removes the directory entry of a regular file or a link in the folder,
+// one the run wrote (read-only too); anything else (a folder) is refused.
 bool RemoveFile(const Folder& folder, const char* element, Failure* failure = nullptr);
 
 // Gives the file `from` in the folder the name `to` there, replacing a file

@@ -148,7 +148,17 @@ bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identit
 
 bool RemoveFile(const Folder& folder, const char* element, Failure*) {
   // DeleteFileA refuses a folder; a reparse point goes, not its target.
-  return element[0] != '\0' && DeleteFileA((folder.NativePrefix() + element).c_str()) != 0;
+  if (element[0] == '\0') return false;
+  const std::string path = folder.NativePrefix() + element;
+  if (DeleteFileA(path.c_str())) return true;
+  // The run's own file, made read-only as the output it was to replace.
+  const DWORD error = GetLastError();
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) &&
+         DeleteFileA(path.c_str());
 }
 
 namespace win32 {
