@@ -112,8 +112,8 @@ TEST_F(Win32Files, TemporaryFileFromCreationToCommit) {
     EXPECT_EQ(platform::CommitTemporary(here, "temp", "output", replace, &failure), replace);
     EXPECT_EQ(platform::NameTaken(failure), !replace) << failure.code;
     EXPECT_EQ(Content("output") + Content("temp"), replace ? "new(none)" : "oldnew");
-    SetFileAttributesA("temp", FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA("temp");
+    // The temporary file left read-only is still the run's to remove.
+    EXPECT_EQ(platform::RemoveFile(here, "temp"), !replace);
   }
   SetFileAttributesA("output", FILE_ATTRIBUTE_NORMAL);  // for the clean-up
 }
