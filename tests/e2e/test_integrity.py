@@ -114,11 +114,22 @@ class IntegrityTest(TempDirTest):
         return data
 
     def others_names_and_locks(self):
-        # A FIFO at the temporary name is skipped; a private output keeps
-        # its mode; an output another program holds is refused before
-        # anything is copied; a stale piece it holds stays, and the
-        # division has no piece 1.
-        data = self.divide("v.bin", 3 * 1024)
+        # New pieces and a new output have the mode any new file gets (piece
+        # 1 too, written under a private temporary name); a FIFO at the
+        # temporary name is skipped; a private output keeps its mode; an
+        # output another program holds is refused before anything is
+        # copied; a stale piece it holds stays, and the division has no
+        # piece 1.
+        mask = os.umask(0o027)
+        try:
+            data = self.divide("v.bin", 3 * 1024)
+            os.mkdir(self.path("new"))
+            self.assertEqual(self.run_divro("v.bin.001", "new")[0], 0)
+        finally:
+            os.umask(mask)
+        modes = {stat.S_IMODE(os.stat(self.path(n)).st_mode) for n in ("v.bin.001", "v.bin.002", "new/v.bin")}
+        self.assertEqual(modes, {0o640})
+        os.remove(self.path("new", "v.bin"))
         os.mkfifo(self.path("v.bin.unfinished-1"))
         os.chmod(self.path("v.bin"), 0o600)
         rc, out = self.run_divro("v.bin.001", "/Y")

@@ -255,6 +255,21 @@ class SignalTest(TempDirTest):
         self.assertTrue(lflag & termios.ICANON and lflag & termios.ECHO)
         self.assertFalse(os.path.exists(self.path("new")))
 
+    def test_ctrl_c_after_a_question_answered(self):
+        # The question gave the terminal back; the temporary piece 1 is
+        # still the run's to remove when Ctrl-C comes later.
+        with open(self.path("f.bin"), "wb") as f:
+            f.truncate(512 * MiB)
+        write(self.path("f.bin.002"), b"old")
+        p = self.start_pty("f.bin", "/1024")
+        p.question("中止 (S)]")
+        p.send(b"y")
+        while not os.path.exists(self.path("f.bin.004")) and p.proc.poll() is None:
+            time.sleep(0.0005)
+        p.proc.send_signal(signal.SIGINT)
+        self.assertEqual(p.proc.wait(30), -signal.SIGINT)
+        self.assertFalse([n for n in os.listdir(self.dir) if n.startswith("f.bin.001")])
+
     def test_ctrl_c_during_a_large_division(self):
         with open(self.path("f.bin"), "wb") as f:
             f.truncate(512 * MiB)  # sparse: large without the cost of writing it
