@@ -32,6 +32,7 @@ def batch_opening(name):
 RACE_SHIM = r"""
 #define _GNU_SOURCE
 #include <dlfcn.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <stdarg.h>
 #include <stdio.h>
@@ -54,6 +55,18 @@ ssize_t read(int fd, void* buffer, size_t count) {
     if (other >= 0) close(other);
   }
   return real_read(fd, buffer, count);
+}
+/* DIVRO_NFS_LOCKS: as NFS, an exclusive flock on a file open only to read
+   fails with EBADF. */
+static int (*real_flock)(int, int);
+int flock(int fd, int operation) {
+  if (!real_flock) real_flock = (int (*)(int, int))dlsym(RTLD_NEXT, "flock");
+  if (getenv("DIVRO_NFS_LOCKS") && (operation & LOCK_EX) &&
+      (fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDONLY) {
+    errno = EBADF;
+    return -1;
+  }
+  return real_flock(fd, operation);
 }
 static int (*real_openat)(int, const char*, int, ...);
 static void appear(int dir, const char* path, int flags) {
@@ -184,6 +197,15 @@ class HostileNamesTest(TempDirTest):
                 where = self.path("out", name) if args[-1] == "out" else self.path(name)
                 self.assertEqual(read(where), b"precious")
                 os.remove(where)
+
+    def test_join_over_an_output_on_nfs(self):
+        # NFS locks a file alone only when it is open to write: the output
+        # held for the join is opened so there.
+        write(self.path("j.bin.001"), b"abc")
+        write(self.path("j.bin.002"), b"def")
+        write(self.path("j.bin"), b"old")
+        rc, out = run_with_shim(self, ["j.bin.001", "/Y"], DIVRO_NFS_LOCKS="1")
+        self.assertEqual((rc, read(self.path("j.bin"))), (0, b"abcdef"), out)
 
     def test_piece_that_becomes_a_fifo_after_the_count_is_refused(self):
         write(self.path("j.bin.001"), b"abc")

@@ -153,7 +153,19 @@ FileId OpenExisting(const NativeName& name, OpenMode mode, OpenedFiles* files, s
   if (fstat(fd, &info) != 0) return Refuse(fd, error, errno);
   if (mode == OpenMode::Probe) return S_ISDIR(info.st_mode) ? Refuse(fd, error, 0) : fd;
   if (!S_ISREG(info.st_mode)) return Refuse(fd, error, S_ISDIR(info.st_mode) ? EISDIR : 0);
-  if (!Lock(fd, hold)) return Refuse(fd, error, errno);
+  if (!Lock(fd, hold)) {
+    // NFS takes an exclusive lock only on a file open to write: the same
+    // file, opened so, is held instead.
+    if (!hold || errno != EBADF) return Refuse(fd, error, errno);
+    close(fd);
+    fd = OpenAt(name, CommonFlags | O_WRONLY | O_NOFOLLOW);
+    if (fd < 0) return Failed(error);
+    struct stat again;
+    if (fstat(fd, &again) != 0 || !(IdentityOf(again) == IdentityOf(info))) {
+      return Refuse(fd, error, 0);
+    }
+    if (!Lock(fd, true)) return Refuse(fd, error, errno);
+  }
   if (files != nullptr) files->Add(IdentityOf(info));
   if (size != nullptr) *size = static_cast<std::uint64_t>(info.st_size);
   return fd;
