@@ -31,7 +31,7 @@ skip() {
 
 need_packages cmake ninja-build g++ libssl-dev clang libgtest-dev googletest python3 locales tmux \
   7zip coreutils mingw-w64 g++-mingw-w64-x86-64-posix wine64 valgrind libclang-rt-14-dev \
-  xfsprogs util-linux unzip man-db groff-base clang-format lintian rpm sudo bash-completion ||
+  xfsprogs util-linux strace unzip man-db groff-base clang-format lintian rpm sudo bash-completion ||
   skip "some packages are missing (see above)"
 
 # ja_JP for Wine's code page 932; de_DE writes numbers with a decimal comma.

@@ -30,16 +30,16 @@ const char* InRunLanguage(const char* text) {
 }
 
 std::string Format(const char* text, const Subject& first, const Subject& second,
-                   platform::Screen screen) {
+                   platform::Screen screen, const Subject& third = {}) {
   const char* format = InRunLanguage(text);
-  const Subject* arguments[] = {&first, &second};
+  const Subject* arguments[] = {&first, &second, &third};
   int next = 0;
   std::string out;
   const char* segment = format;
   for (const char* p = format; *p != '\0'; ++p) {
     if (p[0] == '%' && p[1] == 's') {
       AppendMessage(std::string(segment, p), screen, &out);
-      const Subject* argument = next < 2 ? arguments[next++] : nullptr;
+      const Subject* argument = next < 3 ? arguments[next++] : nullptr;
       if (argument != nullptr) out += argument->Text(screen);
       segment = ++p + 1;
     }
@@ -56,8 +56,8 @@ std::string Subject::Text(platform::Screen screen) const {
          platform::DisplayElement(element_.c_str(), screen);
 }
 
-void Print(const char* format, const Subject& first, const Subject& second) {
-  platform::ConsoleWrite(Format(format, first, second, platform::Screen::Output));
+void Print(const char* format, const Subject& first, const Subject& second, const Subject& third) {
+  platform::ConsoleWrite(Format(format, first, second, platform::Screen::Output, third));
 }
 
 void PrintQuestion(platform::Keyboard& keyboard, const char* format, const Subject& first,

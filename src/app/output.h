@@ -32,7 +32,8 @@ class Subject {
   std::string element_;
 };
 
-void Print(const char* format, const Subject& first = {}, const Subject& second = {});
+void Print(const char* format, const Subject& first = {}, const Subject& second = {},
+           const Subject& third = {});
 
 // A question's text (or the line that leads to it, or its echo): on
 // standard output, and where the keys are read when that is elsewhere, so

@@ -28,6 +28,7 @@ class FileHandle {
                         platform::OpenedFiles* files = nullptr);
   void Close();
   bool IsOpen() const { return handle_ != platform::InvalidFile; }
+  platform::FileId Id() const { return handle_; }
 
   // One platform call each; a short count means failure.
   std::uint32_t Read(void* buffer, std::uint32_t count);

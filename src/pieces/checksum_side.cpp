@@ -13,16 +13,17 @@ bool ChecksumName(const PieceNamer& names, std::string* utf8) {
   return !names.Stem().empty() && platform::PathTextToUtf8(names.Stem(), utf8);
 }
 
-ChecksumRead ReadChecksumFile(const PieceNamer& names, SetDigests* digests) {
+ChecksumRead ReadChecksumFile(const PieceNamer& names, SetDigests* digests,
+                              platform::Failure* failure) {
   const std::string element = ChecksumElement(names);
   platform::DirEntry entry;
   if (!names.Place().Lookup(element, &entry)) return ChecksumRead::Absent;
-  if (entry.isFolder || entry.isSpecial || entry.size > LargestChecksumFile) {
-    return ChecksumRead::Unreadable;
-  }
+  if (entry.size > LargestChecksumFile) return ChecksumRead::Unreadable;
+  // A folder or a FIFO is refused by the open, which says why.
   path::FileHandle file(&names.Place().Handle());
   const std::string name = names.Place().PathOf(element);
   if (name.empty() || file.Open(name.c_str(), platform::OpenMode::Read) == platform::InvalidFile) {
+    if (failure != nullptr) *failure = file.LastFailure();
     return ChecksumRead::Unreadable;
   }
   // The open file's own size: the name may have been given to another

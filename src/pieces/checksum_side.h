@@ -7,6 +7,7 @@
 
 #include "pieces/checksum_file.h"
 #include "pieces/piece_names.h"
+#include "platform/platform.h"
 
 namespace pieces {
 
@@ -30,6 +31,8 @@ enum class ChecksumRead {
 // Looks for the checksum file once: only a regular file of at most
 // LargestChecksumFile bytes is read, and every line must give a digest of
 // the whole file or of one of its pieces, once.
-ChecksumRead ReadChecksumFile(const PieceNamer& names, SetDigests* digests);
+// `failure`, where given, says why a file there could not be opened.
+ChecksumRead ReadChecksumFile(const PieceNamer& names, SetDigests* digests,
+                              platform::Failure* failure = nullptr);
 
 }  // namespace pieces

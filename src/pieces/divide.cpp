@@ -10,11 +10,13 @@
 #include "app/questions.h"
 #include "app/run_options.h"
 #include "path/file_handle.h"
+#include "path/path_rules.h"
 #include "path/place.h"
 #include "pieces/batch.h"
 #include "pieces/checksum_side.h"
 #include "pieces/chunk_copy.h"
 #include "pieces/overwrite.h"
+#include "pieces/pending_file.h"
 #include "pieces/piece_names.h"
 #include "text/texts.h"
 
@@ -28,35 +30,71 @@ using app::Fail;
 // with the new ones they would give a wrong file, and so does a checksum
 // file this division did not write. They go after one question (/Y:
 // without it; the answer A agreed to replacing, not to deleting what was
-// never shown). False when they stay for want of an answer, or one could
-// not be deleted.
+// never shown), each only once no other program holds it. False when they
+// stay for want of an answer, or one could not be deleted.
 bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten, bool yes) {
   std::vector<std::string> stale;
   for (int n : PiecesAbove(names, count)) stale.push_back(names.Element(n));
-  if (!checksumWritten && names.Place().FileExists(ChecksumElement(names))) {
-    stale.push_back(ChecksumElement(names));
-  }
-  if (stale.empty()) return true;
+  const std::string checksumElement = ChecksumElement(names);
+  const bool oldChecksum = !checksumWritten && names.Place().FileExists(checksumElement);
+  if (stale.empty() && !oldChecksum) return true;
   const path::Place& place = names.Place();
   if (!yes) {
     platform::Keyboard keyboard;
-    app::PrintQuestion(keyboard, text::AskDeleteStale, place.ShownOf(stale.front()));
+    const std::string& named = stale.empty() ? checksumElement : stale.front();
+    app::PrintQuestion(keyboard, text::AskDeleteStale, place.ShownOf(named));
     const app::KeyAnswer answer = app::WaitForKey(keyboard, "yn");
     app::EchoAnswer(keyboard, answer);
     if (answer.letter != 0) {
-      app::Print(text::StaleKept, place.ShownOf(stale.front()));
+      app::Print(text::StaleKept, place.ShownOf(named));
       // Without a console nobody chose to keep them: a script must notice.
       return answer.letter == 1;
     }
   }
-  for (const std::string& element : stale) {
+  // Past a failure the rest still go: each one left is a wrong join less.
+  bool allGone = true;
+  const auto remove = [&](const std::string& element) {
     platform::Failure failure;
-    if (!platform::RemoveFile(place.Handle(), element.c_str(), &failure)) {
-      return Fail(text::StaleDeleteFailed, place.ShownOf(element), failure);
+    switch (platform::RemoveUnlessInUse(place.Handle(), element.c_str(), &failure)) {
+      case platform::Removal::Removed:
+      case platform::Removal::Gone:
+        return true;
+      case platform::Removal::InUse:
+        app::Print(text::StaleInUse, place.ShownOf(element));
+        break;
+      case platform::Removal::Failed:
+        app::PrintFailure(text::StaleDeleteFailed, place.ShownOf(element), failure);
+        break;
     }
+    allGone = false;
+    return false;
+  };
+  std::vector<std::string> removed;
+  for (const std::string& element : stale) {
+    if (remove(element)) removed.push_back(element);
   }
-  app::Print(text::StaleDeleted, place.ShownOf(stale.front()), place.ShownOf(stale.back()));
-  return true;
+  if (!removed.empty()) {
+    app::Print(text::StaleDeleted, place.ShownOf(removed.front()), place.ShownOf(removed.back()));
+  }
+  if (oldChecksum && remove(checksumElement)) {
+    app::Print(text::StaleChecksumDeleted, place.ShownOf(checksumElement));
+  }
+  return allGone;
+}
+
+// Piece 1 of an older set goes before anything of this division is
+// written, once the user allowed replacing it: false when it stays.
+bool RemoveOldFirstPiece(const path::Place& place, const std::string& element) {
+  platform::Failure failure;
+  switch (platform::RemoveUnlessInUse(place.Handle(), element.c_str(), &failure)) {
+    case platform::Removal::Removed:
+    case platform::Removal::Gone:
+      return true;
+    case platform::Removal::InUse:
+    case platform::Removal::Failed:
+      break;
+  }
+  return Fail(text::FileOpenFailed, place.ShownOf(element), failure);
 }
 
 // The checksum file a division writes: the hash of the piece being written
@@ -138,8 +176,9 @@ bool DivisionNamesFit(const app::RunOptions& options) {
   const auto fits = [&](const std::string& element) {
     return path::Place::WouldFit(set.folder, element);
   };
-  // The pieces' numbers are all as long as the first one's.
-  return fits(set.stem + PieceSuffix(1)) &&
+  // The pieces' numbers are all as long as the first one's, and piece 1's
+  // temporary name is longer.
+  return fits(UnfinishedElement(set.stem + PieceSuffix(1), 1)) &&
          (!options.copyBatch || fits(BatchFileName(set.stem, ".cpy.bat"))) &&
          (!options.selfBatch || fits(BatchFileName(set.stem, ".dvr.bat"))) &&
          (!options.checksum || fits(set.stem + ChecksumFileSuffix));
@@ -183,8 +222,12 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
   const PieceSetName set = PiecesOfRun(options);
   const path::Place place(set.folder);
   const PieceNamer names(place, set.stem);
-  path::FileHandle piece(&place.Handle());
   ChecksumWriter checksum(names, options.checksum);
+  // A checksum file that cannot be written is known before any piece is.
+  if (checksum.Wanted() && !checksum.Active()) {
+    Fail(text::ChecksumNameUnconvertible, place.ShownOf(checksum.Element()));
+    return DivideResult::Failed;
+  }
   ChunkCopier copier(checksum.Active() ? std::optional(InspectorOf(checksum)) : std::nullopt,
                      Source::OneFile);
   if (!copier.Reserve(pieceSize)) {
@@ -200,64 +243,92 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
       return DivideResult::Failed;
     }
   }
-  // Once a piece of an older set is replaced, a stop that leaves more of
-  // that set above the piece it stopped at leaves two divisions side by
-  // side, which the user must hear of.
-  bool replacedOld = false;
-  int current = 0;
+  // Piece 1 is written under a temporary name and takes its own only once
+  // every piece is whole and nothing of an older set is left above them:
+  // a division that stops leaves no set that a join would take. An older
+  // piece 1 goes first, once the user allowed replacing it.
+  const std::string firstElement = names.Element(1);
+  const WriteTarget firstTarget = CheckWriteTarget(place, firstElement, state);
+  if (firstTarget == WriteTarget::Stop) {
+    Fail(text::DivideStopped, names.Shown(1));
+    return DivideResult::Failed;
+  }
+  platform::DirEntry oldFirst;
+  const bool firstThere = place.Lookup(firstElement, &oldFirst);
+  if (!path::IsValidPath(names.Path(1).c_str()) || (firstThere && oldFirst.isSpecial)) {
+    Fail(text::FileOpenFailed, names.Shown(1));
+    return DivideResult::Failed;
+  }
+  if (firstThere && !RemoveOldFirstPiece(place, firstElement)) return DivideResult::Failed;
+  path::FileHandle piece(&place.Handle());
+  path::FileHandle firstPiece(&place.Handle());
+  PendingFile pending(place, firstPiece);
+  if (pending.Create(firstElement) != PendingFile::Created::Yes) {
+    pending.ReportNotCreated();
+    return DivideResult::Failed;
+  }
+  // A checksum file written for pieces that do not all stand would
+  // vouch for a set that is not there.
+  bool checksumWritten = false;
+  // `message`: none where the failure was told already.
   const auto stop = [&](const char* message, const app::Subject& subject,
                         const platform::Failure& failure = {}) {
-    Fail(message, subject, failure);
-    if (replacedOld && !PiecesAbove(names, current).empty()) {
-      app::PrintLine(text::TwoDivisionsMixed);
-    }
+    if (message != nullptr) Fail(message, subject, failure);
+    pending.Discard();
+    if (checksumWritten) platform::RemoveFile(place.Handle(), checksum.Element().c_str());
+    app::Print(text::FirstPieceNotWritten, names.Shown(1));
     return DivideResult::Failed;
   };
   std::uint32_t currentSize = pieceSize;
   for (std::uint32_t i = 1; i <= count; ++i) {
     const int n = static_cast<int>(i);
-    current = n;
     const std::string element = names.Element(n);
     const path::Shown shown = names.Shown(n);
-    // The create itself is the existence check: a piece name that is taken
-    // makes it fail, and then the name is looked up and asked about. One
-    // call a piece fewer than looking first, with the same questions.
-    // After /Y or A nothing is asked: the open replaces or creates at once,
-    // without a create that fails first.
-    const WriteTarget target = state.overwriteAll ? WriteTarget::Replace : WriteTarget::New;
-    // Written over rather than emptied: a set divided again mostly has
-    // pieces of the same size, and their pages are reused.
-    const WriteOpen opened = OpenToWrite(piece, place, element, target, state, &files, nullptr,
-                                         platform::OpenMode::Overwrite);
-    switch (opened) {
-      case WriteOpen::Stopped:
-        return stop(text::DivideStopped, shown);
-      case WriteOpen::Failed:
-        return stop(text::FileOpenFailed, shown, piece.LastFailure());
-      case WriteOpen::Replaced:
-        replacedOld = true;
-        break;
-      case WriteOpen::Opened:
-        break;
-    }
-    // A question was answered: the source is read as it is after the wait.
-    if (target == WriteTarget::New && opened == WriteOpen::Replaced &&
-        !copier.ForgetReadAhead(source)) {
-      return stop(text::SourceReadFailed, options.sourcePath, source.LastFailure());
+    path::FileHandle& to = n == 1 ? firstPiece : piece;
+    if (n != 1) {
+      // The create itself is the existence check: a piece name that is
+      // taken makes it fail, and then the name is looked up and asked
+      // about. After /Y or A nothing is asked: the open replaces or
+      // creates at once.
+      const WriteTarget target = state.overwriteAll ? WriteTarget::Replace : WriteTarget::New;
+      // Written over rather than emptied: a set divided again mostly has
+      // pieces of the same size, and their pages are reused.
+      const WriteOpen opened = OpenToWrite(piece, place, element, target, state, &files, nullptr,
+                                           platform::OpenMode::Overwrite);
+      switch (opened) {
+        case WriteOpen::Stopped:
+          return stop(text::DivideStopped, shown);
+        case WriteOpen::Failed:
+          return stop(text::FileOpenFailed, shown, piece.LastFailure());
+        case WriteOpen::Replaced:
+        case WriteOpen::Opened:
+          break;
+      }
+      // A question was answered: the source is read as it is after the wait.
+      if (target == WriteTarget::New && opened == WriteOpen::Replaced &&
+          !copier.ForgetReadAhead(source)) {
+        return stop(text::SourceReadFailed, options.sourcePath, source.LastFailure());
+      }
     }
     const auto progress = [&] { app::Print("%s\r", shown); };
-    switch (copier.CopyPiece(n, source, piece, currentSize, progress)) {
+    switch (copier.CopyPiece(n, source, to, currentSize, progress)) {
       case ChunkCopier::Outcome::ReadShort:
         return stop(text::SourceReadFailed, options.sourcePath, source.LastFailure());
       case ChunkCopier::Outcome::WriteShort:
-        return stop(text::FileWriteFailed, shown, piece.LastFailure());
+        return stop(text::FileWriteFailed, n == 1 ? pending.Shown() : shown, to.LastFailure());
       case ChunkCopier::Outcome::Refused:
         return stop(text::ChecksumFailed, {});
       case ChunkCopier::Outcome::Copied:
         break;
     }
-    if (!piece.EndHere()) return stop(text::FileWriteFailed, shown, piece.LastFailure());
-    piece.Close();
+    if (n != 1) {
+      if (!piece.EndHere()) return stop(text::FileWriteFailed, shown, piece.LastFailure());
+      piece.Close();
+    } else {
+      // Whole now: it waits under its temporary name without a descriptor.
+      if (!pending.GiveAccess(nullptr)) return stop(nullptr, {});
+      firstPiece.Close();
+    }
     if (remainder != 0 && i == count - 1) currentSize = remainder;
   }
 
@@ -265,15 +336,26 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
   source.Close();
   copier.Release();
   app::Print("\n");
+  if (checksum.Wanted()) {
+    if (!WriteChecksumFile(checksum, place, checksumTarget, state, &files))
+      return stop(nullptr, {});
+    checksumWritten = true;
+  }
+  if (!RemoveOlderPieces(names, static_cast<int>(count), checksum.Wanted(), options.yes)) {
+    return stop(nullptr, {});
+  }
+  switch (pending.TakeName(firstElement, false, state)) {
+    case PendingFile::Named::Yes:
+      break;
+    case PendingFile::Named::Stopped:
+      return stop(text::DivideStopped, names.Shown(1));
+    case PendingFile::Named::Failed:
+      return stop(nullptr, {});
+  }
   app::PrintLine(text::DivideFinished);
-  const bool checksumWritten =
-      !checksum.Wanted() || WriteChecksumFile(checksum, place, checksumTarget, state, &files);
-  const bool noOlderPieces = RemoveOlderPieces(names, static_cast<int>(count),
-                                               checksum.Wanted() && checksumWritten, options.yes) &&
-                             checksumWritten;
   if (options.copyBatch) WriteCopyBatch(options, state, static_cast<int>(count));
   if (options.selfBatch) WriteSelfBatch(options, state, static_cast<int>(count));
-  return noOlderPieces ? DivideResult::Divided : DivideResult::DividedNotClean;
+  return DivideResult::Divided;
 }
 
 }  // namespace pieces

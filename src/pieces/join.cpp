@@ -7,14 +7,18 @@
 #include <vector>
 
 #include "app/output.h"
+#include "app/questions.h"
 #include "app/run_options.h"
 #include "path/file_handle.h"
 #include "path/path_rules.h"
 #include "path/place.h"
+#include "pieces/checksum_file.h"
 #include "pieces/checksum_side.h"
 #include "pieces/chunk_copy.h"
 #include "pieces/overwrite.h"
+#include "pieces/pending_file.h"
 #include "pieces/piece_names.h"
+#include "pieces/work_buffer.h"
 #include "text/texts.h"
 
 namespace pieces {
@@ -64,54 +68,89 @@ int OddSizedPiece(const std::vector<std::uint64_t>& sizes) {
   return middleAgree ? 1 : firstOdd;
 }
 
-// The output of a join that checks a checksum file: written under a new
-// name beside it and renamed over it once every check has passed, so a
-// mismatch leaves an existing output as it was. Removed on every other
-// way out.
-class TemporaryOutput {
- public:
-  TemporaryOutput(const path::Place& folder, path::FileHandle& file)
-      : folder_(folder), file_(file) {}
-  ~TemporaryOutput() {
-    file_.Close();
-    if (!element_.empty()) platform::RemoveFile(folder_.Handle(), element_.c_str());
+// A piece cut short or taken from another set is asked about before its
+// join counts as done; /Y answers only overwrite questions, and without a
+// console nobody agreed. False: not joined.
+bool AgreedToOddSizes(const PieceNamer& names, const std::vector<std::uint64_t>& sizes) {
+  const int odd = OddSizedPiece(sizes);
+  if (odd == 0) return true;
+  const auto size = [&](int n) { return std::to_string(sizes[static_cast<std::size_t>(n - 1)]); };
+  if (odd == 1) {
+    app::Print(text::FirstPieceSizeDiffers, names.Shown(1), size(1).c_str(), size(2).c_str());
+  } else {
+    app::Print(text::PieceSizeDiffers, names.Shown(odd), size(odd).c_str(), size(1).c_str());
   }
-  TemporaryOutput(const TemporaryOutput&) = delete;
-  TemporaryOutput& operator=(const TemporaryOutput&) = delete;
+  const int count = static_cast<int>(sizes.size());
+  // The short piece is the last of a set, and a stray one follows it.
+  if (odd != 1 && odd + 1 == count) {
+    app::Print(text::PieceFollows, names.Shown(odd), names.Shown(count));
+  }
+  platform::Keyboard keyboard;
+  app::PrintQuestion(keyboard, text::AskJoinAnyway);
+  const app::KeyAnswer answer = app::WaitForKey(keyboard, "yn");
+  app::EchoAnswer(keyboard, answer);
+  return answer.letter == 0;
+}
 
-  // Created new under the first free name of a few; false when none could
-  // be. A name is tried once: one that could not be created is someone
-  // else's by then.
-  bool Create() {
-    for (int i = 1; i <= 100; ++i) {
-      const std::string element = "~divro" + std::to_string(i) + ".tmp";
-      const std::string name = folder_.PathOf(element);
-      if (name.empty()) return false;
-      if (folder_.Exists(element)) continue;
-      if (file_.Open(name.c_str(), platform::OpenMode::CreateNew) == platform::InvalidFile) {
-        return false;
+// Whether the output's volume has room for a second copy beside the old
+// output. Piece 1's size times the count is the guess; only when that does
+// not fit are the pieces looked up one by one.
+bool RoomForCopy(const path::Place& outputFolder, const PieceNamer& names, int count,
+                 std::uint64_t firstSize) {
+  std::uint64_t free = 0;
+  if (!platform::FreeSpace(outputFolder.Handle(), &free)) return true;
+  if (firstSize * static_cast<std::uint64_t>(count) <= free) return true;
+  std::uint64_t total = 0;
+  for (int i = 1; i <= count; ++i) {
+    platform::DirEntry entry;
+    if (names.Place().Lookup(names.Element(i), &entry)) total += entry.size;
+  }
+  return total <= free;
+}
+
+// Before a join writes over the output in place: every piece is opened
+// once and its size taken, and with a checksum file read and matched, so
+// that nothing the old output held is lost to a set that cannot be joined.
+// False, with its message, when one fails.
+bool PiecesReadable(const PieceNamer& names, int count, const SetDigests* digests,
+                    const path::Shown& outputShown, std::vector<std::uint64_t>* sizes) {
+  path::FileHandle piece(&names.Place().Handle());
+  WorkBuffer buffer;
+  std::optional<platform::Sha256> whole;
+  if (digests != nullptr && digests->pieces.empty()) whole.emplace();
+  for (int i = 1; i <= count; ++i) {
+    const std::string name = names.Path(i);
+    if (piece.Open(name.c_str(), platform::OpenMode::Read) == platform::InvalidFile) {
+      return Fail(text::PieceOpenFailed, names.Shown(i), piece.LastFailure());
+    }
+    const std::optional<std::uint64_t> size = piece.OpenedSize();
+    if (!size || *size > LargestSize) return Fail(text::PieceSizeFailed, names.Shown(i));
+    sizes->push_back(*size);
+    if (digests == nullptr) continue;
+    if (buffer.Size() == 0 && !buffer.Allocate(ChunkSize)) return Fail(text::OutOfMemory);
+    platform::Sha256 hash;
+    for (std::uint64_t left = *size; left != 0;) {
+      const auto chunk = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, ChunkSize));
+      if (piece.Read(buffer.Data(), chunk) != chunk) {
+        return Fail(text::PieceReadFailed, names.Shown(i), piece.LastFailure());
       }
-      element_ = element;
-      return true;
+      if (!hash.Update(buffer.Data(), chunk) || (whole && !whole->Update(buffer.Data(), chunk))) {
+        return Fail(text::ChecksumFailed);
+      }
+      left -= chunk;
     }
-    return false;
+    Digest digest;
+    if (whole) continue;
+    if (!hash.Finish(&digest)) return Fail(text::ChecksumFailed);
+    if (digest != digests->pieces.at(i)) return Fail(text::PieceChecksumMismatch, names.Shown(i));
   }
-
-  // The file takes the output's name; nothing is removed afterwards.
-  bool Commit(const std::string& outputElement) {
-    file_.Close();
-    if (!platform::RenameFile(folder_.Handle(), element_.c_str(), outputElement.c_str())) {
-      return false;
-    }
-    element_.clear();
-    return true;
+  Digest digest;
+  if (whole && !whole->Finish(&digest)) return Fail(text::ChecksumFailed);
+  if (whole && (!digests->whole || digest != *digests->whole)) {
+    return Fail(text::JoinedChecksumMismatch, outputShown);
   }
-
- private:
-  const path::Place& folder_;
-  path::FileHandle& file_;
-  std::string element_;
-};
+  return true;
+}
 
 // What a join checks against a checksum file: every piece that has a line,
 // else the whole file.
@@ -156,6 +195,48 @@ class JoinCheck {
   int differing_ = 0;
 };
 
+// The output written over in place: only once every piece was opened (and,
+// with a checksum file, matched) and odd sizes were agreed to, since a
+// failure afterwards loses the old output.
+bool OpenInPlace(path::FileHandle& output, path::FileHandle& held, const path::Place& outputFolder,
+                 const std::string& outputElement, bool outputThere, const PieceNamer& names,
+                 const PieceSurvey& survey, const SetDigests* digests, app::RunState& state) {
+  const path::Shown outputShown = outputFolder.ShownOf(outputElement);
+  std::vector<std::uint64_t> sizes;
+  if (!PiecesReadable(names, survey.count, digests, outputShown, &sizes)) return false;
+  if (digests == nullptr && !AgreedToOddSizes(names, sizes)) return false;
+  held.Close();
+  const WriteTarget target = outputThere ? WriteTarget::Replace : WriteTarget::New;
+  switch (OpenToWrite(output, outputFolder, outputElement, target, state, nullptr,
+                      [&] { return OutputIsAPiece(outputFolder, outputElement, names, survey); })) {
+    case WriteOpen::Stopped:
+      return Fail(text::JoinStopped, outputShown);
+    case WriteOpen::Failed:
+      return Fail(text::FileOpenFailed, outputShown, output.LastFailure());
+    case WriteOpen::Opened:
+    case WriteOpen::Replaced:
+      break;
+  }
+  return true;
+}
+
+// The joined file takes the output's name, with what the old output was
+// allowed, which stays held until then.
+bool TakeOutputName(PendingFile& pending, path::FileHandle& held, const path::Place& outputFolder,
+                    const std::string& outputElement, WriteTarget target, app::RunState& state) {
+  if (!pending.GiveAccess(&held)) return false;
+  held.Close();
+  switch (pending.TakeName(outputElement, target == WriteTarget::Replace, state)) {
+    case PendingFile::Named::Yes:
+      return true;
+    case PendingFile::Named::Stopped:
+      return Fail(text::JoinStopped, outputFolder.ShownOf(outputElement));
+    case PendingFile::Named::Failed:
+      break;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
@@ -167,20 +248,25 @@ bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
   const PieceNamer names(pieceFolder, set.stem);
   const PieceSurvey survey = SurveyPieces(names);
   const int count = survey.count;
+  // Something at a piece's name that cannot be read: joining up to it
+  // would give a shorter file and report success.
+  if (survey.stop == PieceSlot::NotAFile) return Fail(text::PieceNotAFile, names.Shown(count + 1));
+  if (survey.stop == PieceSlot::Dangling) {
+    return Fail(text::PieceMissing, names.Shown(count + 1), platform::NotFound());
+  }
   if (count == 0) return Fail(text::FirstPieceMissing, names.Shown(1));
   if (count == 1) return Fail(text::SecondPieceMissing, names.Shown(2));
-  // A piece beyond a gap: joining up to the gap would give a shorter file
-  // and report success.
   if (survey.firstAfterGap != 0) return Fail(text::PieceMissing, names.Shown(count + 1));
 
   // The checksum file is looked for once, before anything is asked.
   SetDigests digests;
   const path::Shown checksumShown = pieceFolder.ShownOf(ChecksumElement(names));
-  const ChecksumRead checksumRead = ReadChecksumFile(names, &digests);
+  platform::Failure checksumFailure;
+  const ChecksumRead checksumRead = ReadChecksumFile(names, &digests, &checksumFailure);
   if (checksumRead == ChecksumRead::Unreadable ||
       (checksumRead == ChecksumRead::Absent && options.checksum) ||
       (!digests.pieces.empty() && !ListsPiecesExactly(digests, count))) {
-    return Fail(text::ChecksumUnreadable, checksumShown);
+    return Fail(text::ChecksumUnreadable, checksumShown, checksumFailure);
   }
   std::optional<JoinCheck> check;
   if (checksumRead == ChecksumRead::Read) check.emplace(digests);
@@ -188,35 +274,67 @@ bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
   const path::Place outputFolder(options.destFolder);
   const std::string& outputElement = set.stem;
   const path::Shown outputShown = outputFolder.ShownOf(outputElement);
-  path::FileHandle output(&outputFolder.Handle());
   const WriteTarget target = CheckWriteTarget(outputFolder, outputElement, state);
-  const auto outputIsAPiece = [&] {
-    return OutputIsAPiece(outputFolder, outputElement, names, survey);
-  };
-  TemporaryOutput temporary(outputFolder, output);
-  if (check) {
-    if (target == WriteTarget::Stop) return Fail(text::JoinStopped, outputShown);
-    if (!path::IsValidPath(outputFolder.PathOf(outputElement).c_str()) ||
-        (target == WriteTarget::Replace && outputIsAPiece()) || !temporary.Create()) {
-      return Fail(text::FileOpenFailed, outputShown);
-    }
-  } else {
-    switch (
-        OpenToWrite(output, outputFolder, outputElement, target, state, nullptr, outputIsAPiece)) {
-      case WriteOpen::Stopped:
-        return Fail(text::JoinStopped, outputShown);
-      case WriteOpen::Failed:
-        return Fail(text::FileOpenFailed, outputShown, output.LastFailure());
-      case WriteOpen::Opened:
-      case WriteOpen::Replaced:
-        break;
-    }
+  if (target == WriteTarget::Stop) return Fail(text::JoinStopped, outputShown);
+  if (!path::IsValidPath(outputFolder.PathOf(outputElement).c_str())) {
+    return Fail(text::FileOpenFailed, outputShown);
+  }
+  // An existing output is held from other writers until the new one takes
+  // its place; a link there is replaced itself and holds nothing.
+  path::FileHandle held(&outputFolder.Handle());
+  platform::DirEntry outputEntry;
+  const bool outputThere =
+      target == WriteTarget::Replace && outputFolder.Lookup(outputElement, &outputEntry);
+  if (outputThere && !outputEntry.isLink &&
+      held.Open(outputFolder.PathOf(outputElement).c_str(), platform::OpenMode::Hold) ==
+          platform::InvalidFile) {
+    return Fail(text::FileOpenFailed, outputShown, held.LastFailure());
+  }
+  // An output that is one of the pieces would be replaced by a join that
+  // still reads it, or emptied before it is read.
+  if (outputThere && OutputIsAPiece(outputFolder, outputElement, names, survey)) {
+    return Fail(text::FileOpenFailed, outputShown);
   }
 
   platform::DirEntry first;
   if (!pieceFolder.Lookup(names.Element(1), &first) || first.isFolder || first.size > LargestSize) {
     return Fail(text::FirstPieceSizeFailed, names.Shown(1));
   }
+
+  // The new file is written beside the output and takes its name at the
+  // end; in place only where that would lose something of the old one
+  // (its other names, its extended attributes) or cannot work.
+  path::FileHandle output(&outputFolder.Handle());
+  PendingFile pending(outputFolder, output);
+  bool inPlace = (held.IsOpen() && !platform::ReplaceableByNewFile(held.Id())) ||
+                 (outputThere && !RoomForCopy(outputFolder, names, count, first.size));
+  if (!inPlace) {
+    switch (pending.Create(outputElement)) {
+      case PendingFile::Created::Yes:
+        break;
+      case PendingFile::Created::TooLong:
+        inPlace = true;
+        break;
+      case PendingFile::Created::Failed:
+        // A folder where no file may be created, whose output may be written.
+        if (outputThere) {
+          inPlace = true;
+          break;
+        }
+        pending.ReportNotCreated();
+        return false;
+      case PendingFile::Created::AllTaken:
+        pending.ReportNotCreated();
+        return false;
+    }
+  }
+  if (inPlace && !OpenInPlace(output, held, outputFolder, outputElement, outputThere, names, survey,
+                              check ? &digests : nullptr, state)) {
+    return false;
+  }
+
+  std::vector<std::uint64_t> sizes;
+  sizes.reserve(static_cast<std::size_t>(count));
   auto size = static_cast<std::uint32_t>(first.size);
   ChunkCopier copier(check ? std::optional(InspectorOf(*check)) : std::nullopt);
   if (!copier.Reserve(size)) return Fail(text::OutOfMemory);
@@ -228,8 +346,6 @@ bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
   };
 
   path::FileHandle piece(&pieceFolder.Handle());
-  std::vector<std::uint64_t> sizes;
-  sizes.reserve(static_cast<std::size_t>(count));
   for (int i = 1; i <= count; ++i) {
     const std::string name = names.Path(i);
     const path::Shown shown = names.Shown(i);
@@ -267,20 +383,13 @@ bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
     if (outcome == JoinCheck::Outcome::Differs) {
       return Fail(text::JoinedChecksumMismatch, outputShown);
     }
-    // An output that appeared meanwhile is asked about as any other.
-    if (target == WriteTarget::New && outputFolder.Exists(outputElement) &&
-        CheckWriteTarget(outputFolder, outputElement, state) == WriteTarget::Stop) {
-      return Fail(text::JoinStopped, outputShown);
-    }
-    if (!temporary.Commit(outputElement)) return Fail(text::FileOpenFailed, outputShown);
+  } else if (!inPlace && !AgreedToOddSizes(names, sizes)) {
+    return false;
+  }
+  if (!inPlace && !TakeOutputName(pending, held, outputFolder, outputElement, target, state)) {
+    return false;
   }
   output.Close();
-  // Joined byte for byte all the same; the user is told which piece looks
-  // as if it came from another set or was cut short. A checksum file that
-  // matches has said every piece is the right one.
-  if (const int odd = OddSizedPiece(sizes); odd != 0 && !check) {
-    app::PrintFailure(text::PieceSizeDiffers, names.Shown(odd));
-  }
   app::PrintLine(text::JoinFinished);
   return true;
 }

@@ -76,13 +76,22 @@ Listing ListPieces(const PieceNamer& names) {
   return listing;
 }
 
-// A piece is a file there, or a link to one (a link that points nowhere
-// is a name taken, as everywhere else); a folder or a FIFO is none.
+// What is at a piece's name: a file there, or a link to one, is a piece;
+// a link that points nowhere, a folder or a FIFO is none.
+PieceSlot SlotOf(const PieceNamer& names, int n) {
+  platform::DirEntry entry;
+  if (!names.Place().Lookup(names.Element(n), &entry)) return PieceSlot::Empty;
+  if (entry.isDangling) return PieceSlot::Dangling;
+  if (entry.isFolder || entry.isSpecial) return PieceSlot::NotAFile;
+  return PieceSlot::File;
+}
+
+// A name an older set left: a file or a link, one pointing nowhere too.
 bool PieceThere(const PieceNamer& names, int n) {
   return names.Place().FileExists(names.Element(n));
 }
 
-int Count(const PieceNamer& names, Listing* listing, bool* listed) {
+int Count(const PieceNamer& names, Listing* listing, bool* listed, PieceSlot* stop = nullptr) {
   // Past a few pieces one listing answers for the rest: a name it shows as
   // a plain file needs no lookup. Every other one (a link, a name stored in
   // another case, the first one missing) is still looked up by name.
@@ -93,7 +102,11 @@ int Count(const PieceNamer& names, Listing* listing, bool* listed) {
       *listed = true;
     }
     if (*listed && listing->seen[static_cast<std::size_t>(k + 1)] == Listing::Plain) continue;
-    if (!PieceThere(names, k + 1)) break;
+    const PieceSlot slot = SlotOf(names, k + 1);
+    if (slot != PieceSlot::File) {
+      if (stop != nullptr) *stop = slot;
+      break;
+    }
   }
   return k;
 }
@@ -179,7 +192,7 @@ PieceSurvey SurveyPieces(const PieceNamer& names) {
   Listing listing;
   bool listed = false;
   PieceSurvey survey;
-  survey.count = Count(names, &listing, &listed);
+  survey.count = Count(names, &listing, &listed, &survey.stop);
   // No piece lies above the last number there can be.
   const bool lookAbove = survey.count < MaxPieces - 1;
   if (!listed && lookAbove) {

@@ -63,16 +63,27 @@ class PieceNamer {
   std::string stem_;
 };
 
+// What is at a piece's name.
+enum class PieceSlot {
+  File,      // a regular file, or a link to one
+  Empty,     // nothing
+  Dangling,  // a link that points nowhere
+  NotAFile,  // a folder, a FIFO, a socket or a device
+};
+
 // What a look at a set's folder found: pieces 1 ... count without a gap,
-// and the first piece above count + 1 that is there as well (0 for none).
+// what ends them at count + 1, and the first piece above count + 1 that
+// is there as well (0 for none).
 struct PieceSurvey {
   int count = 0;
+  PieceSlot stop = PieceSlot::Empty;
   int firstAfterGap = 0;
   // By piece number: the folder's listing showed a plain file (no link).
   std::vector<bool> listedPlain;
 };
 
-// Pieces 1 ... k that exist as files, without a gap, at most MaxPieces.
+// Pieces 1 ... k that exist as files (or links to files), without a gap,
+// at most MaxPieces.
 int CountPieces(const PieceNamer& names);
 // The run's own pieces.
 int CountPieces(const app::RunOptions& options);

@@ -118,6 +118,11 @@ struct DirEntry {
   bool isFolder = false;
   // A FIFO, socket or device (through a link too): never a file to transfer.
   bool isSpecial = false;
+  // The name is a symbolic link (POSIX) or a reparse point (Windows) itself.
+  bool isLink = false;
+  // A link that points nowhere: reported as an empty file, but no file is
+  // there to read.
+  bool isDangling = false;
   std::uint64_t size = 0;
   char storedName[text::PathCapacity] = {};  // the name as the file system stores it
 };
@@ -166,14 +171,59 @@ class Folder {
 bool LookupEntry(const Folder& folder, const char* element, DirEntry* entry,
                  Failure* failure = nullptr);
 
-// Removes the directory entry of a regular file or a link in the folder;
-// anything else (a folder) is refused.
+// Removes the directory entry of a regular file or a link in the folder,
+// one the run wrote (read-only too); anything else (a folder) is refused.
 bool RemoveFile(const Folder& folder, const char* element, Failure* failure = nullptr);
 
 // Gives the file `from` in the folder the name `to` there, replacing a file
 // or a link of that name (never a folder) in one step: no moment without
 // one of the two.
 bool RenameFile(const Folder& folder, const char* from, const char* to, Failure* failure = nullptr);
+
+// Removing an older file only when no other program holds it: a regular
+// file is first taken with the lock a writer takes (POSIX: an exclusive
+// flock; Windows: opened for delete with no sharing); a link is removed
+// without it; a file that cannot be opened for the lock is removed as
+// RemoveFile would.
+enum class Removal {
+  Removed,
+  Gone,    // nothing was there by then: as good as removed
+  InUse,   // another program holds it; left as it was
+  Failed,  // `failure` says why (a folder: EISDIR / access denied)
+};
+Removal RemoveUnlessInUse(const Folder& folder, const char* element, Failure* failure = nullptr);
+
+// Free space the caller may use on the folder's volume (POSIX: f_bavail *
+// f_frsize of fstatvfs; Windows: GetDiskFreeSpaceExA's caller figure).
+// False where it cannot be told.
+bool FreeSpace(const Folder& folder, std::uint64_t* bytes);
+
+// --- The run's temporary file ----------------------------------------------
+
+// From GuardTemporary until CommitTemporary or UnguardTemporary, an
+// interrupt removes the file `element` in `folder` before the run ends by
+// it: on POSIX SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE (one ignored at
+// start stays ignored; the run then ends by the signal, as it would have,
+// with the terminal given back), on Windows Ctrl+C, Ctrl+Break and closing
+// the console (the run then ends with exit status -1). SIGXFSZ is ignored
+// meanwhile, so that a write past the size limit fails and the run's own
+// way out removes the file. One file at a time; `folder` outlives the
+// guard. Only the file opened with OpenMode::Temporary can be removed so
+// on Windows.
+void GuardTemporary(const Folder& folder, const char* element);
+void UnguardTemporary();
+
+// Gives the guarded file `from` the name `to` in the folder and ends the
+// guard, with no interrupt between the two (POSIX: signals blocked around
+// the rename). `replace`: a file or a link at `to` is replaced in one step
+// (as RenameFile); otherwise a name that is taken by then is left alone
+// and the call fails with the system's code for a file that exists
+// (see NameTaken). On failure the guard stays.
+bool CommitTemporary(const Folder& folder, const char* from, const char* to, bool replace,
+                     Failure* failure = nullptr);
+
+// Whether a failure is the system's "a file of that name exists".
+bool NameTaken(const Failure& failure);
 
 // Calls `each` with the name of every entry the folder lists that may be
 // a file: `plain` for a plain file (not a link, not a special file), false
@@ -196,6 +246,14 @@ enum class OpenMode {
   Overwrite,  // as Replace, but the bytes of a file that was there may stay
               // until they are written over or cut off (FileTruncate): no
               // page freed only to be taken again
+  Temporary,  // as CreateNew, and readable by its owner only (POSIX 0600);
+              // on Windows shared for delete, so that an interrupt can
+              // remove it while it is open (GuardTemporary)
+  Hold,       // an existing regular file that a new one will replace, not
+              // through a link: locked as a writer locks (the exclusive
+              // flock; share mode 0) and never changed. Its identity goes
+              // into `files`; a link or anything else at the name is refused
+              // with code 0
 };
 
 // The volume and index that name one file whatever name reaches it.
@@ -252,6 +310,18 @@ std::uint32_t FileCopy(FileId from, FileId to, std::uint32_t count);
 bool FileTruncate(FileId file, std::uint64_t size, Failure* failure = nullptr);
 // Moves a file's position `count` bytes back, to read them again.
 bool FileSeekBack(FileId file, std::uint32_t count, Failure* failure = nullptr);
+
+// Whether a new file can take the place of the one open as `file` without
+// losing anything but its contents: false where it has other hard links,
+// or (POSIX) an ACL or extended attributes, or where it cannot be told.
+bool ReplaceableByNewFile(FileId file);
+// Gives the file open as `to` what the file open as `from` is allowed:
+// POSIX its permission bits, and its owner and group where the process may
+// set them (a refusal there is no failure); Windows its attributes.
+bool CopyAccess(FileId from, FileId to, Failure* failure = nullptr);
+// Gives a file made with OpenMode::Temporary the access any new file gets
+// (POSIX: 0666 less the umask); nothing to do on Windows.
+bool UsualAccess(FileId file, Failure* failure = nullptr);
 
 // --- Hashing -------------------------------------------------------------
 

@@ -41,7 +41,19 @@ const std::map<std::string, std::string>& Utf8Of() {
 bool CallFails(CallKind kind) {
   System& s = State();
   s.callLog.push_back(kind);
-  return ++s.calls == s.failAtCall;
+  ++s.calls;
+  if (s.calls == s.crashAtCall) {
+    s.crashed = s.entries;
+    s.crashedYet = true;
+  }
+  return s.crashedYet || s.calls == s.failAtCall;
+}
+
+// Windows' ERROR_FILE_EXISTS: the fake's codes are Windows' codes.
+constexpr int FileExistsCode = 80;
+
+void NoteCode(platform::Failure* failure, int code) {
+  if (failure != nullptr) failure->code = code;
 }
 
 bool FullPath(const std::string& path, std::string* full) {
@@ -111,6 +123,16 @@ void Reset() {
   OpenFiles().clear();
   State() = System();
   AddFolder("C:\\work");
+}
+
+void AfterCrash() {
+  System& s = State();
+  std::map<std::string, Entry> files = s.crashedYet ? s.crashed : s.entries;
+  const std::string currentDir = s.currentDir;
+  OpenFiles().clear();
+  s = System();
+  s.entries = std::move(files);
+  s.currentDir = currentDir;
 }
 
 std::string Key(const std::string& path) {
@@ -223,8 +245,12 @@ bool LookupEntry(const char* path, DirEntry* entry, Failure*) {
   auto it = State().entries.find(fake::Key(text));
   if (it == State().entries.end()) return false;
   entry->isFolder = it->second.isFolder;
-  entry->size =
-      it->second.reportedSize != UINT64_MAX ? it->second.reportedSize : it->second.data.size();
+  entry->isSpecial = it->second.special;
+  entry->isLink = it->second.link;
+  entry->isDangling = it->second.dangling;
+  entry->size = it->second.dangling || it->second.special ? 0
+                : it->second.reportedSize != UINT64_MAX   ? it->second.reportedSize
+                                                          : it->second.data.size();
   std::snprintf(entry->storedName, sizeof entry->storedName, "%s", it->second.storedName.c_str());
   return true;
 }
@@ -276,6 +302,46 @@ bool RemoveFile(const Folder& folder, const char* element, Failure*) {
   return true;
 }
 
+Removal RemoveUnlessInUse(const Folder& folder, const char* element, Failure* failure) {
+  if (fake::CallFails(fake::CallRemove)) return Removal::Failed;
+  auto it = State().entries.find(fake::Key(folder.NativePrefix() + element));
+  if (element[0] == '\0' || it == State().entries.end()) return Removal::Gone;
+  if (it->second.isFolder) {
+    fake::NoteCode(failure, 5);
+    return Removal::Failed;
+  }
+  if (it->second.heldByOther && !it->second.link) return Removal::InUse;
+  State().entries.erase(it);
+  return Removal::Removed;
+}
+
+bool FreeSpace(const Folder&, std::uint64_t* bytes) {
+  if (fake::CallFails(fake::CallSpace)) return false;
+  *bytes = State().freeSpace;
+  return true;
+}
+
+void GuardTemporary(const Folder& folder, const char* element) {
+  State().guarded = fake::Key(folder.NativePrefix() + element);
+}
+
+void UnguardTemporary() { State().guarded.clear(); }
+
+bool CommitTemporary(const Folder& folder, const char* from, const char* to, bool replace,
+                     Failure* failure) {
+  if (!replace && State().entries.count(fake::Key(folder.NativePrefix() + to)) != 0) {
+    fake::NoteCode(failure, fake::FileExistsCode);
+    return false;
+  }
+  if (!RenameFile(folder, from, to, failure)) return false;
+  State().guarded.clear();
+  return true;
+}
+
+bool NameTaken(const Failure& failure) {
+  return failure.code == fake::FileExistsCode || failure.code == 183;
+}
+
 bool RenameFile(const Folder& folder, const char* from, const char* to, Failure*) {
   if (fake::CallFails(fake::CallRename)) return false;
   auto& entries = State().entries;
@@ -304,7 +370,7 @@ bool ListFiles(const Folder& folder,
     std::string parent, name;
     fake::SplitKey(key, &parent, &name);
     const bool inFolder = parent == folderKey || parent + "\\" == folderKey;
-    if (inFolder && !entry.isFolder) each(entry.storedName.c_str(), true);
+    if (inFolder && !entry.isFolder && !entry.special) each(entry.storedName.c_str(), !entry.link);
   }
   return true;
 }
@@ -343,22 +409,42 @@ std::uint64_t NewId() {
 }  // namespace
 
 FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64_t* size,
-                Failure*) {
+                Failure* failure) {
   if (fake::CallFails(fake::CallOpen)) return InvalidFile;
   std::string text(path);
   if (text.empty()) return InvalidFile;
   std::string key = fake::Key(text);
-  const bool writing =
-      mode == OpenMode::CreateNew || mode == OpenMode::Replace || mode == OpenMode::Overwrite;
+  const bool creating = mode == OpenMode::CreateNew || mode == OpenMode::Temporary;
+  const bool writing = creating || mode == OpenMode::Replace || mode == OpenMode::Overwrite;
   if (writing && !State().appearsBeforeCreate.empty() &&
       fake::Key(State().appearsBeforeCreate) == key) {
     fake::AddFile(State().appearsBeforeCreate, "another program's");
     State().appearsBeforeCreate.clear();
   }
   auto it = State().entries.find(key);
-  if (it != State().entries.end() && it->second.isFolder) return InvalidFile;
+  if (creating && it != State().entries.end()) {
+    fake::NoteCode(failure, fake::FileExistsCode);
+    return InvalidFile;
+  }
+  if (it != State().entries.end() && (it->second.isFolder || it->second.special)) {
+    return InvalidFile;
+  }
+  // A link is replaced itself, never written through; one that points
+  // nowhere has nothing to read.
+  if (it != State().entries.end() && it->second.link && writing) {
+    if (files != nullptr && files->Holds({0, it->second.id})) return InvalidFile;
+    State().entries.erase(it);
+    it = State().entries.end();
+  }
+  if (it != State().entries.end() &&
+      (it->second.dangling || (mode == OpenMode::Hold && it->second.link))) {
+    return InvalidFile;
+  }
+  if (it != State().entries.end() && it->second.heldByOther && mode != OpenMode::Probe) {
+    fake::NoteCode(failure, 33);  // ERROR_LOCK_VIOLATION
+    return InvalidFile;
+  }
   if (writing) {
-    if (mode == OpenMode::CreateNew && it != State().entries.end()) return InvalidFile;
     if (it != State().entries.end() && files != nullptr && files->Holds({0, it->second.id})) {
       return InvalidFile;
     }
@@ -366,6 +452,10 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
     fake::SplitKey(key, &parent, &name);
     if (!fake::IsFolderKey(parent) && !fake::IsFolderKey(parent + "\\")) return InvalidFile;
     if (it == State().entries.end()) {
+      if (State().noCreateFolders.count(parent) != 0) {
+        fake::NoteCode(failure, 5);  // ERROR_ACCESS_DENIED
+        return InvalidFile;
+      }
       std::string full;
       fake::FullPath(text, &full);
       std::string fullParent, storedName;
@@ -373,10 +463,14 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
       it = State()
                .entries.emplace(key, fake::Entry{false, storedName, std::string(), UINT64_MAX, 0})
                .first;
+      if (mode == OpenMode::Temporary) it->second.mode = 0600;
     }
     // The lock comes after the create, as on POSIX: a refused one leaves
     // the new file behind.
-    if (fake::CallFails(fake::CallLock)) return InvalidFile;
+    if (fake::CallFails(fake::CallLock)) {
+      fake::NoteCode(failure, 33);
+      return InvalidFile;
+    }
     if (mode == OpenMode::Overwrite) {
       if (size != nullptr) *size = it->second.data.size();
     } else {
@@ -384,6 +478,9 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
     }
     it->second.reportedSize = UINT64_MAX;
   } else if (it == State().entries.end()) {
+    fake::NoteCode(failure, 2);
+    return InvalidFile;
+  } else if (mode == OpenMode::Hold && fake::CallFails(fake::CallLock)) {
     return InvalidFile;
   }
   if (it->second.id == 0) it->second.id = NewId();
@@ -391,7 +488,7 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
     *size =
         it->second.reportedSize != UINT64_MAX ? it->second.reportedSize : it->second.data.size();
   }
-  if (files != nullptr && mode != OpenMode::CreateNew) files->Add({0, it->second.id});
+  if (files != nullptr && !creating) files->Add({0, it->second.id});
   static FileId next = 100;
   FileId id = next++;
   fake::OpenFiles()[id] = fake::OpenFile{key,
@@ -404,8 +501,44 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
 }
 
 FileId FileOpen(const Folder&, const char* path, OpenMode mode, OpenedFiles* files,
-                std::uint64_t* size, Failure*) {
-  return FileOpen(path, mode, files, size);
+                std::uint64_t* size, Failure* failure) {
+  return FileOpen(path, mode, files, size, failure);
+}
+
+namespace {
+
+fake::Entry* EntryOf(FileId file) {
+  auto it = fake::OpenFiles().find(file);
+  if (it == fake::OpenFiles().end()) return nullptr;
+  auto entry = State().entries.find(it->second.key);
+  return entry == State().entries.end() ? nullptr : &entry->second;
+}
+
+}  // namespace
+
+bool ReplaceableByNewFile(FileId file) {
+  const fake::Entry* entry = EntryOf(file);
+  if (entry == nullptr || entry->extraAttributes) return false;
+  const std::uint64_t id = entry->id;
+  return std::count_if(State().entries.begin(), State().entries.end(),
+                       [id](const auto& other) { return other.second.id == id; }) == 1;
+}
+
+bool UsualAccess(FileId file, Failure*) {
+  if (fake::CallFails(fake::CallWrite)) return false;
+  fake::Entry* entry = EntryOf(file);
+  if (entry == nullptr) return false;
+  entry->mode = 0644;
+  return true;
+}
+
+bool CopyAccess(FileId from, FileId to, Failure*) {
+  if (fake::CallFails(fake::CallWrite)) return false;
+  const fake::Entry* source = EntryOf(from);
+  fake::Entry* target = EntryOf(to);
+  if (source == nullptr || target == nullptr) return false;
+  target->mode = source->mode;
+  return true;
 }
 
 void FileClose(FileId file) {

@@ -19,6 +19,12 @@ struct Entry {
   std::string data;
   std::uint64_t reportedSize = UINT64_MAX;  // a size without the bytes
   std::uint64_t id = 0;                     // the file's identity
+  bool special = false;                     // a FIFO, socket or device
+  bool link = false;                        // a symbolic link to the file it holds
+  bool dangling = false;                    // a link that points nowhere: no data to read
+  bool heldByOther = false;                 // another program holds it locked
+  bool extraAttributes = false;             // an ACL or extended attributes
+  int mode = 0644;                          // permission bits
 };
 
 // The kinds of platform call that fault injection counts.
@@ -37,6 +43,7 @@ enum CallKind {
   CallHash,     // a hash made, fed or finished
   CallRename,   // a file renamed within a folder
   CallThread,   // a second thread started
+  CallSpace,    // a volume's free space asked
 };
 
 struct System {
@@ -67,6 +74,18 @@ struct System {
   // Fault injection: the call numbered failAtCall (from 1) among the
   // counted calls fails. 0: nothing fails.
   long failAtCall = 0;
+  // A crash: at the counted call numbered crashAtCall the run is killed.
+  // `crashed` keeps the entries as the call found them; that call and every
+  // later one fail, so nothing the run does afterwards counts.
+  long crashAtCall = 0;
+  bool crashedYet = false;
+  std::map<std::string, Entry> crashed;
+  // Folders (upper-case keys) where no file can be created, though their
+  // files may be written.
+  std::set<std::string> noCreateFolders;
+  std::uint64_t freeSpace = UINT64_MAX;
+  // The file an interrupt would remove (GuardTemporary), by key.
+  std::string guarded;
   long calls = 0;
   std::vector<CallKind> callLog;
   // A write that would take the written total beyond this comes up short.
@@ -85,6 +104,10 @@ struct System {
 System& State();
 // Back to a fresh system: C:\work exists, drives C: and D: ready.
 void Reset();
+
+// After a crash: the files as the crash left them, all else fresh, as a
+// later run finds them.
+void AfterCrash();
 
 std::string Key(const std::string& path);  // upper-case full path
 void AddFolder(const std::string& path);

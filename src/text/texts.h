@@ -36,7 +36,11 @@ extern const char AskDeleteStale[];
 extern const char StaleKept[];
 extern const char StaleDeleted[];
 extern const char StaleDeleteFailed[];
-extern const char TwoDivisionsMixed[];
+extern const char StaleInUse[];
+extern const char StaleChecksumDeleted[];
+extern const char FirstPieceNotWritten[];
+extern const char TemporaryCreateFailed[];
+extern const char TemporaryRenameFailed[];
 extern const char FirstPieceMissing[];
 extern const char SecondPieceMissing[];
 extern const char JoinStopped[];
@@ -47,7 +51,11 @@ extern const char PieceReadFailed[];
 extern const char JoinedWriteFailed[];
 extern const char JoinFinished[];
 extern const char PieceMissing[];
+extern const char PieceNotAFile[];
 extern const char PieceSizeDiffers[];
+extern const char FirstPieceSizeDiffers[];
+extern const char PieceFollows[];
+extern const char AskJoinAnyway[];
 extern const char ChecksumUnreadable[];
 extern const char PieceChecksumMismatch[];
 extern const char JoinedChecksumMismatch[];
@@ -75,7 +83,7 @@ struct Text {
   const char* english;   // ASCII; nullptr where not written (yet)
   TextKind kind;         // batch texts stay Japanese
 };
-constexpr int AllTextCount = 82;
+constexpr int AllTextCount = 90;
 extern const Text AllTexts[AllTextCount];
 
 // The English of a text above, known by its address (a message or a

@@ -17,6 +17,8 @@ BIN = os.path.abspath(os.environ.get("DIVRO_BIN", "build-test/divro"))
 ENV = {k: v for k, v in dict(os.environ, LC_ALL="ja_JP.UTF-8").items() if k != "LANGUAGE"}
 ENGLISH = "C.UTF-8"
 FAILED = 255  # exit status -1
+# The line of a division that stopped after piece 1 was begun.
+FIRST_NOT_WRITTEN = "分割が完了しなかったため、先頭ファイル '{}' は作成していません。\n"
 
 
 def check_errors(err):

@@ -73,7 +73,8 @@ class EnglishTest(TempDirTest):
              "Overwrite the existing file 'f.bin.001'? [Yes (Y), All (A), Stop (S)]\nDividing stopped.\n" + not_divided,
              "divro: f.bin.001: dividing stopped\ndivro: f.bin: the file was not divided\n"),
             (["f.bin", "/1", "/Y"], "f.bin.002/", FAILED,
-             "f.bin.001\rCannot open the file 'f.bin.002'.\n" + not_divided,
+             "f.bin.001\rCannot open the file 'f.bin.002'.\n"
+             "The division did not finish, so the first piece 'f.bin.001' was not written.\n" + not_divided,
              f"divro: f.bin.002: {os.strerror(errno.EISDIR)}\ndivro: f.bin: the file was not divided\n"),
             # A source not there is named as typed, with the system's reason.
             (["movie.avi", "/1"], None, FAILED, not_found,

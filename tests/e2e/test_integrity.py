@@ -1,10 +1,19 @@
 """Mishaps that befall a set of pieces: each one either leaves the original
 file or fails and says why, never a wrong file with success."""
+import fcntl
 import os
+import shutil
+import stat
+import subprocess
 
-from tests.e2e.helpers import FAILED, TempDirTest, random_file, read, write
+from tests.e2e.helpers import BIN, ENV, FAILED, FIRST_NOT_WRITTEN, TempDirTest, random_file, read, write
 
 JOINED = "ファイルの結合が終了しました。"
+NOT_JOINED = "ファイルは結合されませんでした。"
+
+
+def unfinished(folder):
+    return [n for n in os.listdir(folder) if ".unfinished-" in n]
 
 
 class IntegrityTest(TempDirTest):
@@ -33,14 +42,114 @@ class IntegrityTest(TempDirTest):
         return data
 
     def cut_short_middle_piece(self):
+        # The odd piece is named and asked about; without a terminal nobody
+        # agreed (/Y answers only overwrites), and the old output stays.
         data = self.divide("v.bin", 4 * 1024)
         with open(self.path("v.bin.002"), "r+b") as piece:
             piece.truncate(500)
         rc, out = self.run_divro("v.bin.001", "/Y")
-        # Joined byte for byte all the same, and the odd piece is named.
+        self.assertEqual(rc, FAILED, out)
+        self.assertIn(f"分割ファイル '{self.path('v.bin.002')}' のサイズ (500 バイト) が先頭ファイル (1024 バイト) "
+                      f"と異なります。\nこのまま結合しますか？ [はい (Y), いいえ (N)]\n{NOT_JOINED}", out)
+        p = self.start_pty("v.bin.001", "/Y")
+        p.question("いいえ (N)]")
+        p.send(b"y")
+        rc, out, _ = p.finish()
         self.assertEqual(rc, 0, out)
-        self.assertIn(f"分割ファイル '{self.path('v.bin.002')}' のサイズが先頭ファイルと異なります。\n{JOINED}", out)
         return data[:1024] + data[1024:1524] + data[2048:]
+
+    def killed(self, args, syscall, when, signal="KILL"):
+        """Runs divro under strace, which sends `signal` at the call numbered `when`."""
+        subprocess.run(["strace", "-f", "-o", "/dev/null", "-e", f"trace={syscall}",
+                        "-e", f"inject={syscall}:signal={signal}:when={when}", BIN, *args],
+                       cwd=self.dir, env=ENV, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+
+    def joined_again(self, piece):
+        """What a join of the set left gives: its bytes, or None when refused."""
+        shutil.rmtree(self.path("again"), ignore_errors=True)
+        os.mkdir(self.path("again"))
+        rc, out = self.run_divro(piece, "again")
+        target = self.path("again", os.path.basename(piece)[:-4])
+        return read(target) if rc == 0 else self.assertFalse(os.path.exists(target), out)
+
+    def killed_runs(self):
+        # Killed at a few of its writes (SIGKILL: nothing cleans up; SIGINT:
+        # the run removes its temporary file), a division, fresh or over an
+        # older set, leaves no set a join takes for another file; a join,
+        # checked or not, leaves the old output as it was.
+        cut_short = 0  # divisions killed with pieces written: the kills land
+        for when in (2, 5, 9):
+            for signal in ("KILL", "INT"):
+                for older in (False, True):
+                    case = (when, signal, older)
+                    for name in os.listdir(self.dir):
+                        os.remove(self.path(name)) if os.path.isfile(self.path(name)) else None
+                    before = self.divide("v.bin", 12 * 1024) if older else None
+                    data = random_file(self.path("v.bin"), 10 * 1024)
+                    self.killed(["v.bin", "/1", "/Y"], "write", when, signal)
+                    cut_short += os.path.exists(self.path("v.bin.002")) and not older
+                    joined = self.joined_again(self.path("v.bin.001"))
+                    self.assertTrue(joined in (None, data, before), (case, joined and len(joined)))
+                    self.assertTrue(signal == "KILL" or not unfinished(self.dir), case)
+                    checked = ["/H"] if older else []
+                    self.assertEqual(self.run_divro("v.bin", "/1", "/Y", *checked)[0], 0)
+                    write(self.path("v.bin"), b"old")
+                    self.killed(["v.bin.001", "/Y"], "write", when, signal)
+                    self.assertEqual(read(self.path("v.bin")), b"old", case)
+                    self.assertTrue(signal == "KILL" or not unfinished(self.dir), case)
+                    self.assertTrue(self.joined_again(self.path("v.bin.001")) == data, case)
+        self.assertGreater(cut_short, 0)
+        return b"old"
+
+    def no_file_at_a_piece(self):
+        data = self.divide("v.bin", 3 * 1024)
+        os.remove(self.path("v.bin.003"))
+        for make, said in [(lambda p: os.symlink("/nonexistent/v.bin.003", p), "が見つかりません。"),
+                           (os.mkfifo, "はファイルではありません。")]:
+            make(self.path("v.bin.003"))
+            rc, out = self.run_divro("v.bin.001", "/Y")
+            self.assertEqual(rc, FAILED, out)
+            self.assertIn(f"分割ファイル '{self.path('v.bin.003')}' {said}\n{NOT_JOINED}", out)
+            os.remove(self.path("v.bin.003"))
+        return data
+
+    def others_names_and_locks(self):
+        # New pieces and a new output have the mode any new file gets (piece
+        # 1 too, written under a private temporary name); a FIFO at the
+        # temporary name is skipped; a private output keeps its mode; an
+        # output another program holds is refused before anything is
+        # copied; a stale piece it holds stays, and the division has no
+        # piece 1.
+        mask = os.umask(0o027)
+        try:
+            data = self.divide("v.bin", 3 * 1024)
+            os.mkdir(self.path("new"))
+            self.assertEqual(self.run_divro("v.bin.001", "new")[0], 0)
+        finally:
+            os.umask(mask)
+        modes = {stat.S_IMODE(os.stat(self.path(n)).st_mode) for n in ("v.bin.001", "v.bin.002", "new/v.bin")}
+        self.assertEqual(modes, {0o640})
+        os.remove(self.path("new", "v.bin"))
+        os.mkfifo(self.path("v.bin.unfinished-1"))
+        os.chmod(self.path("v.bin"), 0o600)
+        rc, out = self.run_divro("v.bin.001", "/Y")
+        self.assertEqual((rc, stat.S_IMODE(os.stat(self.path("v.bin")).st_mode)), (0, 0o600), out)
+        self.assertTrue(stat.S_ISFIFO(os.stat(self.path("v.bin.unfinished-1")).st_mode))
+        os.remove(self.path("v.bin.unfinished-1"))
+        with open(self.path("v.bin"), "rb") as held:
+            fcntl.flock(held, fcntl.LOCK_EX)
+            rc, out = self.run_divro("v.bin.001", "/Y")
+            self.assertIn(f"ファイル 'v.bin' のオープンに失敗しました。\n{NOT_JOINED}", out)
+        write(self.path("v.bin.009"), b"old")
+        with open(self.path("v.bin.009"), "rb") as stale:
+            fcntl.flock(stale, fcntl.LOCK_EX)
+            rc, out = self.run_divro("v.bin", "/1", "/Y")
+            self.assertEqual(rc, FAILED, out)
+            self.assertIn("古い分割ファイル 'v.bin.009' は他のプログラムが使用中のため削除していません。\n"
+                          + FIRST_NOT_WRITTEN.format("v.bin.001"), out)
+        self.assertFalse(os.path.exists(self.path("v.bin.001")))
+        self.assertEqual(read(self.path("v.bin.009")), b"old")
+        return data
 
     def folder_swapped_at_the_question(self):
         # The count, the question and every open go through the folder
@@ -63,7 +172,8 @@ class IntegrityTest(TempDirTest):
 
     def test_mishaps(self):
         for mishap in (self.missing_middle_piece, self.older_larger_set, self.cut_short_middle_piece,
-                       self.folder_swapped_at_the_question):
+                       self.folder_swapped_at_the_question, self.killed_runs, self.no_file_at_a_piece,
+                       self.others_names_and_locks):
             with self.subTest(mishap=mishap.__name__):
                 for name in os.listdir(self.dir):
                     path = self.path(name)
@@ -80,12 +190,14 @@ class IntegrityTest(TempDirTest):
                     self.assertEqual(read(self.path("v.bin")), expected)
 
     def test_older_pieces_kept_without_a_terminal_fail_the_run(self):
-        # Nobody chose to keep them: the pieces stand, and a script notices.
+        # Nobody chose to keep them: they stand, no piece 1 joins them with
+        # the new ones, and a script notices.
         for n in (3, 4):
             write(self.path(f"v.bin.{n:03}"), b"old")
         data = random_file(self.path("v.bin"), 2 * 1024)
         rc, out = self.run_divro("v.bin", "/1")
         self.assertEqual(rc, FAILED, out)
-        self.assertTrue(out.endswith("古い分割ファイル 'v.bin.003' 以降を残しました。\n"), out)
-        self.assertEqual(read(self.path("v.bin.001")) + read(self.path("v.bin.002")), data)
+        self.assertIn("古い分割ファイル 'v.bin.003' 以降を残しました。\n" + FIRST_NOT_WRITTEN.format("v.bin.001"), out)
+        self.assertFalse(os.path.exists(self.path("v.bin.001")))
+        self.assertEqual(read(self.path("v.bin.002")), data[1024:])
         self.assertEqual(read(self.path("v.bin.004")), b"old")

@@ -11,7 +11,7 @@ NOT_JOINED = "ファイルは結合されませんでした。"
 class JoinTest(TempDirTest):
     def test_pieces_from_the_first_up_to_a_gap(self):
         # A piece beyond a gap refuses the join; pieces of unequal sizes are
-        # joined, and the odd one is named.
+        # named and asked about, and without a terminal nobody agreed.
         for present, source, joined in [([1, 2, 4], 1, 0), ([1, 2, 3], 3, 3), ([1, 2, 3], 2, 3)]:
             with self.subTest(present=present, source=source):
                 for name in os.listdir(self.dir):
@@ -24,8 +24,14 @@ class JoinTest(TempDirTest):
                     self.assertFalse(os.path.exists(self.path("m.avi")))
                     continue
                 names = "".join(self.path(f"m.avi.{n:03d}\r") for n in range(1, joined + 1))
-                odd = f"分割ファイル '{self.path('m.avi.001')}' のサイズが先頭ファイルと異なります。\n"
-                self.assertEqual((rc, out), (0, f"{names}\n{odd}ファイルの結合が終了しました。\n"))
+                odd = (f"分割ファイル '{self.path('m.avi.001')}' のサイズ (11 バイト) が他の分割ファイル (12 バイト) と異なります。\n"
+                       "このまま結合しますか？ [はい (Y), いいえ (N)]\n")
+                self.assertEqual((rc, out), (FAILED, f"{names}\n{odd}{NOT_JOINED}\n"))
+                self.assertFalse(os.path.exists(self.path("m.avi")))
+                p = self.start_pty(f"m.avi.{source:03d}")
+                p.question("いいえ (N)]")
+                p.send(b"y")
+                self.assertEqual(p.finish()[0], 0)
                 self.assertEqual(read(self.path("m.avi")), b"".join(parts[n] for n in range(1, joined + 1)))
 
     def test_first_or_second_piece_missing(self):
@@ -58,7 +64,11 @@ class JoinTest(TempDirTest):
                         os.rename(self.path("m.avi"), self.path(f"m.avi.00{piece}"))
                     else:
                         os.remove(self.path("m.avi"))
-        self.assertEqual(self.run_divro("m.avi.001", "/Y")[0], 0)  # a plain file is replaced as before
+        # A plain file is replaced as before, once the odd sizes are agreed to.
+        p = self.start_pty("m.avi.001", "/Y")
+        p.question("いいえ (N)]")
+        p.send(b"y")
+        self.assertEqual(p.finish()[0], 0)
         self.assertEqual(read(self.path("m.avi")), b"".join(parts))
 
     def test_output_folder_and_names(self):
@@ -98,7 +108,13 @@ class JoinTest(TempDirTest):
                 os.makedirs(self.path(str(i), "joined"))
                 subprocess.run(["split", *how, "-d", "-a", "3", "--numeric-suffixes=1", "../f.bin", "f.bin."],
                                cwd=self.path(str(i)), check=True)
-                self.assertEqual(self.run_divro(f"{i}/f.bin.001", f"{i}/joined")[0], 0)
+                if how[0] == "-l":  # pieces of uneven sizes, asked about
+                    p = self.start_pty(f"{i}/f.bin.001", f"{i}/joined")
+                    p.question("いいえ (N)]")
+                    p.send(b"y")
+                    self.assertEqual(p.finish()[0], 0)
+                else:
+                    self.assertEqual(self.run_divro(f"{i}/f.bin.001", f"{i}/joined")[0], 0)
                 self.assertEqual(read(self.path(str(i), "joined", "f.bin")), data)
 
     def test_batch_files_after_dividing(self):

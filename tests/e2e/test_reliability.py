@@ -13,11 +13,12 @@ import termios
 import time
 import unittest
 
-from tests.e2e.helpers import (BIN, ENV, FAILED, TempDirTest, check_errors, kib, random_file, read,
-                               run_with_errors, sha256, system_reason)
+from tests.e2e.helpers import (BIN, ENV, FAILED, FIRST_NOT_WRITTEN, TempDirTest, check_errors, kib, random_file, read,
+                               run_with_errors, sha256, system_reason, write)
 
 MiB = 1 << 20
 NOT_DIVIDED = "ファイルは分割されませんでした。"
+UNFINISHED = "f.bin.001.unfinished-1"
 NOT_JOINED = "ファイルは結合されませんでした。"
 
 # Starts the program as a job of its own in the foreground, as a shell with
@@ -79,23 +80,27 @@ class OperatingSystemFaultTest(TempDirTest):
         data = random_file(self.path("f.bin"), 3 * MiB)
         # Standard error names the file and the system's reason after each
         # failure message; standard output holds the messages alone.
+        # Piece 1 is written under its temporary name, which is named.
         rc, out, err = run_as(["f.bin", "/1024"], self.dir, max_file_bytes=MiB // 2)
-        self.assertEqual(err, f"divro: f.bin.001: {system_reason(errno.EFBIG)}\ndivro: f.bin: {NOT_DIVIDED}\n")
+        self.assertEqual(err, f"divro: {UNFINISHED}: {system_reason(errno.EFBIG)}\ndivro: f.bin: {NOT_DIVIDED}\n")
         self.assertEqual(rc, FAILED, out)
-        self.assertIn(f"ファイル 'f.bin.001' の書き込みに失敗しました。\n{NOT_DIVIDED}\n", out)
+        self.assertIn(f"ファイル '{UNFINISHED}' の書き込みに失敗しました。\n"
+                      f"{FIRST_NOT_WRITTEN.format('f.bin.001')}{NOT_DIVIDED}\n", out)
         self.assertEqual(read(self.path("f.bin")), data)
         # Small pieces are moved by read and write, not inside the kernel.
         # Output to a pipe comes in blocks, yet in its order with standard
         # error where both share one.
         rc, out, _ = run_as(["f.bin", "/40", "/Y"], self.dir, merged=True, max_file_bytes=20 * 1024)
         self.assertEqual(rc, FAILED, out)
-        self.assertEqual(out, f"f.bin.001\rファイル 'f.bin.001' の書き込みに失敗しました。\n"
-                              f"divro: f.bin.001: {system_reason(errno.EFBIG)}\n"
+        self.assertEqual(out, f"f.bin.001\rファイル '{UNFINISHED}' の書き込みに失敗しました。\n"
+                              f"divro: {UNFINISHED}: {system_reason(errno.EFBIG)}\n"
+                              f"{FIRST_NOT_WRITTEN.format('f.bin.001')}"
                               f"{NOT_DIVIDED}\ndivro: f.bin: {NOT_DIVIDED}\n")
         self.assertEqual(read(self.path("f.bin")), data)
-        # Without a terminal the question about the piece left behind counts
-        # as S: a stop, which is no system error (the create found the name
-        # taken, and that is not the reason).
+        self.assertEqual(sorted(os.listdir(self.dir)), ["f.bin"])
+        # Without a terminal the question about a piece there counts as S: a
+        # stop, which is no system error.
+        write(self.path("f.bin.001"), b"left")
         rc, out, err = run_as(["f.bin", "/40"], self.dir)
         self.assertEqual(err, f"divro: f.bin.001: ファイルの分割を中止しました。\ndivro: f.bin: {NOT_DIVIDED}\n")
 
@@ -114,13 +119,20 @@ class OperatingSystemFaultTest(TempDirTest):
         random_file(self.path("p.002"), 10)
         os.chmod(self.path("f.bin"), 0o644)
         os.mkdir(self.path("locked"), 0o755)
-        rc, out, _ = run_as(["f.bin", "/1", "locked"], self.dir, user=NOBODY)
+        rc, out, err = run_as(["f.bin", "/1", "locked"], self.dir, user=NOBODY)
         self.assertEqual(rc, FAILED, out)
-        self.assertIn("ファイル 'locked/f.bin.001' のオープンに失敗しました。", out)
+        self.assertIn("作業用ファイルを 'locked/' に作成できません。", out)
+        self.assertIn(f"divro: locked/: {system_reason(errno.EACCES)}\n", err)
         rc, out, _ = run_as(["p.001", "locked"], self.dir, user=NOBODY)
         self.assertEqual(rc, FAILED, out)
-        self.assertIn("ファイル 'locked/p' のオープンに失敗しました。", out)
+        self.assertIn("作業用ファイルを 'locked/' に作成できません。", out)
         self.assertEqual(os.listdir(self.path("locked")), [])
+        # An output there that the user may write is written in place.
+        write(self.path("locked", "p"), b"old")
+        os.chown(self.path("locked", "p"), NOBODY, NOBODY)
+        rc, out, _ = run_as(["p.001", "locked", "/Y"], self.dir, user=NOBODY)
+        self.assertEqual(rc, 0, out)
+        self.assertEqual(read(self.path("locked", "p")), read(self.path("p.001")) + read(self.path("p.002")))
 
     def test_piece_replaced_by_a_folder(self):
         random_file(self.path("f.bin"), 3000)
@@ -129,7 +141,8 @@ class OperatingSystemFaultTest(TempDirTest):
         self.assertEqual(err.decode(), f"divro: f.bin.002: {system_reason(errno.EISDIR)}\ndivro: f.bin: {NOT_DIVIDED}\n")
         self.assertEqual(rc, FAILED, out)
         self.assertIn("ファイル 'f.bin.002' のオープンに失敗しました。", out)
-        self.assertEqual(len(read(self.path("f.bin.001"))), 1024)
+        # No piece 1 is left for a join to take.
+        self.assertEqual(sorted(os.listdir(self.dir)), ["f.bin", "f.bin.002"])
 
     def test_closed_standard_streams(self):
         # A file opened in place of a closed descriptor would take the
@@ -186,7 +199,7 @@ class OperatingSystemFaultTest(TempDirTest):
         p.send(b"y")
         rc, out, _ = p.finish()
         self.assertEqual(rc, FAILED, out)
-        self.assertIn(f"分割元ファイルの読み込みに失敗しました。\n{NOT_DIVIDED}\n", out)
+        self.assertIn(f"分割元ファイルの読み込みに失敗しました。\n{FIRST_NOT_WRITTEN.format('f.bin.001')}{NOT_DIVIDED}\n", out)
 
 
 class SignalTest(TempDirTest):
@@ -242,6 +255,21 @@ class SignalTest(TempDirTest):
         self.assertTrue(lflag & termios.ICANON and lflag & termios.ECHO)
         self.assertFalse(os.path.exists(self.path("new")))
 
+    def test_ctrl_c_after_a_question_answered(self):
+        # The question gave the terminal back; the temporary piece 1 is
+        # still the run's to remove when Ctrl-C comes later.
+        with open(self.path("f.bin"), "wb") as f:
+            f.truncate(512 * MiB)
+        write(self.path("f.bin.002"), b"old")
+        p = self.start_pty("f.bin", "/1024")
+        p.question("中止 (S)]")
+        p.send(b"y")
+        while not os.path.exists(self.path("f.bin.004")) and p.proc.poll() is None:
+            time.sleep(0.0005)
+        p.proc.send_signal(signal.SIGINT)
+        self.assertEqual(p.proc.wait(30), -signal.SIGINT)
+        self.assertFalse([n for n in os.listdir(self.dir) if n.startswith("f.bin.001")])
+
     def test_ctrl_c_during_a_large_division(self):
         with open(self.path("f.bin"), "wb") as f:
             f.truncate(512 * MiB)  # sparse: large without the cost of writing it
@@ -251,11 +279,13 @@ class SignalTest(TempDirTest):
         while not os.path.exists(self.path("f.bin.003")) and proc.poll() is None:
             time.sleep(0.0005)
         proc.send_signal(signal.SIGINT)
-        self.assertNotEqual(proc.wait(30), 0)
+        self.assertEqual(proc.wait(30), -signal.SIGINT)
+        # The pieces written so far stay, but no piece 1: its temporary
+        # file went with the interrupt, and no join takes the rest.
         written = sorted(n for n in os.listdir(self.dir) if n.startswith("f.bin."))
-        self.assertIn("f.bin.001", written)
+        self.assertIn("f.bin.003", written)
         self.assertLess(len(written), 512)
-        self.assertEqual(os.path.getsize(self.path("f.bin.001")), MiB)
+        self.assertFalse([n for n in written if n.startswith("f.bin.001")], written)
 
 
 class RoundTripPropertyTest(TempDirTest):

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 
@@ -66,6 +67,13 @@ inline bool Printed(const char* text) {
 inline std::string WithName(const char* format, const std::string& name) {
   std::string message = format;
   return message.replace(message.find("%s"), 2, name);
+}
+
+// A message whose %s stand for `names`, in order.
+inline std::string WithNames(const char* format, std::initializer_list<std::string> names) {
+  std::string message = format;
+  for (const std::string& name : names) message.replace(message.find("%s"), 2, name);
+  return message;
 }
 
 // Every way out of an operation releases its blocks and closes its files.

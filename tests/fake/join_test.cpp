@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,10 @@
 
 namespace {
 
-// Huge: 4 bytes reported as 4 GiB + 4; Short: 4 bytes reported as 6.
-constexpr long long MiB = 1048576, Absent = -1, Huge = -2, Short = -3;
+// Huge: 4 bytes reported as 4 GiB + 4; Short: 4 bytes reported as 6; a
+// folder, a FIFO and a link pointing nowhere at a piece's name.
+constexpr long long MiB = 1048576, Absent = -1, Huge = -2, Short = -3, Folder = -4, Fifo = -5,
+                    Dangling = -6;
 
 std::string Bytes(long long size, std::size_t seed) {
   return fake_test::Bytes(static_cast<std::size_t>(size < 0 ? 4 : size), seed);
@@ -40,9 +43,10 @@ bool Join(fake_test::Run& run) {
 }
 
 TEST(Join, TakesPiecesFromTheFirstUpToAGap) {
-  // odd: the piece a warning names as of another size than piece 1.
+  // odd: the piece named as of another size than piece 1, and the answer
+  // to the question that follows.
   struct Row { std::vector<long long> sizes; std::size_t given, joined; std::string failure;
-               std::size_t odd = 0; };
+               std::size_t odd = 0; char answer = 'y'; };
   const std::string failedSize = fake_test::WithName(text::PieceSizeFailed, Piece(2));
   const Row rows[] = {
       // A piece beyond the gap: joining up to it would give a shorter file.
@@ -54,6 +58,12 @@ TEST(Join, TakesPiecesFromTheFirstUpToAGap) {
       {{Absent, 4}, 2, 0, std::string(text::FirstPieceMissing) + "\n"},
       {{4, Huge, 4}, 1, 0, Piece(1) + "\r" + Piece(2) + "\r" + failedSize},
       {{4, Short, 4}, 1, 0, Piece(1) + "\r" + Piece(2) + "\r" + fake_test::WithName(text::PieceReadFailed, Piece(2))},
+      // A complete set and a stray piece after it; the same refused.
+      {{4, 4, 2, 4}, 1, 4, "", 3}, {{4, 4, 2, 4}, 1, 0, "", 3, 'n'},
+      // No file at a piece's name: the count ends there no more.
+      {{4, 4, Folder}, 1, 0, fake_test::WithName(text::PieceNotAFile, Piece(3))},
+      {{4, Fifo, 4}, 1, 0, fake_test::WithName(text::PieceNotAFile, Piece(2))},
+      {{4, 4, Dangling}, 1, 0, fake_test::WithName(text::PieceMissing, Piece(3))},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << row.sizes.size() << " pieces, " << row.given << " given");
@@ -61,20 +71,42 @@ TEST(Join, TakesPiecesFromTheFirstUpToAGap) {
     std::vector<std::string> data;
     for (std::size_t i = 0; i < row.sizes.size(); ++i) {
       data.push_back(Bytes(row.sizes[i], i));
-      if (row.sizes[i] != Absent) fake::AddFile(Piece(i + 1), data.back());
+      if (row.sizes[i] == Folder) fake::AddFolder(Piece(i + 1));
+      if (row.sizes[i] == Folder || row.sizes[i] == Absent) continue;
+      fake::AddFile(Piece(i + 1), data.back());
+      fake::Entry& entry = fake::State().entries[fake::Key(Piece(i + 1))];
+      entry.special = row.sizes[i] == Fifo;
+      entry.link = entry.dangling = row.sizes[i] == Dangling;
       if (row.sizes[i] == Short) fake::State().entries[fake::Key(Piece(i + 1))].reportedSize = 6;
       if (row.sizes[i] != Huge) continue;
       fake::State().entries[fake::Key(Piece(i + 1))].reportedSize = (std::uint64_t{1} << 32) + 4;
     }
+    fake::State().keys.assign(1, row.answer);
     EXPECT_EQ(Join(run), row.joined != 0);
     std::string whole, progress;
-    for (std::size_t n = 1; n <= row.joined; ++n) whole += data[n - 1], progress += Piece(n) + "\r";
-    const std::string warning = row.odd ? fake_test::WithName(text::PieceSizeDiffers, Piece(row.odd)) : "";
-    const std::string finished = progress + "\n" + warning + text::JoinFinished + "\n";
-    EXPECT_EQ(fake::State().output, row.joined != 0 ? finished : row.failure);
+    for (std::size_t n = 1; n <= row.sizes.size(); ++n) {
+      if (n <= row.joined) whole += data[n - 1];
+      if (n <= row.joined || row.answer == 'n') progress += Piece(n) + "\r";
+    }
+    std::string asked;
+    const auto size = [&](std::size_t n) { return std::to_string(row.sizes[n - 1]); };
+    if (row.odd == 1) {
+      asked = fake_test::WithNames(text::FirstPieceSizeDiffers, {Piece(1), size(1), size(2)});
+    } else if (row.odd != 0) {
+      asked = fake_test::WithNames(text::PieceSizeDiffers, {Piece(row.odd), size(row.odd), size(1)});
+    }
+    if (row.odd != 0 && row.odd + 1 == row.sizes.size()) {
+      asked += fake_test::WithNames(text::PieceFollows, {Piece(row.odd), Piece(row.odd + 1)});
+    }
+    if (row.odd != 0) asked += std::string(text::AskJoinAnyway) + row.answer + "\n";
+    const std::string finished = progress + "\n" + asked + text::JoinFinished + "\n";
+    const std::string refused = row.answer == 'n' ? progress + "\n" + asked : row.failure;
+    EXPECT_EQ(fake::State().output, row.joined != 0 ? finished : refused);
+    EXPECT_TRUE(row.joined != 0 || !fake::Exists("a.bin"));
     EXPECT_TRUE(row.joined == 0 || fake::Data("a.bin") == whole);
     for (std::size_t i = 0; i < row.sizes.size(); ++i) {
-      EXPECT_TRUE(row.sizes[i] == Absent || fake::Data(Piece(i + 1)) == data[i]) << i + 1;
+      const bool file = row.sizes[i] != Absent && row.sizes[i] != Folder;
+      EXPECT_TRUE(!file || fake::Data(Piece(i + 1)) == data[i]) << i + 1;
     }
   }
 }
@@ -161,7 +193,7 @@ std::string Windows(const std::string& lines) {
 
 bool TemporaryLeft() {
   for (const auto& [key, entry] : fake::State().entries) {
-    if (key.find("~DIVRO") != std::string::npos) return true;
+    if (key.find(".UNFINISHED-") != std::string::npos) return true;
   }
   return false;
 }
@@ -207,6 +239,62 @@ TEST(Join, ChecksTheChecksumFile) {
     EXPECT_EQ(fake::Data("a.bin"), row.failure.empty() ? whole : "old");
     EXPECT_FALSE(TemporaryLeft());
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The joined file is written beside the output and renamed over it, with
+// the old one's access; in place only where that would lose something or
+// cannot work, and then only once every piece was opened (and matched).
+TEST(Join, WritesBesideTheOutputOrInPlace) {
+  const std::string sums = Sum("abc", "a.bin.001") + Sum("deF", "a.bin.002");
+  // inPlace: the old output's file took the bytes; left: what a.bin holds.
+  struct Row { const char* what; std::function<void()> setUp; bool ok, inPlace; std::string left; };
+  const Row rows[] = {
+      {"a private output", [] {}, true, false, "abcdef"},
+      {"a second name", [] { fake::State().entries[fake::Key("b.bin")] = fake::State().entries[fake::Key("a.bin")]; },
+       true, true, "abcdef"},
+      {"extended attributes", [] { fake::State().entries[fake::Key("a.bin")].extraAttributes = true; }, true, true, "abcdef"},
+      {"a folder without new files", [] { fake::State().noCreateFolders.insert(fake::Key("C:\\work")); },
+       true, true, "abcdef"},
+      {"no room for a copy", [] { fake::State().freeSpace = 5; }, true, true, "abcdef"},
+      {"no room, a bad piece", [sums] { fake::State().freeSpace = 5; fake::AddFile("a.bin.sha256", sums); },
+       false, true, "old"},
+      {"held by another program", [] { fake::State().entries[fake::Key("a.bin")].heldByOther = true; },
+       false, false, "old"},
+      {"temporary names taken", [] {
+         fake::AddFolder("a.bin.unfinished-1");
+         fake::AddFile("a.bin.unfinished-2", "");
+         fake::State().entries[fake::Key("a.bin.unfinished-2")].special = true;
+       }, true, false, "abcdef"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    fake_test::Run run = Start(Piece(1));
+    run.state.overwriteAll = true;
+    fake::AddFile(Piece(1), "abc");
+    fake::AddFile(Piece(2), "def");
+    fake::AddFile("a.bin", "old");
+    fake::Entry& old = fake::State().entries[fake::Key("a.bin")];
+    old.mode = 0600;
+    old.id = 777;
+    row.setUp();
+    EXPECT_EQ(Join(run), row.ok) << fake::State().output;
+    const fake::Entry& now = fake::State().entries[fake::Key("a.bin")];
+    EXPECT_EQ(now.data, row.left);
+    EXPECT_EQ(now.id == 777, row.inPlace || !row.ok);
+    EXPECT_EQ(now.mode, 0600);
+    EXPECT_FALSE(TemporaryLeft() && std::string(row.what) != "temporary names taken");
+  }
+  // Nothing to write in place over, and no new file may be made.
+  fake_test::Run run = Start(Piece(1));
+  fake::AddFile(Piece(1), "abc");
+  fake::AddFile(Piece(2), "def");
+  fake::State().noCreateFolders.insert(fake::Key("C:\\work"));
+  EXPECT_FALSE(Join(run));
+  EXPECT_EQ(fake::State().output, fake_test::WithName(text::TemporaryCreateFailed, ".\\"));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "app/run_options.h"
 #include "pieces/divide.h"
+#include "pieces/pending_file.h"
 #include "pieces/join.h"
 #include "fake_test.h"
 #include "platform/platform_fake.h"
@@ -65,7 +66,9 @@ TEST(KernelCopy, ShortCopyStillNamesTheFailingSide) {
   options.mode = app::ModeDivide;
   fake::State().writeRoom = 2500;  // the disk fills inside the first piece
   EXPECT_EQ(pieces::DivideFile(options, run.state), pieces::DivideResult::Failed);
-  EXPECT_TRUE(fake_test::Printed(fake_test::WithName(text::FileWriteFailed, "f.bin.001").c_str()));
+  // Piece 1 is written under its temporary name, which is named, and gone.
+  const std::string unfinished = pieces::UnfinishedElement("f.bin.001", 1);
+  EXPECT_TRUE(fake_test::Printed(fake_test::WithName(text::FileWriteFailed, unfinished).c_str()));
   EXPECT_FALSE(fake_test::Printed(text::DivideFinished));
-  EXPECT_EQ(fake::Data("f.bin.001").size(), 2500u);
+  EXPECT_FALSE(fake::Exists("f.bin.001") || fake::Exists(unfinished));
 }

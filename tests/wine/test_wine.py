@@ -188,21 +188,30 @@ class DoubleByteNamesTest(WineTest):
     def test_join_pieces_made_elsewhere(self):
         # Unequal pieces, a later one larger than the first, and 0x5C second
         # bytes in the name and in its extension; enough of them that the
-        # count lists the folder, where a folder still ends it.
+        # count lists the folder, where a folder at a piece's name is seen.
         parts = [RNG.randbytes(n) for n in (100, 3000, 7, 1, 2, 3, 4, 5, 6, 9)]
         for n, part in enumerate(parts, 1):
             write(self.path("能ソ.表.%03d" % n), part)
         os.mkdir(self.path("能ソ.表.011"))
         write(self.path("能ソ.表.012"), b"after a folder")
         os.mkdir(self.path("out"))
-        # The file after the folder lies beyond a gap: nothing is joined.
+        # A folder at a piece's name is no piece: nothing is joined.
         status, out = self.divro("能ソ.表.001", "out")
         self.assertEqual(status, FAILED, out.decode("cp932"))
-        self.assertIn("\\能ソ.表.011' が見つかりません。\r\n".encode("cp932"), out)
+        self.assertIn("\\能ソ.表.011' はファイルではありません。\r\n".encode("cp932"), out)
         self.assertFalse(os.path.exists(self.path("out", "能ソ.表")))
+        os.rmdir(self.path("能ソ.表.011"))
         os.remove(self.path("能ソ.表.012"))
+        # Unequal pieces are asked about: without a console nobody agreed.
         status, out = self.divro("能ソ.表.001", "out")
-        self.assertEqual(status, 0, out.decode("cp932"))
+        self.assertEqual(status, FAILED, out.decode("cp932"))
+        self.assertIn(cp("このまま結合しますか？ [はい (Y), いいえ (N)]"), out)
+        self.assertFalse(os.path.exists(self.path("out", "能ソ.表")))
+        session = self.start("能ソ.表.001", "out")
+        self.wait_screen(session, "いいえ (N)]")
+        self.keys(session, "y")
+        status, shown = self.finish(session)
+        self.assertEqual(status, 0, shown)
         self.assertEqual(read(self.path("out", "能ソ.表")), b"".join(parts))
 
     def test_checksum_file_from_cng(self):
@@ -558,7 +567,42 @@ class HostileNamesTest(WineTest):
         self.assertEqual(status, FAILED)
         self.assertIn(cp("ファイル 'f.bin.002' のオープンに失敗しました。"), out)
         self.assertFalse(os.path.exists(self.path("elsewhere")))
-        self.assertEqual(read(self.path("f.bin.001")), data[:1024])
+        # The division stopped: no piece 1 of its own is left.
+        self.assertIn(cp("分割が完了しなかったため、先頭ファイル 'f.bin.001' は作成していません。"), out)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["f.bin", "f.bin.002"])
+        self.assertEqual(data, read(self.path("f.bin")))
+
+    def test_ctrl_c_removes_the_temporary_file(self):
+        # At a question piece 1 waits under its temporary name: Ctrl+C
+        # removes it and ends the run with -1.
+        self.source("f.bin", 3000)
+        write(self.path("f.bin.002"), b"old")
+        session = self.start("f.bin", "/1")
+        self.wait_screen(session, "'f.bin.002' を上書きしますか？")
+        self.assertIn("f.bin.001.unfinished-1", os.listdir(self.dir))
+        self.keys(session, "C-c")
+        status, shown = self.finish(session)
+        self.assertEqual(status, FAILED, shown)
+        self.assertEqual(sorted(n for n in os.listdir(self.dir) if n.startswith("f.bin")),
+                         ["f.bin", "f.bin.002"])
+
+    def test_older_piece_another_program_holds_is_left(self):
+        # Another divro holds v.bin.004 alone: it joins a set over it and
+        # waits at a question. The older piece stays, and so the division
+        # has no piece 1.
+        data = self.source("v.bin", 3000)
+        write(self.path("v.bin.004"), b"old")
+        for n, size in enumerate((10, 5, 7), 1):
+            self.source("v.bin.004.%03d" % n, size)
+        session = self.start("v.bin.004.001", "/Y")
+        self.wait_screen(session, "いいえ (N)]")
+        status, out = self.divro("v.bin", "/1", "/Y")
+        self.keys(session, "n")
+        self.assertEqual(status, FAILED, out.decode("cp932"))
+        self.assertIn(cp("古い分割ファイル 'v.bin.004' は他のプログラムが使用中のため削除していません。",
+                         "分割が完了しなかったため、先頭ファイル 'v.bin.001' は作成していません。"), out)
+        self.assertFalse(os.path.exists(self.path("v.bin.001")))
+        self.assertEqual(read(self.path("v.bin.002")), data[1024:2048])
 
 
 if __name__ == "__main__":

@@ -1,12 +1,18 @@
 // File contents on POSIX, opened as a Windows handle would be: only regular
 // files, never blocking, shared as its share modes say (flock locks), and
-// never written through a link.
+// never written through a link; and what a new file takes over from the one
+// it replaces.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__linux__) || defined(__APPLE__)
+#include <sys/xattr.h>
+#endif
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -76,12 +82,12 @@ NativeName InFolder(const Folder& folder, std::string native) {
   return name;
 }
 
-int OpenAt(const NativeName& name, int flags) {
-  return RetryOnInterrupt([&] { return openat(name.from, name.Relative(), flags, 0666); });
+int OpenAt(const NativeName& name, int flags, mode_t permissions = 0666) {
+  return RetryOnInterrupt([&] { return openat(name.from, name.Relative(), flags, permissions); });
 }
 
-FileId OpenNew(const NativeName& name, int* error) {
-  int fd = OpenAt(name, CommonFlags | O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW);
+FileId OpenNew(const NativeName& name, int* error, mode_t permissions = 0666) {
+  int fd = OpenAt(name, CommonFlags | O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, permissions);
   if (fd < 0) return Failed(error);
   return Lock(fd, true) ? fd : Refuse(fd, error, errno);
 }
@@ -128,19 +134,38 @@ FileId OpenReplacing(const NativeName& name, OpenedFiles* files, std::uint64_t* 
   return fd;
 }
 
+// Read, Probe, or Hold: a file to be replaced, held as a writer would hold
+// it, never through a link.
 FileId OpenExisting(const NativeName& name, OpenMode mode, OpenedFiles* files, std::uint64_t* size,
                     int* error) {
-  int flags = CommonFlags | O_RDONLY;
+  const bool hold = mode == OpenMode::Hold;
+  int flags = CommonFlags | O_RDONLY | (hold ? O_NOFOLLOW : 0);
 #ifdef O_PATH
   if (mode == OpenMode::Probe) flags = O_CLOEXEC | O_PATH;
 #endif
   int fd = OpenAt(name, flags);
+  if (fd < 0 && hold && errno == ELOOP) {
+    *error = 0;
+    return InvalidFile;
+  }
   if (fd < 0) return Failed(error);
   struct stat info;
   if (fstat(fd, &info) != 0) return Refuse(fd, error, errno);
   if (mode == OpenMode::Probe) return S_ISDIR(info.st_mode) ? Refuse(fd, error, 0) : fd;
-  if (!S_ISREG(info.st_mode)) return Refuse(fd, error, 0);
-  if (!Lock(fd, false)) return Refuse(fd, error, errno);
+  if (!S_ISREG(info.st_mode)) return Refuse(fd, error, S_ISDIR(info.st_mode) ? EISDIR : 0);
+  if (!Lock(fd, hold)) {
+    // NFS takes an exclusive lock only on a file open to write: the same
+    // file, opened so, is held instead.
+    if (!hold || errno != EBADF) return Refuse(fd, error, errno);
+    close(fd);
+    fd = OpenAt(name, CommonFlags | O_WRONLY | O_NOFOLLOW);
+    if (fd < 0) return Failed(error);
+    struct stat again;
+    if (fstat(fd, &again) != 0 || !(IdentityOf(again) == IdentityOf(info))) {
+      return Refuse(fd, error, 0);
+    }
+    if (!Lock(fd, true)) return Refuse(fd, error, errno);
+  }
   if (files != nullptr) files->Add(IdentityOf(info));
   if (size != nullptr) *size = static_cast<std::uint64_t>(info.st_size);
   return fd;
@@ -150,11 +175,13 @@ FileId Open(const NativeName& name, OpenMode mode, OpenedFiles* files, std::uint
             Failure* failure) {
   int error = 0;
   std::uint64_t kept = 0;
+  const bool creating = mode == OpenMode::CreateNew || mode == OpenMode::Temporary;
   FileId file = mode == OpenMode::CreateNew   ? OpenNew(name, &error)
+                : mode == OpenMode::Temporary ? OpenNew(name, &error, 0600)
                 : mode == OpenMode::Replace   ? OpenReplacing(name, files, nullptr, &error)
                 : mode == OpenMode::Overwrite ? OpenReplacing(name, files, &kept, &error)
                                               : OpenExisting(name, mode, files, size, &error);
-  if (mode == OpenMode::Overwrite && size != nullptr) *size = kept;
+  if ((mode == OpenMode::Overwrite || creating) && size != nullptr) *size = kept;
   if (file == InvalidFile) NoteFailure(failure, name.path, error);
   return file;
 }
@@ -185,6 +212,67 @@ FileId FileOpen(const Folder& folder, const char* path, OpenMode mode, OpenedFil
 }
 
 void FileClose(FileId file) { close(static_cast<int>(file)); }
+
+namespace {
+
+// Whether the file has no extended attributes (on Linux its ACL is one),
+// or lies where there are none. False where that cannot be told. The
+// security label is none of them: a new file gets its own by policy.
+bool WithoutExtendedAttributes(int fd) {
+#if defined(__APPLE__) || defined(__linux__)
+  char names[1024];
+#ifdef __APPLE__
+  const ssize_t size = flistxattr(fd, names, sizeof names, 0);
+#else
+  const ssize_t size = flistxattr(fd, names, sizeof names);
+#endif
+  if (size < 0) return errno == ENOTSUP || errno == ENOSYS;
+  static constexpr char Label[] = "security.selinux";
+  for (ssize_t at = 0; at < size; at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
+    if (std::strcmp(names + at, Label) != 0) return false;
+  }
+  return true;
+#else
+  (void)fd;
+  return false;
+#endif
+}
+
+}  // namespace
+
+bool ReplaceableByNewFile(FileId file) {
+  const int fd = static_cast<int>(file);
+  struct stat info;
+  return fstat(fd, &info) == 0 && info.st_nlink == 1 && WithoutExtendedAttributes(fd);
+}
+
+bool UsualAccess(FileId file, Failure* failure) {
+  // The umask is read by setting it: the same value goes straight back.
+  const mode_t mask = umask(022);
+  umask(mask);
+  if (fchmod(static_cast<int>(file), 0666 & ~mask) == 0) return true;
+  NoteFailure(failure, std::string());
+  return false;
+}
+
+bool CopyAccess(FileId from, FileId to, Failure* failure) {
+  struct stat info;
+  if (fstat(static_cast<int>(from), &info) != 0) {
+    NoteFailure(failure, std::string());
+    return false;
+  }
+  // The owner first: a change of owner clears the set-user-ID bits that the
+  // mode then sets. Only a privileged process may give a file away; the
+  // group may still be one of ours.
+  const int target = static_cast<int>(to);
+  if (fchown(target, info.st_uid, info.st_gid) != 0 &&
+      fchown(target, static_cast<uid_t>(-1), info.st_gid) != 0) {
+    // Neither: the new file stays ours, as any file we create is.
+  }
+  if (fchmod(target, info.st_mode & 07777) == 0) return true;
+  NoteFailure(failure, std::string());
+  return false;
+}
 
 std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count, Failure* failure) {
   ssize_t n = RetryOnInterrupt([&] { return read(static_cast<int>(file), buffer, count); });

@@ -4,6 +4,7 @@
 // native paths become path text, and the folders that a run resolves once.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -141,7 +142,9 @@ namespace {
 // that points nowhere is still a name taken: an empty file.
 void FillEntry(struct stat info, bool linkTargetFound, const struct stat& target,
                const std::string& name, DirEntry* entry) {
-  if (S_ISLNK(info.st_mode)) {
+  entry->isLink = S_ISLNK(info.st_mode);
+  entry->isDangling = entry->isLink && !linkTargetFound;
+  if (entry->isLink) {
     if (linkTargetFound) {
       info = target;
     } else {
@@ -212,41 +215,117 @@ bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identit
 }
 
 bool RemoveFile(const Folder& folder, const char* element, Failure* failure) {
-  if (element[0] == '\0' || std::strchr(element, '/') != nullptr) return false;
-  const std::string native = folder.NativePrefix() + element;
-  const int from = folder.Handle() == -1 ? AT_FDCWD : static_cast<int>(folder.Handle());
-  const char* relative = folder.Handle() == -1 ? native.c_str() : element;
+  const ElementAt name(folder, element);
+  if (!name.Named()) return false;
   struct stat info;
-  if (fstatat(from, relative, &info, AT_SYMLINK_NOFOLLOW) != 0) {
-    NoteFailure(failure, native);
+  if (fstatat(name.at, name.Relative(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    NoteFailure(failure, name.native);
     return false;
   }
   // Without AT_REMOVEDIR a folder is refused by the call itself too.
   if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
-    NoteFailure(failure, native, EISDIR);
+    NoteFailure(failure, name.native, EISDIR);
     return false;
   }
-  if (unlinkat(from, relative, 0) == 0) return true;
-  NoteFailure(failure, native);
+  if (unlinkat(name.at, name.Relative(), 0) == 0) return true;
+  NoteFailure(failure, name.native);
   return false;
 }
 
-bool RenameFile(const Folder& folder, const char* from, const char* to, Failure* failure) {
-  if (from[0] == '\0' || to[0] == '\0' || std::strchr(from, '/') != nullptr ||
-      std::strchr(to, '/') != nullptr) {
+namespace {
+
+Removal Unlink(const ElementAt& name, Failure* failure) {
+  if (unlinkat(name.at, name.Relative(), 0) == 0) return Removal::Removed;
+  if (errno == ENOENT) return Removal::Gone;
+  NoteFailure(failure, name.native);
+  return Removal::Failed;
+}
+
+}  // namespace
+
+Removal RemoveUnlessInUse(const Folder& folder, const char* element, Failure* failure) {
+  const ElementAt name(folder, element);
+  if (element[0] == '\0') return Removal::Gone;
+  if (!name.Named()) {
+    NoteFailure(failure, name.native, EINVAL);
+    return Removal::Failed;
+  }
+  struct stat info;
+  if (fstatat(name.at, name.Relative(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT) return Removal::Gone;
+    NoteFailure(failure, name.native);
+    return Removal::Failed;
+  }
+  if (S_ISLNK(info.st_mode)) return Unlink(name, failure);
+  if (!S_ISREG(info.st_mode)) {
+    // A FIFO or a device: the program's own refusal.
+    NoteFailure(failure, name.native, S_ISDIR(info.st_mode) ? EISDIR : 0);
+    return Removal::Failed;
+  }
+  const int fd = RetryOnInterrupt([&] {
+    return openat(name.at, name.Relative(),
+                  O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  });
+  // One we may not open (mode 000) cannot be locked: removed as
+  // RemoveFile would.
+  if (fd < 0) return Unlink(name, failure);
+  // A lock refused for other reasons (a file system without them) is no
+  // holder.
+  if (RetryOnInterrupt([&] { return flock(fd, LOCK_EX | LOCK_NB); }) != 0 && errno == EWOULDBLOCK) {
+    close(fd);
+    return Removal::InUse;
+  }
+  const Removal removal = Unlink(name, failure);
+  close(fd);
+  return removal;
+}
+
+bool FreeSpace(const Folder& folder, std::uint64_t* bytes) {
+  struct statvfs info;
+  const std::string& prefix = folder.NativePrefix();
+  const int result = folder.Handle() != -1 ? fstatvfs(static_cast<int>(folder.Handle()), &info)
+                                           : statvfs(prefix.empty() ? "." : prefix.c_str(), &info);
+  if (result != 0) return false;
+  *bytes = static_cast<std::uint64_t>(info.f_bavail) * static_cast<std::uint64_t>(info.f_frsize);
+  return true;
+}
+
+namespace posix {
+
+bool RenameInFolder(const Folder& folder, const char* from, const char* to, bool replace,
+                    Failure* failure) {
+  const ElementAt source(folder, from);
+  const ElementAt target(folder, to);
+  if (!source.Named() || !target.Named()) return false;
+  const int at = source.at;
+  if (replace) {
+    if (renameat(at, source.Relative(), at, target.Relative()) == 0) return true;
+    NoteFailure(failure, target.native);
     return false;
   }
-  const std::string nativeFrom = folder.NativePrefix() + from;
-  const std::string nativeTo = folder.NativePrefix() + to;
-  const bool resolved = folder.Handle() != -1;
-  const int at = resolved ? static_cast<int>(folder.Handle()) : AT_FDCWD;
-  if (renameat(at, resolved ? from : nativeFrom.c_str(), at, resolved ? to : nativeTo.c_str()) ==
-      0) {
+#ifdef RENAME_NOREPLACE
+  if (renameat2(at, source.Relative(), at, target.Relative(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) {
+    NoteFailure(failure, target.native);
+    return false;
+  }
+#endif
+  // A second name cannot take a taken one; the first then goes.
+  if (linkat(at, source.Relative(), at, target.Relative(), 0) == 0) {
+    unlinkat(at, source.Relative(), 0);
     return true;
   }
-  NoteFailure(failure, nativeTo);
+  NoteFailure(failure, target.native);
   return false;
 }
+
+}  // namespace posix
+
+bool RenameFile(const Folder& folder, const char* from, const char* to, Failure* failure) {
+  return RenameInFolder(folder, from, to, true, failure);
+}
+
+bool NameTaken(const Failure& failure) { return failure.code == EEXIST; }
 
 Folder::Folder(const char* filePath) {
   std::string native;

@@ -18,6 +18,10 @@ FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
           (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
+std::uint64_t SizeOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+}
+
 FileId Refuse(HANDLE file) {
   CloseHandle(file);
   return InvalidFile;
@@ -58,7 +62,7 @@ FileId OpenReplacing(const char* path, OpenedFiles* files, std::uint64_t* keptBy
   if (!IsPlainFile(file, &info)) return Refuse(file);
   if (files != nullptr && files->Holds(IdentityOf(info))) return Refuse(file);
   if (keptBytes != nullptr) {
-    *keptBytes = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    *keptBytes = SizeOf(info);
   } else if (!SetEndOfFile(file)) {  // the position is 0 after the open
     return Refuse(file);
   }
@@ -66,12 +70,43 @@ FileId OpenReplacing(const char* path, OpenedFiles* files, std::uint64_t* keptBy
   return reinterpret_cast<FileId>(file);
 }
 
+// Shared for delete alone: the interrupt handler can remove it while it is
+// open, and no other program reads or writes it meanwhile.
+FileId OpenTemporary(const char* path, Failure* failure) {
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) NoteLastError(failure);
+  return reinterpret_cast<FileId>(file);
+}
+
+// Shared with no one, as a writer would take it; the reparse point itself,
+// and a folder too (backup semantics), so that either is refused, not
+// followed or failed.
+FileId OpenHeld(const char* path, OpenedFiles* files, std::uint64_t* size, Failure* failure) {
+  HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    NoteLastError(failure);
+    return InvalidFile;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!IsPlainFile(file, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    if (failure != nullptr) failure->code = 0;
+    return Refuse(file);
+  }
+  if (files != nullptr) files->Add(IdentityOf(info));
+  if (size != nullptr) *size = SizeOf(info);
+  return reinterpret_cast<FileId>(file);
+}
+
 }  // namespace
 
 FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64_t* size,
-                Failure*) {
+                Failure* failure) {
   if (mode == OpenMode::CreateNew)
     return reinterpret_cast<FileId>(OpenForWriting(path, CREATE_NEW));
+  if (mode == OpenMode::Temporary) return OpenTemporary(path, failure);
+  if (mode == OpenMode::Hold) return OpenHeld(path, files, size, failure);
   if (mode == OpenMode::Replace) return OpenReplacing(path, files, nullptr);
   if (mode == OpenMode::Overwrite) {
     std::uint64_t kept = 0;
@@ -87,16 +122,15 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
   BY_HANDLE_FILE_INFORMATION info;
   if (!IsPlainFile(file, &info)) return Refuse(file);
   if (files != nullptr) files->Add(IdentityOf(info));
-  if (size != nullptr)
-    *size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  if (size != nullptr) *size = SizeOf(info);
   return reinterpret_cast<FileId>(file);
 }
 
 // Windows resolves a path from a folder handle only below its documented
 // interface: the path is opened whole.
 FileId FileOpen(const Folder&, const char* path, OpenMode mode, OpenedFiles* files,
-                std::uint64_t* size, Failure*) {
-  return FileOpen(path, mode, files, size);
+                std::uint64_t* size, Failure* failure) {
+  return FileOpen(path, mode, files, size, failure);
 }
 
 void FileClose(FileId file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
@@ -119,6 +153,37 @@ bool FileSeekBack(FileId file, std::uint32_t count, Failure*) {
   LARGE_INTEGER move;
   move.QuadPart = -static_cast<LONGLONG>(count);
   return SetFilePointerEx(reinterpret_cast<HANDLE>(file), move, nullptr, FILE_CURRENT) != 0;
+}
+
+bool ReplaceableByNewFile(FileId file) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return GetFileInformationByHandle(reinterpret_cast<HANDLE>(file), &info) &&
+         info.nNumberOfLinks == 1;
+}
+
+// A new file's attributes are those any file gets; its access comes from
+// the folder.
+bool UsualAccess(FileId, Failure*) { return true; }
+
+bool CopyAccess(FileId from, FileId to, Failure* failure) {
+  // What a file carries of its own; the rest (folder, reparse point,
+  // compression, sparseness) belongs to how it is stored. Archive stays
+  // set: the contents are new, as a write in place would have marked them.
+  constexpr DWORD carried = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                            FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(from), &info)) {
+    NoteLastError(failure);
+    return false;
+  }
+  FILE_BASIC_INFO basic = {};  // times at zero stay as they are
+  basic.FileAttributes = (info.dwFileAttributes & carried) | FILE_ATTRIBUTE_ARCHIVE;
+  if (!SetFileInformationByHandle(reinterpret_cast<HANDLE>(to), FileBasicInfo, &basic,
+                                  sizeof basic)) {
+    NoteLastError(failure);
+    return false;
+  }
+  return true;
 }
 
 bool FileTruncate(FileId file, std::uint64_t size, Failure*) {

@@ -1,6 +1,10 @@
 // The keyboard on Windows: CONIN$ through the console input functions, key
-// events turned into the console convention's codes.
+// events turned into the console convention's codes; and the console's
+// Ctrl handler that removes the run's temporary file.
 #include "platform/win32/win32.h"
+
+#include <cstring>
+#include <string>
 
 #include "platform/common/key_sequence.h"
 #include "platform/platform.h"
@@ -122,5 +126,72 @@ int Keyboard::ReadKey() {
 }
 
 void Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
+
+namespace {
+
+// The guarded file's full path, empty when there is none. The handler runs
+// on a thread of its own; the lock keeps it out while the path changes and
+// while the file is renamed, so it never removes a file that has its name.
+SRWLOCK guardLock = SRWLOCK_INIT;
+char guardedPath[text::PathCapacity];
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      break;
+    default:
+      return FALSE;
+  }
+  AcquireSRWLockExclusive(&guardLock);
+  if (guardedPath[0] == '\0') {
+    ReleaseSRWLockExclusive(&guardLock);
+    return FALSE;  // the default: the run ends
+  }
+  // DeleteFileA refuses a read-only file, and the file may have been given
+  // the old output's attributes already.
+  SetFileAttributesA(guardedPath, FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(guardedPath);
+  // Still holding the lock: no rename comes before the process is gone.
+  ExitProcess(static_cast<UINT>(-1));
+}
+
+}  // namespace
+
+void GuardTemporary(const Folder& folder, const char* element) {
+  static bool installed = false;
+  const std::string path = folder.NativePrefix() + element;
+  char full[text::PathCapacity];
+  const DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  const char* chosen = length > 0 && length < sizeof full ? full : path.c_str();
+  AcquireSRWLockExclusive(&guardLock);
+  // A name cut short might be another file's: then none is guarded.
+  if (std::strlen(chosen) < sizeof guardedPath) {
+    std::strcpy(guardedPath, chosen);
+  } else {
+    guardedPath[0] = '\0';
+  }
+  ReleaseSRWLockExclusive(&guardLock);
+  if (!installed) installed = SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
+}
+
+void UnguardTemporary() {
+  AcquireSRWLockExclusive(&guardLock);
+  guardedPath[0] = '\0';
+  ReleaseSRWLockExclusive(&guardLock);
+}
+
+bool CommitTemporary(const Folder& folder, const char* from, const char* to, bool replace,
+                     Failure* failure) {
+  AcquireSRWLockExclusive(&guardLock);
+  const bool renamed = replace ? RenameFile(folder, from, to, failure)
+                               : win32::MoveInFolder(folder, from, to, 0, failure);
+  if (renamed) guardedPath[0] = '\0';
+  ReleaseSRWLockExclusive(&guardLock);
+  return renamed;
+}
 
 }  // namespace platform

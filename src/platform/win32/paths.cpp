@@ -53,6 +53,31 @@ unsigned FullPathName(const char* path, char* out, unsigned outSize) {
   return GetFullPathNameA(path, outSize, out, nullptr);
 }
 
+namespace {
+
+bool Missing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// A reparse point is listed as itself (a file link with size 0): it is
+// reported as what it leads to, or as an empty file where that is missing.
+void DescribeTarget(const char* path, DirEntry* entry) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (IdentityByPath(path, &info)) {
+    entry->isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry->size = entry->isFolder
+                      ? 0
+                      : (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    return;
+  }
+  const DWORD error = GetLastError();
+  if (Missing(error) || error == ERROR_CANT_RESOLVE_FILENAME) {
+    entry->isDangling = true;
+    entry->isFolder = false;
+    entry->size = 0;
+  }
+}
+
+}  // namespace
+
 bool LookupEntry(const char* path, DirEntry* entry, Failure*) {
   WIN32_FIND_DATAA data;
   HANDLE search = FindFirstFileA(path, &data);
@@ -60,6 +85,11 @@ bool LookupEntry(const char* path, DirEntry* entry, Failure*) {
   FindClose(search);
   entry->isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   entry->size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  // Wine lists a Unix link to a file as that file, and one that leads
+  // nowhere not at all; only its links to folders come as reparse points.
+  entry->isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  entry->isDangling = false;
+  if (entry->isLink) DescribeTarget(path, entry);
   std::memcpy(entry->storedName, data.cFileName, sizeof data.cFileName);
   entry->storedName[MAX_PATH - 1] = '\0';
   return true;
@@ -118,15 +148,98 @@ bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identit
 
 bool RemoveFile(const Folder& folder, const char* element, Failure*) {
   // DeleteFileA refuses a folder; a reparse point goes, not its target.
-  return element[0] != '\0' && DeleteFileA((folder.NativePrefix() + element).c_str()) != 0;
+  if (element[0] == '\0') return false;
+  const std::string path = folder.NativePrefix() + element;
+  if (DeleteFileA(path.c_str())) return true;
+  // The run's own file, made read-only as the output it was to replace.
+  const DWORD error = GetLastError();
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) &&
+         DeleteFileA(path.c_str());
 }
 
-bool RenameFile(const Folder& folder, const char* from, const char* to, Failure*) {
-  if (from[0] == '\0' || to[0] == '\0') return false;
-  // MoveFileExA replaces a file, never a folder; within one folder it is
-  // a rename, never a copy.
-  return MoveFileExA((folder.NativePrefix() + from).c_str(), (folder.NativePrefix() + to).c_str(),
-                     MOVEFILE_REPLACE_EXISTING) != 0;
+namespace win32 {
+
+bool MoveInFolder(const Folder& folder, const char* from, const char* to, DWORD flags,
+                  Failure* failure) {
+  if (from[0] == '\0' || to[0] == '\0') {
+    if (failure != nullptr) failure->code = ERROR_INVALID_NAME;
+    return false;
+  }
+  if (MoveFileExA((folder.NativePrefix() + from).c_str(), (folder.NativePrefix() + to).c_str(),
+                  flags)) {
+    return true;
+  }
+  NoteLastError(failure);
+  return false;
+}
+
+}  // namespace win32
+
+bool RenameFile(const Folder& folder, const char* from, const char* to, Failure* failure) {
+  // MoveFileExA replaces a file, never a folder.
+  return MoveInFolder(folder, from, to, MOVEFILE_REPLACE_EXISTING, failure);
+}
+
+bool NameTaken(const Failure& failure) {
+  return failure.code == ERROR_FILE_EXISTS || failure.code == ERROR_ALREADY_EXISTS;
+}
+
+namespace {
+
+Removal Deleted(const char* path, Failure* failure) {
+  if (DeleteFileA(path)) return Removal::Removed;
+  if (Missing(GetLastError())) return Removal::Gone;
+  NoteLastError(failure);
+  return Removal::Failed;
+}
+
+}  // namespace
+
+Removal RemoveUnlessInUse(const Folder& folder, const char* element, Failure* failure) {
+  if (element[0] == '\0') return Removal::Gone;
+  const std::string path = folder.NativePrefix() + element;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (Missing(GetLastError())) return Removal::Gone;
+    NoteLastError(failure);
+    return Removal::Failed;
+  }
+  // No program holds a link itself open.
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return Deleted(path.c_str(), failure);
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    if (failure != nullptr) failure->code = ERROR_ACCESS_DENIED;
+    return Removal::Failed;
+  }
+  // Opened for delete with no sharing: any other open handle refuses it,
+  // and none can come before the close removes the file.
+  HANDLE file = CreateFileA(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return Removal::Removed;
+  }
+  const DWORD error = GetLastError();
+  if (error == ERROR_SHARING_VIOLATION) return Removal::InUse;
+  if (Missing(error)) return Removal::Gone;
+  // No right to open it for delete (a read-only file, say): as RemoveFile.
+  if (error == ERROR_ACCESS_DENIED) return Deleted(path.c_str(), failure);
+  NoteLastError(failure);
+  return Removal::Failed;
+}
+
+bool FreeSpace(const Folder& folder, std::uint64_t* bytes) {
+  const std::string& prefix = folder.NativePrefix();
+  ULARGE_INTEGER toCaller;
+  if (!GetDiskFreeSpaceExA(prefix.empty() ? nullptr : prefix.c_str(), &toCaller, nullptr,
+                           nullptr)) {
+    return false;
+  }
+  *bytes = toCaller.QuadPart;
+  return true;
 }
 
 bool ListFiles(const Folder& folder,

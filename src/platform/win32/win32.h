@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/platform.h"
+
 namespace platform::win32 {
 
 // Wide text in the ANSI code page, false when a character has no exact
@@ -23,5 +25,15 @@ void WriteToConsole(HANDLE console, const std::string& utf8);
 
 // The volume and index that identify a file whatever name it is reached by.
 bool IdentityByPath(const char* path, BY_HANDLE_FILE_INFORMATION* info);
+
+// The calling thread's last error as the failure's code.
+inline void NoteLastError(Failure* failure) {
+  if (failure != nullptr) failure->code = static_cast<int>(GetLastError());
+}
+
+// MoveFileExA of `from` to `to` in the folder with `flags`: within one
+// folder a rename, never a copy.
+bool MoveInFolder(const Folder& folder, const char* from, const char* to, DWORD flags,
+                  Failure* failure);
 
 }  // namespace platform::win32
