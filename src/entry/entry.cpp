@@ -173,10 +173,20 @@ void PrintSourceNotFound(const RunOptions& options) {
     PrintFailure(text::SourceNotFound);
     return;
   }
+  // What is there instead, where something is: a folder, or no regular
+  // file (a FIFO, a device).
   const path::Shown typed{std::string(), options.sourceTyped};
-  const bool nothingThere = !path::PathExists(options.sourcePath);
+  platform::DirEntry entry;
+  const bool there =
+      path::IsValidPath(options.sourcePath) && platform::LookupEntry(options.sourcePath, &entry);
+  if (there && !entry.isFolder && entry.isSpecial) {
+    PrintFailure(text::SourceNotFound, typed, {}, text::ReasonNotARegularFile);
+    return;
+  }
   PrintFailure(text::SourceNotFound, typed,
-               nothingThere ? platform::NotFound() : platform::Failure{});
+               !there           ? platform::NotFound()
+               : entry.isFolder ? platform::IsAFolder()
+                                : platform::Failure{});
 }
 
 // Read once, from the options alone: a size divides, else a batch option

@@ -45,10 +45,14 @@ bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten,
     app::PrintQuestion(keyboard, text::AskDeleteStale, place.ShownOf(named));
     const app::KeyAnswer answer = app::WaitForKey(keyboard, "yn");
     app::EchoAnswer(keyboard, answer);
-    if (answer.letter != 0) {
+    if (answer.letter == 1) {
       app::Print(text::StaleKept, place.ShownOf(named));
-      // Without a console nobody chose to keep them: a script must notice.
-      return answer.letter == 1;
+      return true;
+    }
+    // Without a console nobody chose to keep them: a script must notice.
+    if (answer.letter != 0) {
+      app::PrintFailure(text::StaleKept, place.ShownOf(named), {}, text::ReasonNoOneToAsk);
+      return false;
     }
   }
   // Past a failure the rest still go: each one left is a wrong join less.

@@ -52,6 +52,8 @@ struct Failure {
 // The failure of a name under which nothing is there: the system's code
 // for a file not found.
 Failure NotFound();
+// The failure of a name where a folder is and a file was wanted.
+Failure IsAFolder();
 
 // --- Command line and display -------------------------------------------
 

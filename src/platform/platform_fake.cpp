@@ -226,6 +226,7 @@ bool PrepareConversions(bool) { return true; }
 void ConsoleWrite(const std::string& bytes) { State().output += bytes; }
 // ERROR_FILE_NOT_FOUND: the fake's paths are Windows' paths.
 Failure NotFound() { return {2, std::string()}; }
+Failure IsAFolder() { return {267, std::string()}; }
 
 void ReportFailure(const char*, const std::string&, const Failure&) {}
 

@@ -244,6 +244,7 @@ Language MessageLanguage() {
 }
 
 Failure NotFound() { return {ENOENT, std::string()}; }
+Failure IsAFolder() { return {EISDIR, std::string()}; }
 
 void ReportFailure(const char* shownName, const std::string& givenReason, const Failure& failure) {
   std::string name =

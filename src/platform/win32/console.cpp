@@ -131,6 +131,7 @@ void ConsoleWrite(const std::string& bytes) {
 
 // The console's conventions have no second line for a failure.
 Failure NotFound() { return {ERROR_FILE_NOT_FOUND, std::string()}; }
+Failure IsAFolder() { return {ERROR_DIRECTORY, std::string()}; }
 
 void ReportFailure(const char*, const std::string&, const Failure&) {}
 
