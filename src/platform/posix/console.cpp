@@ -161,7 +161,9 @@ bool PrepareConversions(bool batchNames) {
   const std::string charset = ConsoleCharset();
   if (CodePageOfCharset(charset.c_str()) == text::CodePageJapanese) return true;
   Conversions& run = RunConversions();
-  bool ready = IsUtf8(charset) || run.messages.Open("UTF-8", charset.c_str());
+  // English messages are ASCII, which every character set holds.
+  bool ready = IsUtf8(charset) || MessageLanguage() == Language::English ||
+               run.messages.Open("UTF-8", charset.c_str());
   if (ready && batchNames) {
     ready =
         run.toBatch.Open(charset.c_str(), "CP932") && run.fromBatch.Open("CP932", charset.c_str());
