@@ -2,6 +2,7 @@
 // messages' (code page 932) and the batch files' (code page 932 too).
 #include <iconv.h>
 #include <langinfo.h>
+#include <libintl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -167,6 +168,15 @@ bool PrepareConversions(bool batchNames) {
   if (ready && batchNames) {
     ready =
         run.toBatch.Open(charset.c_str(), "CP932") && run.fromBatch.Open("CP932", charset.c_str());
+  }
+  // Japanese that the character set cannot hold goes out as UTF-8 (under
+  // the C locale too); the system's reasons must come so too, not as
+  // question marks in the locale's set.
+  std::string probe;
+  if (ready && MessageLanguage() == Language::Japanese && !IsUtf8(nl_langinfo(CODESET)) &&
+      (IsUtf8(charset) || !ConvertExactly(run.messages, "UTF-8", charset.c_str(),
+                                          text::Utf8Form(text::NotDivided), &probe))) {
+    bind_textdomain_codeset("libc", "UTF-8");
   }
   if (ready) return true;
   const char* codeset = nl_langinfo(CODESET);
