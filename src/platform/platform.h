@@ -227,6 +227,12 @@ bool CommitTemporary(const Folder& folder, const char* from, const char* to, boo
 // Whether a failure is the system's "a file of that name exists".
 bool NameTaken(const Failure& failure);
 
+// Whether two names of entries in one folder name the same entry, as the
+// file system compares them: Windows ignores case as it does (on the wide
+// names, so full-width, Greek and Cyrillic letters too); POSIX compares
+// the bytes. A second byte of a double-byte character is never a letter.
+bool SameElement(const std::string& a, const std::string& b);
+
 // Calls `each` with the name of every entry the folder lists that may be
 // a file: `plain` for a plain file (not a link, not a special file), false
 // for one a lookup by name must judge (a link, an entry of unknown type).

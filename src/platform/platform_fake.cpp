@@ -295,6 +295,11 @@ bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identit
   return true;
 }
 
+// The fake folds single-byte letters only, as its keys do.
+bool SameElement(const std::string& a, const std::string& b) {
+  return fake::UpperCase(a) == fake::UpperCase(b);
+}
+
 bool RemoveFile(const Folder& folder, const char* element, Failure*) {
   if (fake::CallFails(fake::CallRemove)) return false;
   auto it = State().entries.find(fake::Key(folder.NativePrefix() + element));
