@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "app/output.h"
@@ -288,7 +289,9 @@ bool WriteBatchFiles(const RunOptions& options, RunState& state) {
   return result;
 }
 
-int RunProgram(int argc, const char* const* argv) {
+namespace {
+
+int RunUnguarded(int argc, const char* const* argv) {
   platform::OpenStandardStreams();
   text::SetCodePage(platform::InitializeLocale());
   // Before any file is opened: the converters need descriptors of their own.
@@ -361,4 +364,21 @@ int RunProgram(int argc, const char* const* argv) {
   }
 }
 
+}  // namespace
+
+int RunProgram(int argc, const char* const* argv) {
+  // Memory that runs out where no check sees it (a string, the start of a
+  // thread): by here every object of the run is gone, a temporary file
+  // removed with it, and its memory is free for the message.
+  try {
+    return RunUnguarded(argc, argv);
+  } catch (const std::bad_alloc&) {
+  }
+  try {
+    PrintFailure(text::OutOfMemory);
+  } catch (const std::bad_alloc&) {
+    platform::WriteWithoutMemory(text::OutOfMemory);
+  }
+  return ExitFailure;
+}
 }  // namespace app

@@ -102,6 +102,10 @@ bool PrepareConversions(bool batchNames);
 // Writes bytes to standard output; they are visible when this returns.
 void ConsoleWrite(const std::string& bytes);
 
+// Writes a fixed message (one of the texts) and a line break, and on POSIX
+// its failure line, without taking any memory: for when it has run out.
+void WriteWithoutMemory(const char* cp932Text);
+
 // Follows a failure message by the platform's own report of it: on POSIX
 // one line on standard error, "divro: NAME: REASON", with the system's text
 // for `failure`'s code where it has one, else `reason` (in the console's

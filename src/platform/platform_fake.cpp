@@ -224,6 +224,10 @@ bool PathTextToUtf8(const std::string& pathText, std::string* utf8) {
 std::string MessageForConsole(const char* cp932Text, Screen) { return cp932Text; }
 bool PrepareConversions(bool) { return true; }
 void ConsoleWrite(const std::string& bytes) { State().output += bytes; }
+void WriteWithoutMemory(const char* cp932Text) {
+  State().output += cp932Text;
+  State().output += "\n";
+}
 // ERROR_FILE_NOT_FOUND: the fake's paths are Windows' paths.
 Failure NotFound() { return {2, std::string()}; }
 Failure IsAFolder() { return {267, std::string()}; }

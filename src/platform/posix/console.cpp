@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "platform/platform.h"
@@ -63,6 +64,8 @@ class Converter {
   bool Open(const char* from, const char* to) {
     Close();
     converter_ = iconv_open(to, from);
+    // Memory short is no name that cannot be converted.
+    if (!IsOpen() && errno == ENOMEM) throw std::bad_alloc();
     return IsOpen();
   }
   bool IsOpen() const { return converter_ != reinterpret_cast<iconv_t>(-1); }
@@ -257,6 +260,21 @@ Language MessageLanguage() {
 
 Failure NotFound() { return {ENOENT, std::string()}; }
 Failure IsAFolder() { return {EISDIR, std::string()}; }
+
+void WriteWithoutMemory(const char* cp932Text) {
+  // The forms the texts keep: English, code page 932 for a Shift_JIS
+  // console, else UTF-8, which a character set without Japanese gets too.
+  const char* english = text::EnglishForm(cp932Text);
+  const char* utf8 = text::Utf8Form(cp932Text);
+  const char* shown = MessageLanguage() == Language::English && english != nullptr    ? english
+                      : text::CodePage() == text::CodePageJapanese || utf8 == nullptr ? cp932Text
+                                                                                      : utf8;
+  std::fflush(stdout);
+  WriteAll(STDOUT_FILENO, shown, std::strlen(shown));
+  WriteAll(STDOUT_FILENO, "\n", 1);
+  static constexpr char Line[] = "divro: not enough memory\n";
+  WriteAll(STDERR_FILENO, Line, sizeof Line - 1);
+}
 
 void ReportFailure(const char* shownName, const std::string& givenReason, const Failure& failure) {
   std::string name =

@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/platform.h"
@@ -127,6 +128,14 @@ void ConsoleWrite(const std::string& bytes) {
   }
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fflush(stdout);
+}
+
+void WriteWithoutMemory(const char* cp932Text) {
+  std::fflush(stdout);
+  DWORD written = 0;
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  WriteFile(output, cp932Text, static_cast<DWORD>(std::strlen(cp932Text)), &written, nullptr);
+  WriteFile(output, "\r\n", 2, &written, nullptr);
 }
 
 // The console's conventions have no second line for a failure.
