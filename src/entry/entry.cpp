@@ -337,27 +337,35 @@ int RunUnguarded(int argc, const char* const* argv) {
     PrintHint(text::ArgumentsWrong, text::HintTypeDivroComma);
     return ExitFailure;
   }
-  if (!PrepareDestFolder(options)) return ExitFailure;
-
+  // A division or a join asks for its folder once its own checks have
+  // passed: a run that cannot go ahead makes no folder.
+  const auto destinationReady = [&] { return PrepareDestFolder(options); };
   RunState state(options);
   switch (options.mode) {
     case ModeDivide:
-      switch (pieces::DivideFile(options, state)) {
+      switch (pieces::DivideFile(options, state, destinationReady)) {
         case pieces::DivideResult::Divided:
           return ExitSuccess;
         case pieces::DivideResult::DividedNotClean:
-          // Divided all the same: the message said what was left.
+        case pieces::DivideResult::NotStarted:
+          // The message said what was left, or why nothing was done.
           return ExitFailure;
         case pieces::DivideResult::Failed:
           break;
       }
       PrintFailure(text::NotDivided, SourceSubject(options));
       return ExitFailure;
-    case ModeJoin:
-      if (pieces::JoinPieces(options, state)) return ExitSuccess;
+    case ModeJoin: {
+      bool notStarted = false;
+      if (pieces::JoinPiecesWhenReady(options, state, destinationReady, &notStarted)) {
+        return ExitSuccess;
+      }
+      if (notStarted) return ExitFailure;
       PrintFailure(text::NotJoined, SourceSubject(options));
       return ExitFailure;
+    }
     default:
+      if (!PrepareDestFolder(options)) return ExitFailure;
       if (WriteBatchFiles(options, state)) return ExitSuccess;
       PrintFailure(text::NoBatchCreated, SourceSubject(options));
       return ExitFailure;

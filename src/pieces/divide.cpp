@@ -188,7 +188,8 @@ bool DivisionNamesFit(const app::RunOptions& options) {
          (!options.checksum || fits(set.stem + ChecksumFileSuffix));
 }
 
-DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
+DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
+                        const std::function<bool()>& destinationReady) {
   const std::uint32_t pieceSize = options.pieceSize;
 
   // The source and every file replaced: no piece may be written over one.
@@ -222,6 +223,8 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
     Fail(text::PieceSizeTooSmall, options.sourcePath);
     return DivideResult::Failed;
   }
+  // Only a division that can go ahead asks for its folder or makes it.
+  if (destinationReady && !destinationReady()) return DivideResult::NotStarted;
 
   const PieceSetName set = PiecesOfRun(options);
   const path::Place place(set.folder);
