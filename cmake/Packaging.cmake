@@ -13,7 +13,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_PACKAGE_DESCRIPTION
     "divro cuts a file into pieces of a fixed size named NAME.EXT.001, .002, ...
 (then .aaa to .zzz) and joins them back. It also writes batch files that join
-the pieces with the Windows command processor. Its messages are Japanese.")
+the pieces with the Windows command processor. Its messages follow the
+locale: Japanese under a Japanese locale, English otherwise.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS

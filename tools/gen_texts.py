@@ -151,6 +151,9 @@ BATCH_TEXTS = ("CopyBatchEcho", "SelfBatchEcho", "CopyBatchMissing")
 REASONS = [
     ("ReasonNotCodePage932", "name not in code page 932, no batch file written"),
     ("ReasonPiecesFollow", "piece missing, pieces follow it"),
+    ("ReasonWindowsCannotHold", "name Windows cannot hold, no batch file written"),
+    ("ReasonNotARegularFile", "not a regular file"),
+    ("ReasonNoOneToAsk", "older pieces kept: no terminal to ask"),
 ]
 
 USAGE = [

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "app/output.h"
@@ -173,10 +174,20 @@ void PrintSourceNotFound(const RunOptions& options) {
     PrintFailure(text::SourceNotFound);
     return;
   }
+  // What is there instead, where something is: a folder, or no regular
+  // file (a FIFO, a device).
   const path::Shown typed{std::string(), options.sourceTyped};
-  const bool nothingThere = !path::PathExists(options.sourcePath);
+  platform::DirEntry entry;
+  const bool there =
+      path::IsValidPath(options.sourcePath) && platform::LookupEntry(options.sourcePath, &entry);
+  if (there && !entry.isFolder && entry.isSpecial) {
+    PrintFailure(text::SourceNotFound, typed, {}, text::ReasonNotARegularFile);
+    return;
+  }
   PrintFailure(text::SourceNotFound, typed,
-               nothingThere ? platform::NotFound() : platform::Failure{});
+               !there           ? platform::NotFound()
+               : entry.isFolder ? platform::IsAFolder()
+                                : platform::Failure{});
 }
 
 // Read once, from the options alone: a size divides, else a batch option
@@ -278,7 +289,9 @@ bool WriteBatchFiles(const RunOptions& options, RunState& state) {
   return result;
 }
 
-int RunProgram(int argc, const char* const* argv) {
+namespace {
+
+int RunUnguarded(int argc, const char* const* argv) {
   platform::OpenStandardStreams();
   text::SetCodePage(platform::InitializeLocale());
   // Before any file is opened: the converters need descriptors of their own.
@@ -324,31 +337,56 @@ int RunProgram(int argc, const char* const* argv) {
     PrintHint(text::ArgumentsWrong, text::HintTypeDivroComma);
     return ExitFailure;
   }
-  if (!PrepareDestFolder(options)) return ExitFailure;
-
+  // A division or a join asks for its folder once its own checks have
+  // passed: a run that cannot go ahead makes no folder.
+  const auto destinationReady = [&] { return PrepareDestFolder(options); };
   RunState state(options);
   switch (options.mode) {
     case ModeDivide:
-      switch (pieces::DivideFile(options, state)) {
+      switch (pieces::DivideFile(options, state, destinationReady)) {
         case pieces::DivideResult::Divided:
           return ExitSuccess;
         case pieces::DivideResult::DividedNotClean:
-          // Divided all the same: the message said what was left.
+        case pieces::DivideResult::NotStarted:
+          // The message said what was left, or why nothing was done.
           return ExitFailure;
         case pieces::DivideResult::Failed:
           break;
       }
       PrintFailure(text::NotDivided, SourceSubject(options));
       return ExitFailure;
-    case ModeJoin:
-      if (pieces::JoinPieces(options, state)) return ExitSuccess;
+    case ModeJoin: {
+      bool notStarted = false;
+      if (pieces::JoinPiecesWhenReady(options, state, destinationReady, &notStarted)) {
+        return ExitSuccess;
+      }
+      if (notStarted) return ExitFailure;
       PrintFailure(text::NotJoined, SourceSubject(options));
       return ExitFailure;
+    }
     default:
+      if (!PrepareDestFolder(options)) return ExitFailure;
       if (WriteBatchFiles(options, state)) return ExitSuccess;
       PrintFailure(text::NoBatchCreated, SourceSubject(options));
       return ExitFailure;
   }
 }
 
+}  // namespace
+
+int RunProgram(int argc, const char* const* argv) {
+  // Memory that runs out where no check sees it (a string, the start of a
+  // thread): by here every object of the run is gone, a temporary file
+  // removed with it, and its memory is free for the message.
+  try {
+    return RunUnguarded(argc, argv);
+  } catch (const std::bad_alloc&) {
+  }
+  try {
+    PrintFailure(text::OutOfMemory);
+  } catch (const std::bad_alloc&) {
+    platform::WriteWithoutMemory(text::OutOfMemory);
+  }
+  return ExitFailure;
+}
 }  // namespace app

@@ -215,9 +215,12 @@ bool WriteBatchText(const BatchRun& run, const std::string& element, WriteTarget
     return false;
   }
   if (opened == WriteOpen::Failed) {
-    // A batch text left incomplete holds a name it cannot carry.
-    app::PrintFailure(text::BatchOpenFailed, shown, file.LastFailure(),
-                      text.Complete() ? nullptr : text::ReasonNotCodePage932);
+    // A batch text left incomplete holds a name it cannot carry: one that
+    // Windows cannot hold, or code page 932 cannot.
+    const char* reason = text.Complete()               ? nullptr
+                         : !WindowsHolds(run.set.stem) ? text::ReasonWindowsCannotHold
+                                                       : text::ReasonNotCodePage932;
+    app::PrintFailure(text::BatchOpenFailed, shown, file.LastFailure(), reason);
     return false;
   }
   std::uint32_t length = static_cast<std::uint32_t>(text.Length());

@@ -45,10 +45,14 @@ bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten,
     app::PrintQuestion(keyboard, text::AskDeleteStale, place.ShownOf(named));
     const app::KeyAnswer answer = app::WaitForKey(keyboard, "yn");
     app::EchoAnswer(keyboard, answer);
-    if (answer.letter != 0) {
+    if (answer.letter == 1) {
       app::Print(text::StaleKept, place.ShownOf(named));
-      // Without a console nobody chose to keep them: a script must notice.
-      return answer.letter == 1;
+      return true;
+    }
+    // Without a console nobody chose to keep them: a script must notice.
+    if (answer.letter != 0) {
+      app::PrintFailure(text::StaleKept, place.ShownOf(named), {}, text::ReasonNoOneToAsk);
+      return false;
     }
   }
   // Past a failure the rest still go: each one left is a wrong join less.
@@ -184,7 +188,8 @@ bool DivisionNamesFit(const app::RunOptions& options) {
          (!options.checksum || fits(set.stem + ChecksumFileSuffix));
 }
 
-DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
+DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
+                        const std::function<bool()>& destinationReady) {
   const std::uint32_t pieceSize = options.pieceSize;
 
   // The source and every file replaced: no piece may be written over one.
@@ -218,6 +223,8 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state) {
     Fail(text::PieceSizeTooSmall, options.sourcePath);
     return DivideResult::Failed;
   }
+  // Only a division that can go ahead asks for its folder or makes it.
+  if (destinationReady && !destinationReady()) return DivideResult::NotStarted;
 
   const PieceSetName set = PiecesOfRun(options);
   const path::Place place(set.folder);

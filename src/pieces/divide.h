@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "app/run_options.h"
 
 namespace pieces {
@@ -9,6 +11,7 @@ enum class DivideResult {
   DividedNotClean,  // every piece written; an older set's pieces stayed or
                     // one could not be deleted, and the user was told
   Failed,
+  NotStarted,  // the destination was not made ready; it said why
 };
 
 // Whether the full form of every name a division will write (its pieces
@@ -20,6 +23,10 @@ bool DivisionNamesFit(const app::RunOptions& options);
 // an older division of the same name left above them, then writes the
 // batch files that /C and /S ask for.
 // Questions go through `state`.
-DivideResult DivideFile(const app::RunOptions& options, app::RunState& state);
+// `destinationReady`, where given, runs once the checks that need no
+// destination folder have passed: a false from it ends the division as
+// NotStarted, nothing said.
+DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
+                        const std::function<bool()>& destinationReady = nullptr);
 
 }  // namespace pieces

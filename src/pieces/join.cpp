@@ -240,6 +240,11 @@ bool TakeOutputName(PendingFile& pending, path::FileHandle& held, const path::Pl
 }  // namespace
 
 bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
+  return JoinPiecesWhenReady(options, state, nullptr, nullptr);
+}
+
+bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
+                         const std::function<bool()>& destinationReady, bool* notStarted) {
   // Each folder is resolved once, before the count: the count, the
   // question and every open go through it, so a folder swapped meanwhile
   // is never read from instead.
@@ -270,6 +275,12 @@ bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
   }
   std::optional<JoinCheck> check;
   if (checksumRead == ChecksumRead::Read) check.emplace(digests);
+
+  // Only a join that can go ahead asks for its folder or makes it.
+  if (destinationReady && !destinationReady()) {
+    if (notStarted != nullptr) *notStarted = true;
+    return false;
+  }
 
   const path::Place outputFolder(options.destFolder);
   const std::string& outputElement = set.stem;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "app/run_options.h"
 
 namespace pieces {
@@ -8,5 +10,11 @@ namespace pieces {
 // the destination folder or the current directory; questions go through
 // `state`.
 bool JoinPieces(const app::RunOptions& options, app::RunState& state);
+
+// The same, where `destinationReady` runs once the set is found whole and
+// its checksum file read: a false from it ends the join, nothing said, and
+// sets `*notStarted`.
+bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
+                         const std::function<bool()>& destinationReady, bool* notStarted);
 
 }  // namespace pieces

@@ -37,14 +37,6 @@ constexpr int LookupsBeforeListing = 8;
 
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
-// Windows finds a name in any case of its letters; POSIX only as it is.
-bool SameName(const char* a, const char* b, std::size_t length, bool anyCase) {
-  for (std::size_t i = 0; i < length; ++i) {
-    if (a[i] != b[i] && !(anyCase && FoldAscii(a[i]) == FoldAscii(b[i]))) return false;
-  }
-  return true;
-}
-
 // What one listing of the set's folder shows, by piece number.
 struct Listing {
   enum Seen : char { Absent, Plain, Unsure };
@@ -58,8 +50,10 @@ Listing ListPieces(const PieceNamer& names) {
   const bool anyCase = platform::Naming() == platform::NamingRules::Windows;
   // A listing cut short still names files that are there.
   listing.complete = platform::ListFiles(names.Place().Handle(), [&](const char* name, bool plain) {
+    // The file system decides whether a name is the stem's; the number is
+    // ASCII, which only a Windows system reads in any case.
     if (std::strlen(name) != stem.size() + SuffixLength ||
-        !SameName(name, stem.data(), stem.size(), anyCase)) {
+        !platform::SameElement(std::string(name, stem.size()), stem)) {
       return;
     }
     char suffix[SuffixLength + 1];

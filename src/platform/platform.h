@@ -52,6 +52,8 @@ struct Failure {
 // The failure of a name under which nothing is there: the system's code
 // for a file not found.
 Failure NotFound();
+// The failure of a name where a folder is and a file was wanted.
+Failure IsAFolder();
 
 // --- Command line and display -------------------------------------------
 
@@ -99,6 +101,10 @@ bool PrepareConversions(bool batchNames);
 
 // Writes bytes to standard output; they are visible when this returns.
 void ConsoleWrite(const std::string& bytes);
+
+// Writes a fixed message (one of the texts) and a line break, and on POSIX
+// its failure line, without taking any memory: for when it has run out.
+void WriteWithoutMemory(const char* cp932Text);
 
 // Follows a failure message by the platform's own report of it: on POSIX
 // one line on standard error, "divro: NAME: REASON", with the system's text
@@ -224,6 +230,12 @@ bool CommitTemporary(const Folder& folder, const char* from, const char* to, boo
 
 // Whether a failure is the system's "a file of that name exists".
 bool NameTaken(const Failure& failure);
+
+// Whether two names of entries in one folder name the same entry, as the
+// file system compares them: Windows ignores case as it does (on the wide
+// names, so full-width, Greek and Cyrillic letters too); POSIX compares
+// the bytes. A second byte of a double-byte character is never a letter.
+bool SameElement(const std::string& a, const std::string& b);
 
 // Calls `each` with the name of every entry the folder lists that may be
 // a file: `plain` for a plain file (not a link, not a special file), false

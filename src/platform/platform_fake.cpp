@@ -224,8 +224,13 @@ bool PathTextToUtf8(const std::string& pathText, std::string* utf8) {
 std::string MessageForConsole(const char* cp932Text, Screen) { return cp932Text; }
 bool PrepareConversions(bool) { return true; }
 void ConsoleWrite(const std::string& bytes) { State().output += bytes; }
+void WriteWithoutMemory(const char* cp932Text) {
+  State().output += cp932Text;
+  State().output += "\n";
+}
 // ERROR_FILE_NOT_FOUND: the fake's paths are Windows' paths.
 Failure NotFound() { return {2, std::string()}; }
+Failure IsAFolder() { return {267, std::string()}; }
 
 void ReportFailure(const char*, const std::string&, const Failure&) {}
 
@@ -292,6 +297,11 @@ bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identit
                               [id](const auto& entry) { return entry.second.id == id; }) == 1;
   }
   return true;
+}
+
+// The fake folds single-byte letters only, as its keys do.
+bool SameElement(const std::string& a, const std::string& b) {
+  return fake::UpperCase(a) == fake::UpperCase(b);
 }
 
 bool RemoveFile(const Folder& folder, const char* element, Failure*) {

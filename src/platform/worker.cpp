@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -35,13 +36,15 @@ struct Worker::State {
 };
 
 Worker::Worker() {
-  auto state = std::make_unique<State>();
+  // No thread, for want of one or of the memory to start it: the tasks
+  // run at once.
   try {
+    auto state = std::make_unique<State>();
     State* running = state.get();
     state->thread = std::thread([running] { running->Run(); });
     state_ = std::move(state);
   } catch (const std::system_error&) {
-    // No thread: the tasks run at once.
+  } catch (const std::bad_alloc&) {
   }
 }
 
@@ -61,9 +64,15 @@ Worker::Ticket Worker::Post(std::function<void()> task) {
     task();
     return posted_;
   }
-  {
+  try {
     std::lock_guard<std::mutex> held(state_->lock);
     state_->tasks.push_back(std::move(task));
+  } catch (const std::bad_alloc&) {
+    // No room in the queue: the task runs here, after those before it.
+    WaitFor(posted_ - 1);
+    task();
+    std::lock_guard<std::mutex> held(state_->lock);
+    ++state_->done;
   }
   state_->changed.notify_all();
   return posted_;

@@ -137,6 +137,9 @@ const char CopyBatchMissing[] = "IF DEFINED DIVRO_MISSING ECHO \x95\xaa\x8a\x84\
 
 const char ReasonNotCodePage932[] = "name not in code page 932, no batch file written";
 const char ReasonPiecesFollow[] = "piece missing, pieces follow it";
+const char ReasonWindowsCannotHold[] = "name Windows cannot hold, no batch file written";
+const char ReasonNotARegularFile[] = "not a regular file";
+const char ReasonNoOneToAsk[] = "older pieces kept: no terminal to ask";
 
 namespace {
 
@@ -309,6 +312,9 @@ const Text AllTexts[AllTextCount] = {
     {"UsageLine24", UsageLine24, "  Give the first piece, the one whose extension is 001.", TextKind::Message},
     {"ReasonNotCodePage932", nullptr, "name not in code page 932, no batch file written", TextKind::Reason},
     {"ReasonPiecesFollow", nullptr, "piece missing, pieces follow it", TextKind::Reason},
+    {"ReasonWindowsCannotHold", nullptr, "name Windows cannot hold, no batch file written", TextKind::Reason},
+    {"ReasonNotARegularFile", nullptr, "not a regular file", TextKind::Reason},
+    {"ReasonNoOneToAsk", nullptr, "older pieces kept: no terminal to ask", TextKind::Reason},
 };
 
 const char* EnglishForm(const char* japanese) {

@@ -72,6 +72,9 @@ extern const char CopyBatchMissing[];
 // Reasons for standard error, in English only.
 extern const char ReasonNotCodePage932[];
 extern const char ReasonPiecesFollow[];
+extern const char ReasonWindowsCannotHold[];
+extern const char ReasonNotARegularFile[];
+extern const char ReasonNoOneToAsk[];
 
 constexpr int UsageLineCount = 24;
 extern const char* const UsageLines[UsageLineCount];
@@ -83,7 +86,7 @@ struct Text {
   const char* english;   // ASCII; nullptr where not written (yet)
   TextKind kind;         // batch texts stay Japanese
 };
-constexpr int AllTextCount = 90;
+constexpr int AllTextCount = 93;
 extern const Text AllTexts[AllTextCount];
 
 // The English of a text above, known by its address (a message or a

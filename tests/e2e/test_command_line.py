@@ -38,9 +38,10 @@ class PosixConventionsTest(TempDirTest):
 
     def test_messages_where_the_locale_cannot_hold_japanese(self):
         # Latin-1 has no Japanese: UTF-8 then, never code page 932 bytes.
-        # Standard error names the file as typed and the reason, the system's
-        # in its own character set; standard output is unchanged. A Japanese
-        # locale gives the same lines.
+        # Standard error names the file as typed and the reason, the
+        # system's, in UTF-8 as the rest (the C library would give question
+        # marks in the locale's set); standard output is unchanged. A
+        # Japanese locale gives the same lines.
         locales = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.split()
         if "de_DE.iso88591" not in locales:
             self.skipTest("the de_DE.ISO-8859-1 locale is not generated (test.sh makes it)")
@@ -51,7 +52,7 @@ class PosixConventionsTest(TempDirTest):
                 rc, out, err = run_with_errors(["none.bin", "/1"], self.dir,
                                                {"LC_CTYPE": locale, "LC_MESSAGES": "ja_JP.UTF-8"})
                 self.assertEqual((rc, out[:len(lines)]), (FAILED, lines))
-                reason = system_reason(errno.ENOENT, "ja_JP.UTF-8", ctype=locale)
+                reason = system_reason(errno.ENOENT, "ja_JP.UTF-8")
                 self.assertEqual(err.decode("utf-8"), f"divro: none.bin: {reason}\n"
                                                       "divro: 引数の処理中にエラーが起きました。\n")
 
@@ -89,6 +90,22 @@ class EnglishTest(TempDirTest):
              "é.cpy.bat\nCannot open the batch file 'é.cpy.bat'.\n" + no_batch,
              "divro: é.cpy.bat: name not in code page 932, no batch file written\n"
              "divro: é.bin.001: no batch file was written\n"),
+            (["a|b.bin.001", "/C"], ["a|b.bin.001", "a|b.bin.002"], FAILED,
+             "a|b.cpy.bat\nCannot open the batch file 'a|b.cpy.bat'.\n" + no_batch,
+             "divro: a|b.cpy.bat: name Windows cannot hold, no batch file written\n"
+             "divro: a|b.bin.001: no batch file was written\n"),
+            # Something there that is no file is said to be what it is.
+            (["d.bin", "/1"], "d.bin/", FAILED, not_found,
+             f"divro: d.bin: {os.strerror(errno.EISDIR)}\ndivro: error in the arguments\n"),
+            (["/dev/null", "/1"], None, FAILED, not_found,
+             "divro: /dev/null: not a regular file\ndivro: error in the arguments\n"),
+            # Older pieces nobody could be asked about: the run fails, and says why.
+            (["f.bin", "/1"], "f.bin.009", FAILED,
+             "f.bin.001\rf.bin.002\rf.bin.003\r\n"
+             "Old pieces from 'f.bin.009' on are left over. Delete them? [Yes (Y), No (N)]\n"
+             "Old pieces from 'f.bin.009' on were kept.\n"
+             "The division did not finish, so the first piece 'f.bin.001' was not written.\n" + not_divided,
+             "divro: f.bin.009: older pieces kept: no terminal to ask\ndivro: f.bin: the file was not divided\n"),
         ]
         for args, left, rc, out, err in cases:
             with self.subTest(args=args):

@@ -175,6 +175,22 @@ class DivideTest(TempDirTest):
                 for n in os.listdir(folder):
                     os.remove(os.path.join(folder, n))
 
+    def test_a_run_that_cannot_start_makes_no_folder(self):
+        # Its own checks come first: a forgotten slash makes a join with no
+        # pieces, a size larger than the file divides nothing; neither asks
+        # for the folder or makes it, even answered yes.
+        random_file(self.path("s.bin"), 3000)
+        for args, message in [(["s.bin", "50M"], "先頭ファイル (*.001) が見つかりません。"),
+                              (["s.bin", "/100M", "newdir"], "分割サイズが分割元ファイルのサイズを越えています。")]:
+            with self.subTest(args=args):
+                p = self.start_pty(*args)
+                p.send(b"y")
+                rc, out, _ = p.finish()
+                self.assertEqual(rc, FAILED, out)
+                self.assertIn(message, out)
+                self.assertNotIn("ディレクトリを新規作成しますか", out)
+                self.assertEqual(sorted(os.listdir(self.dir)), ["s.bin"])
+
     def test_slash_alone_is_the_size_option(self):
         # A forgotten size is not a join into the root; the root is /. or //.
         invalid = "分割サイズが不正です。\n引数の処理中にエラーが起きました。\n"

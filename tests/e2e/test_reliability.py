@@ -189,6 +189,10 @@ class OperatingSystemFaultTest(TempDirTest):
                            env=dict(ENV, LOCPATH=self.path("locale"), LC_ALL="de_DE.X-NO-CONVERTER"))
         self.assertEqual((p.returncode, p.stdout, p.stderr), (FAILED, b"", b"divro: cannot convert messages to X-NO-CONVERTER\n"))
         self.assertEqual((sorted(os.listdir(self.dir)), read(self.path("f.bin.001"))), (before, data[:3]))
+        # English needs no converter: only the batch file's names did.
+        p = subprocess.run([BIN, "--help"], cwd=self.dir, capture_output=True,
+                           env=dict(ENV, LOCPATH=self.path("locale"), LC_ALL="de_DE.X-NO-CONVERTER"))
+        self.assertEqual((p.returncode, p.stdout[:6], p.stderr), (0, b"DIVRO ", b""))
 
     def test_source_that_shrinks_while_divided(self):
         random_file(self.path("f.bin"), 3000)

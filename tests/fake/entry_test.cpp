@@ -214,13 +214,16 @@ TEST_F(EntryTest, EnglishRun) {
       {{}, "DIVRO [/C] [/S] [/Y] [/H] [drive:][path]filename /Size\n"},
       {{"/5"}, "No file given.\nFile not found.\nError in the arguments.\n"
                "For help, type 'divro' or\nuse the /? option.\n"},
-      {{"C:\\d\\m.avi", "D:\\out"},
+      {{"C:\\d\\m.avi.001", "D:\\out"},
        "The destination folder 'D:\\out\\' does not exist.\nCreate it? [Yes (Y), No (N)]\n"
        "Stopped.\n"},
   };
   for (const auto& c : cases) {
     SetUp();
     fake::AddFile("C:\\d\\m.avi", "abc");
+    // A set to join, so that the join goes on to ask for its folder.
+    fake::AddFile("C:\\d\\m.avi.001", "a");
+    fake::AddFile("C:\\d\\m.avi.002", "b");
     fake::State().englishMessages = true;
     fake::State().consolePresent = false;  // a question is answered N
     Call(app::RunProgram, c.args);

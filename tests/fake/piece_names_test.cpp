@@ -83,6 +83,19 @@ TEST_F(PieceNamesTest, CountPieces) {
   EXPECT_EQ(pieces::CountPieces(options), 699);
 }
 
+// Past the lookups the listing decides, comparing names as the file system
+// does: a second byte is no letter, so キット (83 4C) is not ネット (83 6C),
+// whose pieces go on past キット's.
+TEST_F(PieceNamesTest, ListingComparesCharactersNotBytes) {
+  Use(app::ModeJoin, "C:\\k\\\x83\x4c\x83\x62\x83\x67.zip.001");
+  for (int n = 1; n <= 12; ++n) {
+    const std::string suffix = pieces::PieceSuffix(n);
+    if (n <= 10) fake::AddFile("C:\\k\\\x83\x4c\x83\x62\x83\x67.zip" + suffix, "x");
+    fake::AddFile("C:\\k\\\x83\x6c\x83\x62\x83\x67.zip" + suffix, "x");
+  }
+  EXPECT_EQ(pieces::CountPieces(options), 10);
+}
+
 // A listed name's piece number is the number its name was made from.
 TEST_F(PieceNamesTest, PieceNumberOfSuffix) {
   for (int n = 1; n <= pieces::MaxPieces; ++n) {

@@ -88,6 +88,25 @@ rc=$?
 [ $rc -eq 255 ] && grep -q '指定されたファイルが見つかりません。' <<<"$out" &&
   ok "a failure exits 255" || fail "failure exit status $rc: $out"
 
+# Memory short (an address space from too small to start the program up to
+# enough): a division with /H and a checked join end with 0 or with the
+# memory message and 255, never by a signal or with another reason. The
+# program here has no sanitizer, which takes such a limit badly.
+head -c 3000000 /dev/urandom >oom.bin
+divro oom.bin /1024 /H >/dev/null && mkdir -p oom || fail "oom.bin not divided"
+short=""
+for kb in $(seq 9000 100 16000); do
+  for args in "oom.bin /1024 /H /Y" "oom.bin.001 oom /Y"; do
+    # shellcheck disable=SC2086
+    out=$(ulimit -v "$kb" && LC_ALL=C.UTF-8 divro $args 2>/dev/null)
+    rc=$?
+    [ $rc -eq 0 ] || [ $rc -eq 127 ] || { [ $rc -eq 255 ] && grep -q 'Not enough memory\.$' <<<"$out"; } ||
+      short="$short $kb KiB ($args: exit $rc)"
+  done
+done
+[ -z "$short" ] && ok "short of memory: the memory message or success" ||
+  fail "short of memory:$short"
+
 # The README's script, as written, without a terminal: it divides into a
 # new folder and joins back; without its file it sees divro's 255.
 awk '/^## /{on = $0 == "## Scripts"} on && sub(/^    /, "")' "$ROOT/README.md" >script.sh

@@ -119,3 +119,22 @@ TEST_F(Win32Files, TemporaryFileFromCreationToCommit) {
 }
 
 }  // namespace
+
+namespace {
+
+// Names compare as the file system compares them, on code page 932: every
+// letter in any case, never a second byte as a letter.
+TEST(Win32Names, CompareAsTheFileSystemDoes) {
+  if (GetACP() != 932) GTEST_SKIP() << "needs code page 932";
+  const struct { const char *a, *b; bool same; } rows[] = {
+      {"movie.AVI", "MOVIE.avi", true},
+      {"\x82\x60.bin", "\x82\x81.bin", true},    // full-width A, a
+      {"\x83\x9f.bin", "\x83\xbf.bin", true},    // Greek Alpha, alpha
+      {"\x84\x40.bin", "\x84\x70.bin", true},    // Cyrillic A, a
+      {"\x83\x4c\x83\x62", "\x83\x6c\x83\x62", false},  // キッ, ネッ: second bytes L, l
+      {"a.bin", "b.bin", false},
+  };
+  for (const auto& row : rows) EXPECT_EQ(platform::SameElement(row.a, row.b), row.same) << row.a;
+}
+
+}  // namespace

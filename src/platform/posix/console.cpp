@@ -2,6 +2,7 @@
 // messages' (code page 932) and the batch files' (code page 932 too).
 #include <iconv.h>
 #include <langinfo.h>
+#include <libintl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "platform/platform.h"
@@ -62,6 +64,8 @@ class Converter {
   bool Open(const char* from, const char* to) {
     Close();
     converter_ = iconv_open(to, from);
+    // Memory short is no name that cannot be converted.
+    if (!IsOpen() && errno == ENOMEM) throw std::bad_alloc();
     return IsOpen();
   }
   bool IsOpen() const { return converter_ != reinterpret_cast<iconv_t>(-1); }
@@ -161,10 +165,21 @@ bool PrepareConversions(bool batchNames) {
   const std::string charset = ConsoleCharset();
   if (CodePageOfCharset(charset.c_str()) == text::CodePageJapanese) return true;
   Conversions& run = RunConversions();
-  bool ready = IsUtf8(charset) || run.messages.Open("UTF-8", charset.c_str());
+  // English messages are ASCII, which every character set holds.
+  bool ready = IsUtf8(charset) || MessageLanguage() == Language::English ||
+               run.messages.Open("UTF-8", charset.c_str());
   if (ready && batchNames) {
     ready =
         run.toBatch.Open(charset.c_str(), "CP932") && run.fromBatch.Open("CP932", charset.c_str());
+  }
+  // Japanese that the character set cannot hold goes out as UTF-8 (under
+  // the C locale too); the system's reasons must come so too, not as
+  // question marks in the locale's set.
+  std::string probe;
+  if (ready && MessageLanguage() == Language::Japanese && !IsUtf8(nl_langinfo(CODESET)) &&
+      (IsUtf8(charset) || !ConvertExactly(run.messages, "UTF-8", charset.c_str(),
+                                          text::Utf8Form(text::NotDivided), &probe))) {
+    bind_textdomain_codeset("libc", "UTF-8");
   }
   if (ready) return true;
   const char* codeset = nl_langinfo(CODESET);
@@ -244,6 +259,22 @@ Language MessageLanguage() {
 }
 
 Failure NotFound() { return {ENOENT, std::string()}; }
+Failure IsAFolder() { return {EISDIR, std::string()}; }
+
+void WriteWithoutMemory(const char* cp932Text) {
+  // The forms the texts keep: English, code page 932 for a Shift_JIS
+  // console, else UTF-8, which a character set without Japanese gets too.
+  const char* english = text::EnglishForm(cp932Text);
+  const char* utf8 = text::Utf8Form(cp932Text);
+  const char* shown = MessageLanguage() == Language::English && english != nullptr    ? english
+                      : text::CodePage() == text::CodePageJapanese || utf8 == nullptr ? cp932Text
+                                                                                      : utf8;
+  std::fflush(stdout);
+  WriteAll(STDOUT_FILENO, shown, std::strlen(shown));
+  WriteAll(STDOUT_FILENO, "\n", 1);
+  static constexpr char Line[] = "divro: not enough memory\n";
+  WriteAll(STDERR_FILENO, Line, sizeof Line - 1);
+}
 
 void ReportFailure(const char* shownName, const std::string& givenReason, const Failure& failure) {
   std::string name =

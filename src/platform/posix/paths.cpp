@@ -214,6 +214,8 @@ bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identit
   return found;
 }
 
+bool SameElement(const std::string& a, const std::string& b) { return a == b; }
+
 bool RemoveFile(const Folder& folder, const char* element, Failure* failure) {
   const ElementAt name(folder, element);
   if (!name.Named()) return false;

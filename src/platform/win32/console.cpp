@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/platform.h"
@@ -129,8 +130,17 @@ void ConsoleWrite(const std::string& bytes) {
   std::fflush(stdout);
 }
 
+void WriteWithoutMemory(const char* cp932Text) {
+  std::fflush(stdout);
+  DWORD written = 0;
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  WriteFile(output, cp932Text, static_cast<DWORD>(std::strlen(cp932Text)), &written, nullptr);
+  WriteFile(output, "\r\n", 2, &written, nullptr);
+}
+
 // The console's conventions have no second line for a failure.
 Failure NotFound() { return {ERROR_FILE_NOT_FOUND, std::string()}; }
+Failure IsAFolder() { return {ERROR_DIRECTORY, std::string()}; }
 
 void ReportFailure(const char*, const std::string&, const Failure&) {}
 

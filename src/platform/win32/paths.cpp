@@ -146,6 +146,29 @@ bool IdentityOf(const Folder& folder, const char* element, FileIdentity* identit
   return true;
 }
 
+namespace {
+
+// A name in the ANSI code page as UTF-16; false where it holds bytes that
+// are not its text.
+bool Wide(const std::string& name, std::wstring* wide) {
+  if (name.empty()) return true;
+  const int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(),
+                                         static_cast<int>(name.size()), nullptr, 0);
+  if (length <= 0) return false;
+  wide->resize(static_cast<std::size_t>(length));
+  return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(),
+                             static_cast<int>(name.size()), wide->data(), length) == length;
+}
+
+}  // namespace
+
+bool SameElement(const std::string& a, const std::string& b) {
+  std::wstring wideA, wideB;
+  if (!Wide(a, &wideA) || !Wide(b, &wideB)) return a == b;
+  return CompareStringOrdinal(wideA.data(), static_cast<int>(wideA.size()), wideB.data(),
+                              static_cast<int>(wideB.size()), TRUE) == CSTR_EQUAL;
+}
+
 bool RemoveFile(const Folder& folder, const char* element, Failure*) {
   // DeleteFileA refuses a folder; a reparse point goes, not its target.
   if (element[0] == '\0') return false;
