@@ -346,9 +346,8 @@ int RunUnguarded(int argc, const char* const* argv) {
       switch (pieces::DivideFile(options, state, destinationReady)) {
         case pieces::DivideResult::Divided:
           return ExitSuccess;
-        case pieces::DivideResult::DividedNotClean:
         case pieces::DivideResult::NotStarted:
-          // The message said what was left, or why nothing was done.
+          // The folder's question said why nothing was done.
           return ExitFailure;
         case pieces::DivideResult::Failed:
           break;

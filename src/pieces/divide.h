@@ -7,9 +7,8 @@
 namespace pieces {
 
 enum class DivideResult {
-  Divided,          // every piece written, nothing of an older set left
-  DividedNotClean,  // every piece written; an older set's pieces stayed or
-                    // one could not be deleted, and the user was told
+  Divided,  // every piece written and piece 1 named; an older set's
+            // pieces gone, or kept by the answer N
   Failed,
   NotStarted,  // the destination was not made ready; it said why
 };

@@ -527,6 +527,8 @@ fake::Entry* EntryOf(FileId file) {
 }  // namespace
 
 bool ReplaceableByNewFile(FileId file) {
+  // A look that fails cannot vouch for the file: it is written in place.
+  if (fake::CallFails(fake::CallLookup)) return false;
   const fake::Entry* entry = EntryOf(file);
   if (entry == nullptr || entry->extraAttributes) return false;
   const std::uint64_t id = entry->id;
