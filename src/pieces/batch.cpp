@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/output.h"
 #include "app/run_options.h"
@@ -149,11 +151,12 @@ class PieceNamesInBatch {
     usable_ = true;
   }
 
-  // Nothing when the names cannot stand in a batch file.
-  std::optional<std::string> Name(int n) const {
+  // Nothing when the names cannot stand in a batch file. `tail` goes after
+  // the name, inside its quotes.
+  std::optional<std::string> Name(int n, const char* tail = "") const {
     if (!numbered_) return std::string();
     if (!usable_) return std::nullopt;
-    return prefix_ + PieceSuffix(n) + closing_;
+    return prefix_ + PieceSuffix(n) + tail + closing_;
   }
 
  private:
@@ -162,6 +165,13 @@ class PieceNamesInBatch {
   bool numbered_ = false;
   bool usable_ = false;
 };
+
+// The name with `tail` after it, inside its quotes where it has them.
+std::optional<std::string> WithTail(const std::optional<std::string>& name, const char* tail) {
+  if (!name) return name;
+  const std::size_t end = name->size() - (!name->empty() && name->back() == '"' ? 1 : 0);
+  return std::string(*name).insert(end, tail);
+}
 
 // + is COPY's own: a bare c++.txt would be read as two names to join.
 // , and ; part arguments as a blank does. | stands only as the second byte
@@ -245,6 +255,22 @@ bool NoGap(const BatchRun& run, int* count) {
   return false;
 }
 
+// The whole file's size as the pieces there give it. Nothing, and the
+// failure said, when one is gone since it was counted.
+std::optional<std::uint64_t> SizeOfPieces(const BatchRun& run, int count) {
+  std::uint64_t size = 0;
+  for (int n = 1; n <= count; ++n) {
+    platform::DirEntry entry;
+    if (!run.pieceFolder.Lookup(run.names.Element(n), &entry) || entry.isFolder ||
+        entry.isSpecial) {
+      app::PrintFailure(text::PieceMissing, run.names.Shown(n));
+      return std::nullopt;
+    }
+    size += entry.size;
+  }
+  return size;
+}
+
 // A checksum file beside someone else's pieces that lists another count
 // says the set is not whole: batch files would join it all the same.
 bool ChecksumAgrees(const BatchRun& run, int count) {
@@ -291,10 +317,11 @@ std::string BatchFileName(const std::string& stem, const char* extension) {
 }
 
 bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state) {
-  return WriteCopyBatch(options, state, 0);
+  return WriteCopyBatch(options, state, 0, 0);
 }
 
-bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int divisionCount) {
+bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int divisionCount,
+                    std::uint64_t wholeSize) {
   if (!ModeHasBatchFiles(options)) return false;
   const BatchRun run(options, state);
   const std::string element = run.BatchElement(".cpy.bat");
@@ -305,7 +332,12 @@ bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int di
     return false;
   }
   int count = divisionCount;
-  if (count == 0 && (!NoGap(run, &count) || !ChecksumAgrees(run, count))) return false;
+  if (count == 0) {
+    if (!NoGap(run, &count) || !ChecksumAgrees(run, count)) return false;
+    const std::optional<std::uint64_t> sum = SizeOfPieces(run, count);
+    if (!sum) return false;
+    wholeSize = *sum;
+  }
 
   const std::optional<std::string> wholeName = InBatch(run.set.stem);
   const PieceNamesInBatch pieceNames(run.names);
@@ -325,10 +357,22 @@ bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int di
       batch.Append(" SET DIVRO_MISSING=");
       batch.Append(PieceSuffix(j).substr(1));
       batch.Append("\r\n");
+      // A folder passes IF NOT EXIST, and COPY would splice in its files.
+      batch.Append("IF EXIST ");
+      batch.AppendName(pieceNames.Name(j, "\\*"));
+      batch.Append(" SET DIVRO_MISSING=");
+      batch.Append(PieceSuffix(j).substr(1));
+      batch.Append("\r\n");
     }
     batch.Append(text::CopyBatchMissing);
     batch.Append("IF DEFINED DIVRO_MISSING PAUSE\r\n");
     batch.Append("IF DEFINED DIVRO_MISSING EXIT /B 1\r\n");
+    // COPY would write into a folder of that name, among the user's files.
+    const std::string outputFolder = "IF EXIST " + WithTail(wholeName, "\\*").value_or("") + " ";
+    batch.Append(outputFolder);
+    batch.Append(text::CopyBatchOutputFolder);
+    batch.Append(outputFolder + "PAUSE\r\n");
+    batch.Append(outputFolder + "EXIT /B 1\r\n");
     batch.Append("COPY /B ");
     batch.AppendName(firstPiece);
     batch.Append(" + ");
@@ -345,6 +389,20 @@ bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int di
       batch.AppendName(wholeName);
       batch.Append("\r\n");
     }
+    // A piece COPY could not read leaves a short file, and the next COPY
+    // clears ERRORLEVEL: the result's size is what tells. Compared as text,
+    // for IF's numbers end at 2 GiB; Wine's cmd gives %~z modulo 4 GiB.
+    batch.Append("SET DIVRO_BAD=1\r\n");
+    std::vector<std::uint64_t> sizes = {wholeSize};
+    if (wholeSize >= (std::uint64_t{1} << 32)) sizes.push_back(wholeSize & 0xFFFFFFFFu);
+    for (std::uint64_t size : sizes) {
+      batch.Append("FOR %%F IN (");
+      batch.AppendName(wholeName);
+      batch.Append(") DO IF \"%%~zF\"==\"" + std::to_string(size) + "\" SET DIVRO_BAD=\r\n");
+    }
+    batch.Append(text::CopyBatchWrongSize);
+    batch.Append("IF DEFINED DIVRO_BAD PAUSE\r\n");
+    batch.Append("IF DEFINED DIVRO_BAD EXIT /B 1\r\n");
     batch.Append(text::CopyBatchEcho);
     batch.Append("PAUSE\r\n");
   };

@@ -2,6 +2,7 @@
 // with COPY /B, NAME.dvr.bat runs this program on the first piece.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "app/run_options.h"
@@ -16,8 +17,10 @@ bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state);
 // extension, then `extension` (".cpy.bat", ".dvr.bat").
 std::string BatchFileName(const std::string& stem, const char* extension);
 
-// After a division: exactly the `divisionCount` pieces it wrote.
-bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int divisionCount);
+// After a division: exactly the `divisionCount` pieces it wrote, of a file
+// of `wholeSize` bytes.
+bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int divisionCount,
+                    std::uint64_t wholeSize);
 bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state, int divisionCount);
 
 // A file name, given as the code page 932 bytes a batch file holds, as it

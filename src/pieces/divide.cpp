@@ -360,7 +360,7 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
       return stop(nullptr, {});
   }
   app::PrintLine(text::DivideFinished);
-  if (options.copyBatch) WriteCopyBatch(options, state, static_cast<int>(count));
+  if (options.copyBatch) WriteCopyBatch(options, state, static_cast<int>(count), *sourceSize);
   if (options.selfBatch) WriteSelfBatch(options, state, static_cast<int>(count));
   return DivideResult::Divided;
 }

@@ -68,6 +68,8 @@ extern const char BatchCreated[];
 extern const char CopyBatchEcho[];
 extern const char SelfBatchEcho[];
 extern const char CopyBatchMissing[];
+extern const char CopyBatchOutputFolder[];
+extern const char CopyBatchWrongSize[];
 
 // Reasons for standard error, in English only.
 extern const char ReasonNotCodePage932[];
@@ -86,7 +88,7 @@ struct Text {
   const char* english;   // ASCII; nullptr where not written (yet)
   TextKind kind;         // batch texts stay Japanese
 };
-constexpr int AllTextCount = 93;
+constexpr int AllTextCount = 95;
 extern const Text AllTexts[AllTextCount];
 
 // The English of a text above, known by its address (a message or a
