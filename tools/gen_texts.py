@@ -159,6 +159,7 @@ REASONS = [
     ("ReasonWindowsCannotHold", "name Windows cannot hold, no batch file written"),
     ("ReasonNotARegularFile", "not a regular file"),
     ("ReasonNoOneToAsk", "older pieces kept: no terminal to ask"),
+    ("ReasonOddSizesNoOneToAsk", "pieces differ in size: no terminal to ask"),
 ]
 
 USAGE = [

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -120,11 +121,17 @@ struct BatchRun {
         set(PiecesOfRun(options)),
         pieceFolder(set.folder),
         names(pieceFolder, set.stem),
-        batchFolder(options.destFolder),
         base(SplitElement(set.stem).name) {}
 
   std::string BatchElement(const char* extension) const {
     return BatchFileName(set.stem, extension);
+  }
+  path::Shown BatchShown(const std::string& element) const { return {options.destFolder, element}; }
+  // Resolved once it is asked for: by then a folder that was missing has
+  // been made.
+  const path::Place& BatchFolder() {
+    if (!batchFolder) batchFolder.emplace(options.destFolder);
+    return *batchFolder;
   }
 
   const app::RunOptions& options;
@@ -132,8 +139,10 @@ struct BatchRun {
   const PieceSetName set;
   const path::Place pieceFolder;
   const PieceNamer names;
-  const path::Place batchFolder;
   const std::string base;
+
+ private:
+  std::optional<path::Place> batchFolder;
 };
 
 // The pieces' names without their folder, as they stand in the batch text.
@@ -178,31 +187,32 @@ std::optional<std::string> WithTail(const std::optional<std::string>& name, cons
 // of a double-byte character, which a single-byte code page reads as |.
 bool IsSpecialToCommandProcessor(char c) { return std::strchr(" &^()=!%+,;|", c) != nullptr; }
 
-// Prints the name, asks before an existing file is replaced, and checks the
-// first piece. Stop when the batch file must not be written.
-WriteTarget PrepareBatchFile(const BatchRun& run, const std::string& element) {
-  const path::Shown shown = run.batchFolder.ShownOf(element);
-  app::Print("%s\n", shown);
-  WriteTarget target = CheckWriteTarget(run.batchFolder, element, run.state);
-  if (target == WriteTarget::Stop) {
-    app::PrintFailure(text::BatchStopped, shown);
-    return target;
-  }
-  if (!run.pieceFolder.FileExists(run.names.Element(1))) {
-    app::PrintFailure(text::FirstPieceMissing, run.names.Shown(1));
-    return WriteTarget::Stop;
-  }
+// Prints the name and checks the first piece.
+bool FirstPieceThere(const BatchRun& run, const std::string& element) {
+  app::Print("%s\n", run.BatchShown(element));
+  if (run.pieceFolder.FileExists(run.names.Element(1))) return true;
+  app::PrintFailure(text::FirstPieceMissing, run.names.Shown(1));
+  return false;
+}
+
+// Once the set has passed its checks: the folder for the batch file, made
+// where it is missing, then the question before an existing file is
+// replaced. Stop when the batch file must not be written.
+WriteTarget BatchTarget(BatchRun& run, const std::string& element,
+                        const std::function<bool()>& destinationReady) {
+  if (destinationReady && !destinationReady()) return WriteTarget::Stop;
+  const WriteTarget target = CheckWriteTarget(run.BatchFolder(), element, run.state);
+  if (target == WriteTarget::Stop) app::PrintFailure(text::BatchStopped, run.BatchShown(element));
   return target;
 }
 
 // An existing batch name that is a link to the source, to a piece or to the
 // other batch file: writing it would destroy what it names.
-bool NamesAFileOfTheRun(const BatchRun& run, const std::string& element,
-                        const char* otherExtension) {
-  const std::string batch = run.batchFolder.PathOf(element);
+bool NamesAFileOfTheRun(BatchRun& run, const std::string& element, const char* otherExtension) {
+  const std::string batch = run.BatchFolder().PathOf(element);
   if (path::SameFile(batch.c_str(), run.options.sourcePath) ||
       path::SameFile(batch.c_str(),
-                     run.batchFolder.PathOf(run.BatchElement(otherExtension)).c_str())) {
+                     run.BatchFolder().PathOf(run.BatchElement(otherExtension)).c_str())) {
     return true;
   }
   for (int i = 1; i <= MaxPieces && run.pieceFolder.FileExists(run.names.Element(i)); ++i) {
@@ -212,14 +222,15 @@ bool NamesAFileOfTheRun(const BatchRun& run, const std::string& element,
 }
 
 // Opens, writes the whole text in one call and reports.
-bool WriteBatchText(const BatchRun& run, const std::string& element, WriteTarget target,
+bool WriteBatchText(BatchRun& run, const std::string& element, WriteTarget target,
                     const TextBlock& text, const char* otherExtension) {
-  const path::Shown shown = run.batchFolder.ShownOf(element);
-  path::FileHandle file(&run.batchFolder.Handle());
+  const path::Shown shown = run.BatchShown(element);
+  const path::Place& batchFolder = run.BatchFolder();
+  path::FileHandle file(&batchFolder.Handle());
   const auto clashes = [&] { return NamesAFileOfTheRun(run, element, otherExtension); };
-  WriteOpen opened = text.Complete() ? OpenToWrite(file, run.batchFolder, element, target,
-                                                   run.state, nullptr, clashes)
-                                     : WriteOpen::Failed;
+  WriteOpen opened =
+      text.Complete() ? OpenToWrite(file, batchFolder, element, target, run.state, nullptr, clashes)
+                      : WriteOpen::Failed;
   if (opened == WriteOpen::Stopped) {
     app::PrintFailure(text::BatchStopped, shown);
     return false;
@@ -317,16 +328,20 @@ std::string BatchFileName(const std::string& stem, const char* extension) {
 }
 
 bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state) {
-  return WriteCopyBatch(options, state, 0, 0);
+  return WriteCopyBatch(options, state, nullptr);
+}
+
+bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state,
+                    const std::function<bool()>& destinationReady) {
+  return WriteCopyBatch(options, state, 0, 0, destinationReady);
 }
 
 bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int divisionCount,
-                    std::uint64_t wholeSize) {
+                    std::uint64_t wholeSize, const std::function<bool()>& destinationReady) {
   if (!ModeHasBatchFiles(options)) return false;
-  const BatchRun run(options, state);
+  BatchRun run(options, state);
   const std::string element = run.BatchElement(".cpy.bat");
-  const WriteTarget target = PrepareBatchFile(run, element);
-  if (target == WriteTarget::Stop) return false;
+  if (!FirstPieceThere(run, element)) return false;
   if (!run.pieceFolder.FileExists(run.names.Element(2))) {
     app::PrintFailure(text::SecondPieceMissing, run.names.Shown(2));
     return false;
@@ -338,6 +353,8 @@ bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int di
     if (!sum) return false;
     wholeSize = *sum;
   }
+  const WriteTarget target = BatchTarget(run, element, destinationReady);
+  if (target == WriteTarget::Stop) return false;
 
   const std::optional<std::string> wholeName = InBatch(run.set.stem);
   const PieceNamesInBatch pieceNames(run.names);
@@ -420,17 +437,24 @@ bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int di
 }
 
 bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state) {
-  return WriteSelfBatch(options, state, 0);
+  return WriteSelfBatch(options, state, nullptr);
 }
 
-bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state, int divisionCount) {
+bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state,
+                    const std::function<bool()>& destinationReady) {
+  return WriteSelfBatch(options, state, 0, destinationReady);
+}
+
+bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state, int divisionCount,
+                    const std::function<bool()>& destinationReady) {
   if (!ModeHasBatchFiles(options)) return false;
-  const BatchRun run(options, state);
+  BatchRun run(options, state);
   const std::string element = run.BatchElement(".dvr.bat");
-  const WriteTarget target = PrepareBatchFile(run, element);
-  if (target == WriteTarget::Stop) return false;
+  if (!FirstPieceThere(run, element)) return false;
   int count = divisionCount;
   if (count == 0 && (!NoGap(run, &count) || !ChecksumAgrees(run, count))) return false;
+  const WriteTarget target = BatchTarget(run, element, destinationReady);
+  if (target == WriteTarget::Stop) return false;
   char data[SelfBatchSize];
   TextBlock batch(data, sizeof data);
   const std::optional<std::string> firstPiece = PieceNamesInBatch(run.names).Name(1);

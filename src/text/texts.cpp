@@ -144,6 +144,7 @@ const char ReasonPiecesFollow[] = "piece missing, pieces follow it";
 const char ReasonWindowsCannotHold[] = "name Windows cannot hold, no batch file written";
 const char ReasonNotARegularFile[] = "not a regular file";
 const char ReasonNoOneToAsk[] = "older pieces kept: no terminal to ask";
+const char ReasonOddSizesNoOneToAsk[] = "pieces differ in size: no terminal to ask";
 
 namespace {
 
@@ -321,6 +322,7 @@ const Text AllTexts[AllTextCount] = {
     {"ReasonWindowsCannotHold", nullptr, "name Windows cannot hold, no batch file written", TextKind::Reason},
     {"ReasonNotARegularFile", nullptr, "not a regular file", TextKind::Reason},
     {"ReasonNoOneToAsk", nullptr, "older pieces kept: no terminal to ask", TextKind::Reason},
+    {"ReasonOddSizesNoOneToAsk", nullptr, "pieces differ in size: no terminal to ask", TextKind::Reason},
 };
 
 const char* EnglishForm(const char* japanese) {

@@ -177,11 +177,13 @@ class DivideTest(TempDirTest):
 
     def test_a_run_that_cannot_start_makes_no_folder(self):
         # Its own checks come first: a forgotten slash makes a join with no
-        # pieces, a size larger than the file divides nothing; neither asks
+        # pieces, a size larger than the file divides nothing, batch files
+        # need pieces; none asks
         # for the folder or makes it, even answered yes.
         random_file(self.path("s.bin"), 3000)
         for args, message in [(["s.bin", "50M"], "先頭ファイル (*.001) が見つかりません。"),
-                              (["s.bin", "/100M", "newdir"], "分割サイズが分割元ファイルのサイズを越えています。")]:
+                              (["s.bin", "/100M", "newdir"], "分割サイズが分割元ファイルのサイズを越えています。"),
+                              (["/C", "s.bin", "newdir"], "先頭ファイル (*.001) が見つかりません。")]:
             with self.subTest(args=args):
                 p = self.start_pty(*args)
                 p.send(b"y")

@@ -179,7 +179,8 @@ TEST(Batch, QuestionsAndChecksBeforeWriting) {
   openFailed.replace(openFailed.find("%s"), 2, cpy);
   const Row rows[] = {
       {3, File, false, "s", false, false, true, Ask(cpy, "s") + Line(text::BatchStopped), made},
-      {0, File, false, "y", false, false, false, Ask(cpy, "y") + noFirst, noFirst},
+      // The set is checked first: nothing is asked about a batch file it cannot have.
+      {0, File, false, "y", false, false, false, noFirst, noFirst},
       {3, Folder, false, "Y", false, false, true, Ask(cpy, "Y") + openFailed, made},
       {1, None, false, "", false, false, true, Line(text::SecondPieceMissing), made},
       {3, File, true, "yy", false, true, true, Ask(cpy, "y") + made, Ask(dvr, "y") + made},
