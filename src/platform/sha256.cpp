@@ -6,7 +6,8 @@
 
 namespace platform {
 
-Sha256::Sha256() : state_(sha256_library::Open(&failure_)) {}
+// In the body: the failure it may fill is made after the state.
+Sha256::Sha256() { state_ = sha256_library::Open(&failure_); }
 
 Sha256::~Sha256() { sha256_library::Release(state_); }
 
