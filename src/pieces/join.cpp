@@ -115,17 +115,18 @@ bool RoomForCopy(const path::Place& outputFolder, const PieceNamer& names, int c
   return total <= free;
 }
 
-// Before a join writes over the output in place: every piece is opened
-// once and its size taken, and with a checksum file read and matched, so
-// that nothing the old output held is lost to a set that cannot be joined.
-// False, with its message, when one fails.
-bool PiecesReadable(const PieceNamer& names, int count, const SetDigests* digests,
-                    const path::Shown& outputShown, std::vector<std::uint64_t>* sizes) {
+// Reads pieces `from` ... `count` with their sizes, and against a checksum
+// file's digests: every piece that has a line, and the whole file where it
+// has one and the reading starts at piece 1. Every piece whose digest
+// differs is named; false, with its message, when one does or a read fails.
+bool CheckPieces(const PieceNamer& names, int from, int count, const SetDigests* digests,
+                 const path::Shown& outputShown, std::vector<std::uint64_t>* sizes) {
   path::FileHandle piece(&names.Place().Handle());
   WorkBuffer buffer;
   std::optional<platform::Sha256> whole;
-  if (digests != nullptr && digests->pieces.empty()) whole.emplace();
-  for (int i = 1; i <= count; ++i) {
+  if (digests != nullptr && digests->whole && from == 1) whole.emplace();
+  bool matches = true;
+  for (int i = from; i <= count; ++i) {
     const std::string name = names.Path(i);
     if (piece.Open(name.c_str(), platform::OpenMode::Read) == platform::InvalidFile) {
       return Fail(text::PieceOpenFailed, names.Shown(i), piece.LastFailure());
@@ -135,27 +136,29 @@ bool PiecesReadable(const PieceNamer& names, int count, const SetDigests* digest
     sizes->push_back(*size);
     if (digests == nullptr) continue;
     if (buffer.Size() == 0 && !buffer.Allocate(ChunkSize)) return Fail(text::OutOfMemory);
-    platform::Sha256 hash;
+    std::optional<platform::Sha256> hash;
+    if (digests->pieces.count(i) != 0) hash.emplace();
     for (std::uint64_t left = *size; left != 0;) {
       const auto chunk = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, ChunkSize));
       if (piece.Read(buffer.Data(), chunk) != chunk) {
         return Fail(text::PieceReadFailed, names.Shown(i), piece.LastFailure());
       }
-      if (!hash.Update(buffer.Data(), chunk)) return FailHash(hash.LastFailure());
+      if (hash && !hash->Update(buffer.Data(), chunk)) return FailHash(hash->LastFailure());
       if (whole && !whole->Update(buffer.Data(), chunk)) return FailHash(whole->LastFailure());
       left -= chunk;
     }
     Digest digest;
-    if (whole) continue;
-    if (!hash.Finish(&digest)) return FailHash(hash.LastFailure());
-    if (digest != digests->pieces.at(i)) return Fail(text::PieceChecksumMismatch, names.Shown(i));
+    if (hash && !hash->Finish(&digest)) return FailHash(hash->LastFailure());
+    if (hash && digest != digests->pieces.at(i)) {
+      matches = Fail(text::PieceChecksumMismatch, names.Shown(i));
+    }
   }
   Digest digest;
   if (whole && !whole->Finish(&digest)) return FailHash(whole->LastFailure());
-  if (whole && (!digests->whole || digest != *digests->whole)) {
+  if (whole && matches && digest != *digests->whole) {
     return Fail(text::JoinedChecksumMismatch, outputShown);
   }
-  return true;
+  return matches;
 }
 
 // What a join checks against a checksum file: every piece that has a line,
@@ -163,7 +166,7 @@ bool PiecesReadable(const PieceNamer& names, int count, const SetDigests* digest
 class JoinCheck {
  public:
   explicit JoinCheck(const SetDigests& digests) : digests_(digests) {
-    if (digests_.pieces.empty()) whole_.emplace();
+    if (digests_.whole) whole_.emplace();
   }
 
   bool StartPiece() {
@@ -186,12 +189,12 @@ class JoinCheck {
   int Differing() const { return differing_; }
 
   enum class Outcome { Matches, Differs, Failed };
-  // With every piece proven the whole file is too: it is not hashed again.
+  // Every line is checked: the whole file's too, where it has one.
   Outcome FinishWhole() {
     if (!whole_) return Outcome::Matches;
     Digest digest;
     if (!Kept(*whole_, whole_->Finish(&digest))) return Outcome::Failed;
-    return digests_.whole && digest == *digests_.whole ? Outcome::Matches : Outcome::Differs;
+    return digest == *digests_.whole ? Outcome::Matches : Outcome::Differs;
   }
   // Why a hash failed.
   const platform::Failure& LastFailure() const { return failure_; }
@@ -217,7 +220,7 @@ bool OpenInPlace(path::FileHandle& output, path::FileHandle& held, const path::P
                  const PieceSurvey& survey, const SetDigests* digests, app::RunState& state) {
   const path::Shown outputShown = outputFolder.ShownOf(outputElement);
   std::vector<std::uint64_t> sizes;
-  if (!PiecesReadable(names, survey.count, digests, outputShown, &sizes)) return false;
+  if (!CheckPieces(names, 1, survey.count, digests, outputShown, &sizes)) return false;
   if (digests == nullptr && !AgreedToOddSizes(names, sizes)) return false;
   held.Close();
   const WriteTarget target = outputThere ? WriteTarget::Replace : WriteTarget::New;
@@ -274,19 +277,22 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
     return Fail(text::PieceMissing, names.Shown(count + 1), platform::NotFound());
   }
   if (count == 0) return Fail(text::FirstPieceMissing, names.Shown(1));
+
+  // The checksum file is looked for once, before anything is asked. Its
+  // piece lines say which pieces are missing or stray, every one of them.
+  SetDigests digests;
+  ChecksumReport report;
+  const ChecksumRead checksumRead = ReadChecksumFile(names, &digests, &report);
+  if (checksumRead == ChecksumRead::Absent && options.checksum) {
+    return Fail(text::ChecksumUnreadable, pieceFolder.ShownOf(ChecksumElement(names)),
+                platform::NotFound());
+  }
+  if (checksumRead != ChecksumRead::Absent && checksumRead != ChecksumRead::Read) {
+    return FailChecksumRead(checksumRead, names, report);
+  }
+  if (!ListingAgrees(names, survey, digests)) return false;
   if (count == 1) return Fail(text::SecondPieceMissing, names.Shown(2));
   if (survey.firstAfterGap != 0) return Fail(text::PieceMissing, names.Shown(count + 1));
-
-  // The checksum file is looked for once, before anything is asked.
-  SetDigests digests;
-  const path::Shown checksumShown = pieceFolder.ShownOf(ChecksumElement(names));
-  platform::Failure checksumFailure;
-  const ChecksumRead checksumRead = ReadChecksumFile(names, &digests, &checksumFailure);
-  if (checksumRead == ChecksumRead::Unreadable ||
-      (checksumRead == ChecksumRead::Absent && options.checksum) ||
-      (!digests.pieces.empty() && !ListsPiecesExactly(digests, count))) {
-    return Fail(text::ChecksumUnreadable, checksumShown, checksumFailure);
-  }
   std::optional<JoinCheck> check;
   if (checksumRead == ChecksumRead::Read) check.emplace(digests);
 
@@ -363,11 +369,15 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
   auto size = static_cast<std::uint32_t>(first.size);
   ChunkCopier copier(check ? std::optional(InspectorOf(*check)) : std::nullopt);
   if (!copier.Reserve(size)) return Fail(text::OutOfMemory);
+  // After the first piece that differs nothing more is written, but the
+  // rest are still checked: every piece to fetch again is named at once.
   const auto refused = [&] {
-    if (check->Differing() != 0) {
-      return Fail(text::PieceChecksumMismatch, names.Shown(check->Differing()));
-    }
-    return FailHash(check->LastFailure());
+    const int differing = check->Differing();
+    if (differing == 0) return FailHash(check->LastFailure());
+    Fail(text::PieceChecksumMismatch, names.Shown(differing));
+    std::vector<std::uint64_t> rest;
+    CheckPieces(names, differing + 1, count, &digests, outputShown, &rest);
+    return false;
   };
 
   path::FileHandle piece(&pieceFolder.Handle());
@@ -415,6 +425,7 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
     return false;
   }
   output.Close();
+  if (check) app::Print(text::ChecksumMatched, pieceFolder.ShownOf(ChecksumElement(names)));
   app::PrintLine(text::JoinFinished);
   return true;
 }

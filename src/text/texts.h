@@ -57,6 +57,10 @@ extern const char FirstPieceSizeDiffers[];
 extern const char PieceFollows[];
 extern const char AskJoinAnyway[];
 extern const char ChecksumUnreadable[];
+extern const char ChecksumLineUnreadable[];
+extern const char PieceNotListed[];
+extern const char ChecksumMatched[];
+extern const char ChecksumCreated[];
 extern const char PieceChecksumMismatch[];
 extern const char JoinedChecksumMismatch[];
 extern const char ChecksumNameUnconvertible[];
@@ -89,7 +93,7 @@ struct Text {
   const char* english;   // ASCII; nullptr where not written (yet)
   TextKind kind;         // batch texts stay Japanese
 };
-constexpr int AllTextCount = 96;
+constexpr int AllTextCount = 100;
 extern const Text AllTexts[AllTextCount];
 
 // The English of a text above, known by its address (a message or a

@@ -170,8 +170,36 @@ class IntegrityTest(TempDirTest):
         self.assertEqual(rc, 0, p.out)
         return b"".join(ours)
 
+    def side_file_names_what_to_fetch(self):
+        # Each fault of a checked set names every piece to fetch again, and
+        # a whole-file line is checked beside the piece lines.
+        data = self.divide("v.bin", 6 * 1024, "/H")
+        sums = read(self.path("v.bin.sha256"))
+        piece = {n: read(self.path(f"v.bin.{n:03}")) for n in (2, 4, 6)}
+        side, stray = self.path("v.bin.sha256"), self.path("v.bin.007")
+        flipped = lambda n: write(self.path(f"v.bin.{n:03}"), b"X" + piece[n][1:])
+        for fault, undo, lines in [
+                (lambda: os.remove(self.path("v.bin.006")), lambda: write(self.path("v.bin.006"), piece[6]),
+                 [f"分割ファイル '{self.path('v.bin.006')}' が見つかりません。"]),
+                (lambda: write(stray, b"x"), lambda: os.remove(stray),
+                 [f"分割ファイル '{stray}' はチェックサムファイル '{side}' に載っていません。"]),
+                (lambda: (flipped(2), flipped(4)), lambda: [write(self.path(f"v.bin.{n:03}"), piece[n]) for n in (2, 4)],
+                 [f"分割ファイル '{self.path(f'v.bin.{n:03}')}' のチェックサムが一致しません。" for n in (2, 4)]),
+                (lambda: write(side, sums.replace(sums[-72:-8], b"0" * 64)), lambda: write(side, sums),
+                 ["結合ファイル 'v.bin' のチェックサムが一致しません。"])]:
+            write(self.path("v.bin"), b"old")
+            fault()
+            rc, out = self.run_divro("v.bin.001", "/Y")
+            undo()
+            self.assertEqual(rc, FAILED, out)
+            self.assertIn("\n".join(lines + [NOT_JOINED]) + "\n", out)
+            self.assertEqual(read(self.path("v.bin")), b"old")
+        rc, out = self.run_divro("v.bin.001", "/Y")
+        self.assertTrue(out.endswith(f"チェックサムファイル '{side}' と一致しました。\n{JOINED}\n"), out)
+        return data
+
     def test_mishaps(self):
-        for mishap in (self.missing_middle_piece, self.older_larger_set, self.cut_short_middle_piece,
+        for mishap in (self.side_file_names_what_to_fetch, self.missing_middle_piece, self.older_larger_set, self.cut_short_middle_piece,
                        self.folder_swapped_at_the_question, self.killed_runs, self.no_file_at_a_piece,
                        self.others_names_and_locks):
             with self.subTest(mishap=mishap.__name__):
