@@ -155,13 +155,14 @@ class JoinTest(TempDirTest):
                 self.assertEqual((read(self.path(f"{base}.cpy.bat")), read(self.path(f"{base}.dvr.bat"))),
                                  (copy, self_))
                 self.assertEqual((len(copy), len(self_)), sizes)
-        # Pieces of 5 GiB in all: Wine's cmd gives the size modulo 4 GiB, a second line accepts that.
-        for n, size in [(1, 3 << 30), (2, 2 << 30)]:
-            write(self.path(f"big.bin.00{n}"), b"")
-            os.truncate(self.path(f"big.bin.00{n}"), size)  # sparse
-        self.assertEqual(self.run_divro("/C", "big.bin.001")[0], 0)
-        self.assertIn(b'IF "%%~zF"=="5368709120" SET DIVRO_BAD=\r\nFOR %%F IN (big.bin) DO IF "%%~zF"=="1073741824"',
-                      read(self.path("big.cpy.bat")))
+        # Pieces of 4 GiB and more in all: Wine's cmd gives the size modulo 4 GiB, a second line accepts that.
+        for second, whole, remainder in [(2, 5 << 30, 1 << 30), (1, 4 << 30, 0)]:
+            for n, size in [(1, 3 << 30), (2, second << 30)]:
+                write(self.path(f"big.bin.00{n}"), b"")
+                os.truncate(self.path(f"big.bin.00{n}"), size)  # sparse
+            self.assertEqual(self.run_divro("/C", "/Y", "big.bin.001")[0], 0)
+            self.assertIn(f'IF "%%~zF"=="{whole}" SET DIVRO_BAD=\r\nFOR %%F IN (big.bin) DO IF "%%~zF"=="{remainder}"'
+                          .encode(), read(self.path("big.cpy.bat")))
 
     def test_checksum_file_written_by_a_division_checks_the_join(self):
         # sha256sum reads the file divro writes; a flipped bit in a piece

@@ -232,6 +232,15 @@ TEST(Batch, ExitStatusThroughTheProgram) {
   // The division's batch file checks the source's size, not its pieces' (one byte each).
   std::string divided = fake_test::Golden("movie-3.cpy.bat");
   EXPECT_EQ(fake::Data("movie.cpy.bat"), divided.replace(divided.find("==\"3\""), 5, "==\"2500\""));
+  // A folder that is missing is asked about once, for both batch files.
+  Start(app::ModeUndecided, "");
+  AddPieces("movie.avi", 2);
+  fake::State().keys = {'n'};
+  const char* argv[] = {"divro", "/C", "/S", "movie.avi.001", "new"};
+  EXPECT_EQ(app::RunProgram(5, argv), -1);
+  EXPECT_EQ(fake::State().output.find(text::AskCreateFolder),
+            fake::State().output.rfind(text::AskCreateFolder));
+  EXPECT_TRUE(fake_test::Printed(text::AskCreateFolder));
 }
 
 }  // namespace
