@@ -141,10 +141,15 @@ TEXTS = [
     ("SelfBatchEcho", "\r\nECHO 処理が終了しました。何かキーを押すと終了します。\r\n"),
     ("CopyBatchMissing",
      "IF DEFINED DIVRO_MISSING ECHO 分割ファイル *.%DIVRO_MISSING% が見つかりません。結合を中止しました。\r\n"),
+    # After IF EXIST and the output's name.
+    ("CopyBatchOutputFolder", "ECHO 結合先と同じ名前のフォルダがあります。結合を中止しました。\r\n"),
+    ("CopyBatchWrongSize",
+     "IF DEFINED DIVRO_BAD ECHO 結合したファイルのサイズが元のファイルと異なります。結合に失敗しました。\r\n"),
 ]
 # Texts of the batch files: a command processor on a single-byte code page
 # reads a second byte 0x7C or 0x5E as | or ^ and would act on it.
-BATCH_TEXTS = ("CopyBatchEcho", "SelfBatchEcho", "CopyBatchMissing")
+BATCH_TEXTS = ("CopyBatchEcho", "SelfBatchEcho", "CopyBatchMissing", "CopyBatchOutputFolder",
+               "CopyBatchWrongSize")
 
 # Reasons on standard error where the message itself is not the reason:
 # English only, lower case, as the system's own reasons read.
@@ -154,6 +159,7 @@ REASONS = [
     ("ReasonWindowsCannotHold", "name Windows cannot hold, no batch file written"),
     ("ReasonNotARegularFile", "not a regular file"),
     ("ReasonNoOneToAsk", "older pieces kept: no terminal to ask"),
+    ("ReasonOddSizesNoOneToAsk", "pieces differ in size: no terminal to ask"),
 ]
 
 USAGE = [

@@ -79,12 +79,27 @@ void PrintFailure(const char* message, const Subject& subject, const platform::F
                           FailureReason(message, subject, reason), failure);
 }
 
-std::string FailureReason(const char* message, const Subject& subject, const char* reason) {
+std::string FailureReason(const char* message, const Subject& subject, const char* reason,
+                          const Subject& second, const Subject& third) {
   const bool english = platform::MessageLanguage() == platform::Language::English;
   if (english && reason != nullptr) return reason;
-  // The message itself, its %s the name, without its line break; in
-  // English as a system's reason reads: lower case, no full stop.
-  std::string out = Format(message, subject, subject, platform::Screen::Output);
+  // The message itself without its line break, and without the name that
+  // leads the line already; in English as a system's reason reads: lower
+  // case, no full stop.
+  std::string format = InRunLanguage(message);
+  const std::size_t name = format.find("'%s'");
+  const bool nameLeads = subject.Given() && name != std::string::npos &&
+                         message != text::TemporaryCreateFailed && message != text::StaleKept;
+  if (nameLeads) {
+    std::size_t begin = name, end = name + 4;
+    if (begin > 0 && format[begin - 1] == ' ') --begin;
+    // Japanese joins the word before and the particle after without a blank.
+    if (!english && end < format.size() && format[end] == ' ') ++end;
+    format.erase(begin, end - begin);
+  }
+  std::string out = nameLeads
+                        ? Format(format.c_str(), second, third, platform::Screen::Output)
+                        : Format(format.c_str(), subject, second, platform::Screen::Output, third);
   while (!out.empty() && (out.back() == '\n' || (english && out.back() == '.'))) out.pop_back();
   if (english && out.size() > 1 && out[0] >= 'A' && out[0] <= 'Z' &&
       !(out[1] >= 'A' && out[1] <= 'Z')) {

@@ -58,8 +58,11 @@ inline bool Fail(const char* message, const Subject& subject = {},
   return false;
 }
 
-// The reason a failure's report gives where no system error applies.
+// The reason a failure's report gives where no system error applies: the
+// message without `subject`, which the report names first; `second` is the
+// message's second name, where it has one, and `third` its third.
 std::string FailureReason(const char* message, const Subject& subject = {},
-                          const char* reason = nullptr);
+                          const char* reason = nullptr, const Subject& second = {},
+                          const Subject& third = {});
 
 }  // namespace app

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "app/output.h"
@@ -160,12 +161,6 @@ void PrintHint(const char* first, const char* second) {
   platform::ReportFailure(nullptr, FailureReason(first), {});
 }
 
-// The source as resolved, or nothing where it could not be.
-const char* SourceSubject(const RunOptions& options) {
-  const char* source = options.sourcePath;
-  return path::IsValidPath(source) ? source : nullptr;
-}
-
 // The source that is not there (or is no file), named as the user typed
 // it: the name it resolved to, if any, is not what was asked for. Shown
 // as a name, never read as a path.
@@ -282,10 +277,17 @@ void PrintUsage() {
   for (const char* line : text::UsageLines) PrintLine(line);
 }
 
-bool WriteBatchFiles(const RunOptions& options, RunState& state) {
+bool WriteBatchFiles(const RunOptions& options, RunState& state,
+                     const std::function<bool()>& destinationReady) {
+  // The folder is asked about once, by the first batch file whose set passes.
+  std::optional<bool> ready;
+  const auto readyOnce = [&] {
+    if (!ready) ready = destinationReady();
+    return *ready;
+  };
   bool result = false;
-  if (options.copyBatch) result = pieces::WriteCopyBatch(options, state);
-  if (options.selfBatch) result = pieces::WriteSelfBatch(options, state);
+  if (options.copyBatch) result = pieces::WriteCopyBatch(options, state, readyOnce);
+  if (options.selfBatch) result = pieces::WriteSelfBatch(options, state, readyOnce);
   return result;
 }
 
@@ -352,7 +354,7 @@ int RunUnguarded(int argc, const char* const* argv) {
         case pieces::DivideResult::Failed:
           break;
       }
-      PrintFailure(text::NotDivided, SourceSubject(options));
+      PrintLine(text::NotDivided);
       return ExitFailure;
     case ModeJoin: {
       bool notStarted = false;
@@ -360,13 +362,12 @@ int RunUnguarded(int argc, const char* const* argv) {
         return ExitSuccess;
       }
       if (notStarted) return ExitFailure;
-      PrintFailure(text::NotJoined, SourceSubject(options));
+      PrintLine(text::NotJoined);
       return ExitFailure;
     }
     default:
-      if (!PrepareDestFolder(options)) return ExitFailure;
-      if (WriteBatchFiles(options, state)) return ExitSuccess;
-      PrintFailure(text::NoBatchCreated, SourceSubject(options));
+      if (WriteBatchFiles(options, state, destinationReady)) return ExitSuccess;
+      PrintLine(text::NoBatchCreated);
       return ExitFailure;
   }
 }

@@ -1,6 +1,8 @@
 // The program's entry and its command-line front end.
 #pragma once
 
+#include <functional>
+
 #include "app/run_options.h"
 
 namespace app {
@@ -15,6 +17,9 @@ bool ParseArguments(int argc, const char* const* argv, RunOptions* options);
 bool CheckArguments(const RunOptions& options);
 bool PrepareDestFolder(const RunOptions& options);
 void PrintUsage();
-bool WriteBatchFiles(const RunOptions& options, RunState& state);
+// `destinationReady` makes the batch files' folder, asked once, after the
+// pieces' own checks.
+bool WriteBatchFiles(const RunOptions& options, RunState& state,
+                     const std::function<bool()>& destinationReady);
 
 }  // namespace app

@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/output.h"
 #include "app/run_options.h"
@@ -118,11 +121,17 @@ struct BatchRun {
         set(PiecesOfRun(options)),
         pieceFolder(set.folder),
         names(pieceFolder, set.stem),
-        batchFolder(options.destFolder),
         base(SplitElement(set.stem).name) {}
 
   std::string BatchElement(const char* extension) const {
     return BatchFileName(set.stem, extension);
+  }
+  path::Shown BatchShown(const std::string& element) const { return {options.destFolder, element}; }
+  // Resolved once it is asked for: by then a folder that was missing has
+  // been made.
+  const path::Place& BatchFolder() {
+    if (!batchFolder) batchFolder.emplace(options.destFolder);
+    return *batchFolder;
   }
 
   const app::RunOptions& options;
@@ -130,8 +139,10 @@ struct BatchRun {
   const PieceSetName set;
   const path::Place pieceFolder;
   const PieceNamer names;
-  const path::Place batchFolder;
   const std::string base;
+
+ private:
+  std::optional<path::Place> batchFolder;
 };
 
 // The pieces' names without their folder, as they stand in the batch text.
@@ -149,11 +160,12 @@ class PieceNamesInBatch {
     usable_ = true;
   }
 
-  // Nothing when the names cannot stand in a batch file.
-  std::optional<std::string> Name(int n) const {
+  // Nothing when the names cannot stand in a batch file. `tail` goes after
+  // the name, inside its quotes.
+  std::optional<std::string> Name(int n, const char* tail = "") const {
     if (!numbered_) return std::string();
     if (!usable_) return std::nullopt;
-    return prefix_ + PieceSuffix(n) + closing_;
+    return prefix_ + PieceSuffix(n) + tail + closing_;
   }
 
  private:
@@ -163,36 +175,44 @@ class PieceNamesInBatch {
   bool usable_ = false;
 };
 
+// The name with `tail` after it, inside its quotes where it has them.
+std::optional<std::string> WithTail(const std::optional<std::string>& name, const char* tail) {
+  if (!name) return name;
+  const std::size_t end = name->size() - (!name->empty() && name->back() == '"' ? 1 : 0);
+  return std::string(*name).insert(end, tail);
+}
+
 // + is COPY's own: a bare c++.txt would be read as two names to join.
 // , and ; part arguments as a blank does. | stands only as the second byte
 // of a double-byte character, which a single-byte code page reads as |.
 bool IsSpecialToCommandProcessor(char c) { return std::strchr(" &^()=!%+,;|", c) != nullptr; }
 
-// Prints the name, asks before an existing file is replaced, and checks the
-// first piece. Stop when the batch file must not be written.
-WriteTarget PrepareBatchFile(const BatchRun& run, const std::string& element) {
-  const path::Shown shown = run.batchFolder.ShownOf(element);
-  app::Print("%s\n", shown);
-  WriteTarget target = CheckWriteTarget(run.batchFolder, element, run.state);
-  if (target == WriteTarget::Stop) {
-    app::PrintFailure(text::BatchStopped, shown);
-    return target;
-  }
-  if (!run.pieceFolder.FileExists(run.names.Element(1))) {
-    app::PrintFailure(text::FirstPieceMissing, run.names.Shown(1));
-    return WriteTarget::Stop;
-  }
+// Prints the name and checks the first piece.
+bool FirstPieceThere(const BatchRun& run, const std::string& element) {
+  app::Print("%s\n", run.BatchShown(element));
+  if (run.pieceFolder.FileExists(run.names.Element(1))) return true;
+  app::PrintFailure(text::FirstPieceMissing, run.names.Shown(1));
+  return false;
+}
+
+// Once the set has passed its checks: the folder for the batch file, made
+// where it is missing, then the question before an existing file is
+// replaced. Stop when the batch file must not be written.
+WriteTarget BatchTarget(BatchRun& run, const std::string& element,
+                        const std::function<bool()>& destinationReady) {
+  if (destinationReady && !destinationReady()) return WriteTarget::Stop;
+  const WriteTarget target = CheckWriteTarget(run.BatchFolder(), element, run.state);
+  if (target == WriteTarget::Stop) app::PrintFailure(text::BatchStopped, run.BatchShown(element));
   return target;
 }
 
 // An existing batch name that is a link to the source, to a piece or to the
 // other batch file: writing it would destroy what it names.
-bool NamesAFileOfTheRun(const BatchRun& run, const std::string& element,
-                        const char* otherExtension) {
-  const std::string batch = run.batchFolder.PathOf(element);
+bool NamesAFileOfTheRun(BatchRun& run, const std::string& element, const char* otherExtension) {
+  const std::string batch = run.BatchFolder().PathOf(element);
   if (path::SameFile(batch.c_str(), run.options.sourcePath) ||
       path::SameFile(batch.c_str(),
-                     run.batchFolder.PathOf(run.BatchElement(otherExtension)).c_str())) {
+                     run.BatchFolder().PathOf(run.BatchElement(otherExtension)).c_str())) {
     return true;
   }
   for (int i = 1; i <= MaxPieces && run.pieceFolder.FileExists(run.names.Element(i)); ++i) {
@@ -202,14 +222,15 @@ bool NamesAFileOfTheRun(const BatchRun& run, const std::string& element,
 }
 
 // Opens, writes the whole text in one call and reports.
-bool WriteBatchText(const BatchRun& run, const std::string& element, WriteTarget target,
+bool WriteBatchText(BatchRun& run, const std::string& element, WriteTarget target,
                     const TextBlock& text, const char* otherExtension) {
-  const path::Shown shown = run.batchFolder.ShownOf(element);
-  path::FileHandle file(&run.batchFolder.Handle());
+  const path::Shown shown = run.BatchShown(element);
+  const path::Place& batchFolder = run.BatchFolder();
+  path::FileHandle file(&batchFolder.Handle());
   const auto clashes = [&] { return NamesAFileOfTheRun(run, element, otherExtension); };
-  WriteOpen opened = text.Complete() ? OpenToWrite(file, run.batchFolder, element, target,
-                                                   run.state, nullptr, clashes)
-                                     : WriteOpen::Failed;
+  WriteOpen opened =
+      text.Complete() ? OpenToWrite(file, batchFolder, element, target, run.state, nullptr, clashes)
+                      : WriteOpen::Failed;
   if (opened == WriteOpen::Stopped) {
     app::PrintFailure(text::BatchStopped, shown);
     return false;
@@ -243,6 +264,22 @@ bool NoGap(const BatchRun& run, int* count) {
   app::PrintFailure(text::PieceMissing, run.names.Shown(survey.count + 1), {},
                     text::ReasonPiecesFollow);
   return false;
+}
+
+// The whole file's size as the pieces there give it. Nothing, and the
+// failure said, when one is gone since it was counted.
+std::optional<std::uint64_t> SizeOfPieces(const BatchRun& run, int count) {
+  std::uint64_t size = 0;
+  for (int n = 1; n <= count; ++n) {
+    platform::DirEntry entry;
+    if (!run.pieceFolder.Lookup(run.names.Element(n), &entry) || entry.isFolder ||
+        entry.isSpecial) {
+      app::PrintFailure(text::PieceMissing, run.names.Shown(n));
+      return std::nullopt;
+    }
+    size += entry.size;
+  }
+  return size;
 }
 
 // A checksum file beside someone else's pieces that lists another count
@@ -291,21 +328,33 @@ std::string BatchFileName(const std::string& stem, const char* extension) {
 }
 
 bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state) {
-  return WriteCopyBatch(options, state, 0);
+  return WriteCopyBatch(options, state, nullptr);
 }
 
-bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int divisionCount) {
+bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state,
+                    const std::function<bool()>& destinationReady) {
+  return WriteCopyBatch(options, state, 0, 0, destinationReady);
+}
+
+bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int divisionCount,
+                    std::uint64_t wholeSize, const std::function<bool()>& destinationReady) {
   if (!ModeHasBatchFiles(options)) return false;
-  const BatchRun run(options, state);
+  BatchRun run(options, state);
   const std::string element = run.BatchElement(".cpy.bat");
-  const WriteTarget target = PrepareBatchFile(run, element);
-  if (target == WriteTarget::Stop) return false;
+  if (!FirstPieceThere(run, element)) return false;
   if (!run.pieceFolder.FileExists(run.names.Element(2))) {
     app::PrintFailure(text::SecondPieceMissing, run.names.Shown(2));
     return false;
   }
   int count = divisionCount;
-  if (count == 0 && (!NoGap(run, &count) || !ChecksumAgrees(run, count))) return false;
+  if (count == 0) {
+    if (!NoGap(run, &count) || !ChecksumAgrees(run, count)) return false;
+    const std::optional<std::uint64_t> sum = SizeOfPieces(run, count);
+    if (!sum) return false;
+    wholeSize = *sum;
+  }
+  const WriteTarget target = BatchTarget(run, element, destinationReady);
+  if (target == WriteTarget::Stop) return false;
 
   const std::optional<std::string> wholeName = InBatch(run.set.stem);
   const PieceNamesInBatch pieceNames(run.names);
@@ -325,10 +374,22 @@ bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int di
       batch.Append(" SET DIVRO_MISSING=");
       batch.Append(PieceSuffix(j).substr(1));
       batch.Append("\r\n");
+      // A folder passes IF NOT EXIST, and COPY would splice in its files.
+      batch.Append("IF EXIST ");
+      batch.AppendName(pieceNames.Name(j, "\\*"));
+      batch.Append(" SET DIVRO_MISSING=");
+      batch.Append(PieceSuffix(j).substr(1));
+      batch.Append("\r\n");
     }
     batch.Append(text::CopyBatchMissing);
     batch.Append("IF DEFINED DIVRO_MISSING PAUSE\r\n");
     batch.Append("IF DEFINED DIVRO_MISSING EXIT /B 1\r\n");
+    // COPY would write into a folder of that name, among the user's files.
+    const std::string outputFolder = "IF EXIST " + WithTail(wholeName, "\\*").value_or("") + " ";
+    batch.Append(outputFolder);
+    batch.Append(text::CopyBatchOutputFolder);
+    batch.Append(outputFolder + "PAUSE\r\n");
+    batch.Append(outputFolder + "EXIT /B 1\r\n");
     batch.Append("COPY /B ");
     batch.AppendName(firstPiece);
     batch.Append(" + ");
@@ -345,6 +406,20 @@ bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int di
       batch.AppendName(wholeName);
       batch.Append("\r\n");
     }
+    // A piece COPY could not read leaves a short file, and the next COPY
+    // clears ERRORLEVEL: the result's size is what tells. Compared as text,
+    // for IF's numbers end at 2 GiB; Wine's cmd gives %~z modulo 4 GiB.
+    batch.Append("SET DIVRO_BAD=1\r\n");
+    std::vector<std::uint64_t> sizes = {wholeSize};
+    if (wholeSize >= (std::uint64_t{1} << 32)) sizes.push_back(wholeSize & 0xFFFFFFFFu);
+    for (std::uint64_t size : sizes) {
+      batch.Append("FOR %%F IN (");
+      batch.AppendName(wholeName);
+      batch.Append(") DO IF \"%%~zF\"==\"" + std::to_string(size) + "\" SET DIVRO_BAD=\r\n");
+    }
+    batch.Append(text::CopyBatchWrongSize);
+    batch.Append("IF DEFINED DIVRO_BAD PAUSE\r\n");
+    batch.Append("IF DEFINED DIVRO_BAD EXIT /B 1\r\n");
     batch.Append(text::CopyBatchEcho);
     batch.Append("PAUSE\r\n");
   };
@@ -362,17 +437,24 @@ bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int di
 }
 
 bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state) {
-  return WriteSelfBatch(options, state, 0);
+  return WriteSelfBatch(options, state, nullptr);
 }
 
-bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state, int divisionCount) {
+bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state,
+                    const std::function<bool()>& destinationReady) {
+  return WriteSelfBatch(options, state, 0, destinationReady);
+}
+
+bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state, int divisionCount,
+                    const std::function<bool()>& destinationReady) {
   if (!ModeHasBatchFiles(options)) return false;
-  const BatchRun run(options, state);
+  BatchRun run(options, state);
   const std::string element = run.BatchElement(".dvr.bat");
-  const WriteTarget target = PrepareBatchFile(run, element);
-  if (target == WriteTarget::Stop) return false;
+  if (!FirstPieceThere(run, element)) return false;
   int count = divisionCount;
   if (count == 0 && (!NoGap(run, &count) || !ChecksumAgrees(run, count))) return false;
+  const WriteTarget target = BatchTarget(run, element, destinationReady);
+  if (target == WriteTarget::Stop) return false;
   char data[SelfBatchSize];
   TextBlock batch(data, sizeof data);
   const std::optional<std::string> firstPiece = PieceNamesInBatch(run.names).Name(1);

@@ -2,6 +2,8 @@
 // with COPY /B, NAME.dvr.bat runs this program on the first piece.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/run_options.h"
@@ -9,16 +11,26 @@
 namespace pieces {
 
 // In batch mode: the pieces there, refused when one lies beyond a gap.
-// Questions go through `state`.
+// Questions go through `state`. `destinationReady`, where given, makes the
+// batch file's folder once the set has passed its checks: a set that
+// cannot have one makes none.
 bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state);
 bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state);
+bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state,
+                    const std::function<bool()>& destinationReady);
+bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state,
+                    const std::function<bool()>& destinationReady);
 // The name of a set's batch file: the whole file's name `stem` without its
 // extension, then `extension` (".cpy.bat", ".dvr.bat").
 std::string BatchFileName(const std::string& stem, const char* extension);
 
-// After a division: exactly the `divisionCount` pieces it wrote.
-bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int divisionCount);
-bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state, int divisionCount);
+// After a division: exactly the `divisionCount` pieces it wrote, of a file
+// of `wholeSize` bytes.
+bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int divisionCount,
+                    std::uint64_t wholeSize,
+                    const std::function<bool()>& destinationReady = nullptr);
+bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state, int divisionCount,
+                    const std::function<bool()>& destinationReady = nullptr);
 
 // A file name, given as the code page 932 bytes a batch file holds, as it
 // stands there: enclosed in double quotes when one of its bytes, read as a

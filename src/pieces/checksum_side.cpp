@@ -2,8 +2,10 @@
 
 #include <vector>
 
+#include "app/output.h"
 #include "path/file_handle.h"
 #include "platform/platform.h"
+#include "text/texts.h"
 
 namespace pieces {
 
@@ -40,6 +42,11 @@ ChecksumRead ReadChecksumFile(const PieceNamer& names, SetDigests* digests,
     return ChecksumRead::Unreadable;
   }
   return ChecksumRead::Read;
+}
+
+bool FailHash(const platform::Failure& failure) {
+  if (platform::IsMemoryShort(failure)) return app::Fail(text::OutOfMemory);
+  return app::Fail(text::ChecksumFailed, {}, failure);
 }
 
 }  // namespace pieces

@@ -35,4 +35,8 @@ enum class ChecksumRead {
 ChecksumRead ReadChecksumFile(const PieceNamer& names, SetDigests* digests,
                               platform::Failure* failure = nullptr);
 
+// Gives up on a hash that failed: memory short is said as such, any other
+// failure of the library with its cause.
+bool FailHash(const platform::Failure& failure);
+
 }  // namespace pieces

@@ -120,22 +120,24 @@ class ChecksumWriter {
     return true;
   }
   bool Add(const char* data, std::uint32_t size) {
-    return piece_->Update(data, size) && whole_->Update(data, size);
+    return Kept(*piece_, piece_->Update(data, size)) && Kept(*whole_, whole_->Update(data, size));
   }
   bool FinishPiece(int n) {
     Digest digest;
     if (!named_) return true;
-    if (!piece_->Finish(&digest)) return false;
+    if (!Kept(*piece_, piece_->Finish(&digest))) return false;
     text_ += ChecksumLine(digest, name_ + PieceSuffix(n));
     return true;
   }
   // The file's text, its last line the whole file's.
   bool Finish(std::string* text) {
     Digest digest;
-    if (!whole_->Finish(&digest)) return false;
+    if (!Kept(*whole_, whole_->Finish(&digest))) return false;
     *text = text_ + ChecksumLine(digest, name_);
     return true;
   }
+  // Why a hash failed.
+  const platform::Failure& LastFailure() const { return failure_; }
 
  private:
   const PieceNamer& names_;
@@ -145,6 +147,12 @@ class ChecksumWriter {
   std::optional<platform::Sha256> piece_;
   std::optional<platform::Sha256> whole_;
   std::string text_;
+  platform::Failure failure_;
+
+  bool Kept(const platform::Sha256& hash, bool done) {
+    if (!done) failure_ = hash.LastFailure();
+    return done;
+  }
 };
 
 // Writes the checksum file after the pieces: false (the pieces stand) when
@@ -154,7 +162,7 @@ bool WriteChecksumFile(ChecksumWriter& checksum, const path::Place& place, Write
   const path::Shown shown = place.ShownOf(checksum.Element());
   if (!checksum.Active()) return Fail(text::ChecksumNameUnconvertible, shown);
   std::string text;
-  if (!checksum.Finish(&text)) return Fail(text::ChecksumFailed);
+  if (!checksum.Finish(&text)) return FailHash(checksum.LastFailure());
   path::FileHandle file(&place.Handle());
   switch (OpenToWrite(file, place, checksum.Element(), target, state, files)) {
     case WriteOpen::Stopped:
@@ -324,7 +332,8 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
       case ChunkCopier::Outcome::WriteShort:
         return stop(text::FileWriteFailed, n == 1 ? pending.Shown() : shown, to.LastFailure());
       case ChunkCopier::Outcome::Refused:
-        return stop(text::ChecksumFailed, {});
+        FailHash(checksum.LastFailure());
+        return stop(nullptr, {});
       case ChunkCopier::Outcome::Copied:
         break;
     }
@@ -339,7 +348,10 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
     if (remainder != 0 && i == count - 1) currentSize = remainder;
   }
 
-  if (!copier.Finish()) return stop(text::ChecksumFailed, {});
+  if (!copier.Finish()) {
+    FailHash(checksum.LastFailure());
+    return stop(nullptr, {});
+  }
   source.Close();
   copier.Release();
   app::Print("\n");
@@ -360,7 +372,7 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
       return stop(nullptr, {});
   }
   app::PrintLine(text::DivideFinished);
-  if (options.copyBatch) WriteCopyBatch(options, state, static_cast<int>(count));
+  if (options.copyBatch) WriteCopyBatch(options, state, static_cast<int>(count), *sourceSize);
   if (options.selfBatch) WriteSelfBatch(options, state, static_cast<int>(count));
   return DivideResult::Divided;
 }

@@ -75,11 +75,9 @@ bool AgreedToOddSizes(const PieceNamer& names, const std::vector<std::uint64_t>&
   const int odd = OddSizedPiece(sizes);
   if (odd == 0) return true;
   const auto size = [&](int n) { return std::to_string(sizes[static_cast<std::size_t>(n - 1)]); };
-  if (odd == 1) {
-    app::Print(text::FirstPieceSizeDiffers, names.Shown(1), size(1).c_str(), size(2).c_str());
-  } else {
-    app::Print(text::PieceSizeDiffers, names.Shown(odd), size(odd).c_str(), size(1).c_str());
-  }
+  const char* differs = odd == 1 ? text::FirstPieceSizeDiffers : text::PieceSizeDiffers;
+  const std::string oddSize = size(odd), otherSize = size(odd == 1 ? 2 : 1);
+  app::Print(differs, names.Shown(odd), oddSize.c_str(), otherSize.c_str());
   const int count = static_cast<int>(sizes.size());
   // The short piece is the last of a set, and a stray one follows it.
   if (odd != 1 && odd + 1 == count) {
@@ -89,7 +87,16 @@ bool AgreedToOddSizes(const PieceNamer& names, const std::vector<std::uint64_t>&
   app::PrintQuestion(keyboard, text::AskJoinAnyway);
   const app::KeyAnswer answer = app::WaitForKey(keyboard, "yn");
   app::EchoAnswer(keyboard, answer);
-  return answer.letter == 0;
+  if (answer.letter == 0) return true;
+  // The sizes are why nothing was joined; without a console nobody said no.
+  const app::Subject oddPiece(names.Shown(odd));
+  platform::ReportFailure(
+      oddPiece.Text().c_str(),
+      app::FailureReason(differs, oddPiece,
+                         answer.letter < 0 ? text::ReasonOddSizesNoOneToAsk : nullptr,
+                         oddSize.c_str(), otherSize.c_str()),
+      {});
+  return false;
 }
 
 // Whether the output's volume has room for a second copy beside the old
@@ -134,18 +141,17 @@ bool PiecesReadable(const PieceNamer& names, int count, const SetDigests* digest
       if (piece.Read(buffer.Data(), chunk) != chunk) {
         return Fail(text::PieceReadFailed, names.Shown(i), piece.LastFailure());
       }
-      if (!hash.Update(buffer.Data(), chunk) || (whole && !whole->Update(buffer.Data(), chunk))) {
-        return Fail(text::ChecksumFailed);
-      }
+      if (!hash.Update(buffer.Data(), chunk)) return FailHash(hash.LastFailure());
+      if (whole && !whole->Update(buffer.Data(), chunk)) return FailHash(whole->LastFailure());
       left -= chunk;
     }
     Digest digest;
     if (whole) continue;
-    if (!hash.Finish(&digest)) return Fail(text::ChecksumFailed);
+    if (!hash.Finish(&digest)) return FailHash(hash.LastFailure());
     if (digest != digests->pieces.at(i)) return Fail(text::PieceChecksumMismatch, names.Shown(i));
   }
   Digest digest;
-  if (whole && !whole->Finish(&digest)) return Fail(text::ChecksumFailed);
+  if (whole && !whole->Finish(&digest)) return FailHash(whole->LastFailure());
   if (whole && (!digests->whole || digest != *digests->whole)) {
     return Fail(text::JoinedChecksumMismatch, outputShown);
   }
@@ -165,13 +171,13 @@ class JoinCheck {
     return true;
   }
   bool Add(const char* data, std::uint32_t size) {
-    return (piece_ ? piece_->Update(data, size) : true) &&
-           (whole_ ? whole_->Update(data, size) : true);
+    return (piece_ ? Kept(*piece_, piece_->Update(data, size)) : true) &&
+           (whole_ ? Kept(*whole_, whole_->Update(data, size)) : true);
   }
   bool FinishPiece(int n) {
     if (!piece_) return true;
     Digest digest;
-    const bool finished = piece_->Finish(&digest);
+    const bool finished = Kept(*piece_, piece_->Finish(&digest));
     piece_.reset();
     if (finished && digest != digests_.pieces.at(n)) differing_ = n;
     return finished && differing_ == 0;
@@ -184,15 +190,23 @@ class JoinCheck {
   Outcome FinishWhole() {
     if (!whole_) return Outcome::Matches;
     Digest digest;
-    if (!whole_->Finish(&digest)) return Outcome::Failed;
+    if (!Kept(*whole_, whole_->Finish(&digest))) return Outcome::Failed;
     return digests_.whole && digest == *digests_.whole ? Outcome::Matches : Outcome::Differs;
   }
+  // Why a hash failed.
+  const platform::Failure& LastFailure() const { return failure_; }
 
  private:
   const SetDigests& digests_;
   std::optional<platform::Sha256> piece_;
   std::optional<platform::Sha256> whole_;
   int differing_ = 0;
+  platform::Failure failure_;
+
+  bool Kept(const platform::Sha256& hash, bool done) {
+    if (!done) failure_ = hash.LastFailure();
+    return done;
+  }
 };
 
 // The output written over in place: only once every piece was opened (and,
@@ -353,7 +367,7 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
     if (check->Differing() != 0) {
       return Fail(text::PieceChecksumMismatch, names.Shown(check->Differing()));
     }
-    return Fail(text::ChecksumFailed);
+    return FailHash(check->LastFailure());
   };
 
   path::FileHandle piece(&pieceFolder.Handle());
@@ -390,7 +404,7 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
   app::Print("\n");
   if (check) {
     const JoinCheck::Outcome outcome = check->FinishWhole();
-    if (outcome == JoinCheck::Outcome::Failed) return Fail(text::ChecksumFailed);
+    if (outcome == JoinCheck::Outcome::Failed) return FailHash(check->LastFailure());
     if (outcome == JoinCheck::Outcome::Differs) {
       return Fail(text::JoinedChecksumMismatch, outputShown);
     }

@@ -68,8 +68,10 @@ PendingFile::Named PendingFile::TakeName(const std::string& element, bool replac
   }
   const app::Subject from(place_.ShownOf(element_));
   app::Print(text::TemporaryRenameFailed, from, place_.ShownOf(element));
-  platform::ReportFailure(from.Text().c_str(),
-                          app::FailureReason(text::TemporaryRenameFailed, from), failure_);
+  platform::ReportFailure(
+      from.Text().c_str(),
+      app::FailureReason(text::TemporaryRenameFailed, from, nullptr, place_.ShownOf(element)),
+      failure_);
   return Named::Failed;
 }
 

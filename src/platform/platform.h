@@ -47,6 +47,8 @@ NamingRules Naming();
 struct Failure {
   int code = 0;
   std::string name;
+  // A library's own words, where no system code gives the cause.
+  std::string detail;
 };
 
 // The failure of a name under which nothing is there: the system's code
@@ -54,6 +56,9 @@ struct Failure {
 Failure NotFound();
 // The failure of a name where a folder is and a file was wanted.
 Failure IsAFolder();
+// The failure of memory that cannot be had, and the test for it.
+Failure MemoryShort();
+bool IsMemoryShort(const Failure& failure);
 
 // --- Command line and display -------------------------------------------
 
@@ -356,9 +361,12 @@ class Sha256 {
   bool Update(const void* data, std::size_t size);
   // The digest of the bytes added; the hash takes nothing more afterwards.
   bool Finish(Digest* digest);
+  // Why the hash failed: memory short, or the library's cause.
+  const Failure& LastFailure() const { return failure_; }
 
  private:
   HashState* state_ = nullptr;  // null once a call failed or the digest was given
+  Failure failure_;
 };
 
 // --- A second thread ------------------------------------------------------

@@ -229,10 +229,19 @@ void WriteWithoutMemory(const char* cp932Text) {
   State().output += "\n";
 }
 // ERROR_FILE_NOT_FOUND: the fake's paths are Windows' paths.
-Failure NotFound() { return {2, std::string()}; }
-Failure IsAFolder() { return {267, std::string()}; }
+Failure NotFound() { return {2, {}, {}}; }
+Failure IsAFolder() { return {267, {}, {}}; }
+Failure MemoryShort() { return {8, {}, {}}; }
+bool IsMemoryShort(const Failure& failure) { return failure.code == 8; }
 
-void ReportFailure(const char*, const std::string&, const Failure&) {}
+// As POSIX reports: the system's reason, else the library's, else the given one.
+void ReportFailure(const char* shownName, const std::string& givenReason, const Failure& failure) {
+  const std::string name = shownName != nullptr ? shownName : failure.name;
+  const std::string reason = failure.code != 0         ? "error " + std::to_string(failure.code)
+                             : !failure.detail.empty() ? failure.detail
+                                                       : givenReason;
+  State().errors += (name.empty() ? "" : name + ": ") + reason + "\n";
+}
 
 Language MessageLanguage() {
   return State().englishMessages ? Language::English : Language::Japanese;
@@ -632,25 +641,45 @@ void HeapRelease(void* block) {
 
 // The real library's digest, with faults: a hash that cannot be made, fed
 // or finished.
+// A failed hash call is memory short where the run asks for it.
+namespace {
+Failure HashFailure() {
+  return State().hashMemoryShort ? MemoryShort() : Failure{0, std::string(), "hash failed"};
+}
+}  // namespace
+
 Sha256::Sha256() {
-  if (fake::CallFails(fake::CallHash)) return;
-  state_ = sha256_library::Open();
+  if (fake::CallFails(fake::CallHash)) {
+    failure_ = HashFailure();
+    return;
+  }
+  state_ = sha256_library::Open(&failure_);
 }
 
 Sha256::~Sha256() { sha256_library::Release(state_); }
 
 bool Sha256::Update(const void* data, std::size_t size) {
-  if (state_ != nullptr && !fake::CallFails(fake::CallHash) &&
-      sha256_library::Add(state_, data, size))
-    return true;
+  if (state_ != nullptr) {
+    if (fake::CallFails(fake::CallHash)) {
+      failure_ = HashFailure();
+    } else if (sha256_library::Add(state_, data, size, &failure_)) {
+      return true;
+    }
+  }
   sha256_library::Release(state_);
   state_ = nullptr;
   return false;
 }
 
 bool Sha256::Finish(Digest* digest) {
-  const bool done = state_ != nullptr && !fake::CallFails(fake::CallHash) &&
-                    sha256_library::Close(state_, digest);
+  bool done = false;
+  if (state_ != nullptr) {
+    if (fake::CallFails(fake::CallHash)) {
+      failure_ = HashFailure();
+    } else {
+      done = sha256_library::Close(state_, digest, &failure_);
+    }
+  }
   sha256_library::Release(state_);
   state_ = nullptr;
   return done;

@@ -61,7 +61,9 @@ struct System {
   bool englishMessages = false;  // Japanese, as on Windows, unless a test asks
   int sleeps = 0;
 
-  std::string output;  // everything written to the console
+  std::string output;            // everything written to the console
+  std::string errors;            // the failure lines, "name: reason" each
+  bool hashMemoryShort = false;  // a failed hash call is memory short, not the library's
   // Standard output goes elsewhere than the keyboard's console, which then
   // shows the questions too: `keyboardScreen` is what it shows.
   bool outputElsewhere = false;

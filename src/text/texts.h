@@ -68,6 +68,8 @@ extern const char BatchCreated[];
 extern const char CopyBatchEcho[];
 extern const char SelfBatchEcho[];
 extern const char CopyBatchMissing[];
+extern const char CopyBatchOutputFolder[];
+extern const char CopyBatchWrongSize[];
 
 // Reasons for standard error, in English only.
 extern const char ReasonNotCodePage932[];
@@ -75,6 +77,7 @@ extern const char ReasonPiecesFollow[];
 extern const char ReasonWindowsCannotHold[];
 extern const char ReasonNotARegularFile[];
 extern const char ReasonNoOneToAsk[];
+extern const char ReasonOddSizesNoOneToAsk[];
 
 constexpr int UsageLineCount = 24;
 extern const char* const UsageLines[UsageLineCount];
@@ -86,7 +89,7 @@ struct Text {
   const char* english;   // ASCII; nullptr where not written (yet)
   TextKind kind;         // batch texts stay Japanese
 };
-constexpr int AllTextCount = 93;
+constexpr int AllTextCount = 96;
 extern const Text AllTexts[AllTextCount];
 
 // The English of a text above, known by its address (a message or a

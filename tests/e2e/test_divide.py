@@ -177,19 +177,25 @@ class DivideTest(TempDirTest):
 
     def test_a_run_that_cannot_start_makes_no_folder(self):
         # Its own checks come first: a forgotten slash makes a join with no
-        # pieces, a size larger than the file divides nothing; neither asks
+        # pieces, a size larger than the file divides nothing, batch files
+        # need pieces; none asks
         # for the folder or makes it, even answered yes.
         random_file(self.path("s.bin"), 3000)
+        gap = ["g.bin.001", "g.bin.002", "g.bin.004"]
         for args, message in [(["s.bin", "50M"], "先頭ファイル (*.001) が見つかりません。"),
-                              (["s.bin", "/100M", "newdir"], "分割サイズが分割元ファイルのサイズを越えています。")]:
+                              (["s.bin", "/100M", "newdir"], "分割サイズが分割元ファイルのサイズを越えています。"),
+                              (["/C", "s.bin", "newdir"], "先頭ファイル (*.001) が見つかりません。"),
+                              (["/C", "g.bin.001", "newdir"], "g.bin.003' が見つかりません。")]:
             with self.subTest(args=args):
+                for name in gap if args[1] == "g.bin.001" else []:
+                    random_file(self.path(name), 10)
                 p = self.start_pty(*args)
                 p.send(b"y")
                 rc, out, _ = p.finish()
                 self.assertEqual(rc, FAILED, out)
                 self.assertIn(message, out)
                 self.assertNotIn("ディレクトリを新規作成しますか", out)
-                self.assertEqual(sorted(os.listdir(self.dir)), ["s.bin"])
+                self.assertEqual(sorted(os.listdir(self.dir)), sorted(["s.bin"] + (gap if args[1] == "g.bin.001" else [])))
 
     def test_slash_alone_is_the_size_option(self):
         # A forgotten size is not a join into the root; the root is /. or //.

@@ -121,11 +121,13 @@ class JoinTest(TempDirTest):
         # л is 0x84 0x7C in code page 932: a single-byte system reads a pipe.
         # A ! turns delayed expansion off, which would expand it in quotes.
         off = "SETLOCAL DisableDelayedExpansion\r\n"
-        # The .cpy.bat looks for every piece first: 20 bytes, a line a piece, 169.
-        for name, quoted, base, head, sizes in [("movie.avi", "{}", "movie", "", (167 + 170 + 169, 94)),
-                                                ("my movie.avi", '"{}"', "my movie", "", (197 + 185 + 169, 99)),
-                                                ("лmarker", '"{}"', "лmarker", "", (173 + 173 + 169, 95)),
-                                                ("a!.txt", '"{}"', "a!", off, (195 + 167 + 169, 127))]:
+        # The .cpy.bat looks for every piece first: 20 bytes, two lines a piece,
+        # 169; then for a folder at the output; its size check follows COPY.
+        for name, quoted, base, head, sizes in [
+                ("movie.avi", "{}", "movie", "", (167 + 20 + 3 * (50 + 48) + 169 + 146 + 238, 94)),
+                ("my movie.avi", '"{}"', "my movie", "", (197 + 20 + 3 * (55 + 53) + 169 + 161 + 243, 99)),
+                ("лmarker", '"{}"', "лmarker", "", (173 + 20 + 3 * (51 + 49) + 169 + 149 + 239, 95)),
+                ("a!.txt", '"{}"', "a!", off, (195 + 20 + 3 * (49 + 47) + 169 + 143 + 237, 127))]:
             with self.subTest(name=name):
                 random_file(self.path(name), 2500)  # three pieces of 1 KiB
                 rc, out = self.run_divro("/C", name, "/1", "/S")
@@ -133,18 +135,34 @@ class JoinTest(TempDirTest):
                 self.assertTrue(out.endswith(f"{base}.cpy.bat\nバッチファイルを作成しました。\n"
                                              f"{base}.dvr.bat\nバッチファイルを作成しました。\n"), out)
                 whole, p = quoted.format(name), [quoted.format(f"{name}.00{n}") for n in (1, 2, 3)]
+                folder = [quoted.format(f"{name}.00{n}\\*") for n in (1, 2, 3)]
                 check = ("SET DIVRO_MISSING=\r\n" +
-                         "".join(f"IF NOT EXIST {p[n]} SET DIVRO_MISSING=00{n + 1}\r\n" for n in range(3)) +
+                         "".join(f"IF NOT EXIST {p[n]} SET DIVRO_MISSING=00{n + 1}\r\n"
+                                 f"IF EXIST {folder[n]} SET DIVRO_MISSING=00{n + 1}\r\n" for n in range(3)) +
                          "IF DEFINED DIVRO_MISSING ECHO 分割ファイル *.%DIVRO_MISSING% が見つかりません。"
                          "結合を中止しました。\r\nIF DEFINED DIVRO_MISSING PAUSE\r\n"
                          "IF DEFINED DIVRO_MISSING EXIT /B 1\r\n")
+                out_folder = "IF EXIST %s " % quoted.format(name + "\\*")
+                check += (f"{out_folder}ECHO 結合先と同じ名前のフォルダがあります。結合を中止しました。\r\n"
+                          f"{out_folder}PAUSE\r\n{out_folder}EXIT /B 1\r\n")
+                size = (f"SET DIVRO_BAD=1\r\nFOR %%F IN ({whole}) DO IF \"%%~zF\"==\"2500\" SET DIVRO_BAD=\r\n"
+                        "IF DEFINED DIVRO_BAD ECHO 結合したファイルのサイズが元のファイルと異なります。結合に失敗しました。\r\n"
+                        "IF DEFINED DIVRO_BAD PAUSE\r\nIF DEFINED DIVRO_BAD EXIT /B 1\r\n")
                 copy = (f"@ECHO OFF\r\n{head}{check}COPY /B {p[0]} + {p[1]} {whole}\r\nCOPY /B {whole} + {p[2]} {whole}\r\n"
-                        "ECHO 結合が完了しました。何かキーを押すと終了します。\r\nPAUSE\r\n").encode("cp932")
+                        f"{size}ECHO 結合が完了しました。何かキーを押すと終了します。\r\nPAUSE\r\n").encode("cp932")
                 self_ = (f"@ECHO OFF\r\n{head}DIVRO {p[0]}\r\n"
                          "ECHO 処理が終了しました。何かキーを押すと終了します。\r\nPAUSE\r\n").encode("cp932")
                 self.assertEqual((read(self.path(f"{base}.cpy.bat")), read(self.path(f"{base}.dvr.bat"))),
                                  (copy, self_))
                 self.assertEqual((len(copy), len(self_)), sizes)
+        # Pieces of 4 GiB and more in all: Wine's cmd gives the size modulo 4 GiB, a second line accepts that.
+        for second, whole, remainder in [(2, 5 << 30, 1 << 30), (1, 4 << 30, 0)]:
+            for n, size in [(1, 3 << 30), (2, second << 30)]:
+                write(self.path(f"big.bin.00{n}"), b"")
+                os.truncate(self.path(f"big.bin.00{n}"), size)  # sparse
+            self.assertEqual(self.run_divro("/C", "/Y", "big.bin.001")[0], 0)
+            self.assertIn(f'IF "%%~zF"=="{whole}" SET DIVRO_BAD=\r\nFOR %%F IN (big.bin) DO IF "%%~zF"=="{remainder}"'
+                          .encode(), read(self.path("big.cpy.bat")))
 
     def test_checksum_file_written_by_a_division_checks_the_join(self):
         # sha256sum reads the file divro writes; a flipped bit in a piece

@@ -43,11 +43,14 @@ std::string Ask(const std::string& name, const char* key) {
 
 TEST(Batch, TextsByteForByte) {
   // The sizes worked out by hand for three pieces of movie.avi and "my movie.avi":
-  // the COPY text, and before it the check of the pieces (its first line, one
-  // line a piece, the three lines that end the run when one is missing).
-  EXPECT_EQ(fake_test::Golden("movie-3.cpy.bat").size(), 167u + 20 + 3 * 50 + 169);
+  // the COPY text, and before it the check of the pieces (its first line, two
+  // lines a piece, the three lines that end the run when one is missing), then
+  // the three lines for a folder at the output; after it the size check.
+  EXPECT_EQ(fake_test::Golden("movie-3.cpy.bat").size(),
+            167u + 20 + 3 * (50 + 48) + 169 + (86 + 28 + 32) + (17 + 58 + 100 + 28 + 32));
   EXPECT_EQ(fake_test::Golden("movie-3.dvr.bat").size(), 94u);
-  EXPECT_EQ(fake_test::Golden("my-movie-3.cpy.bat").size(), 197u + 20 + 3 * 55 + 169);
+  EXPECT_EQ(fake_test::Golden("my-movie-3.cpy.bat").size(),
+            197u + 20 + 3 * (55 + 53) + 169 + (91 + 33 + 37) + (17 + 63 + 100 + 28 + 32));
   EXPECT_EQ(fake_test::Golden("my-movie-3.dvr.bat").size(), 99u);
   // more: pieces after a gap; batch: as printed, with a folder only when one was given.
   struct Row { app::RunMode mode; std::string source; const char* destFolder; int pieces;
@@ -176,7 +179,8 @@ TEST(Batch, QuestionsAndChecksBeforeWriting) {
   openFailed.replace(openFailed.find("%s"), 2, cpy);
   const Row rows[] = {
       {3, File, false, "s", false, false, true, Ask(cpy, "s") + Line(text::BatchStopped), made},
-      {0, File, false, "y", false, false, false, Ask(cpy, "y") + noFirst, noFirst},
+      // The set is checked first: nothing is asked about a batch file it cannot have.
+      {0, File, false, "y", false, false, false, noFirst, noFirst},
       {3, Folder, false, "Y", false, false, true, Ask(cpy, "Y") + openFailed, made},
       {1, None, false, "", false, false, true, Line(text::SecondPieceMissing), made},
       {3, File, true, "yy", false, true, true, Ask(cpy, "y") + made, Ask(dvr, "y") + made},
@@ -225,7 +229,18 @@ TEST(Batch, ExitStatusThroughTheProgram) {
     EXPECT_EQ(app::RunProgram(int(row.argv.size()), row.argv.data()), row.status);
     EXPECT_EQ(fake::State().output, row.output);
   }
-  EXPECT_EQ(fake::Data("movie.cpy.bat"), fake_test::Golden("movie-3.cpy.bat"));
+  // The division's batch file checks the source's size, not its pieces' (one byte each).
+  std::string divided = fake_test::Golden("movie-3.cpy.bat");
+  EXPECT_EQ(fake::Data("movie.cpy.bat"), divided.replace(divided.find("==\"3\""), 5, "==\"2500\""));
+  // A folder that is missing is asked about once, for both batch files.
+  Start(app::ModeUndecided, "");
+  AddPieces("movie.avi", 2);
+  fake::State().keys = {'n'};
+  const char* argv[] = {"divro", "/C", "/S", "movie.avi.001", "new"};
+  EXPECT_EQ(app::RunProgram(5, argv), -1);
+  EXPECT_EQ(fake::State().output.find(text::AskCreateFolder),
+            fake::State().output.rfind(text::AskCreateFolder));
+  EXPECT_TRUE(fake_test::Printed(text::AskCreateFolder));
 }
 
 }  // namespace

@@ -87,7 +87,8 @@ void EveryCallFailing(app::RunMode mode, const char* source, Operation operation
                                   kind == fake::CallThread || kind == fake::CallSpace
                             ? LostShortcut
                                                                            : HardFault;
-    SCOPED_TRACE(testing::Message() << "call " << n << " fails, output " << fake::State().output);
+    SCOPED_TRACE(testing::Message() << "call " << n << " (" << kind << ") fails, output "
+                                    << fake::State().output << ", errors " << fake::State().errors);
     for (const auto& [name, data] : Inputs) EXPECT_EQ(fake::Data(name), data);
     fake_test::ExpectNothingHeld();
     EXPECT_TRUE(ok || fault != NoFault);
@@ -96,6 +97,14 @@ void EveryCallFailing(app::RunMode mode, const char* source, Operation operation
       for (const auto& [key, data] : reference) EXPECT_EQ(fake::State().entries[key].data, data) << key;
     }
     check(ok, fault, reference);
+    // Standard error tells of every failure; a hash's by its cause.
+    const std::string& errors = fake::State().errors;
+    EXPECT_TRUE(ok || !errors.empty());
+    if (!ok && kind == fake::CallHash) {
+      EXPECT_TRUE(fake::State().hashMemoryShort ? Printed(text::OutOfMemory)
+                                                : errors.find("hash failed\n") != errors.npos)
+          << errors;
+    }
     if (fault == NoFault) return;
   }
 }
@@ -180,6 +189,7 @@ TEST(FaultInjection, DivideWritingTheChecksumFile) {
   EveryCallFailing(app::ModeDivide, "s.txt", Divided, check, [](fake_test::Run& run) {
     run.options.checksum = true;
     run.options.copyBatch = run.options.selfBatch = false;
+    fake::State().hashMemoryShort = true;
   });
 }
 

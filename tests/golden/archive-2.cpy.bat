@@ -1,10 +1,20 @@
 @ECHO OFF
 SET DIVRO_MISSING=
 IF NOT EXIST archive.tar.gz.001 SET DIVRO_MISSING=001
+IF EXIST archive.tar.gz.001\* SET DIVRO_MISSING=001
 IF NOT EXIST archive.tar.gz.002 SET DIVRO_MISSING=002
+IF EXIST archive.tar.gz.002\* SET DIVRO_MISSING=002
 IF DEFINED DIVRO_MISSING ECHO 分割ファイル *.%DIVRO_MISSING% が見つかりません。結合を中止しました。
 IF DEFINED DIVRO_MISSING PAUSE
 IF DEFINED DIVRO_MISSING EXIT /B 1
+IF EXIST archive.tar.gz\* ECHO 結合先と同じ名前のフォルダがあります。結合を中止しました。
+IF EXIST archive.tar.gz\* PAUSE
+IF EXIST archive.tar.gz\* EXIT /B 1
 COPY /B archive.tar.gz.001 + archive.tar.gz.002 archive.tar.gz
+SET DIVRO_BAD=1
+FOR %%F IN (archive.tar.gz) DO IF "%%~zF"=="2" SET DIVRO_BAD=
+IF DEFINED DIVRO_BAD ECHO 結合したファイルのサイズが元のファイルと異なります。結合に失敗しました。
+IF DEFINED DIVRO_BAD PAUSE
+IF DEFINED DIVRO_BAD EXIT /B 1
 ECHO 結合が完了しました。何かキーを押すと終了します。
 PAUSE

@@ -1,12 +1,23 @@
 @ECHO OFF
 SET DIVRO_MISSING=
 IF NOT EXIST "my movie.avi.001" SET DIVRO_MISSING=001
+IF EXIST "my movie.avi.001\*" SET DIVRO_MISSING=001
 IF NOT EXIST "my movie.avi.002" SET DIVRO_MISSING=002
+IF EXIST "my movie.avi.002\*" SET DIVRO_MISSING=002
 IF NOT EXIST "my movie.avi.003" SET DIVRO_MISSING=003
+IF EXIST "my movie.avi.003\*" SET DIVRO_MISSING=003
 IF DEFINED DIVRO_MISSING ECHO 分割ファイル *.%DIVRO_MISSING% が見つかりません。結合を中止しました。
 IF DEFINED DIVRO_MISSING PAUSE
 IF DEFINED DIVRO_MISSING EXIT /B 1
+IF EXIST "my movie.avi\*" ECHO 結合先と同じ名前のフォルダがあります。結合を中止しました。
+IF EXIST "my movie.avi\*" PAUSE
+IF EXIST "my movie.avi\*" EXIT /B 1
 COPY /B "my movie.avi.001" + "my movie.avi.002" "my movie.avi"
 COPY /B "my movie.avi" + "my movie.avi.003" "my movie.avi"
+SET DIVRO_BAD=1
+FOR %%F IN ("my movie.avi") DO IF "%%~zF"=="3" SET DIVRO_BAD=
+IF DEFINED DIVRO_BAD ECHO 結合したファイルのサイズが元のファイルと異なります。結合に失敗しました。
+IF DEFINED DIVRO_BAD PAUSE
+IF DEFINED DIVRO_BAD EXIT /B 1
 ECHO 結合が完了しました。何かキーを押すと終了します。
 PAUSE

@@ -56,7 +56,7 @@ TEST_F(PosixFiles, HoldAndTemporaryTakeNoFileTheyShouldNot) {
       {"fifo", OpenMode::Temporary, -1},    {"dangling", OpenMode::Temporary, -1},
       {"no\\t", OpenMode::Temporary, ENOENT}};
   for (const auto& row : rows) {
-    platform::Failure failure{-2, ""};
+    platform::Failure failure{-2, "", ""};
     EXPECT_EQ(platform::FileOpen(here, row.name, row.mode, nullptr, nullptr, &failure),
               platform::InvalidFile);
     EXPECT_TRUE(row.code == -1 ? platform::NameTaken(failure) : failure.code == row.code)

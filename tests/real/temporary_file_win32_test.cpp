@@ -42,7 +42,7 @@ TEST_F(Win32Files, HoldTakesAPlainFileAloneAndRefusesTheRest) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     platform::OpenedFiles files;
-    platform::Failure failure{-1, {}};
+    platform::Failure failure{-1, {}, {}};
     const platform::FileId held =
         platform::FileOpen(row.name, platform::OpenMode::Hold, &files, nullptr, &failure);
     platform::FileIdentity identity;

@@ -342,9 +342,15 @@ class CommandProcessorTest(WineTest):
                     os.remove(os.path.join(folder, name))
         self.assertEqual(set(os.listdir(self.dir)), set(names) | {"p%d" % i for i in range(len(names))})
 
-    def test_copy_batch_stops_at_a_missing_piece(self):
-        # Every piece is looked for before the first COPY: without .003 the
-        # joined file would be short, and the batch file would say all is well.
+    def test_copy_batch_refuses_a_join_it_cannot_make(self):
+        # A missing piece would give a short file; a folder at a piece's name
+        # passes IF NOT EXIST, and COPY would splice in its files; COPY would
+        # write into a folder at the output's name; a piece another program
+        # holds fails its COPY line, and the next one clears ERRORLEVEL.
+        missing = "分割ファイル *.%03d が見つかりません。結合を中止しました。"
+        rows = [("missing", missing % 3), ("folder at a piece", missing % 2),
+                ("folder at the output", "結合先と同じ名前のフォルダがあります。結合を中止しました。"),
+                ("held", "結合したファイルのサイズが元のファイルと異なります。結合に失敗しました。")]
         self.source("m.bin", 4000)
         self.assertEqual(self.divro("m.bin", "/1", "/C")[0], 0)
         # Again, over its own batch file: that is no file of the run.
@@ -353,12 +359,39 @@ class CommandProcessorTest(WineTest):
         self.assertNotIn(cp("バッチファイル 'm.cpy.bat' のオープンに失敗しました。"), out)
         self.assertEqual((status, read(self.path("m.cpy.bat"))), (0, first))
         os.remove(self.path("m.bin"))
-        os.remove(self.path("m.bin.003"))
-        status, out = self.run_wine(["cmd", "/c", "m.cpy.bat"])
-        self.assertEqual(status, 1, out.decode("cp932", "replace"))
-        self.assertIn(cp("分割ファイル *.003 が見つかりません。結合を中止しました。"), out)
-        self.assertNotIn("結合が完了しました".encode("cp932"), out)
-        self.assertFalse(os.path.exists(self.path("m.bin")))
+        pieces = {n: read(self.path("m.bin.%03d" % n)) for n in (1, 2, 3, 4)}
+        for case, message in rows:
+            with self.subTest(case):
+                for name in (n for n in os.listdir(self.dir) if n.startswith("m.bin")):
+                    (shutil.rmtree if os.path.isdir(self.path(name)) else os.remove)(self.path(name))
+                for n, data in pieces.items():
+                    write(self.path("m.bin.%03d" % n), data)
+                if case == "missing":
+                    os.remove(self.path("m.bin.003"))
+                elif case == "folder at a piece":
+                    os.remove(self.path("m.bin.002"))
+                    os.makedirs(self.path("m.bin.002", "inside"))
+                elif case == "folder at the output":
+                    os.makedirs(self.path("m.bin"))
+                    write(self.path("m.bin", "mine.txt"), b"mine")
+                else:
+                    # Another divro joins a set over m.bin.002, holding it
+                    # alone while it waits at a question.
+                    for n, size in enumerate((10, 5, 7), 1):
+                        self.source("m.bin.002.%03d" % n, size)
+                    session = self.start("m.bin.002.001", "/Y")
+                    self.wait_screen(session, "いいえ (N)]")
+                status, out = self.run_wine(["cmd", "/c", "m.cpy.bat"])
+                if case == "held":
+                    self.keys(session, "n")
+                    self.finish(session)
+                self.assertEqual(status, 1, out.decode("cp932", "replace"))
+                self.assertIn(cp(message), out)
+                self.assertNotIn("結合が完了しました".encode("cp932"), out)
+                if case == "folder at the output":
+                    self.assertEqual(os.listdir(self.path("m.bin")), ["mine.txt"])
+                else:
+                    self.assertEqual(os.path.isfile(self.path("m.bin")), case == "held")
 
     def test_exclamation_under_delayed_expansion(self):
         # With /v:on a ! is expanded even inside quotes: the COPY line would

@@ -10,11 +10,12 @@
 
 namespace platform::sha256_library {
 
-// A fresh hash; null when the library cannot make one.
-HashState* Open();
-bool Add(HashState* state, const void* data, std::size_t size);
+// A fresh hash; null when the library cannot make one. Each call that
+// fails says why in `failure`: memory short, or the library's cause.
+HashState* Open(Failure* failure);
+bool Add(HashState* state, const void* data, std::size_t size, Failure* failure);
 // The digest of the bytes added; the state takes nothing more afterwards.
-bool Close(HashState* state, Digest* digest);
+bool Close(HashState* state, Digest* digest, Failure* failure);
 // Frees the state (null is nothing to free).
 void Release(HashState* state);
 

@@ -258,8 +258,10 @@ Language MessageLanguage() {
   return Language::English;
 }
 
-Failure NotFound() { return {ENOENT, std::string()}; }
-Failure IsAFolder() { return {EISDIR, std::string()}; }
+Failure NotFound() { return {ENOENT, {}, {}}; }
+Failure IsAFolder() { return {EISDIR, {}, {}}; }
+Failure MemoryShort() { return {ENOMEM, {}, {}}; }
+bool IsMemoryShort(const Failure& failure) { return failure.code == ENOMEM; }
 
 void WriteWithoutMemory(const char* cp932Text) {
   // The forms the texts keep: English, code page 932 for a Shift_JIS
@@ -279,7 +281,9 @@ void WriteWithoutMemory(const char* cp932Text) {
 void ReportFailure(const char* shownName, const std::string& givenReason, const Failure& failure) {
   std::string name =
       shownName != nullptr && shownName[0] != '\0' ? std::string(shownName) : failure.name;
-  const std::string reason = failure.code != 0 ? std::strerror(failure.code) : givenReason;
+  const std::string reason = failure.code != 0         ? std::strerror(failure.code)
+                             : !failure.detail.empty() ? failure.detail
+                                                       : givenReason;
   std::string line = "divro: " + (name.empty() ? std::string() : name + ": ") + reason + "\n";
   if (isatty(STDERR_FILENO) == 1) ShowControlBytesAsQuestionMarks(&line, true);
   std::fflush(stdout);

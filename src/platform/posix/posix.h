@@ -63,7 +63,7 @@ bool RenameInFolder(const Folder& folder, const char* from, const char* to, bool
 // Hands errno (or `code`) and the file it concerns (empty where the caller
 // names it: reads and writes) to a caller that asked for them.
 inline void NoteFailure(Failure* failure, const std::string& native, int code = errno) {
-  if (failure != nullptr) *failure = {code, native};
+  if (failure != nullptr) *failure = {code, native, {}};
 }
 
 // Control bytes as ?, for text bound for a terminal; line breaks kept when

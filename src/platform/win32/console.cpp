@@ -139,8 +139,12 @@ void WriteWithoutMemory(const char* cp932Text) {
 }
 
 // The console's conventions have no second line for a failure.
-Failure NotFound() { return {ERROR_FILE_NOT_FOUND, std::string()}; }
-Failure IsAFolder() { return {ERROR_DIRECTORY, std::string()}; }
+Failure NotFound() { return {ERROR_FILE_NOT_FOUND, {}, {}}; }
+Failure IsAFolder() { return {ERROR_DIRECTORY, {}, {}}; }
+Failure MemoryShort() { return {ERROR_NOT_ENOUGH_MEMORY, {}, {}}; }
+bool IsMemoryShort(const Failure& failure) {
+  return failure.code == ERROR_NOT_ENOUGH_MEMORY || failure.code == ERROR_OUTOFMEMORY;
+}
 
 void ReportFailure(const char*, const std::string&, const Failure&) {}
 
