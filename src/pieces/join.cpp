@@ -71,31 +71,50 @@ int OddSizedPiece(const std::vector<std::uint64_t>& sizes) {
 // A piece cut short or taken from another set is asked about before its
 // join counts as done; /Y answers only overwrite questions, and without a
 // console nobody agreed. False: not joined.
-bool AgreedToOddSizes(const PieceNamer& names, const std::vector<std::uint64_t>& sizes) {
-  const int odd = OddSizedPiece(sizes);
-  if (odd == 0) return true;
-  const auto size = [&](int n) { return std::to_string(sizes[static_cast<std::size_t>(n - 1)]); };
-  const char* differs = odd == 1 ? text::FirstPieceSizeDiffers : text::PieceSizeDiffers;
-  const std::string oddSize = size(odd), otherSize = size(odd == 1 ? 2 : 1);
-  app::Print(differs, names.Shown(odd), oddSize.c_str(), otherSize.c_str());
-  const int count = static_cast<int>(sizes.size());
-  // The short piece is the last of a set, and a stray one follows it.
-  if (odd != 1 && odd + 1 == count) {
-    app::Print(text::PieceFollows, names.Shown(odd), names.Shown(count));
+// The piece of odd size and the lines that say so; none when the sizes
+// agree. `Report` writes them to standard error too, where `reason`, in an
+// English run, is the cause.
+class OddSize {
+ public:
+  OddSize(const PieceNamer& names, const std::vector<std::uint64_t>& sizes)
+      : names_(names), odd_(OddSizedPiece(sizes)) {
+    if (odd_ == 0) return;
+    const auto size = [&](int n) { return std::to_string(sizes[static_cast<std::size_t>(n - 1)]); };
+    differs_ = odd_ == 1 ? text::FirstPieceSizeDiffers : text::PieceSizeDiffers;
+    oddSize_ = size(odd_);
+    otherSize_ = size(odd_ == 1 ? 2 : 1);
+    app::Print(differs_, names.Shown(odd_), oddSize_.c_str(), otherSize_.c_str());
+    const int count = static_cast<int>(sizes.size());
+    // The short piece is the last of a set, and a stray one follows it.
+    if (odd_ != 1 && odd_ + 1 == count) {
+      app::Print(text::PieceFollows, names.Shown(odd_), names.Shown(count));
+    }
   }
+  bool Found() const { return odd_ != 0; }
+  void Report(const char* reason) const {
+    const app::Subject oddPiece(names_.Shown(odd_));
+    platform::ReportFailure(
+        oddPiece.Text().c_str(),
+        app::FailureReason(differs_, oddPiece, reason, oddSize_.c_str(), otherSize_.c_str()), {});
+  }
+
+ private:
+  const PieceNamer& names_;
+  int odd_;
+  const char* differs_ = nullptr;
+  std::string oddSize_, otherSize_;
+};
+
+bool AgreedToOddSizes(const PieceNamer& names, const std::vector<std::uint64_t>& sizes) {
+  const OddSize odd(names, sizes);
+  if (!odd.Found()) return true;
   platform::Keyboard keyboard;
   app::PrintQuestion(keyboard, text::AskJoinAnyway);
   const app::KeyAnswer answer = app::WaitForKey(keyboard, "yn");
   app::EchoAnswer(keyboard, answer);
   if (answer.letter == 0) return true;
   // The sizes are why nothing was joined; without a console nobody said no.
-  const app::Subject oddPiece(names.Shown(odd));
-  platform::ReportFailure(
-      oddPiece.Text().c_str(),
-      app::FailureReason(differs, oddPiece,
-                         answer.letter < 0 ? text::ReasonOddSizesNoOneToAsk : nullptr,
-                         oddSize.c_str(), otherSize.c_str()),
-      {});
+  odd.Report(answer.letter < 0 ? text::ReasonOddSizesNoOneToAsk : nullptr);
   return false;
 }
 
@@ -120,7 +139,8 @@ bool RoomForCopy(const path::Place& outputFolder, const PieceNamer& names, int c
 // has one and the reading starts at piece 1. Every piece whose digest
 // differs is named; false, with its message, when one does or a read fails.
 bool CheckPieces(const PieceNamer& names, int from, int count, const SetDigests* digests,
-                 const path::Shown& outputShown, std::vector<std::uint64_t>* sizes) {
+                 const path::Shown& outputShown, std::vector<std::uint64_t>* sizes,
+                 bool progress = false) {
   path::FileHandle piece(&names.Place().Handle());
   WorkBuffer buffer;
   std::optional<platform::Sha256> whole;
@@ -128,6 +148,7 @@ bool CheckPieces(const PieceNamer& names, int from, int count, const SetDigests*
   bool matches = true;
   for (int i = from; i <= count; ++i) {
     const std::string name = names.Path(i);
+    if (progress) app::Print("%s\r", names.Shown(i));
     if (piece.Open(name.c_str(), platform::OpenMode::Read) == platform::InvalidFile) {
       return Fail(text::PieceOpenFailed, names.Shown(i), piece.LastFailure());
     }
@@ -153,6 +174,7 @@ bool CheckPieces(const PieceNamer& names, int from, int count, const SetDigests*
       matches = Fail(text::PieceChecksumMismatch, names.Shown(i));
     }
   }
+  if (progress) app::Print("\n");
   Digest digest;
   if (whole && !whole->Finish(&digest)) return FailHash(whole->LastFailure());
   if (whole && matches && digest != *digests->whole) {
@@ -427,6 +449,73 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
   output.Close();
   if (check) app::Print(text::ChecksumMatched, pieceFolder.ShownOf(ChecksumElement(names)));
   app::PrintLine(text::JoinFinished);
+  return true;
+}
+
+bool VerifyPieces(const app::RunOptions& options) {
+  const PieceSetName set = PiecesOfRun(options);
+  const path::Place pieceFolder(set.folder);
+  const PieceNamer names(pieceFolder, set.stem);
+  const PieceSurvey survey = SurveyPieces(names);
+  const int count = survey.count;
+  // Each problem has said itself, on standard error too.
+  const auto problems = [] {
+    app::PrintLine(text::VerifyFoundProblems);
+    return false;
+  };
+  // The set as a join finds it: every problem it would refuse.
+  if (survey.stop == PieceSlot::NotAFile) {
+    Fail(text::PieceNotAFile, names.Shown(count + 1));
+    return problems();
+  }
+  if (survey.stop == PieceSlot::Dangling) {
+    Fail(text::PieceMissing, names.Shown(count + 1), platform::NotFound());
+    return problems();
+  }
+  if (count == 0) {
+    Fail(text::FirstPieceMissing, names.Shown(1));
+    return problems();
+  }
+  SetDigests digests;
+  ChecksumReport report;
+  const ChecksumRead read = ReadChecksumFile(names, &digests, &report);
+  const path::Shown checksumShown = pieceFolder.ShownOf(ChecksumElement(names));
+  if (read == ChecksumRead::Absent && options.checksum) {
+    Fail(text::ChecksumUnreadable, checksumShown, platform::NotFound());
+    return problems();
+  }
+  if (read != ChecksumRead::Absent && read != ChecksumRead::Read) {
+    FailChecksumRead(read, names, report);
+    return problems();
+  }
+  if (!ListingAgrees(names, survey, digests)) return problems();
+  if (count == 1) {
+    Fail(text::SecondPieceMissing, names.Shown(2));
+    return problems();
+  }
+  if (survey.firstAfterGap != 0) {
+    Fail(text::PieceMissing, names.Shown(count + 1));
+    return problems();
+  }
+  // Every piece read, with the checksum file every line checked; without
+  // one the sizes are what a join would ask about.
+  const bool checked = read == ChecksumRead::Read;
+  std::vector<std::uint64_t> sizes;
+  if (!CheckPieces(names, 1, count, checked ? &digests : nullptr, path::Shown{"", set.stem}, &sizes,
+                   true)) {
+    return problems();
+  }
+  if (!checked) {
+    const OddSize odd(names, sizes);
+    if (odd.Found()) {
+      odd.Report(nullptr);
+      return problems();
+    }
+    app::PrintLine(text::VerifySoundUnchecked);
+    return true;
+  }
+  const std::string number = std::to_string(count);
+  app::Print(text::VerifyMatched, number.c_str(), checksumShown);
   return true;
 }
 
