@@ -413,7 +413,9 @@ class CommandProcessorTest(WineTest):
     def test_check_without_joining(self):
         # /V: a sound set, then one with two bad pieces, each named.
         self.source("v.bin", 5000)
-        self.assertEqual(self.divro("v.bin", "/1", "/H")[0], 0)
+        status, out = self.divro("v.bin", "/1", "/H")
+        self.assertEqual(status, 0)
+        self.assertIn(cp("v.bin.sha256", "チェックサムファイルを作成しました。"), out)
         status, out = self.divro("/V", "v.bin.001")
         self.assertEqual(status, 0, out.decode("cp932"))
         self.assertTrue(out.endswith(cp("\\v.bin.sha256' と一致しました。")), out.decode("cp932"))
