@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     helpAsked |= argument == "/?";
     checksumWords += argument == "/h" || argument == "/H" || argument == "/v" || argument == "/V";
     if (a[0] == '/') {
-      if (argument.size() != 2 || !std::strchr("cCsSyYhH?", a[1])) sizeArgument = a;
+      if (argument.size() != 2 || !std::strchr("cCsSyYhHvV?", a[1])) sizeArgument = a;
       continue;
     }
     if (sourceSeen) emptyDestination = argument.empty();
