@@ -175,12 +175,13 @@ class IntegrityTest(TempDirTest):
         # a whole-file line is checked beside the piece lines.
         data = self.divide("v.bin", 6 * 1024, "/H")
         sums = read(self.path("v.bin.sha256"))
-        piece = {n: read(self.path(f"v.bin.{n:03}")) for n in (2, 4, 6)}
+        piece = {n: read(self.path(f"v.bin.{n:03}")) for n in (2, 4, 6)}  # .003-.005 stand beyond the gap
         side, stray = self.path("v.bin.sha256"), self.path("v.bin.007")
         flipped = lambda n: write(self.path(f"v.bin.{n:03}"), b"X" + piece[n][1:])
         for fault, undo, lines in [
-                (lambda: os.remove(self.path("v.bin.006")), lambda: write(self.path("v.bin.006"), piece[6]),
-                 [f"分割ファイル '{self.path('v.bin.006')}' が見つかりません。"]),
+                (lambda: [os.remove(self.path(f"v.bin.00{n}")) for n in (2, 6)],
+                 lambda: [write(self.path(f"v.bin.00{n}"), piece[n]) for n in (2, 6)],
+                 [f"分割ファイル '{self.path(f'v.bin.00{n}')}' が見つかりません。" for n in (2, 6)]),
                 (lambda: write(stray, b"x"), lambda: os.remove(stray),
                  [f"分割ファイル '{stray}' はチェックサムファイル '{side}' に載っていません。"]),
                 (lambda: (flipped(2), flipped(4)), lambda: [write(self.path(f"v.bin.{n:03}"), piece[n]) for n in (2, 4)],
