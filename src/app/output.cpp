@@ -37,11 +37,15 @@ std::string Format(const char* text, const Subject& first, const Subject& second
   std::string out;
   const char* segment = format;
   for (const char* p = format; *p != '\0'; ++p) {
-    if (p[0] == '%' && p[1] == 's') {
+    // %s takes the next argument; %2$s the second, where a language puts
+    // the arguments in another order.
+    const bool numbered = p[0] == '%' && p[1] >= '1' && p[1] <= '3' && p[2] == '$' && p[3] == 's';
+    if (numbered || (p[0] == '%' && p[1] == 's')) {
       AppendMessage(std::string(segment, p), screen, &out);
-      const Subject* argument = next < 3 ? arguments[next++] : nullptr;
-      if (argument != nullptr) out += argument->Text(screen);
-      segment = ++p + 1;
+      const int index = numbered ? p[1] - '1' : next++;
+      if (index < 3) out += arguments[index]->Text(screen);
+      p += numbered ? 3 : 1;
+      segment = p + 1;
     }
   }
   AppendMessage(segment, screen, &out);
@@ -86,20 +90,18 @@ std::string FailureReason(const char* message, const Subject& subject, const cha
   // The message itself without its line break, and without the name that
   // leads the line already; in English as a system's reason reads: lower
   // case, no full stop.
-  std::string format = InRunLanguage(message);
-  const std::size_t name = format.find("'%s'");
-  const bool nameLeads = subject.Given() && name != std::string::npos &&
-                         message != text::TemporaryCreateFailed && message != text::StaleKept;
-  if (nameLeads) {
-    std::size_t begin = name, end = name + 4;
-    if (begin > 0 && format[begin - 1] == ' ') --begin;
+  const bool nameLeads =
+      subject.Given() && message != text::TemporaryCreateFailed && message != text::StaleKept;
+  std::string out =
+      Format(message, nameLeads ? Subject("") : subject, second, platform::Screen::Output, third);
+  const std::size_t name = nameLeads ? out.find("''") : std::string::npos;
+  if (name != std::string::npos) {
+    std::size_t begin = name, end = name + 2;
+    if (begin > 0 && out[begin - 1] == ' ') --begin;
     // Japanese joins the word before and the particle after without a blank.
-    if (!english && end < format.size() && format[end] == ' ') ++end;
-    format.erase(begin, end - begin);
+    if (!english && end < out.size() && out[end] == ' ') ++end;
+    out.erase(begin, end - begin);
   }
-  std::string out = nameLeads
-                        ? Format(format.c_str(), second, third, platform::Screen::Output)
-                        : Format(format.c_str(), subject, second, platform::Screen::Output, third);
   while (!out.empty() && (out.back() == '\n' || (english && out.back() == '.'))) out.pop_back();
   if (english && out.size() > 1 && out[0] >= 'A' && out[0] <= 'Z' &&
       !(out[1] >= 'A' && out[1] <= 'Z')) {

@@ -8,7 +8,13 @@
 
 namespace app {
 
-enum RunMode : std::int32_t { ModeUndecided = 0, ModeDivide = 1, ModeJoin = 2, ModeBatch = 3 };
+enum RunMode : std::int32_t {
+  ModeUndecided = 0,
+  ModeDivide = 1,
+  ModeJoin = 2,
+  ModeBatch = 3,
+  ModeVerify = 4,  // /V: the pieces checked, nothing joined
+};
 
 // The source path of a name that could not be resolved: it fails every
 // platform's path rules (a file named : is a POSIX name, and must not stand
@@ -24,6 +30,7 @@ struct RunOptions {
   bool selfBatch = false;
   bool yes = false;       // /Y: replaces unasked, and deletes an older set's pieces
   bool checksum = false;  // /H: a division writes the checksum file, a join needs one
+  bool verify = false;    // /V
   bool showHelp = false;
   bool sizeGiven = false;
   char sourcePath[text::PathCapacity] = {};

@@ -188,6 +188,7 @@ void PrintSourceNotFound(const RunOptions& options) {
 // Read once, from the options alone: a size divides, else a batch option
 // writes batch files, else the pieces are joined.
 RunMode ModeOf(const RunOptions& options) {
+  if (options.verify) return ModeVerify;
   if (options.sizeGiven) return ModeDivide;
   if (options.copyBatch || options.selfBatch) return ModeBatch;
   return ModeJoin;
@@ -197,9 +198,11 @@ RunMode ModeOf(const RunOptions& options) {
 
 bool ParseArguments(int argc, const char* const* argv, RunOptions* parsed) {
   RunOptions& options = *parsed;
-  // /H came later than the others and does not count toward their limit.
+  // /H and /V came later than the others and do not count toward their limit.
   int counted = argc;
-  for (int i = 1; i < argc; ++i) counted -= MatchesLowerCaseWord(argv[i], "/h") ? 1 : 0;
+  for (int i = 1; i < argc; ++i) {
+    counted -= MatchesLowerCaseWord(argv[i], "/h") || MatchesLowerCaseWord(argv[i], "/v") ? 1 : 0;
+  }
   if (counted > MaxArgumentCount) return false;
   // The usage screen is shown whatever else is given: no other argument is
   // looked at, so none can make the run fail first.
@@ -220,6 +223,8 @@ bool ParseArguments(int argc, const char* const* argv, RunOptions* parsed) {
       options.yes = true;
     } else if (MatchesLowerCaseWord(argument, "/h")) {
       options.checksum = true;
+    } else if (MatchesLowerCaseWord(argument, "/v")) {
+      options.verify = true;
     } else if (argument[0] == '/') {
       options.sizeGiven = true;
       options.pieceSize = ReadPieceSize(argument);
@@ -240,6 +245,11 @@ bool CheckArguments(const RunOptions& options) {
   }
   if (!path::FileExists(options.sourcePath)) {
     PrintSourceNotFound(options);
+    ok = false;
+  }
+  // A check writes nothing: no pieces, batch files or folder to write to.
+  if (options.verify && (options.sizeGiven || options.copyBatch || options.selfBatch ||
+                         options.destFolder[0] != '\0')) {
     ok = false;
   }
   if (options.sizeGiven && options.pieceSize == 0) {
@@ -365,6 +375,8 @@ int RunUnguarded(int argc, const char* const* argv) {
       PrintLine(text::NotJoined);
       return ExitFailure;
     }
+    case ModeVerify:
+      return pieces::VerifyPieces(options) ? ExitSuccess : ExitFailure;
     default:
       if (WriteBatchFiles(options, state, destinationReady)) return ExitSuccess;
       PrintLine(text::NoBatchCreated);

@@ -284,16 +284,13 @@ std::optional<std::uint64_t> SizeOfPieces(const BatchRun& run, int count) {
 
 // A checksum file beside someone else's pieces that lists another count
 // says the set is not whole: batch files would join it all the same.
-bool ChecksumAgrees(const BatchRun& run, int count) {
+bool ChecksumAgrees(const BatchRun& run) {
   SetDigests digests;
-  const ChecksumRead read = ReadChecksumFile(run.names, &digests);
+  ChecksumReport report;
+  const ChecksumRead read = ReadChecksumFile(run.names, &digests, &report);
   if (read == ChecksumRead::Absent) return true;
-  if (read == ChecksumRead::Read &&
-      (digests.pieces.empty() || ListsPiecesExactly(digests, count))) {
-    return true;
-  }
-  app::PrintFailure(text::ChecksumUnreadable, run.pieceFolder.ShownOf(ChecksumElement(run.names)));
-  return false;
+  if (read != ChecksumRead::Read) return FailChecksumRead(read, run.names, report);
+  return ListingAgrees(run.names, SurveyPieces(run.names), digests);
 }
 
 bool ModeHasBatchFiles(const app::RunOptions& options) {
@@ -348,7 +345,7 @@ bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int di
   }
   int count = divisionCount;
   if (count == 0) {
-    if (!NoGap(run, &count) || !ChecksumAgrees(run, count)) return false;
+    if (!NoGap(run, &count) || !ChecksumAgrees(run)) return false;
     const std::optional<std::uint64_t> sum = SizeOfPieces(run, count);
     if (!sum) return false;
     wholeSize = *sum;
@@ -452,7 +449,7 @@ bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state, int di
   const std::string element = run.BatchElement(".dvr.bat");
   if (!FirstPieceThere(run, element)) return false;
   int count = divisionCount;
-  if (count == 0 && (!NoGap(run, &count) || !ChecksumAgrees(run, count))) return false;
+  if (count == 0 && (!NoGap(run, &count) || !ChecksumAgrees(run))) return false;
   const WriteTarget target = BatchTarget(run, element, destinationReady);
   if (target == WriteTarget::Stop) return false;
   char data[SelfBatchSize];

@@ -46,23 +46,55 @@ bool Unescape(std::string_view escaped, std::string* name) {
   return true;
 }
 
-// One line without its line end.
-bool ParseLine(std::string_view line, ChecksumEntry* entry) {
-  if (line.find('\0') != line.npos) return false;
-  const bool escaped = !line.empty() && line[0] == '\\';
-  if (escaped) line.remove_prefix(1);
-  if (line.size() < HexLength + 3 || !ReadDigestHex(line.substr(0, HexLength), &entry->digest) ||
-      line[HexLength] != ' ' || (line[HexLength + 1] != ' ' && line[HexLength + 1] != '*'))
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The name of a line sha256sum writes: the digest, a blank or a tab, and
+// where the next is a blank or `*`, that mark; the name is the rest.
+bool SplitGnuLine(std::string_view line, std::string_view* hex, std::string_view* name) {
+  if (line.size() < HexLength + 2 || !IsBlank(line[HexLength])) return false;
+  *hex = line.substr(0, HexLength);
+  std::size_t start = HexLength + 1;
+  if (line[start] == ' ' || line[start] == '*') ++start;
+  *name = line.substr(start);
+  return true;
+}
+
+// The name of a tag line, "SHA256 (NAME) = HEX" (sha256sum --tag).
+bool SplitTagLine(std::string_view line, std::string_view* hex, std::string_view* name) {
+  constexpr std::string_view Tag = "SHA256 (", Equals = ") = ";
+  if (line.size() < Tag.size() + Equals.size() + HexLength || line.substr(0, Tag.size()) != Tag ||
+      line.substr(line.size() - HexLength - Equals.size(), Equals.size()) != Equals) {
     return false;
-  const std::string_view name = line.substr(HexLength + 2);
-  if (!escaped) {
-    entry->name = name;
-    return true;
   }
-  return Unescape(name, &entry->name);
+  *hex = line.substr(line.size() - HexLength);
+  *name = line.substr(Tag.size(), line.size() - Tag.size() - Equals.size() - HexLength);
+  return true;
 }
 
 }  // namespace
+
+ChecksumLineKind ParseChecksumLine(std::string_view line, bool first, ChecksumEntry* entry) {
+  // Notepad starts its UTF-8 files with a byte-order mark.
+  constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+  if (first && line.substr(0, ByteOrderMark.size()) == ByteOrderMark) {
+    line.remove_prefix(ByteOrderMark.size());
+  }
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  if (line.empty() || line[0] == '#') return ChecksumLineKind::Skipped;
+  if (line.find('\0') != line.npos) return ChecksumLineKind::Bad;
+  const bool escaped = line[0] == '\\';
+  if (escaped) line.remove_prefix(1);
+  std::string_view hex, name;
+  if ((!SplitTagLine(line, &hex, &name) && !SplitGnuLine(line, &hex, &name)) || name.empty() ||
+      !ReadDigestHex(hex, &entry->digest)) {
+    return ChecksumLineKind::Bad;
+  }
+  if (!escaped) {
+    entry->name = name;
+    return ChecksumLineKind::Entry;
+  }
+  return Unescape(name, &entry->name) ? ChecksumLineKind::Entry : ChecksumLineKind::Bad;
+}
 
 std::string DigestHex(const Digest& digest) {
   std::string hex;
@@ -96,36 +128,45 @@ std::string ChecksumLine(const Digest& digest, const std::string& utf8Name) {
 bool ParseChecksumFile(std::string_view text, std::vector<ChecksumEntry>* entries,
                        std::size_t* badLine) {
   entries->clear();
-  while (!text.empty()) {
+  for (std::size_t number = 1; !text.empty(); ++number) {
     const std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
+    const std::string_view line = text.substr(0, end);
     text.remove_prefix(end == text.npos ? text.size() : end + 1);
-    if (end != std::string_view::npos && !line.empty() && line.back() == '\r')
-      line.remove_suffix(1);
     ChecksumEntry entry;
-    if (!ParseLine(line, &entry)) {
-      if (badLine != nullptr) *badLine = entries->size() + 1;
-      return false;
+    switch (ParseChecksumLine(line, number == 1, &entry)) {
+      case ChecksumLineKind::Entry:
+        entries->push_back(std::move(entry));
+        break;
+      case ChecksumLineKind::Skipped:
+        break;
+      case ChecksumLineKind::Bad:
+        if (badLine != nullptr) *badLine = number;
+        return false;
     }
-    entries->push_back(std::move(entry));
   }
   return true;
+}
+
+bool MatchChecksum(const ChecksumEntry& entry, const std::string& wholeName,
+                   const std::string& stem, SetDigests* digests) {
+  std::string_view name = entry.name;
+  // ./NAME is the same file to sha256sum -c.
+  if (name.substr(0, 2) == "./") name.remove_prefix(2);
+  if (name == wholeName) {
+    if (digests->whole) return false;
+    digests->whole = entry.digest;
+    return true;
+  }
+  if (name.size() <= stem.size() || name.substr(0, stem.size()) != stem) return false;
+  const int n = PieceNumberOf(std::string(name.substr(stem.size())).c_str());
+  return n > 0 && digests->pieces.emplace(n, entry.digest).second;
 }
 
 bool MatchChecksums(const std::vector<ChecksumEntry>& entries, const std::string& wholeName,
                     const std::string& stem, SetDigests* digests, std::size_t* badEntry) {
   *digests = SetDigests{};
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const std::string& name = entries[i].name;
-    bool fresh = false;
-    if (name == wholeName) {
-      fresh = !digests->whole.has_value();
-      digests->whole = entries[i].digest;
-    } else if (name.size() > stem.size() && name.compare(0, stem.size(), stem) == 0) {
-      const int n = PieceNumberOf(name.c_str() + stem.size());
-      fresh = n > 0 && digests->pieces.emplace(n, entries[i].digest).second;
-    }
-    if (!fresh) {
+    if (!MatchChecksum(entries[i], wholeName, stem, digests)) {
       if (badEntry != nullptr) *badEntry = i;
       return false;
     }

@@ -35,10 +35,18 @@ struct ChecksumEntry {
   Digest digest{};
 };
 
-// Every line of a checksum file's text, in order. Lines end in LF or CRLF,
-// the last may have no line end; the digest is in either case, the mark
-// before the name a blank or `*`. False at the first line that is not such
-// a line (an empty one too): *badLine, where given, is its number from 1.
+enum class ChecksumLineKind { Entry, Skipped, Bad };
+
+// One line of a checksum file without its line feed, as sha256sum -c reads
+// it: "HEX NAME" with a blank or a tab after the digest, then optionally a
+// blank or `*`; or "SHA256 (NAME) = HEX"; either escaped. The digest is in
+// either case. A CR at the end, and on the `first` line a UTF-8 byte-order
+// mark, are no part of it. Blank lines and # comments are Skipped.
+ChecksumLineKind ParseChecksumLine(std::string_view line, bool first, ChecksumEntry* entry);
+
+// Every entry of a checksum file's text, in order. Lines end in LF or CRLF,
+// the last may have no line end. False at the first Bad line: *badLine,
+// where given, is its number from 1.
 bool ParseChecksumFile(std::string_view text, std::vector<ChecksumEntry>* entries,
                        std::size_t* badLine = nullptr);
 
@@ -48,11 +56,14 @@ struct SetDigests {
   std::optional<Digest> whole;
 };
 
-// Matches entries to the set whose whole file is `wholeName` and whose
-// pieces are `stem` followed by .001 ... .zzz (both UTF-8, without a
-// folder). False when an entry names anything else, or names a piece or the
-// whole file a second time: *badEntry, where given, is its index (the line
-// number less one).
+// Adds one entry to the digests of the set whose whole file is `wholeName`
+// and whose pieces are `stem` followed by .001 ... .zzz (both UTF-8,
+// without a folder; ./ before a name is nothing). False when it names
+// anything else, or names a piece or the whole file a second time.
+bool MatchChecksum(const ChecksumEntry& entry, const std::string& wholeName,
+                   const std::string& stem, SetDigests* digests);
+// Every entry, in order: *badEntry, where given, is the index of the first
+// that does not match.
 bool MatchChecksums(const std::vector<ChecksumEntry>& entries, const std::string& wholeName,
                     const std::string& stem, SetDigests* digests, std::size_t* badEntry = nullptr);
 

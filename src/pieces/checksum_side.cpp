@@ -1,5 +1,9 @@
 #include "pieces/checksum_side.h"
 
+#include <algorithm>
+#include <optional>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "app/output.h"
@@ -9,6 +13,15 @@
 
 namespace pieces {
 
+namespace {
+
+constexpr std::uint32_t ReadBlock = 64 * 1024;
+// The longest line a set's checksum file can hold: a name of a whole path,
+// every byte escaped, and the digest.
+constexpr std::size_t LongestLine = 2 * text::PathCapacity + 128;
+
+}  // namespace
+
 std::string ChecksumElement(const PieceNamer& names) { return names.Stem() + ChecksumFileSuffix; }
 
 bool ChecksumName(const PieceNamer& names, std::string* utf8) {
@@ -16,32 +29,110 @@ bool ChecksumName(const PieceNamer& names, std::string* utf8) {
 }
 
 ChecksumRead ReadChecksumFile(const PieceNamer& names, SetDigests* digests,
-                              platform::Failure* failure) {
+                              ChecksumReport* report) {
+  ChecksumReport unused;
+  if (report == nullptr) report = &unused;
+  *digests = SetDigests{};
   const std::string element = ChecksumElement(names);
   platform::DirEntry entry;
   if (!names.Place().Lookup(element, &entry)) return ChecksumRead::Absent;
-  if (entry.size > LargestChecksumFile) return ChecksumRead::Unreadable;
+  std::string wholeName;
+  if (!ChecksumName(names, &wholeName)) return ChecksumRead::Unreadable;
   // A folder or a FIFO is refused by the open, which says why.
   path::FileHandle file(&names.Place().Handle());
   const std::string name = names.Place().PathOf(element);
   if (name.empty() || file.Open(name.c_str(), platform::OpenMode::Read) == platform::InvalidFile) {
-    if (failure != nullptr) *failure = file.LastFailure();
+    report->failure = file.LastFailure();
     return ChecksumRead::Unreadable;
   }
+  // Read in blocks and taken a line at a time: the lines of a set of many
+  // pieces with long names may run to megabytes.
+  std::vector<char> block(ReadBlock);
+  std::string line;
+  std::size_t number = 0;
+  bool entries = false;
+  const auto take = [&] {
+    ++number;
+    ChecksumEntry parsed;
+    switch (ParseChecksumLine(line, number == 1, &parsed)) {
+      case ChecksumLineKind::Skipped:
+        break;
+      case ChecksumLineKind::Entry:
+        if (MatchChecksum(parsed, wholeName, wholeName, digests)) {
+          entries = true;
+          break;
+        }
+        [[fallthrough]];
+      case ChecksumLineKind::Bad:
+        report->badLine = number;
+        return false;
+    }
+    line.clear();
+    return true;
+  };
   // The open file's own size: the name may have been given to another
-  // file since the lookup.
-  const std::optional<std::uint64_t> opened = file.OpenedSize();
-  if (!opened || *opened > LargestChecksumFile) return ChecksumRead::Unreadable;
-  const auto size = static_cast<std::uint32_t>(*opened);
-  std::string text(size, '\0');
-  if (size != 0 && file.Read(text.data(), size) != size) return ChecksumRead::Unreadable;
-  std::vector<ChecksumEntry> entries;
-  std::string wholeName;
-  if (!ParseChecksumFile(text, &entries) || entries.empty() || !ChecksumName(names, &wholeName) ||
-      !MatchChecksums(entries, wholeName, wholeName, digests)) {
-    return ChecksumRead::Unreadable;
+  // file since the lookup. A read that ends before it failed.
+  const std::optional<std::uint64_t> size = file.OpenedSize();
+  if (!size) return ChecksumRead::Unreadable;
+  for (std::uint64_t left = *size; left != 0;) {
+    const auto want = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, ReadBlock));
+    if (file.Read(block.data(), want) != want) {
+      report->failure = file.LastFailure();
+      return ChecksumRead::Unreadable;
+    }
+    left -= want;
+    for (std::uint32_t i = 0; i < want; ++i) {
+      if (block[i] != '\n') {
+        // No line of a set is this long: it is no checksum line.
+        if (line.size() == LongestLine) {
+          report->badLine = number + 1;
+          return ChecksumRead::BadLine;
+        }
+        line += block[i];
+      } else if (!take()) {
+        return ChecksumRead::BadLine;
+      }
+    }
   }
-  return ChecksumRead::Read;
+  if (!line.empty() && !take()) return ChecksumRead::BadLine;
+  return entries ? ChecksumRead::Read : ChecksumRead::Unreadable;
+}
+
+bool FailChecksumRead(ChecksumRead read, const PieceNamer& names, const ChecksumReport& report) {
+  const path::Shown shown = names.Place().ShownOf(ChecksumElement(names));
+  if (read == ChecksumRead::BadLine) {
+    const std::string number = std::to_string(report.badLine);
+    app::Print(text::ChecksumLineUnreadable, shown, number.c_str());
+    platform::ReportFailure(
+        app::Subject(shown).Text().c_str(),
+        app::FailureReason(text::ChecksumLineUnreadable, shown, nullptr, number.c_str()), {});
+    return false;
+  }
+  return app::Fail(text::ChecksumUnreadable, shown, report.failure);
+}
+
+bool ListingAgrees(const PieceNamer& names, const PieceSurvey& survey, const SetDigests& digests) {
+  if (digests.pieces.empty()) return true;
+  std::set<int> there;
+  for (int n = 1; n <= survey.count; ++n) there.insert(n);
+  if (survey.firstAfterGap != 0) {
+    for (int n : PiecesAbove(names, survey.count + 1)) there.insert(n);
+  }
+  bool agrees = true;
+  for (const auto& [n, digest] : digests.pieces) {
+    if (there.count(n) != 0) continue;
+    agrees = app::Fail(text::PieceMissing, names.Shown(n), platform::NotFound());
+  }
+  const path::Shown checksumShown = names.Place().ShownOf(ChecksumElement(names));
+  for (int n : there) {
+    if (digests.pieces.count(n) != 0) continue;
+    app::Print(text::PieceNotListed, names.Shown(n), checksumShown);
+    platform::ReportFailure(
+        app::Subject(names.Shown(n)).Text().c_str(),
+        app::FailureReason(text::PieceNotListed, names.Shown(n), nullptr, checksumShown), {});
+    agrees = false;
+  }
+  return agrees;
 }
 
 bool FailHash(const platform::Failure& failure) {

@@ -11,10 +11,6 @@
 
 namespace pieces {
 
-// The largest checksum file read: far more than 18575 lines of a name as
-// long as a path takes.
-inline constexpr std::uint32_t LargestChecksumFile = 2 * 1024 * 1024;
-
 // The checksum file's element beside the pieces of `names`.
 std::string ChecksumElement(const PieceNamer& names);
 
@@ -25,15 +21,28 @@ bool ChecksumName(const PieceNamer& names, std::string* utf8);
 enum class ChecksumRead {
   Absent,      // no such file
   Read,        // its digests are in *digests
-  Unreadable,  // something there that is no checksum file of this set
+  Unreadable,  // something there that cannot be read, or lists nothing
+  BadLine,     // a line that gives no digest of the whole file or of a piece
 };
 
-// Looks for the checksum file once: only a regular file of at most
-// LargestChecksumFile bytes is read, and every line must give a digest of
-// the whole file or of one of its pieces, once.
-// `failure`, where given, says why a file there could not be opened.
+struct ChecksumReport {
+  platform::Failure failure;  // why a file there could not be read
+  std::size_t badLine = 0;    // from 1, for BadLine
+};
+
+// Looks for the checksum file once and reads it line by line, however long:
+// every line must give a digest of the whole file or of one of its pieces,
+// once.
 ChecksumRead ReadChecksumFile(const PieceNamer& names, SetDigests* digests,
-                              platform::Failure* failure = nullptr);
+                              ChecksumReport* report = nullptr);
+
+// Prints the failure a read other than Absent or Read stands for.
+bool FailChecksumRead(ChecksumRead read, const PieceNamer& names, const ChecksumReport& report);
+
+// With piece lines: every piece listed that is not there, and every piece
+// there (`survey`, and any beyond a gap) that is not listed, each named on
+// a line of its own. True when there is none.
+bool ListingAgrees(const PieceNamer& names, const PieceSurvey& survey, const SetDigests& digests);
 
 // Gives up on a hash that failed: memory short is said as such, any other
 // failure of the library with its cause.

@@ -178,6 +178,7 @@ bool WriteChecksumFile(ChecksumWriter& checksum, const path::Place& place, Write
     return Fail(text::FileWriteFailed, shown, file.LastFailure());
   }
   app::Print("%s\n", shown);
+  app::PrintLine(text::ChecksumCreated);
   return true;
 }
 

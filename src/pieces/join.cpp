@@ -71,31 +71,50 @@ int OddSizedPiece(const std::vector<std::uint64_t>& sizes) {
 // A piece cut short or taken from another set is asked about before its
 // join counts as done; /Y answers only overwrite questions, and without a
 // console nobody agreed. False: not joined.
-bool AgreedToOddSizes(const PieceNamer& names, const std::vector<std::uint64_t>& sizes) {
-  const int odd = OddSizedPiece(sizes);
-  if (odd == 0) return true;
-  const auto size = [&](int n) { return std::to_string(sizes[static_cast<std::size_t>(n - 1)]); };
-  const char* differs = odd == 1 ? text::FirstPieceSizeDiffers : text::PieceSizeDiffers;
-  const std::string oddSize = size(odd), otherSize = size(odd == 1 ? 2 : 1);
-  app::Print(differs, names.Shown(odd), oddSize.c_str(), otherSize.c_str());
-  const int count = static_cast<int>(sizes.size());
-  // The short piece is the last of a set, and a stray one follows it.
-  if (odd != 1 && odd + 1 == count) {
-    app::Print(text::PieceFollows, names.Shown(odd), names.Shown(count));
+// The piece of odd size and the lines that say so; none when the sizes
+// agree. `Report` writes them to standard error too, where `reason`, in an
+// English run, is the cause.
+class OddSize {
+ public:
+  OddSize(const PieceNamer& names, const std::vector<std::uint64_t>& sizes)
+      : names_(names), odd_(OddSizedPiece(sizes)) {
+    if (odd_ == 0) return;
+    const auto size = [&](int n) { return std::to_string(sizes[static_cast<std::size_t>(n - 1)]); };
+    differs_ = odd_ == 1 ? text::FirstPieceSizeDiffers : text::PieceSizeDiffers;
+    oddSize_ = size(odd_);
+    otherSize_ = size(odd_ == 1 ? 2 : 1);
+    app::Print(differs_, names.Shown(odd_), oddSize_.c_str(), otherSize_.c_str());
+    const int count = static_cast<int>(sizes.size());
+    // The short piece is the last of a set, and a stray one follows it.
+    if (odd_ != 1 && odd_ + 1 == count) {
+      app::Print(text::PieceFollows, names.Shown(odd_), names.Shown(count));
+    }
   }
+  bool Found() const { return odd_ != 0; }
+  void Report(const char* reason) const {
+    const app::Subject oddPiece(names_.Shown(odd_));
+    platform::ReportFailure(
+        oddPiece.Text().c_str(),
+        app::FailureReason(differs_, oddPiece, reason, oddSize_.c_str(), otherSize_.c_str()), {});
+  }
+
+ private:
+  const PieceNamer& names_;
+  int odd_;
+  const char* differs_ = nullptr;
+  std::string oddSize_, otherSize_;
+};
+
+bool AgreedToOddSizes(const PieceNamer& names, const std::vector<std::uint64_t>& sizes) {
+  const OddSize odd(names, sizes);
+  if (!odd.Found()) return true;
   platform::Keyboard keyboard;
   app::PrintQuestion(keyboard, text::AskJoinAnyway);
   const app::KeyAnswer answer = app::WaitForKey(keyboard, "yn");
   app::EchoAnswer(keyboard, answer);
   if (answer.letter == 0) return true;
   // The sizes are why nothing was joined; without a console nobody said no.
-  const app::Subject oddPiece(names.Shown(odd));
-  platform::ReportFailure(
-      oddPiece.Text().c_str(),
-      app::FailureReason(differs, oddPiece,
-                         answer.letter < 0 ? text::ReasonOddSizesNoOneToAsk : nullptr,
-                         oddSize.c_str(), otherSize.c_str()),
-      {});
+  odd.Report(answer.letter < 0 ? text::ReasonOddSizesNoOneToAsk : nullptr);
   return false;
 }
 
@@ -115,18 +134,21 @@ bool RoomForCopy(const path::Place& outputFolder, const PieceNamer& names, int c
   return total <= free;
 }
 
-// Before a join writes over the output in place: every piece is opened
-// once and its size taken, and with a checksum file read and matched, so
-// that nothing the old output held is lost to a set that cannot be joined.
-// False, with its message, when one fails.
-bool PiecesReadable(const PieceNamer& names, int count, const SetDigests* digests,
-                    const path::Shown& outputShown, std::vector<std::uint64_t>* sizes) {
+// Reads pieces `from` ... `count` with their sizes, and against a checksum
+// file's digests: every piece that has a line, and the whole file where it
+// has one and the reading starts at piece 1. Every piece whose digest
+// differs is named; false, with its message, when one does or a read fails.
+bool CheckPieces(const PieceNamer& names, int from, int count, const SetDigests* digests,
+                 const path::Shown& outputShown, std::vector<std::uint64_t>* sizes,
+                 bool progress = false) {
   path::FileHandle piece(&names.Place().Handle());
   WorkBuffer buffer;
   std::optional<platform::Sha256> whole;
-  if (digests != nullptr && digests->pieces.empty()) whole.emplace();
-  for (int i = 1; i <= count; ++i) {
+  if (digests != nullptr && digests->whole && from == 1) whole.emplace();
+  bool matches = true;
+  for (int i = from; i <= count; ++i) {
     const std::string name = names.Path(i);
+    if (progress) app::Print("%s\r", names.Shown(i));
     if (piece.Open(name.c_str(), platform::OpenMode::Read) == platform::InvalidFile) {
       return Fail(text::PieceOpenFailed, names.Shown(i), piece.LastFailure());
     }
@@ -135,27 +157,30 @@ bool PiecesReadable(const PieceNamer& names, int count, const SetDigests* digest
     sizes->push_back(*size);
     if (digests == nullptr) continue;
     if (buffer.Size() == 0 && !buffer.Allocate(ChunkSize)) return Fail(text::OutOfMemory);
-    platform::Sha256 hash;
+    std::optional<platform::Sha256> hash;
+    if (digests->pieces.count(i) != 0) hash.emplace();
     for (std::uint64_t left = *size; left != 0;) {
       const auto chunk = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, ChunkSize));
       if (piece.Read(buffer.Data(), chunk) != chunk) {
         return Fail(text::PieceReadFailed, names.Shown(i), piece.LastFailure());
       }
-      if (!hash.Update(buffer.Data(), chunk)) return FailHash(hash.LastFailure());
+      if (hash && !hash->Update(buffer.Data(), chunk)) return FailHash(hash->LastFailure());
       if (whole && !whole->Update(buffer.Data(), chunk)) return FailHash(whole->LastFailure());
       left -= chunk;
     }
     Digest digest;
-    if (whole) continue;
-    if (!hash.Finish(&digest)) return FailHash(hash.LastFailure());
-    if (digest != digests->pieces.at(i)) return Fail(text::PieceChecksumMismatch, names.Shown(i));
+    if (hash && !hash->Finish(&digest)) return FailHash(hash->LastFailure());
+    if (hash && digest != digests->pieces.at(i)) {
+      matches = Fail(text::PieceChecksumMismatch, names.Shown(i));
+    }
   }
+  if (progress) app::Print("\n");
   Digest digest;
   if (whole && !whole->Finish(&digest)) return FailHash(whole->LastFailure());
-  if (whole && (!digests->whole || digest != *digests->whole)) {
+  if (whole && matches && digest != *digests->whole) {
     return Fail(text::JoinedChecksumMismatch, outputShown);
   }
-  return true;
+  return matches;
 }
 
 // What a join checks against a checksum file: every piece that has a line,
@@ -163,16 +188,24 @@ bool PiecesReadable(const PieceNamer& names, int count, const SetDigests* digest
 class JoinCheck {
  public:
   explicit JoinCheck(const SetDigests& digests) : digests_(digests) {
-    if (digests_.pieces.empty()) whole_.emplace();
+    if (digests_.whole) whole_.emplace();
+    if (digests_.whole && !digests_.pieces.empty()) second_.emplace();
   }
 
   bool StartPiece() {
     if (!digests_.pieces.empty()) piece_.emplace();
     return true;
   }
+  // With both kinds of line the whole file is hashed on a thread of its
+  // own beside the piece: every line checked costs one hash's time.
   bool Add(const char* data, std::uint32_t size) {
-    return (piece_ ? Kept(*piece_, piece_->Update(data, size)) : true) &&
-           (whole_ ? Kept(*whole_, whole_->Update(data, size)) : true);
+    bool wholeDone = true;
+    const auto hashWhole = [&] { wholeDone = whole_->Update(data, size); };
+    const platform::Worker::Ticket ticket = whole_ && piece_ ? second_->Post(hashWhole) : 0;
+    if (whole_ && !piece_) hashWhole();
+    const bool pieceDone = !piece_ || piece_->Update(data, size);
+    if (ticket != 0) second_->WaitFor(ticket);
+    return (!piece_ || Kept(*piece_, pieceDone)) && (!whole_ || Kept(*whole_, wholeDone));
   }
   bool FinishPiece(int n) {
     if (!piece_) return true;
@@ -186,12 +219,12 @@ class JoinCheck {
   int Differing() const { return differing_; }
 
   enum class Outcome { Matches, Differs, Failed };
-  // With every piece proven the whole file is too: it is not hashed again.
+  // Every line is checked: the whole file's too, where it has one.
   Outcome FinishWhole() {
     if (!whole_) return Outcome::Matches;
     Digest digest;
     if (!Kept(*whole_, whole_->Finish(&digest))) return Outcome::Failed;
-    return digests_.whole && digest == *digests_.whole ? Outcome::Matches : Outcome::Differs;
+    return digest == *digests_.whole ? Outcome::Matches : Outcome::Differs;
   }
   // Why a hash failed.
   const platform::Failure& LastFailure() const { return failure_; }
@@ -202,6 +235,8 @@ class JoinCheck {
   std::optional<platform::Sha256> whole_;
   int differing_ = 0;
   platform::Failure failure_;
+  // Last, so that it ends before the hashes it feeds.
+  std::optional<platform::Worker> second_;
 
   bool Kept(const platform::Sha256& hash, bool done) {
     if (!done) failure_ = hash.LastFailure();
@@ -217,7 +252,7 @@ bool OpenInPlace(path::FileHandle& output, path::FileHandle& held, const path::P
                  const PieceSurvey& survey, const SetDigests* digests, app::RunState& state) {
   const path::Shown outputShown = outputFolder.ShownOf(outputElement);
   std::vector<std::uint64_t> sizes;
-  if (!PiecesReadable(names, survey.count, digests, outputShown, &sizes)) return false;
+  if (!CheckPieces(names, 1, survey.count, digests, outputShown, &sizes)) return false;
   if (digests == nullptr && !AgreedToOddSizes(names, sizes)) return false;
   held.Close();
   const WriteTarget target = outputThere ? WriteTarget::Replace : WriteTarget::New;
@@ -274,19 +309,22 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
     return Fail(text::PieceMissing, names.Shown(count + 1), platform::NotFound());
   }
   if (count == 0) return Fail(text::FirstPieceMissing, names.Shown(1));
+
+  // The checksum file is looked for once, before anything is asked. Its
+  // piece lines say which pieces are missing or stray, every one of them.
+  SetDigests digests;
+  ChecksumReport report;
+  const ChecksumRead checksumRead = ReadChecksumFile(names, &digests, &report);
+  if (checksumRead == ChecksumRead::Absent && options.checksum) {
+    return Fail(text::ChecksumUnreadable, pieceFolder.ShownOf(ChecksumElement(names)),
+                platform::NotFound());
+  }
+  if (checksumRead != ChecksumRead::Absent && checksumRead != ChecksumRead::Read) {
+    return FailChecksumRead(checksumRead, names, report);
+  }
+  if (!ListingAgrees(names, survey, digests)) return false;
   if (count == 1) return Fail(text::SecondPieceMissing, names.Shown(2));
   if (survey.firstAfterGap != 0) return Fail(text::PieceMissing, names.Shown(count + 1));
-
-  // The checksum file is looked for once, before anything is asked.
-  SetDigests digests;
-  const path::Shown checksumShown = pieceFolder.ShownOf(ChecksumElement(names));
-  platform::Failure checksumFailure;
-  const ChecksumRead checksumRead = ReadChecksumFile(names, &digests, &checksumFailure);
-  if (checksumRead == ChecksumRead::Unreadable ||
-      (checksumRead == ChecksumRead::Absent && options.checksum) ||
-      (!digests.pieces.empty() && !ListsPiecesExactly(digests, count))) {
-    return Fail(text::ChecksumUnreadable, checksumShown, checksumFailure);
-  }
   std::optional<JoinCheck> check;
   if (checksumRead == ChecksumRead::Read) check.emplace(digests);
 
@@ -363,11 +401,15 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
   auto size = static_cast<std::uint32_t>(first.size);
   ChunkCopier copier(check ? std::optional(InspectorOf(*check)) : std::nullopt);
   if (!copier.Reserve(size)) return Fail(text::OutOfMemory);
+  // After the first piece that differs nothing more is written, but the
+  // rest are still checked: every piece to fetch again is named at once.
   const auto refused = [&] {
-    if (check->Differing() != 0) {
-      return Fail(text::PieceChecksumMismatch, names.Shown(check->Differing()));
-    }
-    return FailHash(check->LastFailure());
+    const int differing = check->Differing();
+    if (differing == 0) return FailHash(check->LastFailure());
+    Fail(text::PieceChecksumMismatch, names.Shown(differing));
+    std::vector<std::uint64_t> rest;
+    CheckPieces(names, differing + 1, count, &digests, outputShown, &rest);
+    return false;
   };
 
   path::FileHandle piece(&pieceFolder.Handle());
@@ -415,7 +457,75 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
     return false;
   }
   output.Close();
+  if (check) app::Print(text::ChecksumMatched, pieceFolder.ShownOf(ChecksumElement(names)));
   app::PrintLine(text::JoinFinished);
+  return true;
+}
+
+bool VerifyPieces(const app::RunOptions& options) {
+  const PieceSetName set = PiecesOfRun(options);
+  const path::Place pieceFolder(set.folder);
+  const PieceNamer names(pieceFolder, set.stem);
+  const PieceSurvey survey = SurveyPieces(names);
+  const int count = survey.count;
+  // Each problem has said itself, on standard error too.
+  const auto problems = [] {
+    app::PrintLine(text::VerifyFoundProblems);
+    return false;
+  };
+  // The set as a join finds it: every problem it would refuse.
+  if (survey.stop == PieceSlot::NotAFile) {
+    Fail(text::PieceNotAFile, names.Shown(count + 1));
+    return problems();
+  }
+  if (survey.stop == PieceSlot::Dangling) {
+    Fail(text::PieceMissing, names.Shown(count + 1), platform::NotFound());
+    return problems();
+  }
+  if (count == 0) {
+    Fail(text::FirstPieceMissing, names.Shown(1));
+    return problems();
+  }
+  SetDigests digests;
+  ChecksumReport report;
+  const ChecksumRead read = ReadChecksumFile(names, &digests, &report);
+  const path::Shown checksumShown = pieceFolder.ShownOf(ChecksumElement(names));
+  if (read == ChecksumRead::Absent && options.checksum) {
+    Fail(text::ChecksumUnreadable, checksumShown, platform::NotFound());
+    return problems();
+  }
+  if (read != ChecksumRead::Absent && read != ChecksumRead::Read) {
+    FailChecksumRead(read, names, report);
+    return problems();
+  }
+  if (!ListingAgrees(names, survey, digests)) return problems();
+  if (count == 1) {
+    Fail(text::SecondPieceMissing, names.Shown(2));
+    return problems();
+  }
+  if (survey.firstAfterGap != 0) {
+    Fail(text::PieceMissing, names.Shown(count + 1));
+    return problems();
+  }
+  // Every piece read, with the checksum file every line checked; without
+  // one the sizes are what a join would ask about.
+  const bool checked = read == ChecksumRead::Read;
+  std::vector<std::uint64_t> sizes;
+  if (!CheckPieces(names, 1, count, checked ? &digests : nullptr, path::Shown{"", set.stem}, &sizes,
+                   true)) {
+    return problems();
+  }
+  if (!checked) {
+    const OddSize odd(names, sizes);
+    if (odd.Found()) {
+      odd.Report(nullptr);
+      return problems();
+    }
+    app::PrintLine(text::VerifySoundUnchecked);
+    return true;
+  }
+  const std::string number = std::to_string(count);
+  app::Print(text::VerifyMatched, number.c_str(), checksumShown);
   return true;
 }
 

@@ -17,4 +17,9 @@ bool JoinPieces(const app::RunOptions& options, app::RunState& state);
 bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
                          const std::function<bool()>& destinationReady, bool* notStarted);
 
+// Checks the set as a join would, and with a checksum file every line of
+// it, without writing or asking anything; every problem is named on a line
+// of its own, and a closing line says what was found.
+bool VerifyPieces(const app::RunOptions& options);
+
 }  // namespace pieces

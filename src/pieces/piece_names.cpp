@@ -141,7 +141,10 @@ std::string PieceNamer::Path(int n) const {
 
 std::string PieceNamer::Given(int n) const {
   if (!IsPieceNumber(n) || !place_.Fits(Element(n))) return std::string();
-  return place_.Typed() + Element(n);
+  // The folder as typed may be longer than its full form (a\..\): the
+  // name as given must fit a path too.
+  std::string given = place_.Typed() + Element(n);
+  return given.size() < platform::PathLimit() ? given : std::string();
 }
 
 std::string PieceSuffix(int n) {

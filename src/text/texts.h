@@ -57,6 +57,13 @@ extern const char FirstPieceSizeDiffers[];
 extern const char PieceFollows[];
 extern const char AskJoinAnyway[];
 extern const char ChecksumUnreadable[];
+extern const char ChecksumLineUnreadable[];
+extern const char PieceNotListed[];
+extern const char ChecksumMatched[];
+extern const char ChecksumCreated[];
+extern const char VerifyMatched[];
+extern const char VerifySoundUnchecked[];
+extern const char VerifyFoundProblems[];
 extern const char PieceChecksumMismatch[];
 extern const char JoinedChecksumMismatch[];
 extern const char ChecksumNameUnconvertible[];
@@ -79,7 +86,7 @@ extern const char ReasonNotARegularFile[];
 extern const char ReasonNoOneToAsk[];
 extern const char ReasonOddSizesNoOneToAsk[];
 
-constexpr int UsageLineCount = 24;
+constexpr int UsageLineCount = 25;
 extern const char* const UsageLines[UsageLineCount];
 
 enum class TextKind { Message, Batch, Reason };
@@ -89,7 +96,7 @@ struct Text {
   const char* english;   // ASCII; nullptr where not written (yet)
   TextKind kind;         // batch texts stay Japanese
 };
-constexpr int AllTextCount = 96;
+constexpr int AllTextCount = 104;
 extern const Text AllTexts[AllTextCount];
 
 // The English of a text above, known by its address (a message or a

@@ -36,6 +36,20 @@ class PosixConventionsTest(TempDirTest):
         self.assertEqual(status, 0)
         self.assertEqual(sorted(os.listdir(self.dir)), ["--help", "--help.001", "--help.002"])
 
+    def test_a_root_folder_named_as_an_option_is_not_reached(self):
+        # /V stays the check even with a folder /V: the root is reached as //V.
+        if os.geteuid() != 0 or os.path.exists("/V"):
+            self.skipTest("needs to make the folder /V")
+        random_file(self.path("v.bin"), 2500)
+        self.assertEqual(self.run_divro("v.bin", "/1")[0], 0)
+        os.mkdir("/V")
+        try:
+            status, out = self.run_divro("/V", "v.bin.001")
+        finally:
+            os.rmdir("/V")
+        self.assertEqual(status, 0, out)
+        self.assertTrue(out.endswith("チェックサムファイルがないため、内容は確かめていません。\n"), out)
+
     def test_messages_where_the_locale_cannot_hold_japanese(self):
         # Latin-1 has no Japanese: UTF-8 then, never code page 932 bytes.
         # Standard error names the file as typed and the reason, the

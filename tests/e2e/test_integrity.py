@@ -170,8 +170,37 @@ class IntegrityTest(TempDirTest):
         self.assertEqual(rc, 0, p.out)
         return b"".join(ours)
 
+    def side_file_names_what_to_fetch(self):
+        # Each fault of a checked set names every piece to fetch again, and
+        # a whole-file line is checked beside the piece lines.
+        data = self.divide("v.bin", 6 * 1024, "/H")
+        sums = read(self.path("v.bin.sha256"))
+        piece = {n: read(self.path(f"v.bin.{n:03}")) for n in (2, 4, 6)}  # .003-.005 stand beyond the gap
+        side, stray = self.path("v.bin.sha256"), self.path("v.bin.007")
+        flipped = lambda n: write(self.path(f"v.bin.{n:03}"), b"X" + piece[n][1:])
+        for fault, undo, lines in [
+                (lambda: [os.remove(self.path(f"v.bin.00{n}")) for n in (2, 6)],
+                 lambda: [write(self.path(f"v.bin.00{n}"), piece[n]) for n in (2, 6)],
+                 [f"分割ファイル '{self.path(f'v.bin.00{n}')}' が見つかりません。" for n in (2, 6)]),
+                (lambda: write(stray, b"x"), lambda: os.remove(stray),
+                 [f"分割ファイル '{stray}' はチェックサムファイル '{side}' に載っていません。"]),
+                (lambda: (flipped(2), flipped(4)), lambda: [write(self.path(f"v.bin.{n:03}"), piece[n]) for n in (2, 4)],
+                 [f"分割ファイル '{self.path(f'v.bin.{n:03}')}' のチェックサムが一致しません。" for n in (2, 4)]),
+                (lambda: write(side, sums.replace(sums[-72:-8], b"0" * 64)), lambda: write(side, sums),
+                 ["結合ファイル 'v.bin' のチェックサムが一致しません。"])]:
+            write(self.path("v.bin"), b"old")
+            fault()
+            rc, out = self.run_divro("v.bin.001", "/Y")
+            undo()
+            self.assertEqual(rc, FAILED, out)
+            self.assertIn("\n".join(lines + [NOT_JOINED]) + "\n", out)
+            self.assertEqual(read(self.path("v.bin")), b"old")
+        rc, out = self.run_divro("v.bin.001", "/Y")
+        self.assertTrue(out.endswith(f"チェックサムファイル '{side}' と一致しました。\n{JOINED}\n"), out)
+        return data
+
     def test_mishaps(self):
-        for mishap in (self.missing_middle_piece, self.older_larger_set, self.cut_short_middle_piece,
+        for mishap in (self.side_file_names_what_to_fetch, self.missing_middle_piece, self.older_larger_set, self.cut_short_middle_piece,
                        self.folder_swapped_at_the_question, self.killed_runs, self.no_file_at_a_piece,
                        self.others_names_and_locks):
             with self.subTest(mishap=mishap.__name__):
@@ -188,6 +217,45 @@ class IntegrityTest(TempDirTest):
                     self.assertFalse(os.path.exists(self.path("v.bin")))
                 else:
                     self.assertEqual(read(self.path("v.bin")), expected)
+
+    def test_check_without_joining(self):
+        # /V reads every piece and writes nothing: every problem named, then
+        # one closing line; the exit status says whether all is well.
+        self.divide("v.bin", 6 * 1024, "/H")
+        os.remove(self.path("v.bin"))
+        side, bad = self.path("v.bin.sha256"), "のチェックサムが一致しません。"
+        flip = lambda n: write(self.path(f"v.bin.{n:03}"), b"X" + read(self.path(f"v.bin.{n:03}"))[1:])
+        for case, change, rc, lines in [
+                ("sound", None, 0, [f"分割ファイル 6 個がチェックサムファイル '{side}' と一致しました。"]),
+                ("two bad", lambda: (flip(2), flip(4)), FAILED, ["分割ファイルに問題があります。"]),
+                ("no side file", lambda: os.remove(side), 0,
+                 ["分割ファイルのサイズと並びに問題はありません。チェックサムファイルがないため、内容は確かめていません。"]),
+                ("odd size", lambda: os.truncate(self.path("v.bin.003"), 500), FAILED,
+                 [f"分割ファイル '{self.path('v.bin.003')}' のサイズ (500 バイト) が先頭ファイル (1024 バイト) と異なります。",
+                  "分割ファイルに問題があります。"])]:
+            with self.subTest(case):
+                if change:
+                    change()
+                status, out = self.run_divro("/V", "v.bin.001", "/Y")
+                self.assertEqual(status, rc, out)
+                self.assertTrue(out.endswith("\n".join(lines) + "\n"), out)
+                named = [f"分割ファイル '{self.path(f'v.bin.00{n}')}' {bad}\n" for n in (2, 4)]
+                self.assertEqual([line in out for line in named], [case == "two bad"] * 2)
+                self.assertEqual(sorted(os.listdir(self.dir))[:2], ["v.bin.001", "v.bin.002"])
+                self.assertFalse(os.path.exists(self.path("v.bin")))
+        for refused in (["/V", "v.bin.001", "out"], ["/V", "/1", "v.bin.001"], ["/V", "/C", "v.bin.001"]):
+            self.assertEqual(self.run_divro(*refused), (FAILED, "引数の処理中にエラーが起きました。\n"
+                                                        "ヘルプを表示するには 'divro' とタイプするか、\n"
+                                                        "/? オプションを使用してください。\n"))
+
+    def test_the_largest_side_file_a_division_writes_is_read(self):
+        # The most pieces there can be, of a long name: megabytes of lines.
+        name = "n" * 196 + ".bin"
+        self.divide(name, 18575 * 1024, "/H")
+        self.assertGreater(os.path.getsize(self.path(name + ".sha256")), 4 << 20)
+        rc, out = self.run_divro("/V", name + ".001")
+        self.assertEqual(rc, 0, out[-300:])
+        self.assertTrue(out.endswith(f"分割ファイル 18575 個がチェックサムファイル '{self.path(name)}.sha256' と一致しました。\n"))
 
     def test_older_pieces_kept_without_a_terminal_fail_the_run(self):
         # Nobody chose to keep them: they stand, no piece 1 joins them with

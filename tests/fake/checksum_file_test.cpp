@@ -39,21 +39,35 @@ TEST(ChecksumFile, ParsesLinesAsSha256sumWritesThem) {
       {A + "  a\\b\\n\n", 0, {{"a\\b\\n", A}}},  // not escaped: backslashes are the name's
       {A + "   blank first \n", 0, {{" blank first ", A}}},
       {A + "  \xe8\xa1\xa8.txt\n", 0, {{"\xe8\xa1\xa8.txt", A}}},
-      {A + "  a\n\n", 2, {}},  // an empty line
-      {"\r\n", 1, {}},
+      // Blank lines and comments are no entries; a byte-order mark opens the file only.
+      {A + "  a\n\n", 0, {{"a", A}}},
+      {"\r\n", 0, {}},
+      {"# made by hand\n" + A + "  a\n", 0, {{"a", A}}},
+      {"\xEF\xBB\xBF" + A + "  a\r\n", 0, {{"a", A}}},
+      {A + "  a\n\xEF\xBB\xBF" + B + "  b\n", 2, {}},
       {A.substr(1) + "  a\n", 1, {}},  // 63 digits
       {A + "0  a\n", 1, {}},           // 65
       {"g" + A.substr(1) + "  a\n", 1, {}},
-      {A + " a\n", 1, {}},
-      {A + "\t a\n", 1, {}},
-      {A + " -a\n", 1, {}},
+      // One blank or tab after the digest, then a blank or * may mark the mode.
+      {A + " a\n", 0, {{"a", A}}},
+      {A + "\ta\n", 0, {{"a", A}}},
+      {A + "\t a\n", 0, {{"a", A}}},
+      {A + " -a\n", 0, {{"-a", A}}},
+      {A + "a\n", 1, {}},
+      {A + "\n", 1, {}},
       {A + "  \n", 1, {}},  // no name
       {"\\" + A + "  \n", 1, {}},
       {" " + A + "  a\n", 1, {}},
       {A + "  a\n" + B + "  b\n" + "\\" + A + "  a\\x\n", 3, {}},  // an unknown escape
       {"\\" + A + "  a\\\n", 1, {}},                              // a lone backslash at the end
       {A + "  a" + std::string(1, '\0') + "b\n", 1, {}},
-      {"SHA256 (a) = " + A + "\n", 1, {}},
+      // Tag lines, as sha256sum --tag writes them.
+      {"SHA256 (a.txt) = " + A + "\n", 0, {{"a.txt", A}}},
+      {"SHA256 (a) = b) = " + BUpper, 0, {{"a) = b", B}}},
+      {"\\SHA256 (a\\nb) = " + A + "\n", 0, {{"a\nb", A}}},
+      {"SHA256 () = " + A + "\n", 1, {}},
+      {"SHA1 (a) = " + A + "\n", 1, {}},
+      {"SHA256 (a) " + A + "\n", 1, {}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text);

@@ -82,6 +82,7 @@ TEST_F(EntryTest, ParseArguments) {
       {{"/Y"}, "0010 [] []"}, {{"/?"}, "0001 [] []"}, {{"/1", "/2m"}, "0000 /2097152 [] []"},
       {{"/c", "/s", "/y", "/1", "a", "b"}, "1110 /1024 [\\\\\\] [b\\]"},
       {{"/c", "/s", "/y", "/1", "a", "b", "/?"}, "false"},
+      {{"/c", "/s", "/y", "/1", "a", "b", "/V", "/h"}, "1110 /1024 [\\\\\\] [b\\]"},  // not counted
       {{"c:\\data\\movie.avi", "D:\\out"}, "0000 [c:\\Data\\Movie.AVI] [D:\\out\\]"},
       {{"C:\\missing.bin", "/2", "D:\\out\\"}, "0000 /2048 [\\\\\\] [D:\\out\\]"},
       {{"c:clip.avi", "D:"}, "0000 [c:Clip.AVI] [D:\\]"},  // D: is its root
@@ -111,7 +112,8 @@ TEST_F(EntryTest, CheckArgumentsAndMode) {
       {{"/0", "C:\\d\\none.avi", ""}, app::ModeDivide,  // "" is no folder, not the root
        Lines({text::SourceNotFound, text::PieceSizeInvalid, text::DestFolderInvalid})},
       {{"C:\\d\\m.avi", "/3", "D:\\new", "/C", "/S"}, app::ModeDivide, ""},
-      {{"/s", "C:\\d\\m.avi"}, app::ModeBatch, ""}, {{"/Y", "C:\\d\\m.avi"}, app::ModeJoin, ""}};
+      {{"/s", "C:\\d\\m.avi"}, app::ModeBatch, ""}, {{"/Y", "C:\\d\\m.avi"}, app::ModeJoin, ""},
+      {{"/v", "C:\\d\\m.avi", "/H", "/Y"}, app::ModeVerify, ""}};
   for (const auto& c : cases) {
     fake::State().output.clear();
     app::RunOptions options;
@@ -180,7 +182,7 @@ int CountOf(const std::string& text, const std::string& part) {
   return count;
 }
 
-// Every message and usage line has its English: ASCII, as many names (%s)
+// Every message and usage line has its English: ASCII, as many names (%s, %2$s)
 // and the same closing line break; batch texts stay Japanese.
 TEST(TextsTest, EveryMessageInBothLanguages) {
   std::vector<std::string> lacking;
@@ -199,7 +201,7 @@ TEST(TextsTest, EveryMessageInBothLanguages) {
                             [](char c) { return c == '\n' || (c >= 0x20 && c < 0x7f); }));
     if (t.kind == text::TextKind::Reason) continue;
     const std::string japanese = t.japanese;
-    EXPECT_EQ(CountOf(english, "%s"), CountOf(japanese, "%s"));
+    EXPECT_EQ(CountOf(english, "%s") + CountOf(english, "$s"), CountOf(japanese, "%s"));  // %2$s
     EXPECT_EQ(english.empty() || english.back() == '\n', japanese.empty() || japanese.back() == '\n');
     EXPECT_EQ(text::EnglishForm(t.japanese), t.english);
   }

@@ -211,10 +211,20 @@ TEST(Join, ChecksTheChecksumFile) {
       {"CRLF, upper case", Windows(lines), false, false, false, ""},
       {"piece 2 flipped", lines + Sum(whole, "a.bin"), false, true, false,
        fake_test::WithName(text::PieceChecksumMismatch, "C:\\work\\a.bin.002")},
-      {"too few pieces", Sum(p1, "a.bin.001") + Sum(p2, "a.bin.002"), false, false, false, unreadable},
-      {"too many pieces", lines + Sum(p3, "a.bin.004"), false, false, false, unreadable},
-      {"another set's line", lines + Sum(whole, "b.bin"), false, false, false, unreadable},
-      {"malformed", "not a checksum line\n", false, false, false, unreadable},
+      // Each fault names what to fetch again: a piece, or a line of the file.
+      {"too few pieces", Sum(p1, "a.bin.001") + Sum(p2, "a.bin.002"), false, false, false,
+       fake_test::WithNames(text::PieceNotListed, {"C:\\work\\a.bin.003", "C:\\work\\a.bin.sha256"})},
+      {"too many pieces", lines + Sum(p3, "a.bin.004"), false, false, false,
+       fake_test::WithName(text::PieceMissing, "C:\\work\\a.bin.004")},
+      {"another set's line", lines + Sum(whole, "b.bin"), false, false, false,
+       fake_test::WithNames(text::ChecksumLineUnreadable, {"C:\\work\\a.bin.sha256", "4"})},
+      {"malformed", "not a checksum line\n", false, false, false,
+       fake_test::WithNames(text::ChecksumLineUnreadable, {"C:\\work\\a.bin.sha256", "1"})},
+      {"a byte-order mark past line 1", Sum(p1, "a.bin.001") + "\xEF\xBB\xBF" + Sum(p2, "a.bin.002"), false,
+       false, false, fake_test::WithNames(text::ChecksumLineUnreadable, {"C:\\work\\a.bin.sha256", "2"})},
+      {"other tools' forms", "\xEF\xBB\xBF# by hand\r\n\r\n" + Sum(p1, "./a.bin.001") +
+       "SHA256 (a.bin.002) = " + Sum(p2, "").substr(0, 64) + "\r\n" + Sum(p3, "a.bin.003").substr(0, 75),  // no final line end
+       false, false, false, ""},
       {"empty", "", false, false, false, unreadable},
       {"/H without a checksum file", "", true, false, true, unreadable},
       {"whole file only", Sum(whole, "a.bin"), false, false, true, ""},
@@ -239,6 +249,13 @@ TEST(Join, ChecksTheChecksumFile) {
     EXPECT_EQ(fake::Data("a.bin"), row.failure.empty() ? whole : "old");
     EXPECT_FALSE(TemporaryLeft());
   }
+  // English puts the line's number first.
+  fake_test::Run run = Start(Piece(1));
+  fake::State().englishMessages = true;
+  for (int n = 1; n <= 3; ++n) fake::AddFile(Piece(n), "x");
+  fake::AddFile("a.bin.sha256", lines + "junk\n");
+  EXPECT_FALSE(Join(run));
+  EXPECT_TRUE(fake_test::Printed("Line 4 of the checksum file 'C:\\work\\a.bin.sha256' cannot be read.\n"));
 }
 
 }  // namespace

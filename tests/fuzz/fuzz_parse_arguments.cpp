@@ -58,14 +58,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::unique_ptr<char[]>> blocks;
   std::vector<const char*> argv = {"divro"};
   bool tooLong = false, sourceSeen = false, emptyDestination = false, helpAsked = arguments.empty();
-  std::size_t checksumWords = 0;  // /H is not one of the six arguments
+  std::size_t checksumWords = 0;  // /H and /V are not among the six arguments
   const char* sizeArgument = nullptr;
   for (const std::string& argument : arguments) {
     const char* a = argv.emplace_back((blocks.emplace_back(HeapText(argument))).get());
     helpAsked |= argument == "/?";
-    checksumWords += argument == "/h" || argument == "/H";
+    checksumWords += argument == "/h" || argument == "/H" || argument == "/v" || argument == "/V";
     if (a[0] == '/') {
-      if (argument.size() != 2 || !std::strchr("cCsSyYhH?", a[1])) sizeArgument = a;
+      if (argument.size() != 2 || !std::strchr("cCsSyYhHvV?", a[1])) sizeArgument = a;
       continue;
     }
     if (sourceSeen) emptyDestination = argument.empty();

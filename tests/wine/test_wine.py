@@ -52,11 +52,12 @@ USAGE = """DIVRO [/C] [/S] [/Y] [/H] [ドライブ:][パス]ファイル名 /Siz
            数字のあとに M を付けると MByte 単位で指定できます。
            /F と指定した場合は 1.44MB フロッピーサイズに分割します。
 
-DIVRO [/Y] [/H] [ドライブ:][パス]ファイル名
+DIVRO [/Y] [/H] [/V] [ドライブ:][パス]ファイル名
       [ドライブ:][パス][保存フォルダ]
 
   分割されたファイルを結合します。
   拡張子が 001 である先頭ファイルを指定して下さい。
+  /V       分割ファイルを結合せずに検査します。
 
 DIVRO [/C] [/S] [/Y] [ドライブ:][パス]ファイル名
       [ドライブ:][パス][保存フォルダ]
@@ -409,6 +410,26 @@ class CommandProcessorTest(WineTest):
             self.assertEqual(read(self.path(name)), kept, name)
 
 
+    def test_check_without_joining(self):
+        # /V: a sound set, then one with two bad pieces, each named.
+        self.source("v.bin", 5000)
+        status, out = self.divro("v.bin", "/1", "/H")
+        self.assertEqual(status, 0)
+        self.assertIn(cp("v.bin.sha256", "チェックサムファイルを作成しました。"), out)
+        status, out = self.divro("/V", "v.bin.001")
+        self.assertEqual(status, 0, out.decode("cp932"))
+        self.assertTrue(out.endswith(cp("\\v.bin.sha256' と一致しました。")), out.decode("cp932"))
+        self.assertIn(cp("分割ファイル 5 個がチェックサムファイル '")[:-2], out)
+        for n in (2, 4):
+            piece = self.path("v.bin.%03d" % n)
+            write(piece, b"X" + read(piece)[1:])
+        status, out = self.divro("/V", "v.bin.001")
+        self.assertEqual(status, FAILED, out.decode("cp932"))
+        for n in (2, 4):
+            self.assertIn(cp("\\v.bin.%03d' のチェックサムが一致しません。" % n), out)
+        self.assertTrue(out.endswith(cp("分割ファイルに問題があります。")))
+
+
 class QuestionsTest(WineTest):
     def test_overwrite_while_dividing(self):
         self.source("表示.dat", 5000)
@@ -530,7 +551,7 @@ class MessagesTest(WineTest):
             (["a"] * 7, cp("引数が正しくありません。", "ヘルプを表示するには、'divro' とタイプするか、", HINT[1]),
              FAILED),
         ]
-        self.assertEqual(len(USAGE), 24)  # with the line for /H
+        self.assertEqual(len(USAGE), 25)  # with the lines for /H and /V
         for args, expected, status in cases:
             with self.subTest(args=args):
                 got, out = self.divro(*args)

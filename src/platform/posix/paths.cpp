@@ -74,7 +74,7 @@ std::string ArgumentToPathText(const char* argument) {
   // not turn a division into a join into the root, which is written /. or //.
   if (std::strcmp(argument, "/") == 0) return argument;
   if (std::strcmp(argument, "/.") == 0 || std::strcmp(argument, "//") == 0) return "C:\\";
-  static const char* const optionWords[] = {"/c", "/s", "/y", "/h", "/?", "/f"};
+  static const char* const optionWords[] = {"/c", "/s", "/y", "/h", "/?", "/f", "/v"};
   for (const char* word : optionWords) {
     if (std::strlen(argument) == 2 && (argument[1] | 0x20) == word[1]) return argument;
   }
