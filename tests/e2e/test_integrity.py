@@ -243,6 +243,10 @@ class IntegrityTest(TempDirTest):
                 self.assertEqual([line in out for line in named], [case == "two bad"] * 2)
                 self.assertEqual(sorted(os.listdir(self.dir))[:2], ["v.bin.001", "v.bin.002"])
                 self.assertFalse(os.path.exists(self.path("v.bin")))
+        # /H asks for the checksum file, which is gone by now.
+        status, out = self.run_divro("/V", "/H", "v.bin.001")
+        self.assertEqual(status, FAILED, out)
+        self.assertTrue(out.endswith(f"チェックサムファイル '{side}' を読み取れません。\n分割ファイルに問題があります。\n"), out)
         for refused in (["/V", "v.bin.001", "out"], ["/V", "/1", "v.bin.001"], ["/V", "/C", "v.bin.001"]):
             self.assertEqual(self.run_divro(*refused), (FAILED, "引数の処理中にエラーが起きました。\n"
                                                         "ヘルプを表示するには 'divro' とタイプするか、\n"
