@@ -73,14 +73,14 @@ void PrintQuestion(platform::Keyboard& keyboard, const char* format, const Subje
 }
 
 void PrintFailure(const char* message, const Subject& subject, const platform::Failure& failure,
-                  const char* reason) {
+                  const char* reason, const Subject& second) {
   if (std::strstr(message, "%s") != nullptr) {
-    Print(message, subject);
+    Print(message, subject, second);
   } else {
     PrintLine(message);
   }
   platform::ReportFailure(subject.Given() ? subject.Text().c_str() : nullptr,
-                          FailureReason(message, subject, reason), failure);
+                          FailureReason(message, subject, reason, second), failure);
 }
 
 std::string FailureReason(const char* message, const Subject& subject, const char* reason,

@@ -48,8 +48,10 @@ void PrintLine(const char* message);
 // concerns (may be none), and the platform's report of the failure: the
 // system's reason where `failure` holds one, else `reason` (an English-only
 // text) in an English run, else the message.
+// `second` is the message's second name, where it has one.
 void PrintFailure(const char* message, const Subject& subject = {},
-                  const platform::Failure& failure = {}, const char* reason = nullptr);
+                  const platform::Failure& failure = {}, const char* reason = nullptr,
+                  const Subject& second = {});
 
 // PrintFailure, then false: how an operation gives up.
 inline bool Fail(const char* message, const Subject& subject = {},

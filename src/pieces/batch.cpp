@@ -256,14 +256,23 @@ bool WriteBatchText(BatchRun& run, const std::string& element, WriteTarget targe
 }
 
 // In batch mode the pieces are someone else's: a set with a gap would give
-// a shorter file. After a division its own count stands.
-bool NoGap(const BatchRun& run, int* count) {
+// a shorter file, and a checksum file that lists other pieces says the set
+// is not whole. One look at the folder serves both. After a division its
+// own count stands.
+bool SetAgrees(const BatchRun& run, int* count) {
   const PieceSurvey survey = SurveyPieces(run.names);
   *count = survey.count;
-  if (survey.firstAfterGap == 0 || survey.count < 2) return true;
-  app::PrintFailure(text::PieceMissing, run.names.Shown(survey.count + 1), {},
-                    text::ReasonPiecesFollow);
-  return false;
+  if (survey.firstAfterGap != 0 && survey.count >= 2) {
+    app::PrintFailure(text::PieceMissing, run.names.Shown(survey.count + 1), {},
+                      text::ReasonPiecesFollow);
+    return false;
+  }
+  SetDigests digests;
+  ChecksumReport report;
+  const ChecksumRead read = ReadChecksumFile(run.names, &digests, &report);
+  if (read == ChecksumRead::Absent) return true;
+  if (read != ChecksumRead::Read) return FailChecksumRead(read, run.names, report);
+  return ListingAgrees(run.names, survey, digests);
 }
 
 // The whole file's size as the pieces there give it. Nothing, and the
@@ -280,17 +289,6 @@ std::optional<std::uint64_t> SizeOfPieces(const BatchRun& run, int count) {
     size += entry.size;
   }
   return size;
-}
-
-// A checksum file beside someone else's pieces that lists another count
-// says the set is not whole: batch files would join it all the same.
-bool ChecksumAgrees(const BatchRun& run) {
-  SetDigests digests;
-  ChecksumReport report;
-  const ChecksumRead read = ReadChecksumFile(run.names, &digests, &report);
-  if (read == ChecksumRead::Absent) return true;
-  if (read != ChecksumRead::Read) return FailChecksumRead(read, run.names, report);
-  return ListingAgrees(run.names, SurveyPieces(run.names), digests);
 }
 
 bool ModeHasBatchFiles(const app::RunOptions& options) {
@@ -345,7 +343,7 @@ bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int di
   }
   int count = divisionCount;
   if (count == 0) {
-    if (!NoGap(run, &count) || !ChecksumAgrees(run)) return false;
+    if (!SetAgrees(run, &count)) return false;
     const std::optional<std::uint64_t> sum = SizeOfPieces(run, count);
     if (!sum) return false;
     wholeSize = *sum;
@@ -449,7 +447,7 @@ bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state, int di
   const std::string element = run.BatchElement(".dvr.bat");
   if (!FirstPieceThere(run, element)) return false;
   int count = divisionCount;
-  if (count == 0 && (!NoGap(run, &count) || !ChecksumAgrees(run))) return false;
+  if (count == 0 && !SetAgrees(run, &count)) return false;
   const WriteTarget target = BatchTarget(run, element, destinationReady);
   if (target == WriteTarget::Stop) return false;
   char data[SelfBatchSize];

@@ -102,10 +102,7 @@ bool FailChecksumRead(ChecksumRead read, const PieceNamer& names, const Checksum
   const path::Shown shown = names.Place().ShownOf(ChecksumElement(names));
   if (read == ChecksumRead::BadLine) {
     const std::string number = std::to_string(report.badLine);
-    app::Print(text::ChecksumLineUnreadable, shown, number.c_str());
-    platform::ReportFailure(
-        app::Subject(shown).Text().c_str(),
-        app::FailureReason(text::ChecksumLineUnreadable, shown, nullptr, number.c_str()), {});
+    app::PrintFailure(text::ChecksumLineUnreadable, shown, {}, nullptr, number.c_str());
     return false;
   }
   return app::Fail(text::ChecksumUnreadable, shown, report.failure);
@@ -126,10 +123,7 @@ bool ListingAgrees(const PieceNamer& names, const PieceSurvey& survey, const Set
   const path::Shown checksumShown = names.Place().ShownOf(ChecksumElement(names));
   for (int n : there) {
     if (digests.pieces.count(n) != 0) continue;
-    app::Print(text::PieceNotListed, names.Shown(n), checksumShown);
-    platform::ReportFailure(
-        app::Subject(names.Shown(n)).Text().c_str(),
-        app::FailureReason(text::PieceNotListed, names.Shown(n), nullptr, checksumShown), {});
+    app::PrintFailure(text::PieceNotListed, names.Shown(n), {}, nullptr, checksumShown);
     agrees = false;
   }
   return agrees;

@@ -286,6 +286,38 @@ bool TakeOutputName(PendingFile& pending, path::FileHandle& held, const path::Pl
   return false;
 }
 
+// The set as a join takes it: no unreadable or missing piece, and with a
+// checksum file (`required` by /H) its lines readable and listing exactly
+// the pieces there. `*digests` are its lines, `*checked` whether it has
+// any. False, with every problem said, when the set is not whole.
+bool SetComplete(const PieceNamer& names, const PieceSurvey& survey, bool required,
+                 SetDigests* digests, bool* checked) {
+  const int count = survey.count;
+  // Something at a piece's name that cannot be read: joining up to it
+  // would give a shorter file and report success.
+  if (survey.stop == PieceSlot::NotAFile) return Fail(text::PieceNotAFile, names.Shown(count + 1));
+  if (survey.stop == PieceSlot::Dangling) {
+    return Fail(text::PieceMissing, names.Shown(count + 1), platform::NotFound());
+  }
+  if (count == 0) return Fail(text::FirstPieceMissing, names.Shown(1));
+  // The checksum file is looked for once, before anything is asked. Its
+  // piece lines say which pieces are missing or stray, every one of them.
+  ChecksumReport report;
+  const ChecksumRead read = ReadChecksumFile(names, digests, &report);
+  if (read == ChecksumRead::Absent && required) {
+    return Fail(text::ChecksumUnreadable, names.Place().ShownOf(ChecksumElement(names)),
+                platform::NotFound());
+  }
+  if (read != ChecksumRead::Absent && read != ChecksumRead::Read) {
+    return FailChecksumRead(read, names, report);
+  }
+  if (!ListingAgrees(names, survey, *digests)) return false;
+  if (count == 1) return Fail(text::SecondPieceMissing, names.Shown(2));
+  if (survey.firstAfterGap != 0) return Fail(text::PieceMissing, names.Shown(count + 1));
+  *checked = read == ChecksumRead::Read;
+  return true;
+}
+
 }  // namespace
 
 bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
@@ -302,31 +334,11 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
   const PieceNamer names(pieceFolder, set.stem);
   const PieceSurvey survey = SurveyPieces(names);
   const int count = survey.count;
-  // Something at a piece's name that cannot be read: joining up to it
-  // would give a shorter file and report success.
-  if (survey.stop == PieceSlot::NotAFile) return Fail(text::PieceNotAFile, names.Shown(count + 1));
-  if (survey.stop == PieceSlot::Dangling) {
-    return Fail(text::PieceMissing, names.Shown(count + 1), platform::NotFound());
-  }
-  if (count == 0) return Fail(text::FirstPieceMissing, names.Shown(1));
-
-  // The checksum file is looked for once, before anything is asked. Its
-  // piece lines say which pieces are missing or stray, every one of them.
   SetDigests digests;
-  ChecksumReport report;
-  const ChecksumRead checksumRead = ReadChecksumFile(names, &digests, &report);
-  if (checksumRead == ChecksumRead::Absent && options.checksum) {
-    return Fail(text::ChecksumUnreadable, pieceFolder.ShownOf(ChecksumElement(names)),
-                platform::NotFound());
-  }
-  if (checksumRead != ChecksumRead::Absent && checksumRead != ChecksumRead::Read) {
-    return FailChecksumRead(checksumRead, names, report);
-  }
-  if (!ListingAgrees(names, survey, digests)) return false;
-  if (count == 1) return Fail(text::SecondPieceMissing, names.Shown(2));
-  if (survey.firstAfterGap != 0) return Fail(text::PieceMissing, names.Shown(count + 1));
+  bool checked = false;
+  if (!SetComplete(names, survey, options.checksum, &digests, &checked)) return false;
   std::optional<JoinCheck> check;
-  if (checksumRead == ChecksumRead::Read) check.emplace(digests);
+  if (checked) check.emplace(digests);
 
   // Only a join that can go ahead asks for its folder or makes it.
   if (destinationReady && !destinationReady()) {
@@ -474,42 +486,11 @@ bool VerifyPieces(const app::RunOptions& options) {
     return false;
   };
   // The set as a join finds it: every problem it would refuse.
-  if (survey.stop == PieceSlot::NotAFile) {
-    Fail(text::PieceNotAFile, names.Shown(count + 1));
-    return problems();
-  }
-  if (survey.stop == PieceSlot::Dangling) {
-    Fail(text::PieceMissing, names.Shown(count + 1), platform::NotFound());
-    return problems();
-  }
-  if (count == 0) {
-    Fail(text::FirstPieceMissing, names.Shown(1));
-    return problems();
-  }
   SetDigests digests;
-  ChecksumReport report;
-  const ChecksumRead read = ReadChecksumFile(names, &digests, &report);
-  const path::Shown checksumShown = pieceFolder.ShownOf(ChecksumElement(names));
-  if (read == ChecksumRead::Absent && options.checksum) {
-    Fail(text::ChecksumUnreadable, checksumShown, platform::NotFound());
-    return problems();
-  }
-  if (read != ChecksumRead::Absent && read != ChecksumRead::Read) {
-    FailChecksumRead(read, names, report);
-    return problems();
-  }
-  if (!ListingAgrees(names, survey, digests)) return problems();
-  if (count == 1) {
-    Fail(text::SecondPieceMissing, names.Shown(2));
-    return problems();
-  }
-  if (survey.firstAfterGap != 0) {
-    Fail(text::PieceMissing, names.Shown(count + 1));
-    return problems();
-  }
+  bool checked = false;
+  if (!SetComplete(names, survey, options.checksum, &digests, &checked)) return problems();
   // Every piece read, with the checksum file every line checked; without
   // one the sizes are what a join would ask about.
-  const bool checked = read == ChecksumRead::Read;
   std::vector<std::uint64_t> sizes;
   if (!CheckPieces(names, 1, count, checked ? &digests : nullptr, path::Shown{"", set.stem}, &sizes,
                    true)) {
@@ -524,8 +505,8 @@ bool VerifyPieces(const app::RunOptions& options) {
     app::PrintLine(text::VerifySoundUnchecked);
     return true;
   }
-  const std::string number = std::to_string(count);
-  app::Print(text::VerifyMatched, number.c_str(), checksumShown);
+  const std::string number = std::to_string(survey.count);
+  app::Print(text::VerifyMatched, number.c_str(), pieceFolder.ShownOf(ChecksumElement(names)));
   return true;
 }
 
