@@ -3,7 +3,9 @@
 # reflink XFS image.  Usage: bench/run.sh   (BENCH_QUICK=1 for a smoke run)
 # Env: DIVRO_BIN, BENCH_RUNS, BENCH_BIG_MB, BENCH_PIECE_KB, BENCH_SMALL_N,
 # BENCH_BATCH_NS, BENCH_XFS_MB, BENCH_XFS_PIECE_KB, BENCH_DISK_DIR, BENCH_FS,
-# BENCH_BASE_BIN (an older divro build timed against this one).
+# BENCH_BASE_BIN (an older divro build timed against this one), BENCH_HUGE_MB.
+# BENCH_FS="huge" times a file past 4 GiB (6 GiB by default) on the disk: it
+# needs 18 GiB free there (the file, its pieces and the joined copy).
 set -euo pipefail
 shopt -s nullglob
 export LC_ALL=C  # fixed glob order for cat's piece lists
@@ -23,6 +25,7 @@ SMALL_N=${BENCH_SMALL_N:-18575}
 BATCH_NS=${BENCH_BATCH_NS:-2000 6000 18575}
 XFS_MB=${BENCH_XFS_MB:-500}
 XFS_PIECE_KB=${BENCH_XFS_PIECE_KB:-1440}
+HUGE_MB=${BENCH_HUGE_MB:-6144}
 DISK_DIR=${BENCH_DISK_DIR:-/var/tmp}
 FSES=${BENCH_FS:-shm disk xfs}
 
@@ -156,6 +159,31 @@ bench_fs() {
   rm -rf small small.* out/small spent set
 }
 
+# bench_huge DIR: a file past 4 GiB, divided into 1 GiB pieces against split
+# and joined against cat, with the calls and the peak memory of each.
+bench_huge() {
+  cd "$1"; mkdir out
+  SYNC=1
+  local need=$((HUGE_MB * 3 + 1024)) free
+  free=$(($(df -k --output=avail . | tail -1) / 1024))
+  if ((free < need)); then
+    echo; echo "!!!!! PAST 4 GIB SKIPPED: needs $need MiB free in $1, has $free MiB !!!!!"
+    return 0
+  fi
+  echo; echo "== past 4 GiB: $1 ($(stat -f -c %T .)), ${HUGE_MB} MiB, ${RUNS} runs after a warm-up"
+  make_file big $((HUGE_MB << 20)); sync_fs
+  syscalls "$DIVRO big /1G /Y"; rm -f big.*
+  header
+  compare "divide ${HUGE_MB} MiB /1G" 'rm -f big.*; sync_fs' "\"\$DIVRO\" big /1G /Y >/dev/null" \
+    "split -b 1G -d -a 3 --numeric-suffixes=1 big big." split
+  "$DIVRO" big /1G /Y >/dev/null; sync_fs
+  syscalls "$DIVRO big.001 /Y out"; rm -f out/big
+  compare "join $(ls big.* | wc -l) pieces of 1 GiB" 'rm -f out/big; sync_fs' \
+    "\"\$DIVRO\" big.001 /Y out >/dev/null" "cat big.[0-9][0-9][0-9] > out/big" cat
+  cmp -s big out/big || die "joined file differs from the source"
+  rm -f big big.* out/big
+}
+
 echo "divro: $DIVRO"
 echo "kernel $(uname -r), $(nproc) cores, $(split --version | head -1)"
 for fs in $FSES; do
@@ -172,6 +200,8 @@ for fs in $FSES; do
         rm -f "$IMG"; IMG=""; rmdir "$MNT"; MNT=""; continue
       fi
       mkdir "$MNT/w"; bench_fs "$MNT/w" xfs 1 "$XFS_MB" "$XFS_PIECE_KB" 0 ;;
+    huge) d=$(mktemp -d "$DISK_DIR/divro-bench.XXXXXX"); WORKDIRS+=("$d")
+         bench_huge "$d" ;;
     *) die "unknown filesystem kind $fs" ;;
   esac
 done

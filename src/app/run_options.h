@@ -23,6 +23,9 @@ constexpr char UnresolvedSource[] = "\\\\\\";
 
 // The piece size of /F: a 1.44 MB floppy's usable bytes.
 constexpr std::uint32_t FloppySize = 1457152;
+// The largest piece a division makes: the largest file FAT32 holds, so that
+// the pieces of any file fit on the sticks and cards they are made for.
+constexpr std::uint64_t LargestPieceSize = 0xFFFFFFFFu;
 
 struct RunOptions {
   RunMode mode = ModeUndecided;  // from the options, once they are all read
@@ -35,8 +38,8 @@ struct RunOptions {
   bool sizeGiven = false;
   char sourcePath[text::PathCapacity] = {};
   char sourceTyped[text::PathCapacity] = {};  // the source argument as typed
-  std::uint32_t pieceSize = 0;
-  char destFolder[text::PathCapacity] = {};  // empty, or ending in a backslash
+  std::uint64_t pieceSize = 0;                // may exceed LargestPieceSize until checked
+  char destFolder[text::PathCapacity] = {};   // empty, or ending in a backslash
 };
 
 // What a run learns as it goes: after the answer A (or with /Y) every file

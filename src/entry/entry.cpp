@@ -115,16 +115,15 @@ double UnitBytes(const char* argument) {
 }
 
 // The size option in KiB, or in the unit it ends in; /F the floppy size. A
-// size of 4 GiB or more does not fit 32 bits and stands as the largest,
-// which is larger than any file that can be divided.
-std::uint32_t ReadPieceSize(const char* argument) {
+// size beyond 64 bits stands as the largest, which the checks refuse.
+std::uint64_t ReadPieceSize(const char* argument) {
   const char* number = argument + 1;
   if (MatchesLowerCaseWord(number, "f")) return FloppySize;
   double value = ReadDecimal(number);
   if (!(value > 0.0)) return 0;
   double bytes = value * UnitBytes(argument);
-  if (bytes >= 4294967295.0) return UINT32_MAX;
-  return static_cast<std::uint32_t>(std::trunc(bytes));
+  if (bytes >= 18446744073709551615.0) return UINT64_MAX;
+  return static_cast<std::uint64_t>(std::trunc(bytes));
 }
 
 // `argument` as path text; `typed` as it was given, which names a source
@@ -254,6 +253,9 @@ bool CheckArguments(const RunOptions& options) {
   }
   if (options.sizeGiven && options.pieceSize == 0) {
     PrintFailure(text::PieceSizeInvalid);
+    ok = false;
+  } else if (options.sizeGiven && options.pieceSize > LargestPieceSize) {
+    PrintFailure(text::PieceSizeNotBelow4GB);
     ok = false;
   }
   if (options.destFolder[0] != '\0' && !path::IsValidPath(options.destFolder)) {

@@ -24,12 +24,12 @@ ChunkCopier::ChunkCopier(std::optional<ByteInspector> inspector, Source source)
 
 ChunkCopier::~ChunkCopier() { worker_.reset(); }
 
-bool ChunkCopier::Reserve(std::uint32_t size) {
+bool ChunkCopier::Reserve(std::uint64_t size) {
   if (source_ == Source::OneFile && size < HandOverFrom && ahead_.Data() == nullptr &&
       !ahead_.Allocate(AheadSize)) {
     return false;
   }
-  const std::size_t wanted = std::min(size, ChunkSize);
+  const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, ChunkSize));
   const int used = inspector_ ? 2 : 1;
   for (int i = 0; i < used; ++i) {
     WorkBuffer& buffer = buffers_[i];
@@ -108,7 +108,7 @@ ChunkCopier::Outcome ChunkCopier::CopyAhead(path::FileHandle& from, path::FileHa
 }
 
 ChunkCopier::Outcome ChunkCopier::CopyPiece(int n, path::FileHandle& from, path::FileHandle& to,
-                                            std::uint32_t size,
+                                            std::uint64_t size,
                                             const std::function<void()>& afterRead) {
   const ByteInspector* inspector = inspector_ ? &*inspector_ : nullptr;
   const bool inBackground = size >= HandOverFrom;
@@ -116,10 +116,11 @@ ChunkCopier::Outcome ChunkCopier::CopyPiece(int n, path::FileHandle& from, path:
   // Read ahead only where Reserve made room for it: not for a division's
   // last small piece after large ones.
   const bool small = size < HandOverFrom && ahead_.Data() != nullptr;
-  for (std::uint32_t left = size; left > 0;) {
+  for (std::uint64_t left = size; left > 0;) {
     // What was read ahead comes first, also in a larger piece after small ones.
     const std::uint32_t ahead = aheadEnd_ - aheadBegin_;
-    const std::uint32_t chunk = small ? left : std::min(left, ahead != 0 ? ahead : ChunkSize);
+    const auto chunk = static_cast<std::uint32_t>(
+        small ? left : std::min<std::uint64_t>(left, ahead != 0 ? ahead : ChunkSize));
     const Outcome outcome = small || ahead != 0
                                 ? CopyAhead(from, to, chunk, afterRead)
                                 : CopyChunk(from, to, chunk, inBackground, afterRead);

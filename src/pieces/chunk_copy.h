@@ -51,13 +51,13 @@ class ChunkCopier {
 
   // Buffers for pieces of `size` bytes; false when out of memory, the
   // buffers held before then unchanged.
-  bool Reserve(std::uint32_t size);
+  bool Reserve(std::uint64_t size);
 
   enum class Outcome { Copied, ReadShort, WriteShort, Refused };
   // Copies piece `n`, `size` bytes, from the position of `from` to that of
   // `to`. `afterRead` runs once each chunk is in hand, before it is
   // written. Refused may come a piece late, Finish says it at the latest.
-  Outcome CopyPiece(int n, path::FileHandle& from, path::FileHandle& to, std::uint32_t size,
+  Outcome CopyPiece(int n, path::FileHandle& from, path::FileHandle& to, std::uint64_t size,
                     const std::function<void()>& afterRead);
   // Forgets what was read ahead of the pieces from `from`, which is read
   // again as it is by now: after a wait (a question) the file may have

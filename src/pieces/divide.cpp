@@ -199,7 +199,8 @@ bool DivisionNamesFit(const app::RunOptions& options) {
 
 DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
                         const std::function<bool()>& destinationReady) {
-  const std::uint32_t pieceSize = options.pieceSize;
+  // At most LargestPieceSize: the arguments' checks refused a larger one.
+  const auto pieceSize = static_cast<std::uint32_t>(options.pieceSize);
 
   // The source and every file replaced: no piece may be written over one.
   platform::OpenedFiles files;
@@ -214,21 +215,15 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
     Fail(text::SourceSizeFailed, options.sourcePath);
     return DivideResult::Failed;
   }
-  // Too large before too small: a file of 4 GiB or more must not be told
-  // its piece size is too big.
-  if (*sourceSize > LargestSize) {
-    Fail(text::FileTooLarge, options.sourcePath);
-    return DivideResult::Failed;
-  }
-  const auto size = static_cast<std::uint32_t>(*sourceSize);
+  const std::uint64_t size = *sourceSize;
   if (size <= pieceSize) {
     Fail(text::PieceSizeTooLarge, options.sourcePath);
     return DivideResult::Failed;
   }
 
-  std::uint32_t remainder = size % pieceSize;
-  std::uint32_t count = size / pieceSize + (remainder != 0 ? 1 : 0);
-  if (count > static_cast<std::uint32_t>(MaxPieces)) {
+  const std::uint64_t remainder = size % pieceSize;
+  const std::uint64_t count = size / pieceSize + (remainder != 0 ? 1 : 0);
+  if (count > static_cast<std::uint64_t>(MaxPieces)) {
     Fail(text::PieceSizeTooSmall, options.sourcePath);
     return DivideResult::Failed;
   }
@@ -295,8 +290,8 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
     app::Print(text::FirstPieceNotWritten, names.Shown(1));
     return DivideResult::Failed;
   };
-  std::uint32_t currentSize = pieceSize;
-  for (std::uint32_t i = 1; i <= count; ++i) {
+  auto currentSize = pieceSize;
+  for (std::uint64_t i = 1; i <= count; ++i) {
     const int n = static_cast<int>(i);
     const std::string element = names.Element(n);
     const path::Shown shown = names.Shown(n);
@@ -346,7 +341,7 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
       if (!pending.GiveAccess(nullptr)) return stop(nullptr, {});
       firstPiece.Close();
     }
-    if (remainder != 0 && i == count - 1) currentSize = remainder;
+    if (remainder != 0 && i == count - 1) currentSize = static_cast<std::uint32_t>(remainder);
   }
 
   if (!copier.Finish()) {

@@ -153,7 +153,7 @@ bool CheckPieces(const PieceNamer& names, int from, int count, const SetDigests*
       return Fail(text::PieceOpenFailed, names.Shown(i), piece.LastFailure());
     }
     const std::optional<std::uint64_t> size = piece.OpenedSize();
-    if (!size || *size > LargestSize) return Fail(text::PieceSizeFailed, names.Shown(i));
+    if (!size) return Fail(text::PieceSizeFailed, names.Shown(i));
     sizes->push_back(*size);
     if (digests == nullptr) continue;
     if (buffer.Size() == 0 && !buffer.Allocate(ChunkSize)) return Fail(text::OutOfMemory);
@@ -372,7 +372,7 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
   }
 
   platform::DirEntry first;
-  if (!pieceFolder.Lookup(names.Element(1), &first) || first.isFolder || first.size > LargestSize) {
+  if (!pieceFolder.Lookup(names.Element(1), &first) || first.isFolder) {
     return Fail(text::FirstPieceSizeFailed, names.Shown(1));
   }
 
@@ -410,7 +410,7 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
 
   std::vector<std::uint64_t> sizes;
   sizes.reserve(static_cast<std::size_t>(count));
-  auto size = static_cast<std::uint32_t>(first.size);
+  std::uint64_t size = first.size;
   ChunkCopier copier(check ? std::optional(InspectorOf(*check)) : std::nullopt);
   if (!copier.Reserve(size)) return Fail(text::OutOfMemory);
   // After the first piece that differs nothing more is written, but the
@@ -432,10 +432,9 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
     if (piece.Open(name.c_str(), platform::OpenMode::Read) == platform::InvalidFile) {
       return Fail(text::PieceOpenFailed, shown, piece.LastFailure());
     }
-    // A piece of 4 GiB or more would be copied short: refused by its size.
     const std::optional<std::uint64_t> pieceSize = piece.OpenedSize();
-    if (!pieceSize || *pieceSize > LargestSize) return Fail(text::PieceSizeFailed, shown);
-    size = static_cast<std::uint32_t>(*pieceSize);
+    if (!pieceSize) return Fail(text::PieceSizeFailed, shown);
+    size = *pieceSize;
     sizes.push_back(size);
     // Pieces made by other tools may grow from one to the next: the block
     // may move then.

@@ -13,9 +13,6 @@ namespace pieces {
 
 constexpr int MaxPieces = 18575;              // 999 + 26 * 26 * 26
 constexpr std::uint32_t ChunkSize = 5242880;  // largest read, write and buffer
-// The largest file or piece: sizes travel as 64 bits, and 4 GiB or more is
-// refused.
-constexpr std::uint64_t LargestSize = 0xFFFFFFFFu;
 
 // The name of the run's piece n in `buffer` (text::PathCapacity bytes): the folder as
 // given and the piece's element. Empty for n outside 0 ... MaxPieces, and

@@ -170,9 +170,17 @@ void AddFile(const std::string& path, const std::string& data) {
 
 bool Exists(const std::string& path) { return State().entries.count(Key(path)) != 0; }
 
+std::uint64_t Size(const Entry& entry) { return entry.zeros + entry.data.size(); }
+
+std::uint64_t Size(const std::string& path) {
+  auto it = State().entries.find(Key(path));
+  return it == State().entries.end() ? 0 : Size(it->second);
+}
+
 std::string Data(const std::string& path) {
   auto it = State().entries.find(Key(path));
-  return it == State().entries.end() ? std::string() : it->second.data;
+  if (it == State().entries.end()) return std::string();
+  return std::string(it->second.zeros, '\0') + it->second.data;
 }
 
 }  // namespace fake
@@ -264,7 +272,7 @@ bool LookupEntry(const char* path, DirEntry* entry, Failure*) {
   entry->isDangling = it->second.dangling;
   entry->size = it->second.dangling || it->second.special ? 0
                 : it->second.reportedSize != UINT64_MAX   ? it->second.reportedSize
-                                                          : it->second.data.size();
+                                                          : fake::Size(it->second);
   std::snprintf(entry->storedName, sizeof entry->storedName, "%s", it->second.storedName.c_str());
   return true;
 }
@@ -491,9 +499,10 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
       return InvalidFile;
     }
     if (mode == OpenMode::Overwrite) {
-      if (size != nullptr) *size = it->second.data.size();
+      if (size != nullptr) *size = fake::Size(it->second);
     } else {
       it->second.data.clear();
+      it->second.zeros = 0;
     }
     it->second.reportedSize = UINT64_MAX;
   } else if (it == State().entries.end()) {
@@ -505,7 +514,7 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
   if (it->second.id == 0) it->second.id = NewId();
   if (size != nullptr && mode == OpenMode::Read) {
     *size =
-        it->second.reportedSize != UINT64_MAX ? it->second.reportedSize : it->second.data.size();
+        it->second.reportedSize != UINT64_MAX ? it->second.reportedSize : fake::Size(it->second);
   }
   if (files != nullptr && !creating) files->Add({0, it->second.id});
   static FileId next = 100;
@@ -570,10 +579,15 @@ std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count, Failure*)
   if (fake::CallFails(fake::CallRead)) return 0;
   auto it = fake::OpenFiles().find(file);
   if (it == fake::OpenFiles().end() || it->second.mode != 'r') return 0;
-  const std::string& data = State().entries[it->second.key].data;
-  std::size_t left = it->second.position < data.size() ? data.size() - it->second.position : 0;
-  std::size_t n = std::min<std::size_t>(count, left);
-  std::memcpy(buffer, data.data() + it->second.position, n);
+  const fake::Entry& entry = State().entries[it->second.key];
+  const std::uint64_t at = it->second.position, end = fake::Size(entry);
+  const std::uint64_t n = std::min<std::uint64_t>(count, at < end ? end - at : 0);
+  const std::uint64_t zeros = at < entry.zeros ? std::min(n, entry.zeros - at) : 0;
+  std::memset(buffer, 0, zeros);
+  if (n > zeros) {
+    std::memcpy(static_cast<char*>(buffer) + zeros, entry.data.data() + (at + zeros - entry.zeros),
+                n - zeros);
+  }
   it->second.position += n;
   return static_cast<std::uint32_t>(n);
 }
@@ -584,9 +598,18 @@ std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count, Fa
   if (it == fake::OpenFiles().end() || it->second.mode != 'w') return 0;
   std::uint64_t n = std::min<std::uint64_t>(count, State().writeRoom);
   State().writeRoom -= State().writeRoom == UINT64_MAX ? 0 : n;
-  std::string& data = State().entries[it->second.key].data;
-  const std::size_t at = std::min<std::size_t>(it->second.position, data.size());
-  data.replace(at, std::min<std::size_t>(n, data.size() - at), static_cast<const char*>(buffer), n);
+  fake::Entry& entry = State().entries[it->second.key];
+  const char* bytes = static_cast<const char*>(buffer);
+  const bool allZero = n >= 65536 && bytes[0] == 0 && std::memcmp(bytes, bytes + 1, n - 1) == 0;
+  if (entry.data.empty() && it->second.position == entry.zeros && allZero) {
+    entry.zeros += n;
+  } else {
+    // Data within the leading zeros would need them all in memory.
+    if (it->second.position < entry.zeros) return 0;
+    std::string& data = entry.data;
+    const std::size_t at = std::min<std::size_t>(it->second.position - entry.zeros, data.size());
+    data.replace(at, std::min<std::size_t>(n, data.size() - at), bytes, n);
+  }
   it->second.position += n;
   return static_cast<std::uint32_t>(n);
 }
@@ -604,7 +627,9 @@ bool FileTruncate(FileId file, std::uint64_t size, Failure*) {
   if (fake::CallFails(fake::CallWrite)) return false;
   auto it = fake::OpenFiles().find(file);
   if (it == fake::OpenFiles().end() || it->second.mode != 'w') return false;
-  State().entries[it->second.key].data.resize(size);
+  fake::Entry& entry = State().entries[it->second.key];
+  entry.zeros = std::min(entry.zeros, size);
+  entry.data.resize(size - entry.zeros);
   return true;
 }
 

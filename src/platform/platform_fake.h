@@ -18,13 +18,16 @@ struct Entry {
   std::string storedName;
   std::string data;
   std::uint64_t reportedSize = UINT64_MAX;  // a size without the bytes
-  std::uint64_t id = 0;                     // the file's identity
-  bool special = false;                     // a FIFO, socket or device
-  bool link = false;                        // a symbolic link to the file it holds
-  bool dangling = false;                    // a link that points nowhere: no data to read
-  bool heldByOther = false;                 // another program holds it locked
-  bool extraAttributes = false;             // an ACL or extended attributes
-  int mode = 0644;                          // permission bits
+  // Zero bytes ahead of `data`: a file of gigabytes held in little memory.
+  // A write of 64 KiB or more of zeros to a file with no data yet adds to them.
+  std::uint64_t zeros = 0;
+  std::uint64_t id = 0;          // the file's identity
+  bool special = false;          // a FIFO, socket or device
+  bool link = false;             // a symbolic link to the file it holds
+  bool dangling = false;         // a link that points nowhere: no data to read
+  bool heldByOther = false;      // another program holds it locked
+  bool extraAttributes = false;  // an ACL or extended attributes
+  int mode = 0644;               // permission bits
 };
 
 // The kinds of platform call that fault injection counts.
@@ -116,5 +119,7 @@ void AddFolder(const std::string& path);
 void AddFile(const std::string& path, const std::string& data);
 bool Exists(const std::string& path);
 std::string Data(const std::string& path);
+std::uint64_t Size(const std::string& path);
+std::uint64_t Size(const Entry& entry);
 
 }  // namespace fake

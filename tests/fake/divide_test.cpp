@@ -11,6 +11,7 @@
 #include "app/run_options.h"
 #include "pieces/checksum_file.h"
 #include "pieces/divide.h"
+#include "pieces/join.h"
 #include "pieces/pending_file.h"
 #include "fake_test.h"
 #include "platform/platform_fake.h"
@@ -24,7 +25,7 @@ constexpr std::uint32_t MiB = 1048576;
 
 std::string Piece(std::size_t n) { return "a.bin.00" + std::to_string(n); }
 
-fake_test::Run Start(const std::string& source, std::uint32_t pieceSize) {
+fake_test::Run Start(const std::string& source, std::uint64_t pieceSize) {
   fake_test::Run run = fake_test::FreshRun(app::ModeDivide, "C:\\work\\a.bin");
   run.options.pieceSize = pieceSize;
   fake::AddFile("a.bin", source);
@@ -68,12 +69,14 @@ TEST(Divide, PiecesAreSlicesCopiedInChunks) {
 TEST(Divide, RefusesBeforeWritingAnyPiece) {
   // reportedSize 0: the data's own size.
   struct Row { std::uint32_t size; std::uint64_t reportedSize;
-               std::uint32_t pieceSize; const char* message; };
+               std::uint64_t pieceSize; const char* message; };
   const Row rows[] = {
       {10, 0, 10, text::PieceSizeTooLarge}, {10, 0, 11, text::PieceSizeTooLarge},
       {0, 0, 1, text::PieceSizeTooLarge}, {18576, 0, 1, text::PieceSizeTooSmall},
       // The low part alone (5) would blame the piece size.
-      {10, (std::uint64_t{1} << 32) + 5, 100, text::FileTooLarge},
+      {10, (std::uint64_t{1} << 32) + 5, 100, text::PieceSizeTooSmall},
+      {10, 18575 * (std::uint64_t{1} << 30) + 1, 1u << 30, text::PieceSizeTooSmall},
+      {10, (std::uint64_t{1} << 32) + 5, 1, text::PieceSizeTooSmall},  // 5 in 32 bits
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.size);
@@ -89,6 +92,51 @@ TEST(Divide, RefusesBeforeWritingAnyPiece) {
   EXPECT_EQ(fake::Data("a.bin.aaa"), std::string(1, static_cast<char>(999 % 251)));
   EXPECT_EQ(fake::Data("a.bin.zzz"), std::string(1, static_cast<char>(18574 % 251)));
   EXPECT_EQ(fake::State().entries.size(), 2u + 18575u);  // C:\work, the source, the pieces
+}
+
+// Sizes and offsets past 4 GiB in sparse files: zeros, then bytes that
+// cross the last pieces' boundaries. The pieces join back; so does a set
+// with a piece of over 4 GiB, as other tools make.
+TEST(Divide, FilesOf4GiBAndMoreDivideAndJoinBack) {
+  constexpr std::uint64_t GiB = std::uint64_t{1} << 30;
+  const std::string tail = "0123456789";
+  const auto holds = [&](const std::string& name, std::uint64_t size, const std::string& data) {
+    const std::string& stored = fake::State().entries[fake::Key(name)].data;
+    EXPECT_EQ(fake::Size(name), size) << name;
+    EXPECT_EQ(stored.substr(std::min(stored.find_first_not_of('\0'), stored.size())), data) << name;
+  };
+  const auto join = [](const std::string& first) {
+    fake_test::Run run;  // on the files as they are
+    std::snprintf(run.options.sourcePath, MAX_PATH, "C:\\work\\%s", first.c_str());
+    return pieces::JoinPieces(run.options, run.state);
+  };
+  struct Row { std::uint64_t size, pieceSize; std::vector<std::uint64_t> pieces; };
+  const Row rows[] = {
+      {4 * GiB - 1, 2 * GiB, {2 * GiB, 2 * GiB - 1}},
+      {4 * GiB, app::LargestPieceSize, {4 * GiB - 1, 1}},
+      {4 * GiB + 1, 2 * GiB, {2 * GiB, 2 * GiB, 1}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.size);
+    fake_test::Run run = Start(tail, row.pieceSize);
+    fake::State().entries[fake::Key("a.bin")].zeros = row.size - tail.size();
+    ASSERT_TRUE(Divide(run));
+    std::uint64_t start = 0;
+    for (std::size_t i = 0; i < row.pieces.size(); start += row.pieces[i++]) {
+      const std::uint64_t end = start + row.pieces[i], tailStart = row.size - tail.size();
+      const std::uint64_t from = std::max(start, tailStart);
+      holds(Piece(i + 1), row.pieces[i], end > from ? tail.substr(from - tailStart, end - from) : "");
+    }
+    fake::State().entries.erase(fake::Key("a.bin"));
+    EXPECT_TRUE(join(Piece(1)));
+    holds("a.bin", row.size, tail);
+  }
+  fake_test::FreshRun();
+  fake::AddFile("b.bin.001", "ab");
+  fake::State().entries[fake::Key("b.bin.001")].zeros = 4 * GiB;
+  fake::AddFile("b.bin.002", "cd");
+  EXPECT_TRUE(join("b.bin.001"));
+  holds("b.bin", 4 * GiB + 4, "abcd");
 }
 
 TEST(Divide, AsksBeforeOverwritingEachPiece) {

@@ -50,17 +50,17 @@ std::string Lines(Args lines) {
 using EntryTest = fake_test::FreshRunTest;
 
 TEST_F(EntryTest, SizeOption) {
-  const struct { const char* arg; std::uint32_t size; } cases[] = {
+  const struct { const char* arg; std::uint64_t size; } cases[] = {
       {"/1024", 1048576}, {"/1.5m", 1572864}, {"/1.5M", 1572864}, {"/0.5", 512}, {"/abc", 0},
       {"/m", 0}, {"/x", 0}, {"/700k", 716800}, {"/-5", 0}, {"/0", 0}, {"/F", app::FloppySize},
       {"/f", app::FloppySize}, {"/ff", 0}, {"/cs", 0}, {"/2M", 2097152}, {"/2m", 2097152},
       {"/2k", 2048}, {"/ 3", 3072}, {"/1e1", 10240}, {"/2e-1m", 209715}, {"/0x10", 0},
-      {"/inf", 0}, {"/4194303", 4294966272u}, {"/4194304", 4294967295u},
-      {"/4096M", 4294967295u}, {"/99999999999", 4294967295u}, {"/0.0009765625", 1},
+      {"/inf", 0}, {"/4194303", 4294966272u}, {"/4194304", 4294967296u},
+      {"/4096M", 4294967296u}, {"/99999999999", 102399999998976u}, {"/1e99", UINT64_MAX}, {"/0.0009765625", 1},
       {"/1.9999", 2047},  // toward zero, never rounded up
       {"/100MB", 104857600}, {"/10MiB", 10485760}, {"/2G", 2147483648u}, {"/1.5gB", 1610612736},
       {"/3gib", 3221225472u}, {"/5KB", 5120}, {"/5kIb", 5120}, {"/0.001tb", 1099511627},
-      {"/4G", 4294967295u}, {"/1T", 4294967295u}, {"/2TiB", 4294967295u}, {"/gb", 0},
+      {"/4G", 4294967296u}, {"/1T", 1099511627776u}, {"/2TiB", 2199023255552u}, {"/gb", 0},
       {"/700x", 716800}, {"/100b", 102400}, {"/2mi", 2048}, {"/2ib", 2048}, {"/2bm", 2097152}};
   for (const auto& c : cases) {
     EXPECT_EQ(Parsed({c.arg}), "0000 /" + std::to_string(c.size) + " [] []") << c.arg;
@@ -107,6 +107,11 @@ TEST_F(EntryTest, CheckArgumentsAndMode) {
       {{"/100"}, app::ModeDivide, Lines({text::NoSourceGiven, text::SourceNotFound})},
       {{"C:\\d\\m.avi", "/0"}, app::ModeDivide, Lines({text::PieceSizeInvalid})},
       {{"/m", "C:\\d\\m.avi", "/C"}, app::ModeDivide, Lines({text::PieceSizeInvalid})},
+      // The largest piece FAT32 holds, and the smallest size above it.
+      {{"C:\\d\\m.avi", "/4194303.9990234375"}, app::ModeDivide, ""},
+      {{"C:\\d\\m.avi", "/4G"}, app::ModeDivide, Lines({text::PieceSizeNotBelow4GB})},
+      {{"/1T", "C:\\d\\none.avi"}, app::ModeDivide,
+       Lines({text::SourceNotFound, text::PieceSizeNotBelow4GB})},
       {{"C:\\d\\none.avi", "D:\\out"}, app::ModeJoin, Lines({text::SourceNotFound})},
       {{"C:\\d\\m.avi", "D:\\o*t", "/C"}, app::ModeBatch, Lines({text::DestFolderInvalid})},
       {{"/0", "C:\\d\\none.avi", ""}, app::ModeDivide,  // "" is no folder, not the root

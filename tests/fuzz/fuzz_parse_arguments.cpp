@@ -14,7 +14,7 @@
 namespace {
 
 // The piece size a lone size option gives, beside a source that exists.
-std::optional<std::uint32_t> PieceSizeOf(const std::string& option) {
+std::optional<std::uint64_t> PieceSizeOf(const std::string& option) {
   const std::unique_ptr<char[]> text = HeapText(option);
   const char* argv[] = {"divro", "C:\\work\\movie.avi", text.get()};
   app::RunOptions o;
@@ -30,19 +30,19 @@ std::string Cased(std::string text, int (*change)(int)) {
 
 // A size option's relations: the case of its letters never matters; a bare
 // number is KiB, as with K or KiB after it; M is 1024 times K, to the byte
-// (powers of two scale exactly), and a size too large stays the largest.
+// (powers of two scale exactly), and a size beyond 64 bits stays the largest.
 void CheckSizeRelations(const std::string& option) {
-  const std::optional<std::uint32_t> size = PieceSizeOf(option);
+  const std::optional<std::uint64_t> size = PieceSizeOf(option);
   if (!size) return;
   FUZZ_CHECK(PieceSizeOf(Cased(option, ::toupper)) == size);
   FUZZ_CHECK(PieceSizeOf(Cased(option, ::tolower)) == size);
   if (option.size() < 2 || !std::isdigit(static_cast<unsigned char>(option.back()))) return;
   FUZZ_CHECK(PieceSizeOf(option + "k") == size && PieceSizeOf(option + "KiB") == size);
-  const std::optional<std::uint32_t> mebibytes = PieceSizeOf(option + "m");
+  const std::optional<std::uint64_t> mebibytes = PieceSizeOf(option + "m");
   FUZZ_CHECK(mebibytes.has_value());
-  const std::uint64_t m = *mebibytes, k = *size;
-  FUZZ_CHECK(m == UINT32_MAX ? k >= UINT32_MAX / 1024 : (1024 * k <= m && m < 1024 * (k + 1)));
-  FUZZ_CHECK(k != UINT32_MAX || m == UINT32_MAX);
+  const unsigned __int128 m = *mebibytes, k = *size;
+  FUZZ_CHECK(m == UINT64_MAX ? k >= UINT64_MAX / 1024 : (1024 * k <= m && m < 1024 * (k + 1)));
+  FUZZ_CHECK(k != UINT64_MAX || m == UINT64_MAX);
 }
 
 }  // namespace
