@@ -269,12 +269,7 @@ bool CheckArguments(const RunOptions& options) {
 bool PrepareDestFolder(const RunOptions& options) {
   const char* folder = options.destFolder;
   if (folder[0] == '\0' || path::FolderExists(folder)) return true;
-  platform::Keyboard keyboard;
-  PrintQuestion(keyboard, text::DestFolderMissing, folder);
-  PrintQuestion(keyboard, text::AskCreateFolder);
-  KeyAnswer answer = WaitForKey(keyboard, "yn");
-  EchoAnswer(keyboard, answer);
-  if (answer.letter != 0) {
+  if (AskYesNo({{text::DestFolderMissing, folder}, {text::AskCreateFolder}}) != YesNo::Yes) {
     PrintFailure(text::ProcessingStopped, folder);
     return false;
   }

@@ -40,17 +40,14 @@ bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten,
   if (stale.empty() && !oldChecksum) return true;
   const path::Place& place = names.Place();
   if (!yes) {
-    platform::Keyboard keyboard;
     const std::string& named = stale.empty() ? checksumElement : stale.front();
-    app::PrintQuestion(keyboard, text::AskDeleteStale, place.ShownOf(named));
-    const app::KeyAnswer answer = app::WaitForKey(keyboard, "yn");
-    app::EchoAnswer(keyboard, answer);
-    if (answer.letter == 1) {
+    const app::YesNo answer = app::AskYesNo({{text::AskDeleteStale, place.ShownOf(named)}});
+    if (answer == app::YesNo::No) {
       app::Print(text::StaleKept, place.ShownOf(named));
       return true;
     }
     // Without a console nobody chose to keep them: a script must notice.
-    if (answer.letter != 0) {
+    if (answer == app::YesNo::NoConsole) {
       app::PrintFailure(text::StaleKept, place.ShownOf(named), {}, text::ReasonNoOneToAsk);
       return false;
     }

@@ -108,13 +108,10 @@ class OddSize {
 bool AgreedToOddSizes(const PieceNamer& names, const std::vector<std::uint64_t>& sizes) {
   const OddSize odd(names, sizes);
   if (!odd.Found()) return true;
-  platform::Keyboard keyboard;
-  app::PrintQuestion(keyboard, text::AskJoinAnyway);
-  const app::KeyAnswer answer = app::WaitForKey(keyboard, "yn");
-  app::EchoAnswer(keyboard, answer);
-  if (answer.letter == 0) return true;
+  const app::YesNo answer = app::AskYesNo({{text::AskJoinAnyway}});
+  if (answer == app::YesNo::Yes) return true;
   // The sizes are why nothing was joined; without a console nobody said no.
-  odd.Report(answer.letter < 0 ? text::ReasonOddSizesNoOneToAsk : nullptr);
+  odd.Report(answer == app::YesNo::NoConsole ? text::ReasonOddSizesNoOneToAsk : nullptr);
   return false;
 }
 
