@@ -14,6 +14,7 @@
 #include "path/place.h"
 #include "pieces/batch.h"
 #include "pieces/checksum_side.h"
+#include "pieces/checksums.h"
 #include "pieces/chunk_copy.h"
 #include "pieces/overwrite.h"
 #include "pieces/pending_file.h"
@@ -96,87 +97,6 @@ bool RemoveOldFirstPiece(const path::Place& place, const std::string& element) {
       break;
   }
   return Fail(text::FileOpenFailed, place.ShownOf(element), failure);
-}
-
-// The checksum file a division writes: the hash of the piece being written
-// and of the whole file, and a line for every piece done.
-class ChecksumWriter {
- public:
-  // Nothing is hashed when `wanted` is false or the name has no UTF-8.
-  ChecksumWriter(const PieceNamer& names, bool wanted) : names_(names), wanted_(wanted) {
-    named_ = wanted && ChecksumName(names, &name_);
-    if (named_) whole_.emplace();
-  }
-
-  bool Active() const { return named_; }
-  bool Wanted() const { return wanted_; }
-  std::string Element() const { return ChecksumElement(names_); }
-
-  bool StartPiece() {
-    if (named_) piece_.emplace();
-    return true;
-  }
-  bool Add(const char* data, std::uint32_t size) {
-    return Kept(*piece_, piece_->Update(data, size)) && Kept(*whole_, whole_->Update(data, size));
-  }
-  bool FinishPiece(int n) {
-    Digest digest;
-    if (!named_) return true;
-    if (!Kept(*piece_, piece_->Finish(&digest))) return false;
-    text_ += ChecksumLine(digest, name_ + PieceSuffix(n));
-    return true;
-  }
-  // The file's text, its last line the whole file's.
-  bool Finish(std::string* text) {
-    Digest digest;
-    if (!Kept(*whole_, whole_->Finish(&digest))) return false;
-    *text = text_ + ChecksumLine(digest, name_);
-    return true;
-  }
-  // Why a hash failed.
-  const platform::Failure& LastFailure() const { return failure_; }
-
- private:
-  const PieceNamer& names_;
-  bool wanted_;
-  std::string name_;  // the whole file's, UTF-8
-  bool named_ = false;
-  std::optional<platform::Sha256> piece_;
-  std::optional<platform::Sha256> whole_;
-  std::string text_;
-  platform::Failure failure_;
-
-  bool Kept(const platform::Sha256& hash, bool done) {
-    if (!done) failure_ = hash.LastFailure();
-    return done;
-  }
-};
-
-// Writes the checksum file after the pieces: false (the pieces stand) when
-// it could not be.
-bool WriteChecksumFile(ChecksumWriter& checksum, const path::Place& place, WriteTarget target,
-                       app::RunState& state, platform::OpenedFiles* files) {
-  const path::Shown shown = place.ShownOf(checksum.Element());
-  if (!checksum.Active()) return Fail(text::ChecksumNameUnconvertible, shown);
-  std::string text;
-  if (!checksum.Finish(&text)) return FailHash(checksum.LastFailure());
-  path::FileHandle file(&place.Handle());
-  switch (OpenToWrite(file, place, checksum.Element(), target, state, files)) {
-    case WriteOpen::Stopped:
-      return Fail(text::DivideStopped, shown);
-    case WriteOpen::Failed:
-      return Fail(text::FileOpenFailed, shown, file.LastFailure());
-    case WriteOpen::Opened:
-    case WriteOpen::Replaced:
-      break;
-  }
-  const auto length = static_cast<std::uint32_t>(text.size());
-  if (file.Write(text.data(), length) != length) {
-    return Fail(text::FileWriteFailed, shown, file.LastFailure());
-  }
-  app::Print("%s\n", shown);
-  app::PrintLine(text::ChecksumCreated);
-  return true;
 }
 
 }  // namespace

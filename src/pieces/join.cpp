@@ -14,6 +14,7 @@
 #include "path/place.h"
 #include "pieces/checksum_file.h"
 #include "pieces/checksum_side.h"
+#include "pieces/checksums.h"
 #include "pieces/chunk_copy.h"
 #include "pieces/overwrite.h"
 #include "pieces/pending_file.h"
@@ -130,116 +131,6 @@ bool RoomForCopy(const path::Place& outputFolder, const PieceNamer& names, int c
   }
   return total <= free;
 }
-
-// Reads pieces `from` ... `count` with their sizes, and against a checksum
-// file's digests: every piece that has a line, and the whole file where it
-// has one and the reading starts at piece 1. Every piece whose digest
-// differs is named; false, with its message, when one does or a read fails.
-bool CheckPieces(const PieceNamer& names, int from, int count, const SetDigests* digests,
-                 const path::Shown& outputShown, std::vector<std::uint64_t>* sizes,
-                 bool progress = false) {
-  path::FileHandle piece(&names.Place().Handle());
-  WorkBuffer buffer;
-  std::optional<platform::Sha256> whole;
-  if (digests != nullptr && digests->whole && from == 1) whole.emplace();
-  bool matches = true;
-  for (int i = from; i <= count; ++i) {
-    const std::string name = names.Path(i);
-    if (progress) app::Print("%s\r", names.Shown(i));
-    if (piece.Open(name.c_str(), platform::OpenMode::Read) == platform::InvalidFile) {
-      return Fail(text::PieceOpenFailed, names.Shown(i), piece.LastFailure());
-    }
-    const std::optional<std::uint64_t> size = piece.OpenedSize();
-    if (!size) return Fail(text::PieceSizeFailed, names.Shown(i));
-    sizes->push_back(*size);
-    if (digests == nullptr) continue;
-    if (buffer.Size() == 0 && !buffer.Allocate(ChunkSize)) return Fail(text::OutOfMemory);
-    std::optional<platform::Sha256> hash;
-    if (digests->pieces.count(i) != 0) hash.emplace();
-    for (std::uint64_t left = *size; left != 0;) {
-      const auto chunk = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, ChunkSize));
-      if (piece.Read(buffer.Data(), chunk) != chunk) {
-        return Fail(text::PieceReadFailed, names.Shown(i), piece.LastFailure());
-      }
-      if (hash && !hash->Update(buffer.Data(), chunk)) return FailHash(hash->LastFailure());
-      if (whole && !whole->Update(buffer.Data(), chunk)) return FailHash(whole->LastFailure());
-      left -= chunk;
-    }
-    Digest digest;
-    if (hash && !hash->Finish(&digest)) return FailHash(hash->LastFailure());
-    if (hash && digest != digests->pieces.at(i)) {
-      matches = Fail(text::PieceChecksumMismatch, names.Shown(i));
-    }
-  }
-  if (progress) app::Print("\n");
-  Digest digest;
-  if (whole && !whole->Finish(&digest)) return FailHash(whole->LastFailure());
-  if (whole && matches && digest != *digests->whole) {
-    return Fail(text::JoinedChecksumMismatch, outputShown);
-  }
-  return matches;
-}
-
-// What a join checks against a checksum file: every piece that has a line,
-// else the whole file.
-class JoinCheck {
- public:
-  explicit JoinCheck(const SetDigests& digests) : digests_(digests) {
-    if (digests_.whole) whole_.emplace();
-    if (digests_.whole && !digests_.pieces.empty()) second_.emplace();
-  }
-
-  bool StartPiece() {
-    if (!digests_.pieces.empty()) piece_.emplace();
-    return true;
-  }
-  // With both kinds of line the whole file is hashed on a thread of its
-  // own beside the piece: every line checked costs one hash's time.
-  bool Add(const char* data, std::uint32_t size) {
-    bool wholeDone = true;
-    const auto hashWhole = [&] { wholeDone = whole_->Update(data, size); };
-    const platform::Worker::Ticket ticket = whole_ && piece_ ? second_->Post(hashWhole) : 0;
-    if (whole_ && !piece_) hashWhole();
-    const bool pieceDone = !piece_ || piece_->Update(data, size);
-    if (ticket != 0) second_->WaitFor(ticket);
-    return (!piece_ || Kept(*piece_, pieceDone)) && (!whole_ || Kept(*whole_, wholeDone));
-  }
-  bool FinishPiece(int n) {
-    if (!piece_) return true;
-    Digest digest;
-    const bool finished = Kept(*piece_, piece_->Finish(&digest));
-    piece_.reset();
-    if (finished && digest != digests_.pieces.at(n)) differing_ = n;
-    return finished && differing_ == 0;
-  }
-  // The piece whose digest differs; 0 when none did (the hash failed).
-  int Differing() const { return differing_; }
-
-  enum class Outcome { Matches, Differs, Failed };
-  // Every line is checked: the whole file's too, where it has one.
-  Outcome FinishWhole() {
-    if (!whole_) return Outcome::Matches;
-    Digest digest;
-    if (!Kept(*whole_, whole_->Finish(&digest))) return Outcome::Failed;
-    return digest == *digests_.whole ? Outcome::Matches : Outcome::Differs;
-  }
-  // Why a hash failed.
-  const platform::Failure& LastFailure() const { return failure_; }
-
- private:
-  const SetDigests& digests_;
-  std::optional<platform::Sha256> piece_;
-  std::optional<platform::Sha256> whole_;
-  int differing_ = 0;
-  platform::Failure failure_;
-  // Last, so that it ends before the hashes it feeds.
-  std::optional<platform::Worker> second_;
-
-  bool Kept(const platform::Sha256& hash, bool done) {
-    if (!done) failure_ = hash.LastFailure();
-    return done;
-  }
-};
 
 // The output written over in place: only once every piece was opened (and,
 // with a checksum file, matched) and odd sizes were agreed to, since a
