@@ -54,7 +54,23 @@ ssize_t read(int fd, void* buffer, size_t count) {
     if (out >= 0) { (void)!write(out, held ? "held" : "free", 4); close(out); }
     if (other >= 0) close(other);
   }
+  /* DIVRO_READ_EINTR: the first read of a file's bytes is interrupted by a signal. */
+  if (getenv("DIVRO_READ_EINTR") && count >= 4096) {
+    unsetenv("DIVRO_READ_EINTR");
+    errno = EINTR;
+    return -1;
+  }
   return real_read(fd, buffer, count);
+}
+/* DIVRO_UNTYPED: the folder listing says no entry's type, as some file
+   systems do. */
+#include <dirent.h>
+static struct dirent* (*real_readdir)(DIR*);
+struct dirent* readdir(DIR* listing) {
+  if (!real_readdir) real_readdir = (struct dirent* (*)(DIR*))dlsym(RTLD_NEXT, "readdir");
+  struct dirent* entry = real_readdir(listing);
+  if (entry && getenv("DIVRO_UNTYPED")) entry->d_type = DT_UNKNOWN;
+  return entry;
 }
 /* DIVRO_NFS_LOCKS: as NFS, an exclusive flock on a file open only to read
    fails with EBADF. */
@@ -198,14 +214,17 @@ class HostileNamesTest(TempDirTest):
                 self.assertEqual(read(where), b"precious")
                 os.remove(where)
 
-    def test_join_over_an_output_on_nfs(self):
+    def test_join_over_an_output_where_the_system_differs(self):
         # NFS locks a file alone only when it is open to write: the output
-        # held for the join is opened so there.
-        write(self.path("j.bin.001"), b"abc")
-        write(self.path("j.bin.002"), b"def")
-        write(self.path("j.bin"), b"old")
-        rc, out = run_with_shim(self, ["j.bin.001", "/Y"], DIVRO_NFS_LOCKS="1")
-        self.assertEqual((rc, read(self.path("j.bin"))), (0, b"abcdef"), out)
+        # held for the join is opened so there. A read that a signal cuts
+        # short is made again.
+        data = random_file(self.path("j.bin"), 9000)
+        self.assertEqual(self.run_divro("j.bin", "/4", "/H")[0], 0)
+        for system in ["DIVRO_NFS_LOCKS", "DIVRO_READ_EINTR"]:
+            with self.subTest(system=system):
+                write(self.path("j.bin"), b"old")
+                rc, out = run_with_shim(self, ["j.bin.001", "/Y", "/H"], **{system: "1"})
+                self.assertEqual((rc, read(self.path("j.bin")) == data), (0, True), out)
 
     def test_piece_that_becomes_a_fifo_after_the_count_is_refused(self):
         write(self.path("j.bin.001"), b"abc")
@@ -230,14 +249,16 @@ class HostileNamesTest(TempDirTest):
             with self.subTest(kind=kind):
                 os.remove(tenth)
                 make(tenth)
-                rc, out = self.run_divro("c.bin.001", "out", "/Y")
-                self.assertEqual(rc, 0 if count else FAILED, out)
-                if not count:
-                    self.assertIn(f"分割ファイル '{tenth}' はファイルではありません。", out)
-                    self.assertFalse(os.path.exists(self.path("out", "c.bin")))
-                else:
-                    joined = b"".join(read(self.path(f"c.bin.{n:03}")) for n in range(1, count + 1))
-                    self.assertEqual(read(self.path("out", "c.bin")), joined)
+                # A listing without entry types judges each name as well.
+                for system in [{}, {"DIVRO_UNTYPED": "1"}]:
+                    rc, out = run_with_shim(self, ["c.bin.001", "out", "/Y"], **system)
+                    self.assertEqual(rc, 0 if count else FAILED, out)
+                    if not count:
+                        self.assertIn(f"分割ファイル '{tenth}' はファイルではありません。", out)
+                        self.assertFalse(os.path.exists(self.path("out", "c.bin")))
+                    else:
+                        joined = b"".join(read(self.path(f"c.bin.{n:03}")) for n in range(1, count + 1))
+                        self.assertEqual(read(self.path("out", "c.bin")), joined)
                 os.remove(tenth)
                 write(tenth, pieces[9])
 
