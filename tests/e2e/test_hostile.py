@@ -341,6 +341,12 @@ class HostileNamesTest(TempDirTest):
                 rc, out = self.run_divro(name, "/1", *args, "/Y")  # to a pipe: the exact name
                 self.assertEqual(rc, 0)
                 self.assertIn("/".join(args + [name]) + ".003", out)
+        # A failure's line on standard error, when that is the terminal too:
+        # DEL as ?, its line break kept, the reason in the run's language.
+        os.mkfifo(self.path("p\x7f.bin"))
+        rc, out, _ = self.start_pty("p\x7f.bin", "/1", errors_shown=True).finish()
+        self.assertEqual(rc, FAILED)
+        self.assertIn("divro: p?.bin: 指定されたファイルが見つかりません。\n", out)
 
 class ConcurrentRunsTest(TempDirTest):
     def test_a_piece_being_written_is_locked_against_other_programs(self):
