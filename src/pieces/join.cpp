@@ -206,48 +206,53 @@ bool SetComplete(const PieceNamer& names, const PieceSurvey& survey, bool requir
   return true;
 }
 
-}  // namespace
+// Where the joined bytes go: a new file beside the output that takes its
+// name at the end, or, where that would lose something, the output itself.
+struct JoinOutput {
+  JoinOutput(const path::Place& outputFolder, const std::string& outputElement)
+      : folder(outputFolder),
+        element(outputElement),
+        shown(outputFolder.ShownOf(outputElement)),
+        held(&outputFolder.Handle()),
+        file(&outputFolder.Handle()),
+        pending(outputFolder, file) {}
 
-bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
-  return JoinPiecesWhenReady(options, state, nullptr, nullptr);
-}
+  const path::Place& folder;
+  const std::string& element;
+  const path::Shown shown;
+  WriteTarget target = WriteTarget::New;
+  bool there = false;
+  bool inPlace = false;
+  path::FileHandle held;  // an existing output, kept from other writers
+  path::FileHandle file;
+  PendingFile pending;
+};
 
-bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
-                         const std::function<bool()>& destinationReady, bool* notStarted) {
-  // Each folder is resolved once, before the count: the count, the
-  // question and every open go through it, so a folder swapped meanwhile
-  // is never read from instead.
-  const PieceSetName set = PiecesOfRun(options);
-  const path::Place pieceFolder(set.folder);
-  const PieceNamer names(pieceFolder, set.stem);
-  const PieceSurvey survey = SurveyPieces(names);
+// Asks about an existing output and holds it, then opens what the pieces
+// are written into: the new file, or the output in place once every piece
+// was checked. `*firstSize`: piece 1's size.
+bool ChooseOutput(JoinOutput& out, const PieceNamer& names, const PieceSurvey& survey,
+                  const SetDigests* digests, app::RunState& state, std::uint64_t* firstSize) {
+  const path::Place& outputFolder = out.folder;
+  const path::Place& pieceFolder = names.Place();
+  const std::string& outputElement = out.element;
+  const path::Shown& outputShown = out.shown;
   const int count = survey.count;
-  SetDigests digests;
-  bool checked = false;
-  if (!SetComplete(names, survey, options.checksum, &digests, &checked)) return false;
-  std::optional<JoinCheck> check;
-  if (checked) check.emplace(digests);
-
-  // Only a join that can go ahead asks for its folder or makes it.
-  if (destinationReady && !destinationReady()) {
-    if (notStarted != nullptr) *notStarted = true;
-    return false;
-  }
-
-  const path::Place outputFolder(options.destFolder);
-  const std::string& outputElement = set.stem;
-  const path::Shown outputShown = outputFolder.ShownOf(outputElement);
-  const WriteTarget target = CheckWriteTarget(outputFolder, outputElement, state);
+  WriteTarget& target = out.target;
+  bool& outputThere = out.there;
+  bool& inPlace = out.inPlace;
+  path::FileHandle& held = out.held;
+  path::FileHandle& output = out.file;
+  PendingFile& pending = out.pending;
+  target = CheckWriteTarget(outputFolder, outputElement, state);
   if (target == WriteTarget::Stop) return Fail(text::JoinStopped, outputShown);
   if (!path::IsValidPath(outputFolder.PathOf(outputElement).c_str())) {
     return Fail(text::FileOpenFailed, outputShown);
   }
   // An existing output is held from other writers until the new one takes
   // its place; a link there is replaced itself and holds nothing.
-  path::FileHandle held(&outputFolder.Handle());
   platform::DirEntry outputEntry;
-  const bool outputThere =
-      target == WriteTarget::Replace && outputFolder.Lookup(outputElement, &outputEntry);
+  outputThere = target == WriteTarget::Replace && outputFolder.Lookup(outputElement, &outputEntry);
   if (outputThere && !outputEntry.isLink &&
       held.Open(outputFolder.PathOf(outputElement).c_str(), platform::OpenMode::Hold) ==
           platform::InvalidFile) {
@@ -267,10 +272,8 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
   // The new file is written beside the output and takes its name at the
   // end; in place only where that would lose something of the old one
   // (its other names, its extended attributes) or cannot work.
-  path::FileHandle output(&outputFolder.Handle());
-  PendingFile pending(outputFolder, output);
-  bool inPlace = (held.IsOpen() && !platform::ReplaceableByNewFile(held.Id())) ||
-                 (outputThere && !RoomForCopy(outputFolder, names, count, first.size));
+  inPlace = (held.IsOpen() && !platform::ReplaceableByNewFile(held.Id())) ||
+            (outputThere && !RoomForCopy(outputFolder, names, count, first.size));
   if (!inPlace) {
     switch (pending.Create(outputElement)) {
       case PendingFile::Created::Yes:
@@ -292,13 +295,23 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
     }
   }
   if (inPlace && !OpenInPlace(output, held, outputFolder, outputElement, outputThere, names, survey,
-                              check ? &digests : nullptr, state)) {
+                              digests, state)) {
     return false;
   }
 
-  std::vector<std::uint64_t> sizes;
-  sizes.reserve(static_cast<std::size_t>(count));
-  std::uint64_t size = first.size;
+  *firstSize = first.size;
+  return true;
+}
+
+// Copies every piece in order, checked where `check` is given; `*sizes`
+// their sizes.
+bool CopyPieces(const PieceNamer& names, int count, JoinOutput& out, JoinCheck* check,
+                const SetDigests& digests, std::uint64_t firstSize,
+                std::vector<std::uint64_t>* sizes) {
+  const path::Place& pieceFolder = names.Place();
+  const path::Shown& outputShown = out.shown;
+  path::FileHandle& output = out.file;
+  std::uint64_t size = firstSize;
   ChunkCopier copier(check ? std::optional(InspectorOf(*check)) : std::nullopt);
   if (!copier.Reserve(size)) return Fail(text::OutOfMemory);
   // After the first piece that differs nothing more is written, but the
@@ -323,7 +336,7 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
     const std::optional<std::uint64_t> pieceSize = piece.OpenedSize();
     if (!pieceSize) return Fail(text::PieceSizeFailed, shown);
     size = *pieceSize;
-    sizes.push_back(size);
+    sizes->push_back(size);
     // Pieces made by other tools may grow from one to the next: the block
     // may move then.
     if (!copier.Reserve(size)) return Fail(text::OutOfMemory);
@@ -343,6 +356,14 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
 
   copier.Release();
   app::Print("\n");
+  return true;
+}
+
+// The last checks, then the joined file takes the output's name.
+bool CommitOutput(JoinOutput& out, const PieceNamer& names, JoinCheck* check,
+                  const std::vector<std::uint64_t>& sizes, app::RunState& state) {
+  const path::Shown& outputShown = out.shown;
+  const bool inPlace = out.inPlace;
   if (check) {
     const JoinCheck::Outcome outcome = check->FinishWhole();
     if (outcome == JoinCheck::Outcome::Failed) return FailHash(check->LastFailure());
@@ -352,10 +373,52 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
   } else if (!inPlace && !AgreedToOddSizes(names, sizes)) {
     return false;
   }
-  if (!inPlace && !TakeOutputName(pending, held, outputFolder, outputElement, target, state)) {
+  if (!inPlace &&
+      !TakeOutputName(out.pending, out.held, out.folder, out.element, out.target, state)) {
     return false;
   }
-  output.Close();
+  out.file.Close();
+  return true;
+}
+
+}  // namespace
+
+bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
+  return JoinPiecesWhenReady(options, state, nullptr, nullptr);
+}
+
+bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
+                         const std::function<bool()>& destinationReady, bool* notStarted) {
+  // Each folder is resolved once, before the count: the count, the
+  // question and every open go through it, so a folder swapped meanwhile
+  // is never read from instead.
+  const PieceSetName set = PiecesOfRun(options);
+  const path::Place pieceFolder(set.folder);
+  const PieceNamer names(pieceFolder, set.stem);
+  const PieceSurvey survey = SurveyPieces(names);
+  SetDigests digests;
+  bool checked = false;
+  if (!SetComplete(names, survey, options.checksum, &digests, &checked)) return false;
+  std::optional<JoinCheck> check;
+  if (checked) check.emplace(digests);
+
+  // Only a join that can go ahead asks for its folder or makes it.
+  if (destinationReady && !destinationReady()) {
+    if (notStarted != nullptr) *notStarted = true;
+    return false;
+  }
+
+  const path::Place outputFolder(options.destFolder);
+  JoinOutput out(outputFolder, set.stem);
+  std::uint64_t firstSize = 0;
+  if (!ChooseOutput(out, names, survey, check ? &digests : nullptr, state, &firstSize)) {
+    return false;
+  }
+  std::vector<std::uint64_t> sizes;
+  sizes.reserve(static_cast<std::size_t>(survey.count));
+  JoinCheck* checking = check ? &*check : nullptr;
+  if (!CopyPieces(names, survey.count, out, checking, digests, firstSize, &sizes)) return false;
+  if (!CommitOutput(out, names, checking, sizes, state)) return false;
   if (check) app::Print(text::ChecksumMatched, pieceFolder.ShownOf(ChecksumElement(names)));
   app::PrintLine(text::JoinFinished);
   return true;
