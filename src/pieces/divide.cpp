@@ -114,61 +114,55 @@ bool DivisionNamesFit(const app::RunOptions& options) {
          (!options.checksum || fits(set.stem + ChecksumFileSuffix));
 }
 
-DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
-                        const std::function<bool()>& destinationReady) {
-  // At most LargestPieceSize: the arguments' checks refused a larger one.
-  const auto pieceSize = static_cast<std::uint32_t>(options.pieceSize);
+namespace {
 
-  // The source and every file replaced: no piece may be written over one.
-  platform::OpenedFiles files;
-  path::FileHandle source;
-  if (source.Open(options.sourcePath, platform::OpenMode::Read, &files) == platform::InvalidFile) {
-    Fail(text::SourceOpenFailed, options.sourcePath, source.LastFailure());
-    return DivideResult::Failed;
-  }
+// What a division will make: the source's size, how many pieces, and the
+// last one's size where it is shorter (0 where it is not).
+struct DivisionPlan {
+  std::uint64_t size = 0;
+  std::uint64_t count = 0;
+  std::uint64_t remainder = 0;
+};
+
+// The checks on the open source, in their order; false once one failed,
+// with its message said.
+bool PlanDivision(const path::FileHandle& source, const app::RunOptions& options,
+                  std::uint32_t pieceSize, DivisionPlan* plan) {
   // The open file's own size: its name may lead elsewhere by now.
   const std::optional<std::uint64_t> sourceSize = source.OpenedSize();
   if (!sourceSize) {
     Fail(text::SourceSizeFailed, options.sourcePath);
-    return DivideResult::Failed;
+    return false;
   }
   const std::uint64_t size = *sourceSize;
   if (size <= pieceSize) {
     Fail(text::PieceSizeTooLarge, options.sourcePath);
-    return DivideResult::Failed;
+    return false;
   }
 
   const std::uint64_t remainder = size % pieceSize;
   const std::uint64_t count = size / pieceSize + (remainder != 0 ? 1 : 0);
+  plan->size = size;
+  plan->count = count;
+  plan->remainder = remainder;
   if (count > static_cast<std::uint64_t>(MaxPieces)) {
     Fail(text::PieceSizeTooSmall, options.sourcePath);
-    return DivideResult::Failed;
+    return false;
   }
-  // Only a division that can go ahead asks for its folder or makes it.
-  if (destinationReady && !destinationReady()) return DivideResult::NotStarted;
+  return true;
+}
 
-  const PieceSetName set = PiecesOfRun(options);
-  const path::Place place(set.folder);
-  const PieceNamer names(place, set.stem);
-  ChecksumWriter checksum(names, options.checksum);
-  // A checksum file that cannot be written is known before any piece is.
-  if (checksum.Wanted() && !checksum.Active()) {
-    Fail(text::ChecksumNameUnconvertible, place.ShownOf(checksum.Element()));
-    return DivideResult::Failed;
-  }
-  ChunkCopier copier(checksum.Active() ? std::optional(InspectorOf(checksum)) : std::nullopt,
-                     Source::OneFile);
-  if (!copier.Reserve(pieceSize)) {
-    Fail(text::OutOfMemory);
-    return DivideResult::Failed;
-  }
+// Asks about the checksum file and piece 1 before any is written, and
+// creates piece 1 under its temporary name, an older piece 1 gone first.
+bool PrepareFirstPiece(const PieceNamer& names, const ChecksumWriter& checksum,
+                       app::RunState& state, PendingFile& pending, WriteTarget* checksumTarget) {
+  const path::Place& place = names.Place();
   // Asked before piece 1, like every file the division writes.
-  WriteTarget checksumTarget = WriteTarget::New;
   if (checksum.Active()) {
-    checksumTarget = CheckWriteTarget(place, checksum.Element(), state);
-    if (checksumTarget == WriteTarget::Stop) {
+    *checksumTarget = CheckWriteTarget(place, checksum.Element(), state);
+    if (*checksumTarget == WriteTarget::Stop) {
       Fail(text::DivideStopped, place.ShownOf(checksum.Element()));
-      return DivideResult::Failed;
+      return false;
     }
   }
   // Piece 1 is written under a temporary name and takes its own only once
@@ -179,35 +173,39 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
   const WriteTarget firstTarget = CheckWriteTarget(place, firstElement, state);
   if (firstTarget == WriteTarget::Stop) {
     Fail(text::DivideStopped, names.Shown(1));
-    return DivideResult::Failed;
+    return false;
   }
   platform::DirEntry oldFirst;
   const bool firstThere = place.Lookup(firstElement, &oldFirst);
   if (!path::IsValidPath(names.Path(1).c_str()) || (firstThere && oldFirst.isSpecial)) {
     Fail(text::FileOpenFailed, names.Shown(1));
-    return DivideResult::Failed;
+    return false;
   }
-  if (firstThere && !RemoveOldFirstPiece(place, firstElement)) return DivideResult::Failed;
-  path::FileHandle piece(&place.Handle());
-  path::FileHandle firstPiece(&place.Handle());
-  PendingFile pending(place, firstPiece);
+  if (firstThere && !RemoveOldFirstPiece(place, firstElement)) return false;
   if (pending.Create(firstElement) != PendingFile::Created::Yes) {
     pending.ReportNotCreated();
-    return DivideResult::Failed;
+    return false;
   }
-  // A checksum file written for pieces that do not all stand would
-  // vouch for a set that is not there.
-  bool checksumWritten = false;
+  return true;
+}
+
+// Copies every piece from the source; false, with the failure said, when
+// one cannot be written whole.
+bool CopyAllPieces(const app::RunOptions& options, app::RunState& state, const PieceNamer& names,
+                   const DivisionPlan& plan, path::FileHandle& source, platform::OpenedFiles& files,
+                   ChunkCopier& copier, const ChecksumWriter& checksum, PendingFile& pending,
+                   path::FileHandle& firstPiece) {
+  const path::Place& place = names.Place();
+  const auto pieceSize = static_cast<std::uint32_t>(options.pieceSize);
+  const std::uint64_t count = plan.count, remainder = plan.remainder;
   // `message`: none where the failure was told already.
-  const auto stop = [&](const char* message, const app::Subject& subject,
-                        const platform::Failure& failure = {}) {
+  const auto stop = [](const char* message, const app::Subject& subject,
+                       const platform::Failure& failure = {}) {
     if (message != nullptr) Fail(message, subject, failure);
-    pending.Discard();
-    if (checksumWritten) platform::RemoveFile(place.Handle(), checksum.Element().c_str());
-    app::Print(text::FirstPieceNotWritten, names.Shown(1));
-    return DivideResult::Failed;
+    return false;
   };
   auto currentSize = pieceSize;
+  path::FileHandle piece(&place.Handle());
   for (std::uint64_t i = 1; i <= count; ++i) {
     const int n = static_cast<int>(i);
     const std::string element = names.Element(n);
@@ -260,7 +258,6 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
     }
     if (remainder != 0 && i == count - 1) currentSize = static_cast<std::uint32_t>(remainder);
   }
-
   if (!copier.Finish()) {
     FailHash(checksum.LastFailure());
     return stop(nullptr, {});
@@ -268,6 +265,68 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
   source.Close();
   copier.Release();
   app::Print("\n");
+
+  return true;
+}
+
+}  // namespace
+
+DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
+                        const std::function<bool()>& destinationReady) {
+  // At most LargestPieceSize: the arguments' checks refused a larger one.
+  const auto pieceSize = static_cast<std::uint32_t>(options.pieceSize);
+
+  // The source and every file replaced: no piece may be written over one.
+  platform::OpenedFiles files;
+  path::FileHandle source;
+  if (source.Open(options.sourcePath, platform::OpenMode::Read, &files) == platform::InvalidFile) {
+    Fail(text::SourceOpenFailed, options.sourcePath, source.LastFailure());
+    return DivideResult::Failed;
+  }
+  DivisionPlan plan;
+  if (!PlanDivision(source, options, pieceSize, &plan)) return DivideResult::Failed;
+  const std::uint64_t count = plan.count;
+  // Only a division that can go ahead asks for its folder or makes it.
+  if (destinationReady && !destinationReady()) return DivideResult::NotStarted;
+
+  const PieceSetName set = PiecesOfRun(options);
+  const path::Place place(set.folder);
+  const PieceNamer names(place, set.stem);
+  ChecksumWriter checksum(names, options.checksum);
+  // A checksum file that cannot be written is known before any piece is.
+  if (checksum.Wanted() && !checksum.Active()) {
+    Fail(text::ChecksumNameUnconvertible, place.ShownOf(checksum.Element()));
+    return DivideResult::Failed;
+  }
+  ChunkCopier copier(checksum.Active() ? std::optional(InspectorOf(checksum)) : std::nullopt,
+                     Source::OneFile);
+  if (!copier.Reserve(pieceSize)) {
+    Fail(text::OutOfMemory);
+    return DivideResult::Failed;
+  }
+  const std::string firstElement = names.Element(1);
+  path::FileHandle firstPiece(&place.Handle());
+  PendingFile pending(place, firstPiece);
+  WriteTarget checksumTarget = WriteTarget::New;
+  if (!PrepareFirstPiece(names, checksum, state, pending, &checksumTarget)) {
+    return DivideResult::Failed;
+  }
+  // A checksum file written for pieces that do not all stand would
+  // vouch for a set that is not there.
+  bool checksumWritten = false;
+  // `message`: none where the failure was told already.
+  const auto stop = [&](const char* message, const app::Subject& subject,
+                        const platform::Failure& failure = {}) {
+    if (message != nullptr) Fail(message, subject, failure);
+    pending.Discard();
+    if (checksumWritten) platform::RemoveFile(place.Handle(), checksum.Element().c_str());
+    app::Print(text::FirstPieceNotWritten, names.Shown(1));
+    return DivideResult::Failed;
+  };
+  if (!CopyAllPieces(options, state, names, plan, source, files, copier, checksum, pending,
+                     firstPiece)) {
+    return stop(nullptr, {});
+  }
   if (checksum.Wanted()) {
     if (!WriteChecksumFile(checksum, place, checksumTarget, state, &files))
       return stop(nullptr, {});
@@ -285,7 +344,7 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
       return stop(nullptr, {});
   }
   app::PrintLine(text::DivideFinished);
-  if (options.copyBatch) WriteCopyBatch(options, state, static_cast<int>(count), *sourceSize);
+  if (options.copyBatch) WriteCopyBatch(options, state, static_cast<int>(count), plan.size);
   if (options.selfBatch) WriteSelfBatch(options, state, static_cast<int>(count));
   return DivideResult::Divided;
 }
