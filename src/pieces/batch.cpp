@@ -165,6 +165,75 @@ std::optional<std::uint64_t> SizeOfPieces(const BatchRun& run, int count) {
   return size;
 }
 
+// The .cpy.bat's text: every piece looked for, the COPY lines, and the
+// joined file's size checked.
+void ComposeCopyBatch(TextBlock& batch, const std::optional<std::string>& wholeName,
+                      const PieceNamesInBatch& pieceNames, int count, std::uint64_t wholeSize) {
+  const std::optional<std::string> firstPiece = pieceNames.Name(1);
+  batch.Append("@ECHO OFF\r\n");
+  if (HoldsExclamation(wholeName) || HoldsExclamation(firstPiece)) {
+    batch.Append(DelayedExpansionOff);
+  }
+  // Every piece is looked for before the first COPY: a missing one would
+  // give a short file and the message of success. Only the number is
+  // shown, never a name, so the ECHO line holds nothing to act on.
+  batch.Append("SET DIVRO_MISSING=\r\n");
+  for (int j = 1; j <= count; ++j) {
+    batch.Append("IF NOT EXIST ");
+    batch.AppendName(pieceNames.Name(j));
+    batch.Append(" SET DIVRO_MISSING=");
+    batch.Append(PieceSuffix(j).substr(1));
+    batch.Append("\r\n");
+    // A folder passes IF NOT EXIST, and COPY would splice in its files.
+    batch.Append("IF EXIST ");
+    batch.AppendName(pieceNames.Name(j, "\\*"));
+    batch.Append(" SET DIVRO_MISSING=");
+    batch.Append(PieceSuffix(j).substr(1));
+    batch.Append("\r\n");
+  }
+  batch.Append(text::CopyBatchMissing);
+  batch.Append("IF DEFINED DIVRO_MISSING PAUSE\r\n");
+  batch.Append("IF DEFINED DIVRO_MISSING EXIT /B 1\r\n");
+  // COPY would write into a folder of that name, among the user's files.
+  const std::string outputFolder = "IF EXIST " + WithTail(wholeName, "\\*").value_or("") + " ";
+  batch.Append(outputFolder);
+  batch.Append(text::CopyBatchOutputFolder);
+  batch.Append(outputFolder + "PAUSE\r\n");
+  batch.Append(outputFolder + "EXIT /B 1\r\n");
+  batch.Append("COPY /B ");
+  batch.AppendName(firstPiece);
+  batch.Append(" + ");
+  batch.AppendName(pieceNames.Name(2));
+  batch.Append(" ");
+  batch.AppendName(wholeName);
+  batch.Append("\r\n");
+  for (int j = 3; j <= count; ++j) {
+    batch.Append("COPY /B ");
+    batch.AppendName(wholeName);
+    batch.Append(" + ");
+    batch.AppendName(pieceNames.Name(j));
+    batch.Append(" ");
+    batch.AppendName(wholeName);
+    batch.Append("\r\n");
+  }
+  // A piece COPY could not read leaves a short file, and the next COPY
+  // clears ERRORLEVEL: the result's size is what tells. Compared as text,
+  // for IF's numbers end at 2 GiB; Wine's cmd gives %~z modulo 4 GiB.
+  batch.Append("SET DIVRO_BAD=1\r\n");
+  std::vector<std::uint64_t> sizes = {wholeSize};
+  if (wholeSize >= (std::uint64_t{1} << 32)) sizes.push_back(wholeSize & 0xFFFFFFFFu);
+  for (std::uint64_t size : sizes) {
+    batch.Append("FOR %%F IN (");
+    batch.AppendName(wholeName);
+    batch.Append(") DO IF \"%%~zF\"==\"" + std::to_string(size) + "\" SET DIVRO_BAD=\r\n");
+  }
+  batch.Append(text::CopyBatchWrongSize);
+  batch.Append("IF DEFINED DIVRO_BAD PAUSE\r\n");
+  batch.Append("IF DEFINED DIVRO_BAD EXIT /B 1\r\n");
+  batch.Append(text::CopyBatchEcho);
+  batch.Append("PAUSE\r\n");
+}
+
 bool ModeHasBatchFiles(const app::RunOptions& options) {
   const app::RunMode mode = options.mode;
   return mode == app::ModeDivide || mode == app::ModeBatch;
@@ -203,70 +272,8 @@ bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int di
 
   const std::optional<std::string> wholeName = InBatch(run.set.stem);
   const PieceNamesInBatch pieceNames(run.names);
-  const std::optional<std::string> firstPiece = pieceNames.Name(1);
   const auto compose = [&](TextBlock& batch) {
-    batch.Append("@ECHO OFF\r\n");
-    if (HoldsExclamation(wholeName) || HoldsExclamation(firstPiece)) {
-      batch.Append(DelayedExpansionOff);
-    }
-    // Every piece is looked for before the first COPY: a missing one would
-    // give a short file and the message of success. Only the number is
-    // shown, never a name, so the ECHO line holds nothing to act on.
-    batch.Append("SET DIVRO_MISSING=\r\n");
-    for (int j = 1; j <= count; ++j) {
-      batch.Append("IF NOT EXIST ");
-      batch.AppendName(pieceNames.Name(j));
-      batch.Append(" SET DIVRO_MISSING=");
-      batch.Append(PieceSuffix(j).substr(1));
-      batch.Append("\r\n");
-      // A folder passes IF NOT EXIST, and COPY would splice in its files.
-      batch.Append("IF EXIST ");
-      batch.AppendName(pieceNames.Name(j, "\\*"));
-      batch.Append(" SET DIVRO_MISSING=");
-      batch.Append(PieceSuffix(j).substr(1));
-      batch.Append("\r\n");
-    }
-    batch.Append(text::CopyBatchMissing);
-    batch.Append("IF DEFINED DIVRO_MISSING PAUSE\r\n");
-    batch.Append("IF DEFINED DIVRO_MISSING EXIT /B 1\r\n");
-    // COPY would write into a folder of that name, among the user's files.
-    const std::string outputFolder = "IF EXIST " + WithTail(wholeName, "\\*").value_or("") + " ";
-    batch.Append(outputFolder);
-    batch.Append(text::CopyBatchOutputFolder);
-    batch.Append(outputFolder + "PAUSE\r\n");
-    batch.Append(outputFolder + "EXIT /B 1\r\n");
-    batch.Append("COPY /B ");
-    batch.AppendName(firstPiece);
-    batch.Append(" + ");
-    batch.AppendName(pieceNames.Name(2));
-    batch.Append(" ");
-    batch.AppendName(wholeName);
-    batch.Append("\r\n");
-    for (int j = 3; j <= count; ++j) {
-      batch.Append("COPY /B ");
-      batch.AppendName(wholeName);
-      batch.Append(" + ");
-      batch.AppendName(pieceNames.Name(j));
-      batch.Append(" ");
-      batch.AppendName(wholeName);
-      batch.Append("\r\n");
-    }
-    // A piece COPY could not read leaves a short file, and the next COPY
-    // clears ERRORLEVEL: the result's size is what tells. Compared as text,
-    // for IF's numbers end at 2 GiB; Wine's cmd gives %~z modulo 4 GiB.
-    batch.Append("SET DIVRO_BAD=1\r\n");
-    std::vector<std::uint64_t> sizes = {wholeSize};
-    if (wholeSize >= (std::uint64_t{1} << 32)) sizes.push_back(wholeSize & 0xFFFFFFFFu);
-    for (std::uint64_t size : sizes) {
-      batch.Append("FOR %%F IN (");
-      batch.AppendName(wholeName);
-      batch.Append(") DO IF \"%%~zF\"==\"" + std::to_string(size) + "\" SET DIVRO_BAD=\r\n");
-    }
-    batch.Append(text::CopyBatchWrongSize);
-    batch.Append("IF DEFINED DIVRO_BAD PAUSE\r\n");
-    batch.Append("IF DEFINED DIVRO_BAD EXIT /B 1\r\n");
-    batch.Append(text::CopyBatchEcho);
-    batch.Append("PAUSE\r\n");
+    ComposeCopyBatch(batch, wholeName, pieceNames, count, wholeSize);
   };
   // Composed twice: once to measure, once into a block of exactly that size.
   TextBlock measured;
