@@ -19,6 +19,7 @@
 #include "pieces/overwrite.h"
 #include "pieces/pending_file.h"
 #include "pieces/piece_names.h"
+#include "pieces/piece_set.h"
 #include "pieces/work_buffer.h"
 #include "text/texts.h"
 
@@ -48,71 +49,6 @@ bool OutputIsAPiece(const path::Place& outputFolder, const std::string& output,
       return true;
     }
   }
-  return false;
-}
-
-// A set cut by size has every piece but the last of the first one's size.
-// The piece to name when one between them differs: the first that differs
-// from piece 1, or piece 1 itself where all between agree with each other.
-// 0 when nothing is odd; a last piece of any size is never odd (other tools
-// make the last one the largest).
-int OddSizedPiece(const std::vector<std::uint64_t>& sizes) {
-  const std::size_t k = sizes.size();
-  if (k < 3) return 0;
-  int firstOdd = 0;
-  bool middleAgree = true;
-  for (std::size_t i = 1; i + 1 < k; ++i) {
-    if (sizes[i] != sizes[0] && firstOdd == 0) firstOdd = static_cast<int>(i) + 1;
-    if (sizes[i] != sizes[1]) middleAgree = false;
-  }
-  if (firstOdd == 0) return 0;
-  return middleAgree ? 1 : firstOdd;
-}
-
-// A piece cut short or taken from another set is asked about before its
-// join counts as done; /Y answers only overwrite questions, and without a
-// console nobody agreed. False: not joined.
-// The piece of odd size and the lines that say so; none when the sizes
-// agree. `Report` writes them to standard error too, where `reason`, in an
-// English run, is the cause.
-class OddSize {
- public:
-  OddSize(const PieceNamer& names, const std::vector<std::uint64_t>& sizes)
-      : names_(names), odd_(OddSizedPiece(sizes)) {
-    if (odd_ == 0) return;
-    const auto size = [&](int n) { return std::to_string(sizes[static_cast<std::size_t>(n - 1)]); };
-    differs_ = odd_ == 1 ? text::FirstPieceSizeDiffers : text::PieceSizeDiffers;
-    oddSize_ = size(odd_);
-    otherSize_ = size(odd_ == 1 ? 2 : 1);
-    app::Print(differs_, names.Shown(odd_), oddSize_.c_str(), otherSize_.c_str());
-    const int count = static_cast<int>(sizes.size());
-    // The short piece is the last of a set, and a stray one follows it.
-    if (odd_ != 1 && odd_ + 1 == count) {
-      app::Print(text::PieceFollows, names.Shown(odd_), names.Shown(count));
-    }
-  }
-  bool Found() const { return odd_ != 0; }
-  void Report(const char* reason) const {
-    const app::Subject oddPiece(names_.Shown(odd_));
-    platform::ReportFailure(
-        oddPiece.Text().c_str(),
-        app::FailureReason(differs_, oddPiece, reason, oddSize_.c_str(), otherSize_.c_str()), {});
-  }
-
- private:
-  const PieceNamer& names_;
-  int odd_;
-  const char* differs_ = nullptr;
-  std::string oddSize_, otherSize_;
-};
-
-bool AgreedToOddSizes(const PieceNamer& names, const std::vector<std::uint64_t>& sizes) {
-  const OddSize odd(names, sizes);
-  if (!odd.Found()) return true;
-  const app::YesNo answer = app::AskYesNo({{text::AskJoinAnyway}});
-  if (answer == app::YesNo::Yes) return true;
-  // The sizes are why nothing was joined; without a console nobody said no.
-  odd.Report(answer == app::YesNo::NoConsole ? text::ReasonOddSizesNoOneToAsk : nullptr);
   return false;
 }
 
@@ -172,38 +108,6 @@ bool TakeOutputName(PendingFile& pending, path::FileHandle& held, const path::Pl
       break;
   }
   return false;
-}
-
-// The set as a join takes it: no unreadable or missing piece, and with a
-// checksum file (`required` by /H) its lines readable and listing exactly
-// the pieces there. `*digests` are its lines, `*checked` whether it has
-// any. False, with every problem said, when the set is not whole.
-bool SetComplete(const PieceNamer& names, const PieceSurvey& survey, bool required,
-                 SetDigests* digests, bool* checked) {
-  const int count = survey.count;
-  // Something at a piece's name that cannot be read: joining up to it
-  // would give a shorter file and report success.
-  if (survey.stop == PieceSlot::NotAFile) return Fail(text::PieceNotAFile, names.Shown(count + 1));
-  if (survey.stop == PieceSlot::Dangling) {
-    return Fail(text::PieceMissing, names.Shown(count + 1), platform::NotFound());
-  }
-  if (count == 0) return Fail(text::FirstPieceMissing, names.Shown(1));
-  // The checksum file is looked for once, before anything is asked. Its
-  // piece lines say which pieces are missing or stray, every one of them.
-  ChecksumReport report;
-  const ChecksumRead read = ReadChecksumFile(names, digests, &report);
-  if (read == ChecksumRead::Absent && required) {
-    return Fail(text::ChecksumUnreadable, names.Place().ShownOf(ChecksumElement(names)),
-                platform::NotFound());
-  }
-  if (read != ChecksumRead::Absent && read != ChecksumRead::Read) {
-    return FailChecksumRead(read, names, report);
-  }
-  if (!ListingAgrees(names, survey, *digests)) return false;
-  if (count == 1) return Fail(text::SecondPieceMissing, names.Shown(2));
-  if (survey.firstAfterGap != 0) return Fail(text::PieceMissing, names.Shown(count + 1));
-  *checked = read == ChecksumRead::Read;
-  return true;
 }
 
 // Where the joined bytes go: a new file beside the output that takes its
@@ -421,42 +325,6 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
   if (!CommitOutput(out, names, checking, sizes, state)) return false;
   if (check) app::Print(text::ChecksumMatched, pieceFolder.ShownOf(ChecksumElement(names)));
   app::PrintLine(text::JoinFinished);
-  return true;
-}
-
-bool VerifyPieces(const app::RunOptions& options) {
-  const PieceSetName set = PiecesOfRun(options);
-  const path::Place pieceFolder(set.folder);
-  const PieceNamer names(pieceFolder, set.stem);
-  const PieceSurvey survey = SurveyPieces(names);
-  const int count = survey.count;
-  // Each problem has said itself, on standard error too.
-  const auto problems = [] {
-    app::PrintLine(text::VerifyFoundProblems);
-    return false;
-  };
-  // The set as a join finds it: every problem it would refuse.
-  SetDigests digests;
-  bool checked = false;
-  if (!SetComplete(names, survey, options.checksum, &digests, &checked)) return problems();
-  // Every piece read, with the checksum file every line checked; without
-  // one the sizes are what a join would ask about.
-  std::vector<std::uint64_t> sizes;
-  if (!CheckPieces(names, 1, count, checked ? &digests : nullptr, path::Shown{"", set.stem}, &sizes,
-                   true)) {
-    return problems();
-  }
-  if (!checked) {
-    const OddSize odd(names, sizes);
-    if (odd.Found()) {
-      odd.Report(nullptr);
-      return problems();
-    }
-    app::PrintLine(text::VerifySoundUnchecked);
-    return true;
-  }
-  const std::string number = std::to_string(survey.count);
-  app::Print(text::VerifyMatched, number.c_str(), pieceFolder.ShownOf(ChecksumElement(names)));
   return true;
 }
 
