@@ -49,6 +49,13 @@ struct dirent* readdir(DIR* listing) {
   if (entry && getenv("DIVRO_UNTYPED")) entry->d_type = DT_UNKNOWN;
   return entry;
 }
+static struct dirent64* (*real_readdir64)(DIR*);
+struct dirent64* readdir64(DIR* listing) {
+  if (!real_readdir64) real_readdir64 = (struct dirent64* (*)(DIR*))dlsym(RTLD_NEXT, "readdir64");
+  struct dirent64* entry = real_readdir64(listing);
+  if (entry && getenv("DIVRO_UNTYPED")) entry->d_type = DT_UNKNOWN;
+  return entry;
+}
 /* DIVRO_NFS_LOCKS: as NFS, an exclusive flock on a file open only to read
    fails with EBADF. */
 static int (*real_flock)(int, int);
