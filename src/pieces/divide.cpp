@@ -1,6 +1,5 @@
 #include "pieces/divide.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -119,9 +118,7 @@ namespace {
 // What a division will make: the source's size, how many pieces, and the
 // last one's size where it is shorter (0 where it is not).
 struct DivisionPlan {
-  std::uint64_t size = 0;
-  std::uint64_t count = 0;
-  std::uint64_t remainder = 0;
+  std::uint64_t size = 0, count = 0, remainder = 0;
 };
 
 // The checks on the open source, in their order; false once one failed,
