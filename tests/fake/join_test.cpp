@@ -252,10 +252,10 @@ TEST(Join, ChecksTheChecksumFile) {
   fake::AddFile("a.bin.sha256", lines + "junk\n");
   EXPECT_FALSE(Join(run));
   EXPECT_TRUE(fake_test::Printed("Line 4 of the checksum file 'C:\\work\\a.bin.sha256' cannot be read.\n"));
-  // The last piece's refusal comes from the checking thread once it is
-  // copied: a last piece of chunks the thread hashes behind the copy.
+  // A bad last piece where only piece lines are there to tell: pieces
+  // large enough to be hashed apart from the copy.
   run = Start(Piece(1));
-  const std::string large1 = fake_test::Bytes(70000, 1), large2 = fake_test::Bytes(12 * MiB, 2);
+  const std::string large1 = fake_test::Bytes(70000, 1), large2 = fake_test::Bytes(70000, 2);
   fake::AddFile(Piece(1), large1);
   fake::AddFile(Piece(2), large2);
   fake::AddFile("a.bin.sha256", Sum(large1, "a.bin.001") + Sum(large1, "a.bin.002"));
