@@ -19,6 +19,14 @@ int Fold(int code) { return (code >= 'A' && code <= 'Z') ? code + ('a' - 'A') : 
 
 }  // namespace
 
+YesNo AskYesNo(std::initializer_list<QuestionLine> lines) {
+  platform::Keyboard keyboard;
+  for (const QuestionLine& line : lines) PrintQuestion(keyboard, line.format, line.subject);
+  const KeyAnswer answer = WaitForKey(keyboard, "yn");
+  EchoAnswer(keyboard, answer);
+  return answer.letter == 0 ? YesNo::Yes : answer.letter == 1 ? YesNo::No : YesNo::NoConsole;
+}
+
 KeyAnswer WaitForKey(const char* letters) {
   platform::Keyboard keyboard;
   return WaitForKey(keyboard, letters);

@@ -2,6 +2,9 @@
 // entry and the overwrite question of the piece operations.
 #pragma once
 
+#include <initializer_list>
+
+#include "app/output.h"
 #include "platform/platform.h"
 
 namespace app {
@@ -23,6 +26,16 @@ KeyAnswer WaitForKey(platform::Keyboard& keyboard, const char* letters);
 // Echoes the answering key as typed and ends the question's line, where
 // the question was shown.
 void EchoAnswer(platform::Keyboard& keyboard, const KeyAnswer& answer);
+
+enum class YesNo { Yes, No, NoConsole };
+// One line of a question: a message and the name it shows.
+struct QuestionLine {
+  const char* format;
+  Subject subject = {};
+};
+// Shows `lines` as one question, waits for Y or N and echoes it; at once
+// NoConsole where nobody can answer.
+YesNo AskYesNo(std::initializer_list<QuestionLine> lines);
 
 // Asks before the file `element` (a name, not a path) is replaced.
 OverwriteAnswer AskOverwrite(const char* element);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/run_options.h"
+#include "pieces/batch_text.h"
 
 namespace pieces {
 
@@ -20,9 +21,6 @@ bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state,
                     const std::function<bool()>& destinationReady);
 bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state,
                     const std::function<bool()>& destinationReady);
-// The name of a set's batch file: the whole file's name `stem` without its
-// extension, then `extension` (".cpy.bat", ".dvr.bat").
-std::string BatchFileName(const std::string& stem, const char* extension);
 
 // After a division: exactly the `divisionCount` pieces it wrote, of a file
 // of `wholeSize` bytes.
@@ -31,12 +29,5 @@ bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int di
                     const std::function<bool()>& destinationReady = nullptr);
 bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state, int divisionCount,
                     const std::function<bool()>& destinationReady = nullptr);
-
-// A file name, given as the code page 932 bytes a batch file holds, as it
-// stands there: enclosed in double quotes when one of its bytes, read as a
-// single-byte code page reads it, is a blank or a character the command
-// processor treats specially, with every % doubled. Other names stay byte
-// for byte.
-std::string QuoteForBatch(const char* name);
 
 }  // namespace pieces

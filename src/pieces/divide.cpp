@@ -1,6 +1,5 @@
 #include "pieces/divide.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,6 +13,7 @@
 #include "path/place.h"
 #include "pieces/batch.h"
 #include "pieces/checksum_side.h"
+#include "pieces/checksums.h"
 #include "pieces/chunk_copy.h"
 #include "pieces/overwrite.h"
 #include "pieces/pending_file.h"
@@ -40,17 +40,14 @@ bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten,
   if (stale.empty() && !oldChecksum) return true;
   const path::Place& place = names.Place();
   if (!yes) {
-    platform::Keyboard keyboard;
     const std::string& named = stale.empty() ? checksumElement : stale.front();
-    app::PrintQuestion(keyboard, text::AskDeleteStale, place.ShownOf(named));
-    const app::KeyAnswer answer = app::WaitForKey(keyboard, "yn");
-    app::EchoAnswer(keyboard, answer);
-    if (answer.letter == 1) {
+    const app::YesNo answer = app::AskYesNo({{text::AskDeleteStale, place.ShownOf(named)}});
+    if (answer == app::YesNo::No) {
       app::Print(text::StaleKept, place.ShownOf(named));
       return true;
     }
     // Without a console nobody chose to keep them: a script must notice.
-    if (answer.letter != 0) {
+    if (answer == app::YesNo::NoConsole) {
       app::PrintFailure(text::StaleKept, place.ShownOf(named), {}, text::ReasonNoOneToAsk);
       return false;
     }
@@ -101,87 +98,6 @@ bool RemoveOldFirstPiece(const path::Place& place, const std::string& element) {
   return Fail(text::FileOpenFailed, place.ShownOf(element), failure);
 }
 
-// The checksum file a division writes: the hash of the piece being written
-// and of the whole file, and a line for every piece done.
-class ChecksumWriter {
- public:
-  // Nothing is hashed when `wanted` is false or the name has no UTF-8.
-  ChecksumWriter(const PieceNamer& names, bool wanted) : names_(names), wanted_(wanted) {
-    named_ = wanted && ChecksumName(names, &name_);
-    if (named_) whole_.emplace();
-  }
-
-  bool Active() const { return named_; }
-  bool Wanted() const { return wanted_; }
-  std::string Element() const { return ChecksumElement(names_); }
-
-  bool StartPiece() {
-    if (named_) piece_.emplace();
-    return true;
-  }
-  bool Add(const char* data, std::uint32_t size) {
-    return Kept(*piece_, piece_->Update(data, size)) && Kept(*whole_, whole_->Update(data, size));
-  }
-  bool FinishPiece(int n) {
-    Digest digest;
-    if (!named_) return true;
-    if (!Kept(*piece_, piece_->Finish(&digest))) return false;
-    text_ += ChecksumLine(digest, name_ + PieceSuffix(n));
-    return true;
-  }
-  // The file's text, its last line the whole file's.
-  bool Finish(std::string* text) {
-    Digest digest;
-    if (!Kept(*whole_, whole_->Finish(&digest))) return false;
-    *text = text_ + ChecksumLine(digest, name_);
-    return true;
-  }
-  // Why a hash failed.
-  const platform::Failure& LastFailure() const { return failure_; }
-
- private:
-  const PieceNamer& names_;
-  bool wanted_;
-  std::string name_;  // the whole file's, UTF-8
-  bool named_ = false;
-  std::optional<platform::Sha256> piece_;
-  std::optional<platform::Sha256> whole_;
-  std::string text_;
-  platform::Failure failure_;
-
-  bool Kept(const platform::Sha256& hash, bool done) {
-    if (!done) failure_ = hash.LastFailure();
-    return done;
-  }
-};
-
-// Writes the checksum file after the pieces: false (the pieces stand) when
-// it could not be.
-bool WriteChecksumFile(ChecksumWriter& checksum, const path::Place& place, WriteTarget target,
-                       app::RunState& state, platform::OpenedFiles* files) {
-  const path::Shown shown = place.ShownOf(checksum.Element());
-  if (!checksum.Active()) return Fail(text::ChecksumNameUnconvertible, shown);
-  std::string text;
-  if (!checksum.Finish(&text)) return FailHash(checksum.LastFailure());
-  path::FileHandle file(&place.Handle());
-  switch (OpenToWrite(file, place, checksum.Element(), target, state, files)) {
-    case WriteOpen::Stopped:
-      return Fail(text::DivideStopped, shown);
-    case WriteOpen::Failed:
-      return Fail(text::FileOpenFailed, shown, file.LastFailure());
-    case WriteOpen::Opened:
-    case WriteOpen::Replaced:
-      break;
-  }
-  const auto length = static_cast<std::uint32_t>(text.size());
-  if (file.Write(text.data(), length) != length) {
-    return Fail(text::FileWriteFailed, shown, file.LastFailure());
-  }
-  app::Print("%s\n", shown);
-  app::PrintLine(text::ChecksumCreated);
-  return true;
-}
-
 }  // namespace
 
 bool DivisionNamesFit(const app::RunOptions& options) {
@@ -197,61 +113,53 @@ bool DivisionNamesFit(const app::RunOptions& options) {
          (!options.checksum || fits(set.stem + ChecksumFileSuffix));
 }
 
-DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
-                        const std::function<bool()>& destinationReady) {
-  // At most LargestPieceSize: the arguments' checks refused a larger one.
-  const auto pieceSize = static_cast<std::uint32_t>(options.pieceSize);
+namespace {
 
-  // The source and every file replaced: no piece may be written over one.
-  platform::OpenedFiles files;
-  path::FileHandle source;
-  if (source.Open(options.sourcePath, platform::OpenMode::Read, &files) == platform::InvalidFile) {
-    Fail(text::SourceOpenFailed, options.sourcePath, source.LastFailure());
-    return DivideResult::Failed;
-  }
+// What a division will make: the source's size, how many pieces, and the
+// last one's size where it is shorter (0 where it is not).
+struct DivisionPlan {
+  std::uint64_t size = 0, count = 0, remainder = 0;
+};
+
+// The checks on the open source, in their order; false once one failed,
+// with its message said.
+bool PlanDivision(const path::FileHandle& source, const app::RunOptions& options,
+                  std::uint32_t pieceSize, DivisionPlan* plan) {
   // The open file's own size: its name may lead elsewhere by now.
   const std::optional<std::uint64_t> sourceSize = source.OpenedSize();
   if (!sourceSize) {
     Fail(text::SourceSizeFailed, options.sourcePath);
-    return DivideResult::Failed;
+    return false;
   }
   const std::uint64_t size = *sourceSize;
   if (size <= pieceSize) {
     Fail(text::PieceSizeTooLarge, options.sourcePath);
-    return DivideResult::Failed;
+    return false;
   }
 
   const std::uint64_t remainder = size % pieceSize;
   const std::uint64_t count = size / pieceSize + (remainder != 0 ? 1 : 0);
+  plan->size = size;
+  plan->count = count;
+  plan->remainder = remainder;
   if (count > static_cast<std::uint64_t>(MaxPieces)) {
     Fail(text::PieceSizeTooSmall, options.sourcePath);
-    return DivideResult::Failed;
+    return false;
   }
-  // Only a division that can go ahead asks for its folder or makes it.
-  if (destinationReady && !destinationReady()) return DivideResult::NotStarted;
+  return true;
+}
 
-  const PieceSetName set = PiecesOfRun(options);
-  const path::Place place(set.folder);
-  const PieceNamer names(place, set.stem);
-  ChecksumWriter checksum(names, options.checksum);
-  // A checksum file that cannot be written is known before any piece is.
-  if (checksum.Wanted() && !checksum.Active()) {
-    Fail(text::ChecksumNameUnconvertible, place.ShownOf(checksum.Element()));
-    return DivideResult::Failed;
-  }
-  ChunkCopier copier(checksum.Active() ? std::optional(InspectorOf(checksum)) : std::nullopt,
-                     Source::OneFile);
-  if (!copier.Reserve(pieceSize)) {
-    Fail(text::OutOfMemory);
-    return DivideResult::Failed;
-  }
+// Asks about the checksum file and piece 1 before any is written, and
+// creates piece 1 under its temporary name, an older piece 1 gone first.
+bool PrepareFirstPiece(const PieceNamer& names, const ChecksumWriter& checksum,
+                       app::RunState& state, PendingFile& pending, WriteTarget* checksumTarget) {
+  const path::Place& place = names.Place();
   // Asked before piece 1, like every file the division writes.
-  WriteTarget checksumTarget = WriteTarget::New;
   if (checksum.Active()) {
-    checksumTarget = CheckWriteTarget(place, checksum.Element(), state);
-    if (checksumTarget == WriteTarget::Stop) {
+    *checksumTarget = CheckWriteTarget(place, checksum.Element(), state);
+    if (*checksumTarget == WriteTarget::Stop) {
       Fail(text::DivideStopped, place.ShownOf(checksum.Element()));
-      return DivideResult::Failed;
+      return false;
     }
   }
   // Piece 1 is written under a temporary name and takes its own only once
@@ -262,35 +170,39 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
   const WriteTarget firstTarget = CheckWriteTarget(place, firstElement, state);
   if (firstTarget == WriteTarget::Stop) {
     Fail(text::DivideStopped, names.Shown(1));
-    return DivideResult::Failed;
+    return false;
   }
   platform::DirEntry oldFirst;
   const bool firstThere = place.Lookup(firstElement, &oldFirst);
   if (!path::IsValidPath(names.Path(1).c_str()) || (firstThere && oldFirst.isSpecial)) {
     Fail(text::FileOpenFailed, names.Shown(1));
-    return DivideResult::Failed;
+    return false;
   }
-  if (firstThere && !RemoveOldFirstPiece(place, firstElement)) return DivideResult::Failed;
-  path::FileHandle piece(&place.Handle());
-  path::FileHandle firstPiece(&place.Handle());
-  PendingFile pending(place, firstPiece);
+  if (firstThere && !RemoveOldFirstPiece(place, firstElement)) return false;
   if (pending.Create(firstElement) != PendingFile::Created::Yes) {
     pending.ReportNotCreated();
-    return DivideResult::Failed;
+    return false;
   }
-  // A checksum file written for pieces that do not all stand would
-  // vouch for a set that is not there.
-  bool checksumWritten = false;
+  return true;
+}
+
+// Copies every piece from the source; false, with the failure said, when
+// one cannot be written whole.
+bool CopyAllPieces(const app::RunOptions& options, app::RunState& state, const PieceNamer& names,
+                   const DivisionPlan& plan, path::FileHandle& source, platform::OpenedFiles& files,
+                   ChunkCopier& copier, const ChecksumWriter& checksum, PendingFile& pending,
+                   path::FileHandle& firstPiece) {
+  const path::Place& place = names.Place();
+  const auto pieceSize = static_cast<std::uint32_t>(options.pieceSize);
+  const std::uint64_t count = plan.count, remainder = plan.remainder;
   // `message`: none where the failure was told already.
-  const auto stop = [&](const char* message, const app::Subject& subject,
-                        const platform::Failure& failure = {}) {
+  const auto stop = [](const char* message, const app::Subject& subject,
+                       const platform::Failure& failure = {}) {
     if (message != nullptr) Fail(message, subject, failure);
-    pending.Discard();
-    if (checksumWritten) platform::RemoveFile(place.Handle(), checksum.Element().c_str());
-    app::Print(text::FirstPieceNotWritten, names.Shown(1));
-    return DivideResult::Failed;
+    return false;
   };
   auto currentSize = pieceSize;
+  path::FileHandle piece(&place.Handle());
   for (std::uint64_t i = 1; i <= count; ++i) {
     const int n = static_cast<int>(i);
     const std::string element = names.Element(n);
@@ -343,7 +255,6 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
     }
     if (remainder != 0 && i == count - 1) currentSize = static_cast<std::uint32_t>(remainder);
   }
-
   if (!copier.Finish()) {
     FailHash(checksum.LastFailure());
     return stop(nullptr, {});
@@ -351,6 +262,68 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
   source.Close();
   copier.Release();
   app::Print("\n");
+
+  return true;
+}
+
+}  // namespace
+
+DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
+                        const std::function<bool()>& destinationReady) {
+  // At most LargestPieceSize: the arguments' checks refused a larger one.
+  const auto pieceSize = static_cast<std::uint32_t>(options.pieceSize);
+
+  // The source and every file replaced: no piece may be written over one.
+  platform::OpenedFiles files;
+  path::FileHandle source;
+  if (source.Open(options.sourcePath, platform::OpenMode::Read, &files) == platform::InvalidFile) {
+    Fail(text::SourceOpenFailed, options.sourcePath, source.LastFailure());
+    return DivideResult::Failed;
+  }
+  DivisionPlan plan;
+  if (!PlanDivision(source, options, pieceSize, &plan)) return DivideResult::Failed;
+  const std::uint64_t count = plan.count;
+  // Only a division that can go ahead asks for its folder or makes it.
+  if (destinationReady && !destinationReady()) return DivideResult::NotStarted;
+
+  const PieceSetName set = PiecesOfRun(options);
+  const path::Place place(set.folder);
+  const PieceNamer names(place, set.stem);
+  ChecksumWriter checksum(names, options.checksum);
+  // A checksum file that cannot be written is known before any piece is.
+  if (checksum.Wanted() && !checksum.Active()) {
+    Fail(text::ChecksumNameUnconvertible, place.ShownOf(checksum.Element()));
+    return DivideResult::Failed;
+  }
+  ChunkCopier copier(checksum.Active() ? std::optional(InspectorOf(checksum)) : std::nullopt,
+                     Source::OneFile);
+  if (!copier.Reserve(pieceSize)) {
+    Fail(text::OutOfMemory);
+    return DivideResult::Failed;
+  }
+  const std::string firstElement = names.Element(1);
+  path::FileHandle firstPiece(&place.Handle());
+  PendingFile pending(place, firstPiece);
+  WriteTarget checksumTarget = WriteTarget::New;
+  if (!PrepareFirstPiece(names, checksum, state, pending, &checksumTarget)) {
+    return DivideResult::Failed;
+  }
+  // A checksum file written for pieces that do not all stand would
+  // vouch for a set that is not there.
+  bool checksumWritten = false;
+  // `message`: none where the failure was told already.
+  const auto stop = [&](const char* message, const app::Subject& subject,
+                        const platform::Failure& failure = {}) {
+    if (message != nullptr) Fail(message, subject, failure);
+    pending.Discard();
+    if (checksumWritten) platform::RemoveFile(place.Handle(), checksum.Element().c_str());
+    app::Print(text::FirstPieceNotWritten, names.Shown(1));
+    return DivideResult::Failed;
+  };
+  if (!CopyAllPieces(options, state, names, plan, source, files, copier, checksum, pending,
+                     firstPiece)) {
+    return stop(nullptr, {});
+  }
   if (checksum.Wanted()) {
     if (!WriteChecksumFile(checksum, place, checksumTarget, state, &files))
       return stop(nullptr, {});
@@ -368,7 +341,7 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
       return stop(nullptr, {});
   }
   app::PrintLine(text::DivideFinished);
-  if (options.copyBatch) WriteCopyBatch(options, state, static_cast<int>(count), *sourceSize);
+  if (options.copyBatch) WriteCopyBatch(options, state, static_cast<int>(count), plan.size);
   if (options.selfBatch) WriteSelfBatch(options, state, static_cast<int>(count));
   return DivideResult::Divided;
 }

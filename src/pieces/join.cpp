@@ -14,10 +14,12 @@
 #include "path/place.h"
 #include "pieces/checksum_file.h"
 #include "pieces/checksum_side.h"
+#include "pieces/checksums.h"
 #include "pieces/chunk_copy.h"
 #include "pieces/overwrite.h"
 #include "pieces/pending_file.h"
 #include "pieces/piece_names.h"
+#include "pieces/piece_set.h"
 #include "pieces/work_buffer.h"
 #include "text/texts.h"
 
@@ -50,74 +52,6 @@ bool OutputIsAPiece(const path::Place& outputFolder, const std::string& output,
   return false;
 }
 
-// A set cut by size has every piece but the last of the first one's size.
-// The piece to name when one between them differs: the first that differs
-// from piece 1, or piece 1 itself where all between agree with each other.
-// 0 when nothing is odd; a last piece of any size is never odd (other tools
-// make the last one the largest).
-int OddSizedPiece(const std::vector<std::uint64_t>& sizes) {
-  const std::size_t k = sizes.size();
-  if (k < 3) return 0;
-  int firstOdd = 0;
-  bool middleAgree = true;
-  for (std::size_t i = 1; i + 1 < k; ++i) {
-    if (sizes[i] != sizes[0] && firstOdd == 0) firstOdd = static_cast<int>(i) + 1;
-    if (sizes[i] != sizes[1]) middleAgree = false;
-  }
-  if (firstOdd == 0) return 0;
-  return middleAgree ? 1 : firstOdd;
-}
-
-// A piece cut short or taken from another set is asked about before its
-// join counts as done; /Y answers only overwrite questions, and without a
-// console nobody agreed. False: not joined.
-// The piece of odd size and the lines that say so; none when the sizes
-// agree. `Report` writes them to standard error too, where `reason`, in an
-// English run, is the cause.
-class OddSize {
- public:
-  OddSize(const PieceNamer& names, const std::vector<std::uint64_t>& sizes)
-      : names_(names), odd_(OddSizedPiece(sizes)) {
-    if (odd_ == 0) return;
-    const auto size = [&](int n) { return std::to_string(sizes[static_cast<std::size_t>(n - 1)]); };
-    differs_ = odd_ == 1 ? text::FirstPieceSizeDiffers : text::PieceSizeDiffers;
-    oddSize_ = size(odd_);
-    otherSize_ = size(odd_ == 1 ? 2 : 1);
-    app::Print(differs_, names.Shown(odd_), oddSize_.c_str(), otherSize_.c_str());
-    const int count = static_cast<int>(sizes.size());
-    // The short piece is the last of a set, and a stray one follows it.
-    if (odd_ != 1 && odd_ + 1 == count) {
-      app::Print(text::PieceFollows, names.Shown(odd_), names.Shown(count));
-    }
-  }
-  bool Found() const { return odd_ != 0; }
-  void Report(const char* reason) const {
-    const app::Subject oddPiece(names_.Shown(odd_));
-    platform::ReportFailure(
-        oddPiece.Text().c_str(),
-        app::FailureReason(differs_, oddPiece, reason, oddSize_.c_str(), otherSize_.c_str()), {});
-  }
-
- private:
-  const PieceNamer& names_;
-  int odd_;
-  const char* differs_ = nullptr;
-  std::string oddSize_, otherSize_;
-};
-
-bool AgreedToOddSizes(const PieceNamer& names, const std::vector<std::uint64_t>& sizes) {
-  const OddSize odd(names, sizes);
-  if (!odd.Found()) return true;
-  platform::Keyboard keyboard;
-  app::PrintQuestion(keyboard, text::AskJoinAnyway);
-  const app::KeyAnswer answer = app::WaitForKey(keyboard, "yn");
-  app::EchoAnswer(keyboard, answer);
-  if (answer.letter == 0) return true;
-  // The sizes are why nothing was joined; without a console nobody said no.
-  odd.Report(answer.letter < 0 ? text::ReasonOddSizesNoOneToAsk : nullptr);
-  return false;
-}
-
 // Whether the output's volume has room for a second copy beside the old
 // output. Piece 1's size times the count is the guess; only when that does
 // not fit are the pieces looked up one by one.
@@ -133,116 +67,6 @@ bool RoomForCopy(const path::Place& outputFolder, const PieceNamer& names, int c
   }
   return total <= free;
 }
-
-// Reads pieces `from` ... `count` with their sizes, and against a checksum
-// file's digests: every piece that has a line, and the whole file where it
-// has one and the reading starts at piece 1. Every piece whose digest
-// differs is named; false, with its message, when one does or a read fails.
-bool CheckPieces(const PieceNamer& names, int from, int count, const SetDigests* digests,
-                 const path::Shown& outputShown, std::vector<std::uint64_t>* sizes,
-                 bool progress = false) {
-  path::FileHandle piece(&names.Place().Handle());
-  WorkBuffer buffer;
-  std::optional<platform::Sha256> whole;
-  if (digests != nullptr && digests->whole && from == 1) whole.emplace();
-  bool matches = true;
-  for (int i = from; i <= count; ++i) {
-    const std::string name = names.Path(i);
-    if (progress) app::Print("%s\r", names.Shown(i));
-    if (piece.Open(name.c_str(), platform::OpenMode::Read) == platform::InvalidFile) {
-      return Fail(text::PieceOpenFailed, names.Shown(i), piece.LastFailure());
-    }
-    const std::optional<std::uint64_t> size = piece.OpenedSize();
-    if (!size) return Fail(text::PieceSizeFailed, names.Shown(i));
-    sizes->push_back(*size);
-    if (digests == nullptr) continue;
-    if (buffer.Size() == 0 && !buffer.Allocate(ChunkSize)) return Fail(text::OutOfMemory);
-    std::optional<platform::Sha256> hash;
-    if (digests->pieces.count(i) != 0) hash.emplace();
-    for (std::uint64_t left = *size; left != 0;) {
-      const auto chunk = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, ChunkSize));
-      if (piece.Read(buffer.Data(), chunk) != chunk) {
-        return Fail(text::PieceReadFailed, names.Shown(i), piece.LastFailure());
-      }
-      if (hash && !hash->Update(buffer.Data(), chunk)) return FailHash(hash->LastFailure());
-      if (whole && !whole->Update(buffer.Data(), chunk)) return FailHash(whole->LastFailure());
-      left -= chunk;
-    }
-    Digest digest;
-    if (hash && !hash->Finish(&digest)) return FailHash(hash->LastFailure());
-    if (hash && digest != digests->pieces.at(i)) {
-      matches = Fail(text::PieceChecksumMismatch, names.Shown(i));
-    }
-  }
-  if (progress) app::Print("\n");
-  Digest digest;
-  if (whole && !whole->Finish(&digest)) return FailHash(whole->LastFailure());
-  if (whole && matches && digest != *digests->whole) {
-    return Fail(text::JoinedChecksumMismatch, outputShown);
-  }
-  return matches;
-}
-
-// What a join checks against a checksum file: every piece that has a line,
-// else the whole file.
-class JoinCheck {
- public:
-  explicit JoinCheck(const SetDigests& digests) : digests_(digests) {
-    if (digests_.whole) whole_.emplace();
-    if (digests_.whole && !digests_.pieces.empty()) second_.emplace();
-  }
-
-  bool StartPiece() {
-    if (!digests_.pieces.empty()) piece_.emplace();
-    return true;
-  }
-  // With both kinds of line the whole file is hashed on a thread of its
-  // own beside the piece: every line checked costs one hash's time.
-  bool Add(const char* data, std::uint32_t size) {
-    bool wholeDone = true;
-    const auto hashWhole = [&] { wholeDone = whole_->Update(data, size); };
-    const platform::Worker::Ticket ticket = whole_ && piece_ ? second_->Post(hashWhole) : 0;
-    if (whole_ && !piece_) hashWhole();
-    const bool pieceDone = !piece_ || piece_->Update(data, size);
-    if (ticket != 0) second_->WaitFor(ticket);
-    return (!piece_ || Kept(*piece_, pieceDone)) && (!whole_ || Kept(*whole_, wholeDone));
-  }
-  bool FinishPiece(int n) {
-    if (!piece_) return true;
-    Digest digest;
-    const bool finished = Kept(*piece_, piece_->Finish(&digest));
-    piece_.reset();
-    if (finished && digest != digests_.pieces.at(n)) differing_ = n;
-    return finished && differing_ == 0;
-  }
-  // The piece whose digest differs; 0 when none did (the hash failed).
-  int Differing() const { return differing_; }
-
-  enum class Outcome { Matches, Differs, Failed };
-  // Every line is checked: the whole file's too, where it has one.
-  Outcome FinishWhole() {
-    if (!whole_) return Outcome::Matches;
-    Digest digest;
-    if (!Kept(*whole_, whole_->Finish(&digest))) return Outcome::Failed;
-    return digest == *digests_.whole ? Outcome::Matches : Outcome::Differs;
-  }
-  // Why a hash failed.
-  const platform::Failure& LastFailure() const { return failure_; }
-
- private:
-  const SetDigests& digests_;
-  std::optional<platform::Sha256> piece_;
-  std::optional<platform::Sha256> whole_;
-  int differing_ = 0;
-  platform::Failure failure_;
-  // Last, so that it ends before the hashes it feeds.
-  std::optional<platform::Worker> second_;
-
-  bool Kept(const platform::Sha256& hash, bool done) {
-    if (!done) failure_ = hash.LastFailure();
-    return done;
-  }
-};
 
 // The output written over in place: only once every piece was opened (and,
 // with a checksum file, matched) and odd sizes were agreed to, since a
@@ -286,80 +110,53 @@ bool TakeOutputName(PendingFile& pending, path::FileHandle& held, const path::Pl
   return false;
 }
 
-// The set as a join takes it: no unreadable or missing piece, and with a
-// checksum file (`required` by /H) its lines readable and listing exactly
-// the pieces there. `*digests` are its lines, `*checked` whether it has
-// any. False, with every problem said, when the set is not whole.
-bool SetComplete(const PieceNamer& names, const PieceSurvey& survey, bool required,
-                 SetDigests* digests, bool* checked) {
+// Where the joined bytes go: a new file beside the output that takes its
+// name at the end, or, where that would lose something, the output itself.
+struct JoinOutput {
+  JoinOutput(const path::Place& outputFolder, const std::string& outputElement)
+      : folder(outputFolder),
+        element(outputElement),
+        shown(outputFolder.ShownOf(outputElement)),
+        held(&outputFolder.Handle()),
+        file(&outputFolder.Handle()),
+        pending(outputFolder, file) {}
+
+  const path::Place& folder;
+  const std::string& element;
+  const path::Shown shown;
+  WriteTarget target = WriteTarget::New;
+  bool there = false;
+  bool inPlace = false;
+  path::FileHandle held;  // an existing output, kept from other writers
+  path::FileHandle file;
+  PendingFile pending;
+};
+
+// Asks about an existing output and holds it, then opens what the pieces
+// are written into: the new file, or the output in place once every piece
+// was checked. `*firstSize`: piece 1's size.
+bool ChooseOutput(JoinOutput& out, const PieceNamer& names, const PieceSurvey& survey,
+                  const SetDigests* digests, app::RunState& state, std::uint64_t* firstSize) {
+  const path::Place& outputFolder = out.folder;
+  const path::Place& pieceFolder = names.Place();
+  const std::string& outputElement = out.element;
+  const path::Shown& outputShown = out.shown;
   const int count = survey.count;
-  // Something at a piece's name that cannot be read: joining up to it
-  // would give a shorter file and report success.
-  if (survey.stop == PieceSlot::NotAFile) return Fail(text::PieceNotAFile, names.Shown(count + 1));
-  if (survey.stop == PieceSlot::Dangling) {
-    return Fail(text::PieceMissing, names.Shown(count + 1), platform::NotFound());
-  }
-  if (count == 0) return Fail(text::FirstPieceMissing, names.Shown(1));
-  // The checksum file is looked for once, before anything is asked. Its
-  // piece lines say which pieces are missing or stray, every one of them.
-  ChecksumReport report;
-  const ChecksumRead read = ReadChecksumFile(names, digests, &report);
-  if (read == ChecksumRead::Absent && required) {
-    return Fail(text::ChecksumUnreadable, names.Place().ShownOf(ChecksumElement(names)),
-                platform::NotFound());
-  }
-  if (read != ChecksumRead::Absent && read != ChecksumRead::Read) {
-    return FailChecksumRead(read, names, report);
-  }
-  if (!ListingAgrees(names, survey, *digests)) return false;
-  if (count == 1) return Fail(text::SecondPieceMissing, names.Shown(2));
-  if (survey.firstAfterGap != 0) return Fail(text::PieceMissing, names.Shown(count + 1));
-  *checked = read == ChecksumRead::Read;
-  return true;
-}
-
-}  // namespace
-
-bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
-  return JoinPiecesWhenReady(options, state, nullptr, nullptr);
-}
-
-bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
-                         const std::function<bool()>& destinationReady, bool* notStarted) {
-  // Each folder is resolved once, before the count: the count, the
-  // question and every open go through it, so a folder swapped meanwhile
-  // is never read from instead.
-  const PieceSetName set = PiecesOfRun(options);
-  const path::Place pieceFolder(set.folder);
-  const PieceNamer names(pieceFolder, set.stem);
-  const PieceSurvey survey = SurveyPieces(names);
-  const int count = survey.count;
-  SetDigests digests;
-  bool checked = false;
-  if (!SetComplete(names, survey, options.checksum, &digests, &checked)) return false;
-  std::optional<JoinCheck> check;
-  if (checked) check.emplace(digests);
-
-  // Only a join that can go ahead asks for its folder or makes it.
-  if (destinationReady && !destinationReady()) {
-    if (notStarted != nullptr) *notStarted = true;
-    return false;
-  }
-
-  const path::Place outputFolder(options.destFolder);
-  const std::string& outputElement = set.stem;
-  const path::Shown outputShown = outputFolder.ShownOf(outputElement);
-  const WriteTarget target = CheckWriteTarget(outputFolder, outputElement, state);
+  WriteTarget& target = out.target;
+  bool& outputThere = out.there;
+  bool& inPlace = out.inPlace;
+  path::FileHandle& held = out.held;
+  path::FileHandle& output = out.file;
+  PendingFile& pending = out.pending;
+  target = CheckWriteTarget(outputFolder, outputElement, state);
   if (target == WriteTarget::Stop) return Fail(text::JoinStopped, outputShown);
   if (!path::IsValidPath(outputFolder.PathOf(outputElement).c_str())) {
     return Fail(text::FileOpenFailed, outputShown);
   }
   // An existing output is held from other writers until the new one takes
   // its place; a link there is replaced itself and holds nothing.
-  path::FileHandle held(&outputFolder.Handle());
   platform::DirEntry outputEntry;
-  const bool outputThere =
-      target == WriteTarget::Replace && outputFolder.Lookup(outputElement, &outputEntry);
+  outputThere = target == WriteTarget::Replace && outputFolder.Lookup(outputElement, &outputEntry);
   if (outputThere && !outputEntry.isLink &&
       held.Open(outputFolder.PathOf(outputElement).c_str(), platform::OpenMode::Hold) ==
           platform::InvalidFile) {
@@ -379,10 +176,8 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
   // The new file is written beside the output and takes its name at the
   // end; in place only where that would lose something of the old one
   // (its other names, its extended attributes) or cannot work.
-  path::FileHandle output(&outputFolder.Handle());
-  PendingFile pending(outputFolder, output);
-  bool inPlace = (held.IsOpen() && !platform::ReplaceableByNewFile(held.Id())) ||
-                 (outputThere && !RoomForCopy(outputFolder, names, count, first.size));
+  inPlace = (held.IsOpen() && !platform::ReplaceableByNewFile(held.Id())) ||
+            (outputThere && !RoomForCopy(outputFolder, names, count, first.size));
   if (!inPlace) {
     switch (pending.Create(outputElement)) {
       case PendingFile::Created::Yes:
@@ -404,13 +199,23 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
     }
   }
   if (inPlace && !OpenInPlace(output, held, outputFolder, outputElement, outputThere, names, survey,
-                              check ? &digests : nullptr, state)) {
+                              digests, state)) {
     return false;
   }
 
-  std::vector<std::uint64_t> sizes;
-  sizes.reserve(static_cast<std::size_t>(count));
-  std::uint64_t size = first.size;
+  *firstSize = first.size;
+  return true;
+}
+
+// Copies every piece in order, checked where `check` is given; `*sizes`
+// their sizes.
+bool CopyPieces(const PieceNamer& names, int count, JoinOutput& out, JoinCheck* check,
+                const SetDigests& digests, std::uint64_t firstSize,
+                std::vector<std::uint64_t>* sizes) {
+  const path::Place& pieceFolder = names.Place();
+  const path::Shown& outputShown = out.shown;
+  path::FileHandle& output = out.file;
+  std::uint64_t size = firstSize;
   ChunkCopier copier(check ? std::optional(InspectorOf(*check)) : std::nullopt);
   if (!copier.Reserve(size)) return Fail(text::OutOfMemory);
   // After the first piece that differs nothing more is written, but the
@@ -435,7 +240,7 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
     const std::optional<std::uint64_t> pieceSize = piece.OpenedSize();
     if (!pieceSize) return Fail(text::PieceSizeFailed, shown);
     size = *pieceSize;
-    sizes.push_back(size);
+    sizes->push_back(size);
     // Pieces made by other tools may grow from one to the next: the block
     // may move then.
     if (!copier.Reserve(size)) return Fail(text::OutOfMemory);
@@ -455,6 +260,14 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
 
   copier.Release();
   app::Print("\n");
+  return true;
+}
+
+// The last checks, then the joined file takes the output's name.
+bool CommitOutput(JoinOutput& out, const PieceNamer& names, JoinCheck* check,
+                  const std::vector<std::uint64_t>& sizes, app::RunState& state) {
+  const path::Shown& outputShown = out.shown;
+  const bool inPlace = out.inPlace;
   if (check) {
     const JoinCheck::Outcome outcome = check->FinishWhole();
     if (outcome == JoinCheck::Outcome::Failed) return FailHash(check->LastFailure());
@@ -464,48 +277,54 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
   } else if (!inPlace && !AgreedToOddSizes(names, sizes)) {
     return false;
   }
-  if (!inPlace && !TakeOutputName(pending, held, outputFolder, outputElement, target, state)) {
+  if (!inPlace &&
+      !TakeOutputName(out.pending, out.held, out.folder, out.element, out.target, state)) {
     return false;
   }
-  output.Close();
-  if (check) app::Print(text::ChecksumMatched, pieceFolder.ShownOf(ChecksumElement(names)));
-  app::PrintLine(text::JoinFinished);
+  out.file.Close();
   return true;
 }
 
-bool VerifyPieces(const app::RunOptions& options) {
+}  // namespace
+
+bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
+  return JoinPiecesWhenReady(options, state, nullptr, nullptr);
+}
+
+bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
+                         const std::function<bool()>& destinationReady, bool* notStarted) {
+  // Each folder is resolved once, before the count: the count, the
+  // question and every open go through it, so a folder swapped meanwhile
+  // is never read from instead.
   const PieceSetName set = PiecesOfRun(options);
   const path::Place pieceFolder(set.folder);
   const PieceNamer names(pieceFolder, set.stem);
   const PieceSurvey survey = SurveyPieces(names);
-  const int count = survey.count;
-  // Each problem has said itself, on standard error too.
-  const auto problems = [] {
-    app::PrintLine(text::VerifyFoundProblems);
-    return false;
-  };
-  // The set as a join finds it: every problem it would refuse.
   SetDigests digests;
   bool checked = false;
-  if (!SetComplete(names, survey, options.checksum, &digests, &checked)) return problems();
-  // Every piece read, with the checksum file every line checked; without
-  // one the sizes are what a join would ask about.
+  if (!SetComplete(names, survey, options.checksum, &digests, &checked)) return false;
+  std::optional<JoinCheck> check;
+  if (checked) check.emplace(digests);
+
+  // Only a join that can go ahead asks for its folder or makes it.
+  if (destinationReady && !destinationReady()) {
+    if (notStarted != nullptr) *notStarted = true;
+    return false;
+  }
+
+  const path::Place outputFolder(options.destFolder);
+  JoinOutput out(outputFolder, set.stem);
+  std::uint64_t firstSize = 0;
+  if (!ChooseOutput(out, names, survey, check ? &digests : nullptr, state, &firstSize)) {
+    return false;
+  }
   std::vector<std::uint64_t> sizes;
-  if (!CheckPieces(names, 1, count, checked ? &digests : nullptr, path::Shown{"", set.stem}, &sizes,
-                   true)) {
-    return problems();
-  }
-  if (!checked) {
-    const OddSize odd(names, sizes);
-    if (odd.Found()) {
-      odd.Report(nullptr);
-      return problems();
-    }
-    app::PrintLine(text::VerifySoundUnchecked);
-    return true;
-  }
-  const std::string number = std::to_string(survey.count);
-  app::Print(text::VerifyMatched, number.c_str(), pieceFolder.ShownOf(ChecksumElement(names)));
+  sizes.reserve(static_cast<std::size_t>(survey.count));
+  JoinCheck* checking = check ? &*check : nullptr;
+  if (!CopyPieces(names, survey.count, out, checking, digests, firstSize, &sizes)) return false;
+  if (!CommitOutput(out, names, checking, sizes, state)) return false;
+  if (check) app::Print(text::ChecksumMatched, pieceFolder.ShownOf(ChecksumElement(names)));
+  app::PrintLine(text::JoinFinished);
   return true;
 }
 

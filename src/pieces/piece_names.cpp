@@ -139,14 +139,6 @@ std::string PieceNamer::Path(int n) const {
   return IsPieceNumber(n) ? place_.PathOf(Element(n)) : std::string();
 }
 
-std::string PieceNamer::Given(int n) const {
-  if (!IsPieceNumber(n) || !place_.Fits(Element(n))) return std::string();
-  // The folder as typed may be longer than its full form (a\..\): the
-  // name as given must fit a path too.
-  std::string given = place_.Typed() + Element(n);
-  return given.size() < platform::PathLimit() ? given : std::string();
-}
-
 std::string PieceSuffix(int n) {
   char suffix[SuffixLength + 1];
   WriteSuffix(n, suffix);
@@ -168,21 +160,15 @@ int PieceNumberOf(const char* suffix) {
 char* MakePieceName(const app::RunOptions& options, char* buffer, int n) {
   const PieceSetName set = PiecesOfRun(options);
   const path::Place place(set.folder);
-  const std::string name = PieceNamer(place, set.stem).Given(n);
-  std::memcpy(buffer, name.c_str(), name.size() + 1);
+  const std::string element = PieceNamer(place, set.stem).Element(n);
+  // The folder as typed may be longer than its full form (a\..\): the
+  // name as given must fit a path too.
+  std::string given = place.Typed() + element;
+  if (element.empty() || !place.Fits(element) || given.size() >= platform::PathLimit()) {
+    given.clear();
+  }
+  std::memcpy(buffer, given.c_str(), given.size() + 1);
   return buffer;
-}
-
-int CountPieces(const PieceNamer& names) {
-  Listing listing;
-  bool listed = false;
-  return Count(names, &listing, &listed);
-}
-
-int CountPieces(const app::RunOptions& options) {
-  const PieceSetName set = PiecesOfRun(options);
-  const path::Place place(set.folder);
-  return CountPieces(PieceNamer(place, set.stem));
 }
 
 PieceSurvey SurveyPieces(const PieceNamer& names) {

@@ -51,8 +51,6 @@ class PieceNamer {
   std::string Element(int n) const;
   // The full form; empty where it does not fit.
   std::string Path(int n) const;
-  // The folder as given and the element: what MakePieceName answers.
-  std::string Given(int n) const;
   path::Shown Shown(int n) const { return place_.ShownOf(Element(n)); }
 
  private:
@@ -79,13 +77,8 @@ struct PieceSurvey {
   std::vector<bool> listedPlain;
 };
 
-// Pieces 1 ... k that exist as files (or links to files), without a gap,
-// at most MaxPieces.
-int CountPieces(const PieceNamer& names);
-// The run's own pieces.
-int CountPieces(const app::RunOptions& options);
-
-// The count, and whether a piece lies beyond a gap.
+// The count (pieces 1 ... k that exist as files or links to files, without
+// a gap, at most MaxPieces), and whether a piece lies beyond a gap.
 PieceSurvey SurveyPieces(const PieceNamer& names);
 
 // The pieces numbered above `n` that are there as files or links (a folder

@@ -97,8 +97,10 @@ def kib(nbytes):
 class Pty:
     """divro with a fresh pty as its controlling terminal and stdin/stdout."""
 
-    def __init__(self, args, cwd, typed_ahead=b"", launcher=(), ignored=(), stdout=None):
-        """launcher: words run in front of the program; ignored: signals it starts with ignored."""
+    def __init__(self, args, cwd, typed_ahead=b"", launcher=(), ignored=(), stdout=None,
+                 errors_shown=False):
+        """launcher: words run in front of the program; ignored: signals it starts with ignored;
+        errors_shown: standard error on the terminal too."""
         self.master, self.slave = os.openpty()
         # Failure lines on standard error are the terminal's too, but kept
         # apart: the output is the program's standard output alone.
@@ -113,7 +115,8 @@ class Pty:
 
         self.proc = subprocess.Popen(
             [*launcher, BIN, *args], cwd=cwd, env=ENV, stdin=self.slave,
-            stdout=self.slave if stdout is None else stdout, stderr=self.errors,
+            stdout=self.slave if stdout is None else stdout,
+            stderr=self.slave if errors_shown else self.errors,
             start_new_session=True, preexec_fn=prepare)
         self.out = b""
 

@@ -37,6 +37,13 @@ class PosixConventionsTest(TempDirTest):
         self.assertEqual(sorted(os.listdir(self.dir)), ["--help", "--help.001", "--help.002"])
 
     def test_a_root_folder_named_as_an_option_is_not_reached(self):
+        # A folder of one element below the root is a destination, not a size.
+        name = f"divro-{os.getpid()}.bin"
+        random_file(self.path(name), 2500)
+        status, out = self.run_divro(name, "/1", "/tmp")
+        pieces = [f"/tmp/{name}.00{n}" for n in (1, 2, 3)]
+        made = [os.path.exists(p) and os.remove(p) is None for p in pieces]
+        self.assertEqual((status, made), (0, [True] * 3), out)
         # /V stays the check even with a folder /V: the root is reached as //V.
         if os.geteuid() != 0 or os.path.exists("/V"):
             self.skipTest("needs to make the folder /V")

@@ -209,7 +209,9 @@ TEST(Batch, QuestionsAndChecksBeforeWriting) {
 }
 
 TEST(Batch, ExitStatusThroughTheProgram) {
-  struct Row { std::vector<const char*> argv; int sourceSize, pieces, status; std::string output; };
+  // blocked: a folder at that name.
+  struct Row { std::vector<const char*> argv; int sourceSize, pieces, status; std::string output;
+               const char* blocked = nullptr; };
   const std::string cpy = Line("movie.cpy.bat"), dvr = Line("movie.dvr.bat");
   const std::string made = Line(text::BatchCreated), noSecond = Line(text::SecondPieceMissing);
   std::string progress;
@@ -218,6 +220,10 @@ TEST(Batch, ExitStatusThroughTheProgram) {
       // The self-invoking batch file alone decides the outcome.
       {{"divro", "/C", "/S", "movie.avi.001"}, 0, 1, 0, cpy + noSecond + dvr + made},
       {{"divro", "/C", "movie.avi.001"}, 0, 1, -1, cpy + noSecond + Line(text::NoBatchCreated)},
+      {{"divro", "/C", "/S", "movie.avi.001"}, 0, 2, -1,
+       cpy + made + dvr + fake_test::WithNames(text::AskOverwrite, {"", "movie.dvr.bat"}) + "y\n" +
+           fake_test::WithName(text::BatchOpenFailed, "movie.dvr.bat") + Line(text::NoBatchCreated),
+       "movie.dvr.bat"},
       {{"divro", "movie.avi", "/1", "/C", "/S"}, 2500, 0, 0,
        progress + "\n" + Line(text::DivideFinished) + cpy + made + dvr + made},
   };
@@ -226,6 +232,8 @@ TEST(Batch, ExitStatusThroughTheProgram) {
     Start(app::ModeUndecided, "");
     fake::AddFile("movie.avi", std::string(std::size_t(row.sourceSize), 'm'));
     AddPieces("movie.avi", row.pieces);
+    if (row.blocked != nullptr) fake::AddFolder(row.blocked);
+    if (row.blocked != nullptr) fake::State().keys = {'y'};  // to replace it
     EXPECT_EQ(app::RunProgram(int(row.argv.size()), row.argv.data()), row.status);
     EXPECT_EQ(fake::State().output, row.output);
   }

@@ -252,6 +252,17 @@ TEST(Join, ChecksTheChecksumFile) {
   fake::AddFile("a.bin.sha256", lines + "junk\n");
   EXPECT_FALSE(Join(run));
   EXPECT_TRUE(fake_test::Printed("Line 4 of the checksum file 'C:\\work\\a.bin.sha256' cannot be read.\n"));
+  // A bad last piece where only piece lines are there to tell: pieces
+  // large enough to be hashed apart from the copy.
+  run = Start(Piece(1));
+  const std::string large1 = fake_test::Bytes(70000, 1), large2 = fake_test::Bytes(70000, 2);
+  fake::AddFile(Piece(1), large1);
+  fake::AddFile(Piece(2), large2);
+  fake::AddFile("a.bin.sha256", Sum(large1, "a.bin.001") + Sum(large1, "a.bin.002"));
+  EXPECT_FALSE(Join(run));
+  EXPECT_NE(fake::State().output.find(fake_test::WithName(text::PieceChecksumMismatch, Piece(2))),
+            std::string::npos);
+  EXPECT_FALSE(fake::Exists("a.bin"));
 }
 
 }  // namespace

@@ -92,6 +92,7 @@ TEST(KeySequence, WindowsConsoleEventsToCodes) {
       {event(0x26, 0, "ae"), {0, 152}},
       {event(0x26, 0, "cae"), {0, 152}},  // Ctrl+Alt+Up
       {event(0x76, 0, ""), {0, 65}},  // F7: 0 then the code of A
+      {event(0x76, 0, "a"), {0, 110}},  // Alt+F7: the code of n, which answers N
       {event(0x75, 0, "s"), {0, 89}},
       {event(0x7A, 0, "c"), {224, 137}},
       {event(0x10, 0, "s"), {}},  // Shift alone

@@ -34,9 +34,15 @@ TEST(PathRules, IsValidPath) {
            "C:\\a\\b\\\\c", "C:\\data\\a:b", "C:\\movie.avi ", "C:\\movie.", "C:\\" HYO "\\\\x",
            "\\\\\\x", "\\\\srv\\\\share", "\\\\srv\\.share", "\\\\s:v\\share", "\\\\srv\\C:\\x",
            "\\\\srv\\share.", ".", "..", "...\\x", ".profile", " movie.avi",
-           "C:\\a\x83", "\x95"}) {  // the last two end in a lead byte without its second byte
+           "C:\\a\x83", "\x95", "C:\\a\xE0"}) {  // the last three end in a lead byte alone
     EXPECT_FALSE(path::IsValidPath(invalid)) << invalid;
   }
+  // The other double-byte code pages' lead bytes run up to 0xFE.
+  for (int codePage : {936, 949, 950}) {
+    text::SetCodePage(codePage);
+    EXPECT_FALSE(path::IsValidPath("C:\\a\xFE")) << codePage;
+  }
+  text::SetCodePage(932);
   for (char c : std::string("/|\",;*?<>")) {
     EXPECT_FALSE(path::IsValidPath(("C:\\a" + std::string(1, c) + "b").c_str())) << c;
   }

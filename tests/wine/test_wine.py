@@ -228,9 +228,12 @@ class DoubleByteNamesTest(WineTest):
                         for b, name in zip(parts + [data], names))
         self.assertEqual(read(self.path("表示.dat.sha256")), lines.encode("utf-8"))
         os.mkdir(self.path("out"))
-        status, out = self.divro("表示.dat.001", "out", "/H")
-        self.assertEqual(status, 0, out.decode("cp932"))
-        self.assertEqual(read(self.path("out", "表示.dat")), data)
+        for old in [None, b"old"]:  # the checked file takes the place of an older one
+            if old:
+                write(self.path("out", "表示.dat"), old)
+            status, out = self.divro("表示.dat.001", "out", "/H", "/Y")
+            self.assertEqual(status, 0, out.decode("cp932"))
+            self.assertEqual(read(self.path("out", "表示.dat")), data)
         write(self.path("表示.dat.002"), bytes([parts[1][0] ^ 1]) + parts[1][1:])
         status, out = self.divro("表示.dat.001", "out", "/Y")
         self.assertEqual(status, FAILED, out.decode("cp932"))
