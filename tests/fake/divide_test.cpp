@@ -161,9 +161,7 @@ TEST(Divide, AsksBeforeOverwritingEachPiece) {
     fake::State().keys.assign(row.keys.begin(), row.keys.end());
     EXPECT_EQ(Divide(run), row.ok);
     const std::string& out = fake::State().output;
-    int questions = 0;
-    for (auto at = out.find(ask); at != std::string::npos; at = out.find(ask, at + 1)) ++questions;
-    EXPECT_EQ(questions, row.questions);
+    EXPECT_EQ(fake_test::CountOf(out, ask), row.questions);
     EXPECT_TRUE(fake::State().keys.empty());
     EXPECT_EQ(run.state.overwriteAll, row.allAfter);
     for (std::size_t n = 1; n <= 4; ++n) {

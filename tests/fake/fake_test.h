@@ -86,6 +86,13 @@ inline std::string WithNames(const char* format, std::initializer_list<std::stri
   return message;
 }
 
+// How often `part` occurs in `text`, overlaps counted.
+inline int CountOf(const std::string& text, const std::string& part) {
+  int count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
 // Every way out of an operation releases its blocks and closes its files.
 inline void ExpectNothingHeld() {
   EXPECT_EQ(fake::State().liveBlocks, 0);
