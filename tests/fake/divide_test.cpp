@@ -161,9 +161,7 @@ TEST(Divide, AsksBeforeOverwritingEachPiece) {
     fake::State().keys.assign(row.keys.begin(), row.keys.end());
     EXPECT_EQ(Divide(run), row.ok);
     const std::string& out = fake::State().output;
-    int questions = 0;
-    for (auto at = out.find(ask); at != std::string::npos; at = out.find(ask, at + 1)) ++questions;
-    EXPECT_EQ(questions, row.questions);
+    EXPECT_EQ(fake_test::CountOf(out, ask), row.questions);
     EXPECT_TRUE(fake::State().keys.empty());
     EXPECT_EQ(run.state.overwriteAll, row.allAfter);
     for (std::size_t n = 1; n <= 4; ++n) {
@@ -191,10 +189,7 @@ TEST(Divide, ChecksumFileIsAskedAboutFirstOrGoesWithAnOlderSet) {
   std::string sums;
   for (const auto& [data, name] : {std::pair{"012", "a.bin.001"}, {"345", "a.bin.002"},
                                    {"678", "a.bin.003"}, {"9", "a.bin.004"}, {"0123456789", "a.bin"}}) {
-    platform::Sha256 hash;
-    platform::Digest digest{};
-    ASSERT_TRUE(hash.Update(data, std::string(data).size()) && hash.Finish(&digest));
-    sums += pieces::ChecksumLine(digest, name);
+    sums += fake_test::SumLine(data, name);
   }
   const Row rows[] = {
       {true, "s", false, false, "old", text::DivideStopped},

@@ -179,14 +179,6 @@ TEST_F(EntryTest, RunProgram) {
   EXPECT_EQ(fake::Data("D:\\out\\new\\m.avi"), "abcde");
 }
 
-int CountOf(const std::string& text, const std::string& part) {
-  int count = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-    ++count;
-  }
-  return count;
-}
-
 // Every message and usage line has its English: ASCII, as many names (%s, %2$s)
 // and the same closing line break; batch texts stay Japanese.
 TEST(TextsTest, EveryMessageInBothLanguages) {
@@ -206,7 +198,8 @@ TEST(TextsTest, EveryMessageInBothLanguages) {
                             [](char c) { return c == '\n' || (c >= 0x20 && c < 0x7f); }));
     if (t.kind == text::TextKind::Reason) continue;
     const std::string japanese = t.japanese;
-    EXPECT_EQ(CountOf(english, "%s") + CountOf(english, "$s"), CountOf(japanese, "%s"));  // %2$s
+    EXPECT_EQ(fake_test::CountOf(english, "%s") + fake_test::CountOf(english, "$s"),
+              fake_test::CountOf(japanese, "%s"));  // %2$s
     EXPECT_EQ(english.empty() || english.back() == '\n', japanese.empty() || japanese.back() == '\n');
     EXPECT_EQ(text::EnglishForm(t.japanese), t.english);
   }

@@ -12,6 +12,8 @@
 #include <string>
 
 #include "app/run_options.h"
+#include "pieces/checksum_file.h"
+#include "platform/platform.h"
 #include "platform/platform_fake.h"
 #include "text/code_page.h"
 
@@ -41,6 +43,14 @@ class FreshRunTest : public ::testing::Test {
  protected:
   void SetUp() override { FreshRun(); }
 };
+
+// The checksum line sha256sum writes for `data` under `name`.
+inline std::string SumLine(const std::string& data, const std::string& name) {
+  platform::Sha256 hash;
+  platform::Digest digest{};
+  EXPECT_TRUE(hash.Update(data.data(), data.size()) && hash.Finish(&digest));
+  return pieces::ChecksumLine(digest, name);
+}
 
 // 251 is prime, so no two slices of such data hold the same bytes; `seed`
 // shifts the pattern, so two files differ too.
@@ -74,6 +84,13 @@ inline std::string WithNames(const char* format, std::initializer_list<std::stri
   std::string message = format;
   for (const std::string& name : names) message.replace(message.find("%s"), 2, name);
   return message;
+}
+
+// How often `part` occurs in `text`, overlaps counted.
+inline int CountOf(const std::string& text, const std::string& part) {
+  int count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
 }
 
 // Every way out of an operation releases its blocks and closes its files.

@@ -47,12 +47,7 @@ bool Complete(const std::string& batch) {
          batch.substr(batch.size() - 7) == "PAUSE\r\n";
 }
 
-int Count(const char* message) {
-  const std::string& out = fake::State().output;
-  int count = 0;
-  for (auto at = out.find(message); at != out.npos; at = out.find(message, at + 1)) ++count;
-  return count;
-}
+int Count(const char* message) { return fake_test::CountOf(fake::State().output, message); }
 
 // A lost lookup reads as a missing file; a lost shortcut (a folder resolved
 // once, its listing, a second thread, the free space asked) costs only
@@ -157,11 +152,7 @@ void AddChecksumFile() {
   std::string sums;
   for (const auto& [name, data] : Inputs) {
     if (name.rfind("a.txt.", 0) != 0) continue;
-    platform::Sha256 hash;
-    platform::Digest digest{};
-    hash.Update(data.data(), data.size());
-    hash.Finish(&digest);
-    sums += pieces::ChecksumLine(digest, name);
+    sums += fake_test::SumLine(data, name);
   }
   fake::AddFile("a.txt.sha256", sums);
 }

@@ -27,6 +27,11 @@ void WriteToConsole(HANDLE console, const std::string& utf8);
 bool IdentityByPath(const char* path, BY_HANDLE_FILE_INFORMATION* info);
 
 // The calling thread's last error as the failure's code.
+// An error that says nothing is at the name.
+inline bool Missing(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 inline void NoteLastError(Failure* failure) {
   if (failure != nullptr) failure->code = static_cast<int>(GetLastError());
 }
