@@ -79,8 +79,12 @@ void PrintFailure(const char* message, const Subject& subject, const platform::F
   } else {
     PrintLine(message);
   }
-  platform::ReportFailure(subject.Given() ? subject.Text().c_str() : nullptr,
-                          FailureReason(message, subject, reason, second), failure);
+  ReportFailure(subject, FailureReason(message, subject, reason, second), failure);
+}
+
+void ReportFailure(const Subject& subject, const std::string& reason,
+                   const platform::Failure& failure) {
+  platform::ReportFailure(subject.Given() ? subject.Text().c_str() : nullptr, reason, failure);
 }
 
 std::string FailureReason(const char* message, const Subject& subject, const char* reason,

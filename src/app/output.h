@@ -53,6 +53,11 @@ void PrintFailure(const char* message, const Subject& subject = {},
                   const platform::Failure& failure = {}, const char* reason = nullptr,
                   const Subject& second = {});
 
+// The platform's report of a failure alone, as PrintFailure ends: where the
+// message was printed already, with the reason given.
+void ReportFailure(const Subject& subject, const std::string& reason,
+                   const platform::Failure& failure = {});
+
 // PrintFailure, then false: how an operation gives up.
 inline bool Fail(const char* message, const Subject& subject = {},
                  const platform::Failure& failure = {}) {

@@ -18,18 +18,30 @@ platform::FileId FileHandle::Open(const char* path, const char* mode) {
 
 platform::FileId FileHandle::Open(const char* path, platform::OpenMode mode,
                                   platform::OpenedFiles* files) {
+  return OpenWith(path, mode,
+                  [&] { return platform::FileOpen(path_, mode, files, &openedSize_, &failure_); });
+}
+
+platform::FileId FileHandle::Open(const platform::Folder& folder, const std::string& element,
+                                  const std::string& path, platform::OpenMode mode,
+                                  platform::OpenedFiles* files) {
+  return OpenWith(path.c_str(), mode, [&] {
+    return platform::FileOpen(folder, element.c_str(), mode, files, &openedSize_, &failure_);
+  });
+}
+
+platform::FileId FileHandle::OpenWith(const char* path, platform::OpenMode mode,
+                                      const std::function<platform::FileId()>& open) {
   if (IsOpen()) Close();
   sizeKnown_ = false;
+  failure_ = {};
   // A path that does not fit is never opened under a shortened name.
-  if (std::strlen(path) >= platform::PathLimit()) {
+  if (path[0] == '\0' || std::strlen(path) >= platform::PathLimit()) {
     path_[0] = '\0';
     return platform::InvalidFile;
   }
   std::strcpy(path_, path);
-  failure_ = {};
-  handle_ = folder_ != nullptr
-                ? platform::FileOpen(*folder_, path_, mode, files, &openedSize_, &failure_)
-                : platform::FileOpen(path_, mode, files, &openedSize_, &failure_);
+  handle_ = open();
   sizeKnown_ = mode == platform::OpenMode::Read && handle_ != platform::InvalidFile;
   cutPending_ =
       mode == platform::OpenMode::Overwrite && handle_ != platform::InvalidFile && openedSize_ != 0;
@@ -78,6 +90,16 @@ FileHandle::CopyOutcome FileHandle::CopyTo(FileHandle& to, char* buffer, std::ui
   if (rest != 0 && to.Write(buffer, rest) != rest) return CopyOutcome::WriteShort;
   return CopyOutcome::Copied;
 }
+
+bool FileHandle::ReplaceableByNewFile() const {
+  return IsOpen() && platform::ReplaceableByNewFile(handle_);
+}
+
+bool FileHandle::CopyAccessFrom(const FileHandle& from) {
+  return IsOpen() && from.IsOpen() && platform::CopyAccess(from.handle_, handle_, &failure_);
+}
+
+bool FileHandle::GiveUsualAccess() { return IsOpen() && platform::UsualAccess(handle_, &failure_); }
 
 bool FileHandle::QuerySize(std::uint32_t* low, std::uint32_t* high) const {
   return QueryFileSize(path_, low, high);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -13,9 +14,6 @@ namespace path {
 class FileHandle {
  public:
   FileHandle() = default;
-  // Paths in `folder` are opened from it (see platform::Folder), which
-  // outlives the handle.
-  explicit FileHandle(const platform::Folder* folder) : folder_(folder) {}
   virtual ~FileHandle();
   FileHandle(const FileHandle&) = delete;
   FileHandle& operator=(const FileHandle&) = delete;
@@ -26,6 +24,11 @@ class FileHandle {
   // The same with the platform's own modes; see platform::FileOpen.
   platform::FileId Open(const char* path, platform::OpenMode mode,
                         platform::OpenedFiles* files = nullptr);
+  // Opens `element` from the folder resolved once (see Place::Open);
+  // `path` is its full form, which the handle remembers.
+  platform::FileId Open(const platform::Folder& folder, const std::string& element,
+                        const std::string& path, platform::OpenMode mode,
+                        platform::OpenedFiles* files);
   void Close();
   bool IsOpen() const { return handle_ != platform::InvalidFile; }
   platform::FileId Id() const { return handle_; }
@@ -51,6 +54,12 @@ class FileHandle {
   CopyOutcome CopyTo(FileHandle& to, char* buffer, std::uint32_t count,
                      const std::function<void()>& afterRead);
 
+  // See platform::ReplaceableByNewFile, CopyAccess and UsualAccess: what
+  // a new file is given so that it can take this open file's place.
+  bool ReplaceableByNewFile() const;
+  bool CopyAccessFrom(const FileHandle& from);
+  bool GiveUsualAccess();
+
   // The size of the entry at the stored path (not of the open handle).
   bool QuerySize(std::uint32_t* low, std::uint32_t* high) const;
   // The size of the file as it was opened to read, with no second lookup:
@@ -62,7 +71,9 @@ class FileHandle {
   const platform::Failure& LastFailure() const { return failure_; }
 
  private:
-  const platform::Folder* folder_ = nullptr;
+  platform::FileId OpenWith(const char* path, platform::OpenMode mode,
+                            const std::function<platform::FileId()>& open);
+
   platform::FileId handle_ = platform::InvalidFile;
   bool sizeKnown_ = false;
   std::uint64_t openedSize_ = 0;

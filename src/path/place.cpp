@@ -50,4 +50,53 @@ bool Place::Exists(const std::string& element) const {
   return Lookup(element, &entry) && (entry.isFolder || !entry.isSpecial);
 }
 
+bool Place::FitsAsTyped(const std::string& element) const {
+  return Fits(element) && typed_.size() + element.size() < platform::PathLimit();
+}
+
+bool Place::IdentityOf(const std::string& element, platform::FileIdentity* identity,
+                       bool* soleName) const {
+  return platform::IdentityOf(folder_, element.c_str(), identity, soleName);
+}
+
+bool Place::ListFiles(const std::function<void(const char* name, bool plain)>& each) const {
+  return platform::ListFiles(folder_, each);
+}
+
+bool Place::FreeSpace(std::uint64_t* bytes) const { return platform::FreeSpace(folder_, bytes); }
+
+platform::FileId Place::Open(FileHandle& file, const std::string& element, platform::OpenMode mode,
+                             platform::OpenedFiles* files) const {
+  return file.Open(folder_, element, PathOf(element), mode, files);
+}
+
+bool Place::Remove(const std::string& element, platform::Failure* failure) const {
+  return platform::RemoveFile(folder_, element.c_str(), failure);
+}
+
+platform::Removal Place::RemoveUnlessInUse(const std::string& element,
+                                           platform::Failure* failure) const {
+  return platform::RemoveUnlessInUse(folder_, element.c_str(), failure);
+}
+
+void Place::GuardTemporary(const std::string& element) const {
+  platform::GuardTemporary(folder_, element.c_str());
+}
+
+bool Place::CommitTemporary(const std::string& element, const std::string& to, bool replace,
+                            platform::Failure* failure) const {
+  return platform::CommitTemporary(folder_, element.c_str(), to.c_str(), replace, failure);
+}
+
+void Place::RemoveTemporary(const std::string& element) const {
+  platform::RemoveFile(folder_, element.c_str());
+  platform::UnguardTemporary();
+}
+
+bool Place::SameElement(const std::string& a, const std::string& b) {
+  return platform::SameElement(a, b);
+}
+
+bool Place::IgnoresCase() { return platform::Naming() == platform::NamingRules::Windows; }
+
 }  // namespace path

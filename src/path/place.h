@@ -4,8 +4,11 @@
 // folder (on POSIX c:x in the current folder is ./c:x, not drive C:).
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
+#include "path/file_handle.h"
 #include "platform/platform.h"
 
 namespace path {
@@ -16,6 +19,11 @@ struct Shown {
   std::string folder;
   std::string element;
 };
+
+// What a failure of the calls below says, read without asking again.
+using platform::IsMemoryShort;
+using platform::NameTaken;
+using platform::NotFound;
 
 class Place {
  public:
@@ -40,13 +48,41 @@ class Place {
   static std::string FullForm(const std::string& typed);
   // Whether `element` in the typed folder would fit a path.
   static bool WouldFit(const std::string& typed, const std::string& element);
-  const platform::Folder& Handle() const { return folder_; }
+  // Whether the name as typed (folder and element) fits a path too: the
+  // folder as typed may be longer than its full form (a\..\).
+  bool FitsAsTyped(const std::string& element) const;
 
-  // The entry `element` names, through the folder resolved at the start.
+  // Every call below reaches `element` through the folder resolved at the
+  // start, as the platform's call of that name does.
+
+  // The entry `element` names.
   bool Lookup(const std::string& element, platform::DirEntry* entry) const;
   bool FileExists(const std::string& element) const;
   // A file or a folder, not a special file (as PathExists).
   bool Exists(const std::string& element) const;
+  bool IdentityOf(const std::string& element, platform::FileIdentity* identity,
+                  bool* soleName = nullptr) const;
+  // Names that may be files here, as platform::ListFiles gives them.
+  bool ListFiles(const std::function<void(const char* name, bool plain)>& each) const;
+  bool FreeSpace(std::uint64_t* bytes) const;
+
+  // Opens `file` on `element`: nothing when the element does not fit.
+  platform::FileId Open(FileHandle& file, const std::string& element, platform::OpenMode mode,
+                        platform::OpenedFiles* files = nullptr) const;
+  bool Remove(const std::string& element, platform::Failure* failure = nullptr) const;
+  platform::Removal RemoveUnlessInUse(const std::string& element, platform::Failure* failure) const;
+
+  // The run's temporary file `element` here (see platform::GuardTemporary):
+  // guarded until it is committed under the name `to`, or removed.
+  void GuardTemporary(const std::string& element) const;
+  bool CommitTemporary(const std::string& element, const std::string& to, bool replace,
+                       platform::Failure* failure) const;
+  void RemoveTemporary(const std::string& element) const;
+
+  // Whether two elements name one entry, as the file system compares them,
+  // and whether it ignores the case of ASCII letters in names.
+  static bool SameElement(const std::string& a, const std::string& b);
+  static bool IgnoresCase();
 
  private:
   std::string typed_;

@@ -11,11 +11,10 @@
 #include "app/run_options.h"
 #include "path/file_handle.h"
 #include "path/file_system.h"
+#include "path/work_buffer.h"
 #include "pieces/checksum_side.h"
 #include "pieces/overwrite.h"
 #include "pieces/piece_names.h"
-#include "pieces/work_buffer.h"
-#include "platform/common/path_text.h"
 #include "platform/platform.h"
 #include "text/texts.h"
 
@@ -100,7 +99,7 @@ bool WriteBatchText(BatchRun& run, const std::string& element, WriteTarget targe
                     const TextBlock& text, const char* otherExtension) {
   const path::Shown shown = run.BatchShown(element);
   const path::Place& batchFolder = run.BatchFolder();
-  path::FileHandle file(&batchFolder.Handle());
+  path::FileHandle file;
   const auto clashes = [&] { return NamesAFileOfTheRun(run, element, otherExtension); };
   WriteOpen opened =
       text.Complete() ? OpenToWrite(file, batchFolder, element, target, run.state, nullptr, clashes)
@@ -278,7 +277,7 @@ bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int di
   // Composed twice: once to measure, once into a block of exactly that size.
   TextBlock measured;
   compose(measured);
-  WorkBuffer block;
+  path::WorkBuffer block;
   if (!block.Allocate(measured.Length())) {
     app::PrintFailure(text::OutOfMemory);
     return false;

@@ -8,6 +8,7 @@
 
 #include "app/output.h"
 #include "path/file_handle.h"
+#include "path/path_rules.h"
 #include "platform/platform.h"
 #include "text/texts.h"
 
@@ -25,7 +26,7 @@ constexpr std::size_t LongestLine = 2 * text::PathCapacity + 128;
 std::string ChecksumElement(const PieceNamer& names) { return names.Stem() + ChecksumFileSuffix; }
 
 bool ChecksumName(const PieceNamer& names, std::string* utf8) {
-  return !names.Stem().empty() && platform::PathTextToUtf8(names.Stem(), utf8);
+  return !names.Stem().empty() && path::PathTextToUtf8(names.Stem(), utf8);
 }
 
 ChecksumRead ReadChecksumFile(const PieceNamer& names, SetDigests* digests,
@@ -39,9 +40,8 @@ ChecksumRead ReadChecksumFile(const PieceNamer& names, SetDigests* digests,
   std::string wholeName;
   if (!ChecksumName(names, &wholeName)) return ChecksumRead::Unreadable;
   // A folder or a FIFO is refused by the open, which says why.
-  path::FileHandle file(&names.Place().Handle());
-  const std::string name = names.Place().PathOf(element);
-  if (name.empty() || file.Open(name.c_str(), platform::OpenMode::Read) == platform::InvalidFile) {
+  path::FileHandle file;
+  if (names.Place().Open(file, element, platform::OpenMode::Read) == platform::InvalidFile) {
     report->failure = file.LastFailure();
     return ChecksumRead::Unreadable;
   }
@@ -118,7 +118,7 @@ bool ListingAgrees(const PieceNamer& names, const PieceSurvey& survey, const Set
   bool agrees = true;
   for (const auto& [n, digest] : digests.pieces) {
     if (there.count(n) != 0) continue;
-    agrees = app::Fail(text::PieceMissing, names.Shown(n), platform::NotFound());
+    agrees = app::Fail(text::PieceMissing, names.Shown(n), path::NotFound());
   }
   const path::Shown checksumShown = names.Place().ShownOf(ChecksumElement(names));
   for (int n : there) {
@@ -130,7 +130,7 @@ bool ListingAgrees(const PieceNamer& names, const PieceSurvey& survey, const Set
 }
 
 bool FailHash(const platform::Failure& failure) {
-  if (platform::IsMemoryShort(failure)) return app::Fail(text::OutOfMemory);
+  if (path::IsMemoryShort(failure)) return app::Fail(text::OutOfMemory);
   return app::Fail(text::ChecksumFailed, {}, failure);
 }
 

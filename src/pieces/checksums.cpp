@@ -4,8 +4,8 @@
 
 #include "app/output.h"
 #include "path/file_handle.h"
+#include "path/work_buffer.h"
 #include "pieces/checksum_side.h"
-#include "pieces/work_buffer.h"
 #include "text/texts.h"
 
 namespace pieces {
@@ -18,7 +18,7 @@ bool WriteChecksumFile(ChecksumWriter& checksum, const path::Place& place, Write
   if (!checksum.Active()) return Fail(text::ChecksumNameUnconvertible, shown);
   std::string text;
   if (!checksum.Finish(&text)) return FailHash(checksum.LastFailure());
-  path::FileHandle file(&place.Handle());
+  path::FileHandle file;
   switch (OpenToWrite(file, place, checksum.Element(), target, state, files)) {
     case WriteOpen::Stopped:
       return Fail(text::DivideStopped, shown);
@@ -39,15 +39,15 @@ bool WriteChecksumFile(ChecksumWriter& checksum, const path::Place& place, Write
 
 bool CheckPieces(const PieceNamer& names, int from, int count, const SetDigests* digests,
                  const path::Shown& outputShown, std::vector<std::uint64_t>* sizes, bool progress) {
-  path::FileHandle piece(&names.Place().Handle());
-  WorkBuffer buffer;
+  path::FileHandle piece;
+  path::WorkBuffer buffer;
   std::optional<platform::Sha256> whole;
   if (digests != nullptr && digests->whole && from == 1) whole.emplace();
   bool matches = true;
   for (int i = from; i <= count; ++i) {
-    const std::string name = names.Path(i);
     if (progress) app::Print("%s\r", names.Shown(i));
-    if (piece.Open(name.c_str(), platform::OpenMode::Read) == platform::InvalidFile) {
+    if (names.Place().Open(piece, names.Element(i), platform::OpenMode::Read) ==
+        platform::InvalidFile) {
       return Fail(text::PieceOpenFailed, names.Shown(i), piece.LastFailure());
     }
     const std::optional<std::uint64_t> size = piece.OpenedSize();

@@ -32,7 +32,7 @@ bool ChunkCopier::Reserve(std::uint64_t size) {
   const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, ChunkSize));
   const int used = inspector_ ? 2 : 1;
   for (int i = 0; i < used; ++i) {
-    WorkBuffer& buffer = buffers_[i];
+    path::WorkBuffer& buffer = buffers_[i];
     if (buffer.Data() != nullptr && buffer.Size() == wanted) continue;
     // The inspector may still be reading the block that moves.
     if (worker_) worker_->WaitForAll();
@@ -145,7 +145,7 @@ bool ChunkCopier::Finish() {
 
 void ChunkCopier::Release() {
   if (worker_) worker_->WaitForAll();
-  for (WorkBuffer& buffer : buffers_) buffer.Release();
+  for (path::WorkBuffer& buffer : buffers_) buffer.Release();
   ahead_.Release();
   aheadBegin_ = aheadEnd_ = 0;
 }

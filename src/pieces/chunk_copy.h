@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "path/file_handle.h"
-#include "pieces/work_buffer.h"
+#include "path/work_buffer.h"
 #include "platform/platform.h"
 
 namespace pieces {
@@ -81,10 +81,10 @@ class ChunkCopier {
   std::optional<ByteInspector> inspector_;
   Source source_;
   // The one source's bytes read but not yet copied: [aheadBegin_, aheadEnd_).
-  WorkBuffer ahead_;
+  path::WorkBuffer ahead_;
   std::uint32_t aheadBegin_ = 0;
   std::uint32_t aheadEnd_ = 0;
-  WorkBuffer buffers_[2];
+  path::WorkBuffer buffers_[2];
   // The buffers take turns, across pieces too, so that a piece of one
   // chunk is read while the last one is inspected.
   int next_ = 0;

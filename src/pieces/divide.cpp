@@ -56,7 +56,7 @@ bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten,
   bool allGone = true;
   const auto remove = [&](const std::string& element) {
     platform::Failure failure;
-    switch (platform::RemoveUnlessInUse(place.Handle(), element.c_str(), &failure)) {
+    switch (place.RemoveUnlessInUse(element, &failure)) {
       case platform::Removal::Removed:
       case platform::Removal::Gone:
         return true;
@@ -87,7 +87,7 @@ bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten,
 // written, once the user allowed replacing it: false when it stays.
 bool RemoveOldFirstPiece(const path::Place& place, const std::string& element) {
   platform::Failure failure;
-  switch (platform::RemoveUnlessInUse(place.Handle(), element.c_str(), &failure)) {
+  switch (place.RemoveUnlessInUse(element, &failure)) {
     case platform::Removal::Removed:
     case platform::Removal::Gone:
       return true;
@@ -202,7 +202,7 @@ bool CopyAllPieces(const app::RunOptions& options, app::RunState& state, const P
     return false;
   };
   auto currentSize = pieceSize;
-  path::FileHandle piece(&place.Handle());
+  path::FileHandle piece;
   for (std::uint64_t i = 1; i <= count; ++i) {
     const int n = static_cast<int>(i);
     const std::string element = names.Element(n);
@@ -302,7 +302,7 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
     return DivideResult::Failed;
   }
   const std::string firstElement = names.Element(1);
-  path::FileHandle firstPiece(&place.Handle());
+  path::FileHandle firstPiece;
   PendingFile pending(place, firstPiece);
   WriteTarget checksumTarget = WriteTarget::New;
   if (!PrepareFirstPiece(names, checksum, state, pending, &checksumTarget)) {
@@ -316,7 +316,7 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
                         const platform::Failure& failure = {}) {
     if (message != nullptr) Fail(message, subject, failure);
     pending.Discard();
-    if (checksumWritten) platform::RemoveFile(place.Handle(), checksum.Element().c_str());
+    if (checksumWritten) place.Remove(checksum.Element());
     app::Print(text::FirstPieceNotWritten, names.Shown(1));
     return DivideResult::Failed;
   };

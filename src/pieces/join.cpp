@@ -12,6 +12,7 @@
 #include "path/file_handle.h"
 #include "path/path_rules.h"
 #include "path/place.h"
+#include "path/work_buffer.h"
 #include "pieces/checksum_file.h"
 #include "pieces/checksum_side.h"
 #include "pieces/checksums.h"
@@ -20,7 +21,6 @@
 #include "pieces/pending_file.h"
 #include "pieces/piece_names.h"
 #include "pieces/piece_set.h"
-#include "pieces/work_buffer.h"
 #include "text/texts.h"
 
 namespace pieces {
@@ -38,14 +38,13 @@ bool OutputIsAPiece(const path::Place& outputFolder, const std::string& output,
                     const PieceNamer& names, const PieceSurvey& survey) {
   platform::FileIdentity target;
   bool soleName = false;
-  if (!platform::IdentityOf(outputFolder.Handle(), output.c_str(), &target, &soleName)) {
+  if (!outputFolder.IdentityOf(output, &target, &soleName)) {
     return false;
   }
   for (int i = 1; i <= survey.count; ++i) {
     if (soleName && survey.listedPlain[static_cast<std::size_t>(i)]) continue;
     platform::FileIdentity piece;
-    if (platform::IdentityOf(names.Place().Handle(), names.Element(i).c_str(), &piece) &&
-        piece == target) {
+    if (names.Place().IdentityOf(names.Element(i), &piece) && piece == target) {
       return true;
     }
   }
@@ -58,7 +57,7 @@ bool OutputIsAPiece(const path::Place& outputFolder, const std::string& output,
 bool RoomForCopy(const path::Place& outputFolder, const PieceNamer& names, int count,
                  std::uint64_t firstSize) {
   std::uint64_t free = 0;
-  if (!platform::FreeSpace(outputFolder.Handle(), &free)) return true;
+  if (!outputFolder.FreeSpace(&free)) return true;
   if (firstSize * static_cast<std::uint64_t>(count) <= free) return true;
   std::uint64_t total = 0;
   for (int i = 1; i <= count; ++i) {
@@ -117,8 +116,6 @@ struct JoinOutput {
       : folder(outputFolder),
         element(outputElement),
         shown(outputFolder.ShownOf(outputElement)),
-        held(&outputFolder.Handle()),
-        file(&outputFolder.Handle()),
         pending(outputFolder, file) {}
 
   const path::Place& folder;
@@ -158,8 +155,7 @@ bool ChooseOutput(JoinOutput& out, const PieceNamer& names, const PieceSurvey& s
   platform::DirEntry outputEntry;
   outputThere = target == WriteTarget::Replace && outputFolder.Lookup(outputElement, &outputEntry);
   if (outputThere && !outputEntry.isLink &&
-      held.Open(outputFolder.PathOf(outputElement).c_str(), platform::OpenMode::Hold) ==
-          platform::InvalidFile) {
+      outputFolder.Open(held, outputElement, platform::OpenMode::Hold) == platform::InvalidFile) {
     return Fail(text::FileOpenFailed, outputShown, held.LastFailure());
   }
   // An output that is one of the pieces would be replaced by a join that
@@ -176,7 +172,7 @@ bool ChooseOutput(JoinOutput& out, const PieceNamer& names, const PieceSurvey& s
   // The new file is written beside the output and takes its name at the
   // end; in place only where that would lose something of the old one
   // (its other names, its extended attributes) or cannot work.
-  inPlace = (held.IsOpen() && !platform::ReplaceableByNewFile(held.Id())) ||
+  inPlace = (held.IsOpen() && !held.ReplaceableByNewFile()) ||
             (outputThere && !RoomForCopy(outputFolder, names, count, first.size));
   if (!inPlace) {
     switch (pending.Create(outputElement)) {
@@ -229,12 +225,12 @@ bool CopyPieces(const PieceNamer& names, int count, JoinOutput& out, JoinCheck* 
     return false;
   };
 
-  path::FileHandle piece(&pieceFolder.Handle());
+  path::FileHandle piece;
   for (int i = 1; i <= count; ++i) {
-    const std::string name = names.Path(i);
     const path::Shown shown = names.Shown(i);
     app::Print("%s\r", shown);
-    if (piece.Open(name.c_str(), platform::OpenMode::Read) == platform::InvalidFile) {
+    if (pieceFolder.Open(piece, names.Element(i), platform::OpenMode::Read) ==
+        platform::InvalidFile) {
       return Fail(text::PieceOpenFailed, shown, piece.LastFailure());
     }
     const std::optional<std::uint64_t> pieceSize = piece.OpenedSize();

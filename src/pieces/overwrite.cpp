@@ -30,7 +30,7 @@ WriteOpen OpenToWrite(path::FileHandle& file, const path::Place& place, const st
   // question never named.
   if (!path::IsValidPath(name.c_str())) return WriteOpen::Failed;
   if (target == WriteTarget::New) {
-    if (file.Open(name.c_str(), platform::OpenMode::CreateNew) != platform::InvalidFile) {
+    if (place.Open(file, element, platform::OpenMode::CreateNew) != platform::InvalidFile) {
       return WriteOpen::Opened;
     }
     // Still nothing there: the create failed for a reason of its own.
@@ -38,8 +38,8 @@ WriteOpen OpenToWrite(path::FileHandle& file, const path::Place& place, const st
     if (CheckWriteTarget(place, element, state) == WriteTarget::Stop) return WriteOpen::Stopped;
   }
   if (clashes && clashes()) return WriteOpen::Failed;
-  return file.Open(name.c_str(), replacing, files) != platform::InvalidFile ? WriteOpen::Replaced
-                                                                            : WriteOpen::Failed;
+  return place.Open(file, element, replacing, files) != platform::InvalidFile ? WriteOpen::Replaced
+                                                                              : WriteOpen::Failed;
 }
 
 }  // namespace pieces

@@ -14,11 +14,10 @@ PendingFile::Created PendingFile::Create(const std::string& element) {
   Discard();
   for (int n = 1; n <= UnfinishedNames; ++n) {
     const std::string candidate = UnfinishedElement(element, n);
-    const std::string name = place_.PathOf(candidate);
-    if (name.empty()) return Created::TooLong;
-    if (file_.Open(name.c_str(), platform::OpenMode::Temporary) != platform::InvalidFile) {
+    if (!place_.Fits(candidate)) return Created::TooLong;
+    if (place_.Open(file_, candidate, platform::OpenMode::Temporary) != platform::InvalidFile) {
       element_ = candidate;
-      platform::GuardTemporary(place_.Handle(), element_.c_str());
+      place_.GuardTemporary(element_);
       return Created::Yes;
     }
     failure_ = file_.LastFailure();
@@ -27,7 +26,7 @@ PendingFile::Created PendingFile::Create(const std::string& element) {
     // create did not call taken is one it made and could not lock.
     platform::DirEntry entry;
     const bool taken =
-        platform::NameTaken(failure_) ||
+        path::NameTaken(failure_) ||
         (place_.Lookup(candidate, &entry) && (entry.isFolder || entry.isSpecial || entry.isLink));
     if (!taken) return Created::Failed;
   }
@@ -40,9 +39,9 @@ void PendingFile::ReportNotCreated() const {
 }
 
 bool PendingFile::GiveAccess(const path::FileHandle* held) {
-  const bool given = held != nullptr && held->IsOpen()
-                         ? platform::CopyAccess(held->Id(), file_.Id(), &failure_)
-                         : platform::UsualAccess(file_.Id(), &failure_);
+  const bool given =
+      held != nullptr && held->IsOpen() ? file_.CopyAccessFrom(*held) : file_.GiveUsualAccess();
+  if (!given) failure_ = file_.LastFailure();
   return given || app::Fail(text::FileWriteFailed, place_.ShownOf(element_), failure_);
 }
 
@@ -50,15 +49,14 @@ PendingFile::Named PendingFile::TakeName(const std::string& element, bool replac
                                          app::RunState& state) {
   file_.Close();
   const auto commit = [&](bool replacing) {
-    if (!platform::CommitTemporary(place_.Handle(), element_.c_str(), element.c_str(), replacing,
-                                   &failure_)) {
+    if (!place_.CommitTemporary(element_, element, replacing, &failure_)) {
       return false;
     }
     element_.clear();
     return true;
   };
   if (commit(replace)) return Named::Yes;
-  if (!replace && platform::NameTaken(failure_)) {
+  if (!replace && path::NameTaken(failure_)) {
     platform::DirEntry entry;
     const bool file = place_.Lookup(element, &entry) && !entry.isFolder && !entry.isSpecial;
     if (file && CheckWriteTarget(place_, element, state) == WriteTarget::Stop) {
@@ -68,9 +66,8 @@ PendingFile::Named PendingFile::TakeName(const std::string& element, bool replac
   }
   const app::Subject from(place_.ShownOf(element_));
   app::Print(text::TemporaryRenameFailed, from, place_.ShownOf(element));
-  platform::ReportFailure(
-      from.Text().c_str(),
-      app::FailureReason(text::TemporaryRenameFailed, from, nullptr, place_.ShownOf(element)),
+  app::ReportFailure(
+      from, app::FailureReason(text::TemporaryRenameFailed, from, nullptr, place_.ShownOf(element)),
       failure_);
   return Named::Failed;
 }
@@ -78,8 +75,7 @@ PendingFile::Named PendingFile::TakeName(const std::string& element, bool replac
 void PendingFile::Discard() {
   file_.Close();
   if (element_.empty()) return;
-  platform::RemoveFile(place_.Handle(), element_.c_str());
-  platform::UnguardTemporary();
+  place_.RemoveTemporary(element_);
   element_.clear();
 }
 

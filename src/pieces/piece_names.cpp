@@ -47,13 +47,13 @@ struct Listing {
 Listing ListPieces(const PieceNamer& names) {
   Listing listing;
   const std::string& stem = names.Stem();
-  const bool anyCase = platform::Naming() == platform::NamingRules::Windows;
+  const bool anyCase = path::Place::IgnoresCase();
   // A listing cut short still names files that are there.
-  listing.complete = platform::ListFiles(names.Place().Handle(), [&](const char* name, bool plain) {
+  listing.complete = names.Place().ListFiles([&](const char* name, bool plain) {
     // The file system decides whether a name is the stem's; the number is
     // ASCII, which only a Windows system reads in any case.
     if (std::strlen(name) != stem.size() + SuffixLength ||
-        !platform::SameElement(std::string(name, stem.size()), stem)) {
+        !path::Place::SameElement(std::string(name, stem.size()), stem)) {
       return;
     }
     char suffix[SuffixLength + 1];
@@ -161,12 +161,8 @@ char* MakePieceName(const app::RunOptions& options, char* buffer, int n) {
   const PieceSetName set = PiecesOfRun(options);
   const path::Place place(set.folder);
   const std::string element = PieceNamer(place, set.stem).Element(n);
-  // The folder as typed may be longer than its full form (a\..\): the
-  // name as given must fit a path too.
   std::string given = place.Typed() + element;
-  if (element.empty() || !place.Fits(element) || given.size() >= platform::PathLimit()) {
-    given.clear();
-  }
+  if (!place.FitsAsTyped(element)) given.clear();
   std::memcpy(buffer, given.c_str(), given.size() + 1);
   return buffer;
 }

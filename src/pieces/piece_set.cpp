@@ -40,7 +40,7 @@ bool SetComplete(const PieceNamer& names, const PieceSurvey& survey, bool requir
   // would give a shorter file and report success.
   if (survey.stop == PieceSlot::NotAFile) return Fail(text::PieceNotAFile, names.Shown(count + 1));
   if (survey.stop == PieceSlot::Dangling) {
-    return Fail(text::PieceMissing, names.Shown(count + 1), platform::NotFound());
+    return Fail(text::PieceMissing, names.Shown(count + 1), path::NotFound());
   }
   if (count == 0) return Fail(text::FirstPieceMissing, names.Shown(1));
   // The checksum file is looked for once, before anything is asked. Its
@@ -49,7 +49,7 @@ bool SetComplete(const PieceNamer& names, const PieceSurvey& survey, bool requir
   const ChecksumRead read = ReadChecksumFile(names, digests, &report);
   if (read == ChecksumRead::Absent && required) {
     return Fail(text::ChecksumUnreadable, names.Place().ShownOf(ChecksumElement(names)),
-                platform::NotFound());
+                path::NotFound());
   }
   if (read != ChecksumRead::Absent && read != ChecksumRead::Read) {
     return FailChecksumRead(read, names, report);

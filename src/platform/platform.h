@@ -309,10 +309,11 @@ class OpenedFiles {
 // bytes the file still holds.
 FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files = nullptr,
                 std::uint64_t* size = nullptr, Failure* failure = nullptr);
-// The same for a path that lies in `folder`: only its last element is
-// resolved, from the folder. Any other path is opened whole.
-FileId FileOpen(const Folder& folder, const char* path, OpenMode mode, OpenedFiles* files = nullptr,
-                std::uint64_t* size = nullptr, Failure* failure = nullptr);
+// The same for the file `element` names in the folder: only the element is
+// resolved, from the folder; it is a name, never read as a path.
+FileId FileOpen(const Folder& folder, const char* element, OpenMode mode,
+                OpenedFiles* files = nullptr, std::uint64_t* size = nullptr,
+                Failure* failure = nullptr);
 void FileClose(FileId file);
 // One transfer each; the count moved, short on failure.
 std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count, Failure* failure = nullptr);
