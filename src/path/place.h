@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "path/file_handle.h"
@@ -30,6 +31,11 @@ class Place {
   // `typed`: the folder as given (empty for the current folder, else
   // ending in a backslash), which messages show.
   explicit Place(const std::string& typed);
+  // The same with its full form made already (see FullForm).
+  Place(const std::string& typed, const std::string& full);
+  // Another name for the folder `same` resolved: its handle is shared, so
+  // one folder is opened once however often a run names it.
+  Place(const std::string& typed, const Place& same);
   Place(const Place&) = delete;
   Place& operator=(const Place&) = delete;
 
@@ -43,11 +49,13 @@ class Place {
 
   const std::string& Typed() const { return typed_; }
 
+  const std::string& Full() const { return full_; }
+
   // The full form of a typed folder, ending in a backslash, without
   // resolving it: empty when it cannot be made or does not fit.
   static std::string FullForm(const std::string& typed);
-  // Whether `element` in the typed folder would fit a path.
-  static bool WouldFit(const std::string& typed, const std::string& element);
+  // Whether `element` in the folder of that full form would fit a path.
+  static bool FitsIn(const std::string& full, const std::string& element);
   // Whether the name as typed (folder and element) fits a path too: the
   // folder as typed may be longer than its full form (a\..\).
   bool FitsAsTyped(const std::string& element) const;
@@ -87,7 +95,7 @@ class Place {
  private:
   std::string typed_;
   std::string full_;  // ends in a backslash
-  platform::Folder folder_;
+  std::shared_ptr<const platform::Folder> folder_;
 };
 
 }  // namespace path

@@ -30,12 +30,13 @@ constexpr std::size_t SelfBatchSize = 3 * text::PathCapacity;
 // one), named after the whole file without its extension; and the run's
 // state, for the overwrite question.
 struct BatchRun {
-  BatchRun(const app::RunOptions& runOptions, app::RunState& runState)
+  BatchRun(const app::RunOptions& runOptions, RunFiles& runFiles, app::RunState& runState)
       : options(runOptions),
+        files(runFiles),
         state(runState),
-        set(PiecesOfRun(options)),
-        pieceFolder(set.folder),
-        names(pieceFolder, set.stem),
+        set(files.Set()),
+        names(files.Names()),
+        pieceFolder(names.Place()),
         base(SplitElement(set.stem).name) {}
 
   std::string BatchElement(const char* extension) const {
@@ -44,20 +45,15 @@ struct BatchRun {
   path::Shown BatchShown(const std::string& element) const { return {options.destFolder, element}; }
   // Resolved once it is asked for: by then a folder that was missing has
   // been made.
-  const path::Place& BatchFolder() {
-    if (!batchFolder) batchFolder.emplace(options.destFolder);
-    return *batchFolder;
-  }
+  const path::Place& BatchFolder() { return files.Destination(); }
 
   const app::RunOptions& options;
+  RunFiles& files;
   app::RunState& state;
-  const PieceSetName set;
-  const path::Place pieceFolder;
-  const PieceNamer names;
+  const PieceSetName& set;
+  const PieceNamer& names;
+  const path::Place& pieceFolder;
   const std::string base;
-
- private:
-  std::optional<path::Place> batchFolder;
 };
 
 // Prints the name and checks the first piece.
@@ -241,18 +237,15 @@ bool ModeHasBatchFiles(const app::RunOptions& options) {
 }  // namespace
 
 bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state) {
-  return WriteCopyBatch(options, state, nullptr);
+  RunFiles files(options);
+  return WriteCopyBatch(options, files, state);
 }
 
-bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state,
+bool WriteCopyBatch(const app::RunOptions& options, RunFiles& files, app::RunState& state,
+                    int divisionCount, std::uint64_t wholeSize,
                     const std::function<bool()>& destinationReady) {
-  return WriteCopyBatch(options, state, 0, 0, destinationReady);
-}
-
-bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int divisionCount,
-                    std::uint64_t wholeSize, const std::function<bool()>& destinationReady) {
   if (!ModeHasBatchFiles(options)) return false;
-  BatchRun run(options, state);
+  BatchRun run(options, files, state);
   const std::string element = run.BatchElement(".cpy.bat");
   if (!FirstPieceThere(run, element)) return false;
   if (!run.pieceFolder.FileExists(run.names.Element(2))) {
@@ -288,18 +281,14 @@ bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int di
 }
 
 bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state) {
-  return WriteSelfBatch(options, state, nullptr);
+  RunFiles files(options);
+  return WriteSelfBatch(options, files, state);
 }
 
-bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state,
-                    const std::function<bool()>& destinationReady) {
-  return WriteSelfBatch(options, state, 0, destinationReady);
-}
-
-bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state, int divisionCount,
-                    const std::function<bool()>& destinationReady) {
+bool WriteSelfBatch(const app::RunOptions& options, RunFiles& files, app::RunState& state,
+                    int divisionCount, const std::function<bool()>& destinationReady) {
   if (!ModeHasBatchFiles(options)) return false;
-  BatchRun run(options, state);
+  BatchRun run(options, files, state);
   const std::string element = run.BatchElement(".dvr.bat");
   if (!FirstPieceThere(run, element)) return false;
   int count = divisionCount;

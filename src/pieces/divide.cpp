@@ -100,11 +100,8 @@ bool RemoveOldFirstPiece(const path::Place& place, const std::string& element) {
 
 }  // namespace
 
-bool DivisionNamesFit(const app::RunOptions& options) {
-  const PieceSetName set = PiecesOfRun(options);
-  const auto fits = [&](const std::string& element) {
-    return path::Place::WouldFit(set.folder, element);
-  };
+bool DivisionNamesFit(const app::RunOptions& options, const PieceSetName& set) {
+  const auto fits = [&](const std::string& element) { return set.Fits(element); };
   // The pieces' numbers are all as long as the first one's, and piece 1's
   // temporary name is longer.
   return fits(UnfinishedElement(set.stem + PieceSuffix(1), 1)) &&
@@ -270,6 +267,12 @@ bool CopyAllPieces(const app::RunOptions& options, app::RunState& state, const P
 
 DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
                         const std::function<bool()>& destinationReady) {
+  RunFiles files(options);
+  return DivideFile(options, files, state, destinationReady);
+}
+
+DivideResult DivideFile(const app::RunOptions& options, RunFiles& runFiles, app::RunState& state,
+                        const std::function<bool()>& destinationReady) {
   // At most LargestPieceSize: the arguments' checks refused a larger one.
   const auto pieceSize = static_cast<std::uint32_t>(options.pieceSize);
 
@@ -286,9 +289,8 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
   // Only a division that can go ahead asks for its folder or makes it.
   if (destinationReady && !destinationReady()) return DivideResult::NotStarted;
 
-  const PieceSetName set = PiecesOfRun(options);
-  const path::Place place(set.folder);
-  const PieceNamer names(place, set.stem);
+  const PieceNamer& names = runFiles.Names();
+  const path::Place& place = names.Place();
   ChecksumWriter checksum(names, options.checksum);
   // A checksum file that cannot be written is known before any piece is.
   if (checksum.Wanted() && !checksum.Active()) {
@@ -341,8 +343,9 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
       return stop(nullptr, {});
   }
   app::PrintLine(text::DivideFinished);
-  if (options.copyBatch) WriteCopyBatch(options, state, static_cast<int>(count), plan.size);
-  if (options.selfBatch) WriteSelfBatch(options, state, static_cast<int>(count));
+  if (options.copyBatch)
+    WriteCopyBatch(options, runFiles, state, static_cast<int>(count), plan.size);
+  if (options.selfBatch) WriteSelfBatch(options, runFiles, state, static_cast<int>(count));
   return DivideResult::Divided;
 }
 

@@ -284,17 +284,17 @@ bool CommitOutput(JoinOutput& out, const PieceNamer& names, JoinCheck* check,
 }  // namespace
 
 bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
-  return JoinPiecesWhenReady(options, state, nullptr, nullptr);
+  RunFiles files(options);
+  return JoinPiecesWhenReady(options, files, state, nullptr, nullptr);
 }
 
-bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
+bool JoinPiecesWhenReady(const app::RunOptions& options, RunFiles& files, app::RunState& state,
                          const std::function<bool()>& destinationReady, bool* notStarted) {
   // Each folder is resolved once, before the count: the count, the
   // question and every open go through it, so a folder swapped meanwhile
   // is never read from instead.
-  const PieceSetName set = PiecesOfRun(options);
-  const path::Place pieceFolder(set.folder);
-  const PieceNamer names(pieceFolder, set.stem);
+  const PieceNamer& names = files.Names();
+  const path::Place& pieceFolder = names.Place();
   const PieceSurvey survey = SurveyPieces(names);
   SetDigests digests;
   bool checked = false;
@@ -308,8 +308,7 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
     return false;
   }
 
-  const path::Place outputFolder(options.destFolder);
-  JoinOutput out(outputFolder, set.stem);
+  JoinOutput out(files.Destination(), names.Stem());
   std::uint64_t firstSize = 0;
   if (!ChooseOutput(out, names, survey, check ? &digests : nullptr, state, &firstSize)) {
     return false;

@@ -124,10 +124,44 @@ std::vector<int> Above(const PieceNamer& names, int n, const Listing& listing, b
 PieceSetName PiecesOfRun(const app::RunOptions& options) {
   path::PathParts parts;
   parts.Decompose(options.sourcePath);
+  PieceSetName set;
   if (options.mode == app::ModeDivide) {
-    return {options.destFolder, std::string(parts.Fname()) + parts.Ext()};
+    set.folder = options.destFolder;
+    set.stem = std::string(parts.Fname()) + parts.Ext();
+  } else {
+    set.folder = std::string(parts.Server()) + parts.Share() + parts.Drive() + parts.Dir();
+    set.stem = parts.Fname();
   }
-  return {std::string(parts.Server()) + parts.Share() + parts.Drive() + parts.Dir(), parts.Fname()};
+  set.full = path::Place::FullForm(set.folder);
+  return set;
+}
+
+RunFiles::RunFiles(const app::RunOptions& options)
+    : options_(options),
+      set_(PiecesOfRun(options)),
+      destinationFull_(options.destFolder == set_.folder
+                           ? set_.full
+                           : path::Place::FullForm(options.destFolder)) {}
+
+const PieceNamer& RunFiles::Names() {
+  if (!names_) {
+    pieceFolder_.emplace(set_.folder, set_.full);
+    names_.emplace(*pieceFolder_, set_.stem);
+  }
+  return *names_;
+}
+
+const path::Place& RunFiles::Destination() {
+  if (!destination_) {
+    // The pieces' folder under the destination's own name: messages show
+    // each as given.
+    if (!destinationFull_.empty() && destinationFull_ == set_.full) {
+      destination_.emplace(options_.destFolder, Names().Place());
+    } else {
+      destination_.emplace(options_.destFolder, destinationFull_);
+    }
+  }
+  return *destination_;
 }
 
 std::string PieceNamer::Element(int n) const {

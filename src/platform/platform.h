@@ -120,6 +120,19 @@ void ReportFailure(const char* shownName, const std::string& reason, const Failu
 
 // --- Paths and directory entries ----------------------------------------
 
+// While one lives, the current folder is read once and every full path
+// is made from that reading, where the platform would read it for each
+// (POSIX getcwd). The program never changes its folder: the answers are
+// the same, and a folder renamed during the run cannot give two. One per
+// run, made by the entry.
+class CurrentFolderReading {
+ public:
+  CurrentFolderReading();
+  ~CurrentFolderReading();
+  CurrentFolderReading(const CurrentFolderReading&) = delete;
+  CurrentFolderReading& operator=(const CurrentFolderReading&) = delete;
+};
+
 // The rules of GetFullPathNameA: the length written (without the zero
 // byte) when the full path fits `outSize`, else the size needed including
 // the zero byte, or 0 on failure.

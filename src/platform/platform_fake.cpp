@@ -255,6 +255,10 @@ Language MessageLanguage() {
   return State().englishMessages ? Language::English : Language::Japanese;
 }
 
+// The fake's current folder is a field of its state, read for nothing.
+CurrentFolderReading::CurrentFolderReading() = default;
+CurrentFolderReading::~CurrentFolderReading() = default;
+
 unsigned FullPathName(const char* path, char* out, unsigned outSize) {
   return ComposeFullPath(path, State().currentDir.c_str(), out, outSize);
 }

@@ -140,6 +140,22 @@ class HostileNamesTest(TempDirTest):
         self.assertEqual(rc, FAILED)
         self.assertRegex(out, "分割ファイル '[^']*/j.bin.002' のオープンに失敗しました。")
 
+    def test_each_folder_is_resolved_once_a_run(self):
+        # A folder renamed or replaced during a run cannot split it: each is
+        # opened once, and the current folder read once, whatever the run does.
+        write(self.path("f.bin"), b"x" * 5000)
+        os.mkdir(self.path("out"))
+        rows = [(["f.bin", "/1", "/C", "/S", "/H", "/Y"], 1),
+                (["f.bin", "/2", "out", "/C", "/S", "/Y"], 1),
+                (["f.bin.001", "/C", "/S", "/Y"], 1),
+                (["f.bin.001", "/V"], 1),
+                (["f.bin.001", "out", "/Y"], 2)]
+        for args, folders in rows:
+            with self.subTest(args=args):
+                rc, out = run_with_shim(self, args, DIVRO_COUNT_CALLS=self.path("calls"))
+                self.assertEqual(rc, 0, out)
+                self.assertEqual(read(self.path("calls")).split(), [b"1", str(folders).encode()])
+
     def test_count_past_the_folder_listing_still_judges_each_odd_name(self):
         # Past eight pieces the count lists the folder; a link or a FIFO among
         # the names is judged by name there too: no file, which refuses the
