@@ -84,7 +84,13 @@ void PrintFailure(const char* message, const Subject& subject, const platform::F
 
 void ReportFailure(const Subject& subject, const std::string& reason,
                    const platform::Failure& failure) {
-  platform::ReportFailure(subject.Given() ? subject.Text().c_str() : nullptr, reason, failure);
+  if (!platform::ReportsFailures()) return;
+  std::string name = subject.Given() ? subject.Text() : std::string();
+  if (name.empty()) name = failure.name;
+  const std::string why = failure.code != 0         ? platform::SystemReason(failure.code)
+                          : !failure.detail.empty() ? failure.detail
+                                                    : reason;
+  platform::ErrorWrite("divro: " + (name.empty() ? std::string() : name + ": ") + why + "\n");
 }
 
 std::string FailureReason(const char* message, const Subject& subject, const char* reason,

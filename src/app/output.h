@@ -53,8 +53,10 @@ void PrintFailure(const char* message, const Subject& subject = {},
                   const platform::Failure& failure = {}, const char* reason = nullptr,
                   const Subject& second = {});
 
-// The platform's report of a failure alone, as PrintFailure ends: where the
-// message was printed already, with the reason given.
+// The failure's line on standard error alone, as PrintFailure ends it:
+// "divro: NAME: REASON", with the system's text for `failure`'s code where
+// it has one, else its library's words, else `reason`. NAME is the
+// subject's as the user reads it, else the native name the failure holds.
 void ReportFailure(const Subject& subject, const std::string& reason,
                    const platform::Failure& failure = {});
 

@@ -27,7 +27,7 @@ void PrintHint(const char* first, const char* second) {
   PrintLine(first);
   PrintLine(second);
   PrintLine(text::HintUseHelpOption);
-  platform::ReportFailure(nullptr, FailureReason(first), {});
+  ReportFailure({}, FailureReason(first));
 }
 
 }  // namespace

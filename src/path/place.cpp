@@ -67,27 +67,32 @@ bool Place::ListFiles(const std::function<void(const char* name, bool plain)>& e
 
 bool Place::FreeSpace(std::uint64_t* bytes) const { return platform::FreeSpace(*folder_, bytes); }
 
-platform::FileId Place::Open(FileHandle& file, const std::string& element, platform::OpenMode mode,
-                             platform::OpenedFiles* files) const {
+Done Place::Open(FileHandle& file, const std::string& element, platform::OpenMode mode,
+                 platform::OpenedFiles* files) const {
   return file.Open(*folder_, element, PathOf(element), mode, files);
 }
 
-bool Place::Remove(const std::string& element, platform::Failure* failure) const {
-  return platform::RemoveFile(*folder_, element.c_str(), failure);
+Done Place::Remove(const std::string& element) const {
+  Done done;
+  done.ok = platform::RemoveFile(*folder_, element.c_str(), &done.failure);
+  return done;
 }
 
-platform::Removal Place::RemoveUnlessInUse(const std::string& element,
-                                           platform::Failure* failure) const {
-  return platform::RemoveUnlessInUse(*folder_, element.c_str(), failure);
+Place::Removed Place::RemoveUnlessInUse(const std::string& element) const {
+  Removed removed{platform::Removal::Failed, {}};
+  removed.result = platform::RemoveUnlessInUse(*folder_, element.c_str(), &removed.failure);
+  return removed;
 }
 
 void Place::GuardTemporary(const std::string& element) const {
   platform::GuardTemporary(*folder_, element.c_str());
 }
 
-bool Place::CommitTemporary(const std::string& element, const std::string& to, bool replace,
-                            platform::Failure* failure) const {
-  return platform::CommitTemporary(*folder_, element.c_str(), to.c_str(), replace, failure);
+Done Place::CommitTemporary(const std::string& element, const std::string& to, bool replace) const {
+  Done done;
+  done.ok =
+      platform::CommitTemporary(*folder_, element.c_str(), to.c_str(), replace, &done.failure);
+  return done;
 }
 
 void Place::RemoveTemporary(const std::string& element) const {

@@ -63,28 +63,32 @@ class Place {
   // Every call below reaches `element` through the folder resolved at the
   // start, as the platform's call of that name does.
 
-  // The entry `element` names.
-  bool Lookup(const std::string& element, platform::DirEntry* entry) const;
-  bool FileExists(const std::string& element) const;
+  // The entry `element` names: false where none is there (or the look
+  // failed, which reads the same).
+  [[nodiscard]] bool Lookup(const std::string& element, platform::DirEntry* entry) const;
+  [[nodiscard]] bool FileExists(const std::string& element) const;
   // A file or a folder, not a special file (as PathExists).
-  bool Exists(const std::string& element) const;
-  bool IdentityOf(const std::string& element, platform::FileIdentity* identity,
-                  bool* soleName = nullptr) const;
+  [[nodiscard]] bool Exists(const std::string& element) const;
+  [[nodiscard]] bool IdentityOf(const std::string& element, platform::FileIdentity* identity,
+                                bool* soleName = nullptr) const;
   // Names that may be files here, as platform::ListFiles gives them.
-  bool ListFiles(const std::function<void(const char* name, bool plain)>& each) const;
-  bool FreeSpace(std::uint64_t* bytes) const;
+  [[nodiscard]] bool ListFiles(const std::function<void(const char* name, bool plain)>& each) const;
+  [[nodiscard]] bool FreeSpace(std::uint64_t* bytes) const;
 
   // Opens `file` on `element`: nothing when the element does not fit.
-  platform::FileId Open(FileHandle& file, const std::string& element, platform::OpenMode mode,
-                        platform::OpenedFiles* files = nullptr) const;
-  bool Remove(const std::string& element, platform::Failure* failure = nullptr) const;
-  platform::Removal RemoveUnlessInUse(const std::string& element, platform::Failure* failure) const;
+  Done Open(FileHandle& file, const std::string& element, platform::OpenMode mode,
+            platform::OpenedFiles* files = nullptr) const;
+  Done Remove(const std::string& element) const;
+  struct [[nodiscard]] Removed {
+    platform::Removal result;
+    platform::Failure failure;  // where Failed
+  };
+  Removed RemoveUnlessInUse(const std::string& element) const;
 
   // The run's temporary file `element` here (see platform::GuardTemporary):
   // guarded until it is committed under the name `to`, or removed.
   void GuardTemporary(const std::string& element) const;
-  bool CommitTemporary(const std::string& element, const std::string& to, bool replace,
-                       platform::Failure* failure) const;
+  Done CommitTemporary(const std::string& element, const std::string& to, bool replace) const;
   void RemoveTemporary(const std::string& element) const;
 
   // Whether two elements name one entry, as the file system compares them,

@@ -97,27 +97,27 @@ bool WriteBatchText(BatchRun& run, const std::string& element, WriteTarget targe
   const path::Place& batchFolder = run.BatchFolder();
   path::FileHandle file;
   const auto clashes = [&] { return NamesAFileOfTheRun(run, element, otherExtension); };
-  WriteOpen opened =
+  const WriteOpened opened =
       text.Complete() ? OpenToWrite(file, batchFolder, element, target, run.state, nullptr, clashes)
-                      : WriteOpen::Failed;
-  if (opened == WriteOpen::Stopped) {
+                      : WriteOpened{WriteOpen::Failed, {}};
+  if (opened.result == WriteOpen::Stopped) {
     app::PrintFailure(text::BatchStopped, shown);
     return false;
   }
-  if (opened == WriteOpen::Failed) {
+  if (opened.result == WriteOpen::Failed) {
     // A batch text left incomplete holds a name it cannot carry: one that
     // Windows cannot hold, or code page 932 cannot.
     const char* reason = text.Complete()               ? nullptr
                          : !WindowsHolds(run.set.stem) ? text::ReasonWindowsCannotHold
                                                        : text::ReasonNotCodePage932;
-    app::PrintFailure(text::BatchOpenFailed, shown, file.LastFailure(), reason);
+    app::PrintFailure(text::BatchOpenFailed, shown, opened.failure, reason);
     return false;
   }
   std::uint32_t length = static_cast<std::uint32_t>(text.Length());
-  std::uint32_t written = file.Write(text.Data(), length);
+  const path::Moved written = file.Write(text.Data(), length);
   file.Close();
   if (written != length) {
-    app::PrintFailure(text::BatchWriteFailed, shown, file.LastFailure());
+    app::PrintFailure(text::BatchWriteFailed, shown, written.failure);
     return false;
   }
   app::PrintLine(text::BatchCreated);

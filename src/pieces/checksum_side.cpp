@@ -41,8 +41,9 @@ ChecksumRead ReadChecksumFile(const PieceNamer& names, SetDigests* digests,
   if (!ChecksumName(names, &wholeName)) return ChecksumRead::Unreadable;
   // A folder or a FIFO is refused by the open, which says why.
   path::FileHandle file;
-  if (names.Place().Open(file, element, platform::OpenMode::Read) == platform::InvalidFile) {
-    report->failure = file.LastFailure();
+  const path::Done opened = names.Place().Open(file, element, platform::OpenMode::Read);
+  if (!opened) {
+    report->failure = opened.failure;
     return ChecksumRead::Unreadable;
   }
   // Read in blocks and taken a line at a time: the lines of a set of many
@@ -76,8 +77,9 @@ ChecksumRead ReadChecksumFile(const PieceNamer& names, SetDigests* digests,
   if (!size) return ChecksumRead::Unreadable;
   for (std::uint64_t left = *size; left != 0;) {
     const auto want = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, ReadBlock));
-    if (file.Read(block.data(), want) != want) {
-      report->failure = file.LastFailure();
+    const path::Moved read = file.Read(block.data(), want);
+    if (read != want) {
+      report->failure = read.failure;
       return ChecksumRead::Unreadable;
     }
     left -= want;

@@ -19,19 +19,19 @@ bool WriteChecksumFile(ChecksumWriter& checksum, const path::Place& place, Write
   std::string text;
   if (!checksum.Finish(&text)) return FailHash(checksum.LastFailure());
   path::FileHandle file;
-  switch (OpenToWrite(file, place, checksum.Element(), target, state, files)) {
+  const WriteOpened opened = OpenToWrite(file, place, checksum.Element(), target, state, files);
+  switch (opened.result) {
     case WriteOpen::Stopped:
       return Fail(text::DivideStopped, shown);
     case WriteOpen::Failed:
-      return Fail(text::FileOpenFailed, shown, file.LastFailure());
+      return Fail(text::FileOpenFailed, shown, opened.failure);
     case WriteOpen::Opened:
     case WriteOpen::Replaced:
       break;
   }
   const auto length = static_cast<std::uint32_t>(text.size());
-  if (file.Write(text.data(), length) != length) {
-    return Fail(text::FileWriteFailed, shown, file.LastFailure());
-  }
+  const path::Moved written = file.Write(text.data(), length);
+  if (written != length) return Fail(text::FileWriteFailed, shown, written.failure);
   app::Print("%s\n", shown);
   app::PrintLine(text::ChecksumCreated);
   return true;
@@ -46,10 +46,8 @@ bool CheckPieces(const PieceNamer& names, int from, int count, const SetDigests*
   bool matches = true;
   for (int i = from; i <= count; ++i) {
     if (progress) app::Print("%s\r", names.Shown(i));
-    if (names.Place().Open(piece, names.Element(i), platform::OpenMode::Read) ==
-        platform::InvalidFile) {
-      return Fail(text::PieceOpenFailed, names.Shown(i), piece.LastFailure());
-    }
+    const path::Done opened = names.Place().Open(piece, names.Element(i), platform::OpenMode::Read);
+    if (!opened) return Fail(text::PieceOpenFailed, names.Shown(i), opened.failure);
     const std::optional<std::uint64_t> size = piece.OpenedSize();
     if (!size) return Fail(text::PieceSizeFailed, names.Shown(i));
     sizes->push_back(*size);
@@ -59,9 +57,8 @@ bool CheckPieces(const PieceNamer& names, int from, int count, const SetDigests*
     if (digests->pieces.count(i) != 0) hash.emplace();
     for (std::uint64_t left = *size; left != 0;) {
       const auto chunk = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, ChunkSize));
-      if (piece.Read(buffer.Data(), chunk) != chunk) {
-        return Fail(text::PieceReadFailed, names.Shown(i), piece.LastFailure());
-      }
+      const path::Moved read = piece.Read(buffer.Data(), chunk);
+      if (read != chunk) return Fail(text::PieceReadFailed, names.Shown(i), read.failure);
       if (hash && !hash->Update(buffer.Data(), chunk)) return FailHash(hash->LastFailure());
       if (whole && !whole->Update(buffer.Data(), chunk)) return FailHash(whole->LastFailure());
       left -= chunk;

@@ -55,8 +55,8 @@ bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten,
   // Past a failure the rest still go: each one left is a wrong join less.
   bool allGone = true;
   const auto remove = [&](const std::string& element) {
-    platform::Failure failure;
-    switch (place.RemoveUnlessInUse(element, &failure)) {
+    const path::Place::Removed removal = place.RemoveUnlessInUse(element);
+    switch (removal.result) {
       case platform::Removal::Removed:
       case platform::Removal::Gone:
         return true;
@@ -64,7 +64,7 @@ bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten,
         app::Print(text::StaleInUse, place.ShownOf(element));
         break;
       case platform::Removal::Failed:
-        app::PrintFailure(text::StaleDeleteFailed, place.ShownOf(element), failure);
+        app::PrintFailure(text::StaleDeleteFailed, place.ShownOf(element), removal.failure);
         break;
     }
     allGone = false;
@@ -86,8 +86,8 @@ bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten,
 // Piece 1 of an older set goes before anything of this division is
 // written, once the user allowed replacing it: false when it stays.
 bool RemoveOldFirstPiece(const path::Place& place, const std::string& element) {
-  platform::Failure failure;
-  switch (place.RemoveUnlessInUse(element, &failure)) {
+  const path::Place::Removed removal = place.RemoveUnlessInUse(element);
+  switch (removal.result) {
     case platform::Removal::Removed:
     case platform::Removal::Gone:
       return true;
@@ -95,7 +95,7 @@ bool RemoveOldFirstPiece(const path::Place& place, const std::string& element) {
     case platform::Removal::Failed:
       break;
   }
-  return Fail(text::FileOpenFailed, place.ShownOf(element), failure);
+  return Fail(text::FileOpenFailed, place.ShownOf(element), removal.failure);
 }
 
 }  // namespace
@@ -176,8 +176,9 @@ bool PrepareFirstPiece(const PieceNamer& names, const ChecksumWriter& checksum,
     return false;
   }
   if (firstThere && !RemoveOldFirstPiece(place, firstElement)) return false;
-  if (pending.Create(firstElement) != PendingFile::Created::Yes) {
-    pending.ReportNotCreated();
+  const PendingFile::Creation created = pending.Create(firstElement);
+  if (created.result != PendingFile::Created::Yes) {
+    pending.ReportNotCreated(created);
     return false;
   }
   return true;
@@ -213,29 +214,30 @@ bool CopyAllPieces(const app::RunOptions& options, app::RunState& state, const P
       const WriteTarget target = state.overwriteAll ? WriteTarget::Replace : WriteTarget::New;
       // Written over rather than emptied: a set divided again mostly has
       // pieces of the same size, and their pages are reused.
-      const WriteOpen opened = OpenToWrite(piece, place, element, target, state, &files, nullptr,
-                                           platform::OpenMode::Overwrite);
-      switch (opened) {
+      const WriteOpened opened = OpenToWrite(piece, place, element, target, state, &files, nullptr,
+                                             platform::OpenMode::Overwrite);
+      switch (opened.result) {
         case WriteOpen::Stopped:
           return stop(text::DivideStopped, shown);
         case WriteOpen::Failed:
-          return stop(text::FileOpenFailed, shown, piece.LastFailure());
+          return stop(text::FileOpenFailed, shown, opened.failure);
         case WriteOpen::Replaced:
         case WriteOpen::Opened:
           break;
       }
       // A question was answered: the source is read as it is after the wait.
-      if (target == WriteTarget::New && opened == WriteOpen::Replaced &&
-          !copier.ForgetReadAhead(source)) {
-        return stop(text::SourceReadFailed, options.sourcePath, source.LastFailure());
+      if (target == WriteTarget::New && opened.result == WriteOpen::Replaced) {
+        const path::Done back = copier.ForgetReadAhead(source);
+        if (!back) return stop(text::SourceReadFailed, options.sourcePath, back.failure);
       }
     }
     const auto progress = [&] { app::Print("%s\r", shown); };
-    switch (copier.CopyPiece(n, source, to, currentSize, progress)) {
+    const ChunkCopier::Copied copied = copier.CopyPiece(n, source, to, currentSize, progress);
+    switch (copied.outcome) {
       case ChunkCopier::Outcome::ReadShort:
-        return stop(text::SourceReadFailed, options.sourcePath, source.LastFailure());
+        return stop(text::SourceReadFailed, options.sourcePath, copied.failure);
       case ChunkCopier::Outcome::WriteShort:
-        return stop(text::FileWriteFailed, n == 1 ? pending.Shown() : shown, to.LastFailure());
+        return stop(text::FileWriteFailed, n == 1 ? pending.Shown() : shown, copied.failure);
       case ChunkCopier::Outcome::Refused:
         FailHash(checksum.LastFailure());
         return stop(nullptr, {});
@@ -243,7 +245,8 @@ bool CopyAllPieces(const app::RunOptions& options, app::RunState& state, const P
         break;
     }
     if (n != 1) {
-      if (!piece.EndHere()) return stop(text::FileWriteFailed, shown, piece.LastFailure());
+      const path::Done cut = piece.EndHere();
+      if (!cut) return stop(text::FileWriteFailed, shown, cut.failure);
       piece.Close();
     } else {
       // Whole now: it waits under its temporary name without a descriptor.
@@ -279,8 +282,9 @@ DivideResult DivideFile(const app::RunOptions& options, RunFiles& runFiles, app:
   // The source and every file replaced: no piece may be written over one.
   platform::OpenedFiles files;
   path::FileHandle source;
-  if (source.Open(options.sourcePath, platform::OpenMode::Read, &files) == platform::InvalidFile) {
-    Fail(text::SourceOpenFailed, options.sourcePath, source.LastFailure());
+  const path::Done opened = source.Open(options.sourcePath, platform::OpenMode::Read, &files);
+  if (!opened) {
+    Fail(text::SourceOpenFailed, options.sourcePath, opened.failure);
     return DivideResult::Failed;
   }
   DivisionPlan plan;
@@ -318,7 +322,8 @@ DivideResult DivideFile(const app::RunOptions& options, RunFiles& runFiles, app:
                         const platform::Failure& failure = {}) {
     if (message != nullptr) Fail(message, subject, failure);
     pending.Discard();
-    if (checksumWritten) place.Remove(checksum.Element());
+    // One left behind lists a set without its piece 1, which a join refuses.
+    if (checksumWritten) (void)place.Remove(checksum.Element());
     app::Print(text::FirstPieceNotWritten, names.Shown(1));
     return DivideResult::Failed;
   };

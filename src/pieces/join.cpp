@@ -79,12 +79,14 @@ bool OpenInPlace(path::FileHandle& output, path::FileHandle& held, const path::P
   if (digests == nullptr && !AgreedToOddSizes(names, sizes)) return false;
   held.Close();
   const WriteTarget target = outputThere ? WriteTarget::Replace : WriteTarget::New;
-  switch (OpenToWrite(output, outputFolder, outputElement, target, state, nullptr,
-                      [&] { return OutputIsAPiece(outputFolder, outputElement, names, survey); })) {
+  const WriteOpened opened =
+      OpenToWrite(output, outputFolder, outputElement, target, state, nullptr,
+                  [&] { return OutputIsAPiece(outputFolder, outputElement, names, survey); });
+  switch (opened.result) {
     case WriteOpen::Stopped:
       return Fail(text::JoinStopped, outputShown);
     case WriteOpen::Failed:
-      return Fail(text::FileOpenFailed, outputShown, output.LastFailure());
+      return Fail(text::FileOpenFailed, outputShown, opened.failure);
     case WriteOpen::Opened:
     case WriteOpen::Replaced:
       break;
@@ -154,9 +156,9 @@ bool ChooseOutput(JoinOutput& out, const PieceNamer& names, const PieceSurvey& s
   // its place; a link there is replaced itself and holds nothing.
   platform::DirEntry outputEntry;
   outputThere = target == WriteTarget::Replace && outputFolder.Lookup(outputElement, &outputEntry);
-  if (outputThere && !outputEntry.isLink &&
-      outputFolder.Open(held, outputElement, platform::OpenMode::Hold) == platform::InvalidFile) {
-    return Fail(text::FileOpenFailed, outputShown, held.LastFailure());
+  if (outputThere && !outputEntry.isLink) {
+    const path::Done holding = outputFolder.Open(held, outputElement, platform::OpenMode::Hold);
+    if (!holding) return Fail(text::FileOpenFailed, outputShown, holding.failure);
   }
   // An output that is one of the pieces would be replaced by a join that
   // still reads it, or emptied before it is read.
@@ -175,7 +177,8 @@ bool ChooseOutput(JoinOutput& out, const PieceNamer& names, const PieceSurvey& s
   inPlace = (held.IsOpen() && !held.ReplaceableByNewFile()) ||
             (outputThere && !RoomForCopy(outputFolder, names, count, first.size));
   if (!inPlace) {
-    switch (pending.Create(outputElement)) {
+    const PendingFile::Creation created = pending.Create(outputElement);
+    switch (created.result) {
       case PendingFile::Created::Yes:
         break;
       case PendingFile::Created::TooLong:
@@ -187,10 +190,10 @@ bool ChooseOutput(JoinOutput& out, const PieceNamer& names, const PieceSurvey& s
           inPlace = true;
           break;
         }
-        pending.ReportNotCreated();
+        pending.ReportNotCreated(created);
         return false;
       case PendingFile::Created::AllTaken:
-        pending.ReportNotCreated();
+        pending.ReportNotCreated(created);
         return false;
     }
   }
@@ -229,10 +232,8 @@ bool CopyPieces(const PieceNamer& names, int count, JoinOutput& out, JoinCheck* 
   for (int i = 1; i <= count; ++i) {
     const path::Shown shown = names.Shown(i);
     app::Print("%s\r", shown);
-    if (pieceFolder.Open(piece, names.Element(i), platform::OpenMode::Read) ==
-        platform::InvalidFile) {
-      return Fail(text::PieceOpenFailed, shown, piece.LastFailure());
-    }
+    const path::Done opened = pieceFolder.Open(piece, names.Element(i), platform::OpenMode::Read);
+    if (!opened) return Fail(text::PieceOpenFailed, shown, opened.failure);
     const std::optional<std::uint64_t> pieceSize = piece.OpenedSize();
     if (!pieceSize) return Fail(text::PieceSizeFailed, shown);
     size = *pieceSize;
@@ -240,11 +241,12 @@ bool CopyPieces(const PieceNamer& names, int count, JoinOutput& out, JoinCheck* 
     // Pieces made by other tools may grow from one to the next: the block
     // may move then.
     if (!copier.Reserve(size)) return Fail(text::OutOfMemory);
-    switch (copier.CopyPiece(i, piece, output, size, [] {})) {
+    const ChunkCopier::Copied copied = copier.CopyPiece(i, piece, output, size, [] {});
+    switch (copied.outcome) {
       case ChunkCopier::Outcome::ReadShort:
-        return Fail(text::PieceReadFailed, shown, piece.LastFailure());
+        return Fail(text::PieceReadFailed, shown, copied.failure);
       case ChunkCopier::Outcome::WriteShort:
-        return Fail(text::JoinedWriteFailed, outputShown, output.LastFailure());
+        return Fail(text::JoinedWriteFailed, outputShown, copied.failure);
       case ChunkCopier::Outcome::Refused:
         return refused();
       case ChunkCopier::Outcome::Copied:

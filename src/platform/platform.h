@@ -111,12 +111,14 @@ void ConsoleWrite(const std::string& bytes);
 // its failure line, without taking any memory: for when it has run out.
 void WriteWithoutMemory(const char* cp932Text);
 
-// Follows a failure message by the platform's own report of it: on POSIX
-// one line on standard error, "divro: NAME: REASON", with the system's text
-// for `failure`'s code where it has one, else `reason` (in the console's
-// encoding). `shownName` (may be null) names the file the failure concerns,
-// as the user reads it.
-void ReportFailure(const char* shownName, const std::string& reason, const Failure& failure);
+// Whether a failure message is followed by a line of its own on standard
+// error: on POSIX, yes; the Windows console's conventions have none.
+bool ReportsFailures();
+// The system's text for a failure's code, in the console's encoding.
+std::string SystemReason(int code);
+// Writes one failure line to standard error, after what standard output
+// holds: on a terminal its control bytes show as ?, its line break kept.
+void ErrorWrite(const std::string& line);
 
 // --- Paths and directory entries ----------------------------------------
 

@@ -250,13 +250,9 @@ Failure MemoryShort() { return {8, {}, {}}; }
 bool IsMemoryShort(const Failure& failure) { return failure.code == 8; }
 
 // As POSIX reports: the system's reason, else the library's, else the given one.
-void ReportFailure(const char* shownName, const std::string& givenReason, const Failure& failure) {
-  const std::string name = shownName != nullptr ? shownName : failure.name;
-  const std::string reason = failure.code != 0         ? "error " + std::to_string(failure.code)
-                             : !failure.detail.empty() ? failure.detail
-                                                       : givenReason;
-  State().errors += (name.empty() ? "" : name + ": ") + reason + "\n";
-}
+bool ReportsFailures() { return true; }
+std::string SystemReason(int code) { return "error " + std::to_string(code); }
+void ErrorWrite(const std::string& line) { State().errors += line; }
 
 Language MessageLanguage() {
   return State().englishMessages ? Language::English : Language::Japanese;
