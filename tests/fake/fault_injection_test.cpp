@@ -283,8 +283,8 @@ TEST(FaultInjection, ShortWriteIsReported) {
     fake_test::Run run = Start(row.mode, row.source);
     fake::State().writeRoom = row.room;
     EXPECT_FALSE(row.operation(run.options, run.state));
-    std::string expected = row.message;
-    expected = row.name ? expected.replace(expected.find("%s"), 2, row.name) : expected + "\n";
+    std::string expected =
+        row.name ? fake_test::WithName(row.message, row.name) : std::string(row.message) + "\n";
     if (row.then != nullptr) expected += fake_test::WithName(row.then, "s.txt.001");
     const std::string& out = fake::State().output;
     EXPECT_EQ(out.substr(out.size() - std::min(out.size(), expected.size())), expected);

@@ -7,8 +7,12 @@ import shlex
 import shutil
 import subprocess
 import tempfile
+import sys
 import time
 import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+from tests.e2e.helpers import read, write  # noqa: E402  (one pair of file helpers for both)
 
 WINE = os.environ.get("DIVRO_WINE", "wine64")
 EXE = os.path.abspath(os.environ.get("DIVRO_EXE", os.path.join(
@@ -27,43 +31,12 @@ def cp(*lines):
     return b"".join(line.encode("cp932") + b"\r\n" for line in lines)
 
 
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def write(path, data):
-    with open(path, "wb") as f:
-        f.write(data)
-    return data
 
 
 HINT = ["ヘルプを表示するには 'divro' とタイプするか、", "/? オプションを使用してください。"]
-USAGE = """DIVRO [/C] [/S] [/Y] [/H] [ドライブ:][パス]ファイル名 /Size
-      [ドライブ:][パス][保存フォルダ名]
-
-  ファイルを指定されたサイズで単純分割します。
-
-  /C       COPY コマンドを使用した結合用バッチファイルを作成します。
-  /S       DIVRO コマンドを使用した結合用バッチファイルを作成します。
-  /Y       同名ファイル存在時に警告せずに上書きします。
-  /H       分割ファイルのチェックサムファイル (.sha256) を作成します。
-  /Size    分割サイズを KByte 単位で指定します。
-           数字のあとに M を付けると MByte 単位で指定できます。
-           /F と指定した場合は 1.44MB フロッピーサイズに分割します。
-
-DIVRO [/Y] [/H] [/V] [ドライブ:][パス]ファイル名
-      [ドライブ:][パス][保存フォルダ]
-
-  分割されたファイルを結合します。
-  拡張子が 001 である先頭ファイルを指定して下さい。
-  /V       分割ファイルを結合せずに検査します。
-
-DIVRO [/C] [/S] [/Y] [ドライブ:][パス]ファイル名
-      [ドライブ:][パス][保存フォルダ]
-
-  すでに存在する分割ファイルに対する結合用バッチファイルを作成します。
-  拡張子が 001 である先頭ファイルを指定して下さい。""".split("\n")
+# The usage screen, as the unit tests hold it.
+USAGE = read(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "golden",
+                          "usage.txt")).decode("cp932").split("\n")[:-1]
 PROMPT_END = "中止 (S)]"
 
 
