@@ -8,10 +8,9 @@ import unittest
 
 from tests import scenarios
 from tests.e2e.helpers import FAILED, FIRST_NOT_WRITTEN, TempDirTest, kib, random_file, read
+from tests.messages import DONE, NOT_DIVIDED
 
 MiB = 1 << 20
-DONE = "ファイルの分割が終了しました。"
-NOT_DIVIDED = "ファイルは分割されませんでした。"
 
 
 def pieces(folder, name="f.bin"):

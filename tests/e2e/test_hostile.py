@@ -7,8 +7,8 @@ import tempfile
 import threading
 
 from tests.e2e.helpers import BIN, ENV, FAILED, TempDirTest, kib, random_file, read, write
+from tests.messages import DONE
 
-DONE = "ファイルの分割が終了しました。"
 STOPPED = "ファイルの分割を中止しました。"
 JOIN_STOPPED = "ファイルの結合を中止しました。"
 BATCH_STOPPED = "バッチファイル作成を中止しました。"
@@ -21,8 +21,6 @@ def opening(name):
 
 def batch_opening(name):
     return f"バッチファイル '{name}' のオープンに失敗しました。"
-
-
 
 
 def run_with_shim(test, args, **race):

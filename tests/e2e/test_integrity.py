@@ -7,9 +7,7 @@ import stat
 import subprocess
 
 from tests.e2e.helpers import BIN, ENV, FAILED, FIRST_NOT_WRITTEN, TempDirTest, random_file, read, write
-
-JOINED = "ファイルの結合が終了しました。"
-NOT_JOINED = "ファイルは結合されませんでした。"
+from tests.messages import JOINED, NOT_JOINED
 
 
 def unfinished(folder):

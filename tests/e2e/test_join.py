@@ -4,9 +4,9 @@ import subprocess
 
 from tests import scenarios
 from tests.e2e.helpers import FAILED, TempDirTest, kib, random_file, read, sha256, write
+from tests.messages import NOT_JOINED
 
 MiB = 1 << 20
-NOT_JOINED = "ファイルは結合されませんでした。"
 
 
 class JoinTest(TempDirTest):
