@@ -66,16 +66,19 @@ bool WriteBatchFiles(const RunOptions& options, pieces::RunFiles& files, RunStat
 
 namespace {
 
+// Whether the run may write batch files, whose names need a converter.
+bool AsksForBatchFiles(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (MatchesLowerCaseWord(argv[i], "/c") || MatchesLowerCaseWord(argv[i], "/s")) return true;
+  }
+  return false;
+}
+
 int RunUnguarded(int argc, const char* const* argv) {
   platform::OpenStandardStreams();
   text::SetCodePage(platform::InitializeLocale());
   // Before any file is opened: the converters need descriptors of their own.
-  bool batchNames = false;
-  for (int i = 1; i < argc; ++i) {
-    batchNames =
-        batchNames || MatchesLowerCaseWord(argv[i], "/c") || MatchesLowerCaseWord(argv[i], "/s");
-  }
-  if (!platform::PrepareConversions(batchNames)) return ExitFailure;
+  if (!platform::PrepareConversions(AsksForBatchFiles(argc, argv))) return ExitFailure;
   const platform::CurrentFolderReading currentFolder;
 
   switch (platform::ConventionalRequestOf(argc, argv)) {
