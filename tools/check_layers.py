@@ -5,6 +5,9 @@ may include its own layer and those below it. The platform implementations
 interface, common/ and text, and their private headers are theirs alone.
 Each include is resolved to its file as the compiler would (against the
 including file's folder, then against src/), so "../pieces/x.h" counts.
+The operations (src/pieces) reach files and folders only through path/:
+a call of a platform:: function there, or a platform::Folder, is refused;
+only the value types below may be built there.
 
     tools/check_layers.py [SRC]            one line per include that runs up
     tools/check_layers.py --graph [SRC]    each layer and the layers it includes
@@ -22,6 +25,9 @@ import tempfile
 ORDER = ["text", "platform", "path", "app", "pieces", "entry"]
 IMPLEMENTATIONS = {"posix": "platform", "win32": "platform", "fake": "platform"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+# A platform:: name called or built, or the folder handle named at all.
+PLATFORM_CALL = re.compile(r'\bplatform::(\w+)\s*[({]|\bplatform::(Folder)\b')
+VALUE_TYPES = {"DirEntry", "Failure", "FileIdentity", "OpenedFiles", "Sha256"}
 
 
 def layer_of(rel):
@@ -69,6 +75,11 @@ def scan(src):
         edges.setdefault(layer, set())
         lines = path.read_text(encoding="utf-8", errors="replace").splitlines()
         for number, line in enumerate(lines, 1):
+            code = line.split("//", 1)[0]
+            for call in PLATFORM_CALL.finditer(code) if layer == "pieces" else ():
+                name = call.group(1) or call.group(2)
+                if name not in VALUE_TYPES:
+                    problems.append(f"{layer}: {shown}:{number} calls platform::{name}")
             match = INCLUDE.match(line)
             if not match:
                 continue
@@ -105,6 +116,10 @@ def self_test():
         ("platform/platform.h", "platform_fake.h", "platform: src/platform/platform.h:{} includes platform/platform_fake.h"),
         ("text/texts.h", "nowhere.h", "text: src/text/texts.h:{} includes nowhere.h, not a file of src/"),
         ("entry/entry.cpp", "../text/texts.h", None),
+        ("pieces/divide.cpp", "x = platform::RemoveFile(f, e);", "pieces: src/pieces/divide.cpp:{} calls platform::RemoveFile"),
+        ("pieces/join.cpp", "const platform::Folder& f = p;", "pieces: src/pieces/join.cpp:{} calls platform::Folder"),
+        ("pieces/join.cpp", "platform::Failure failure{};", None),
+        ("path/place.cpp", "x = platform::RemoveFile(f, e);", None),
         ("platform/posix/heap.cpp", "../common/path_text.h", None),
     ]
     here = pathlib.Path(__file__).resolve().parent.parent / "src"
@@ -114,7 +129,7 @@ def self_test():
         expected = []
         for name, include, line in plants:
             with open(src / name, "a", encoding="utf-8") as f:
-                f.write(f'#include "{include}"\n')
+                f.write(f'#include "{include}"\n' if include.endswith(".h") else include + "\n")
             if line is not None:
                 expected.append(line.format(len((src / name).read_text(encoding="utf-8").splitlines())))
         run = subprocess.run([sys.executable, __file__, str(src)], capture_output=True, text=True)

@@ -79,8 +79,18 @@ void PrintFailure(const char* message, const Subject& subject, const platform::F
   } else {
     PrintLine(message);
   }
-  platform::ReportFailure(subject.Given() ? subject.Text().c_str() : nullptr,
-                          FailureReason(message, subject, reason, second), failure);
+  ReportFailure(subject, FailureReason(message, subject, reason, second), failure);
+}
+
+void ReportFailure(const Subject& subject, const std::string& reason,
+                   const platform::Failure& failure) {
+  if (!platform::ReportsFailures()) return;
+  std::string name = subject.Given() ? subject.Text() : std::string();
+  if (name.empty()) name = failure.name;
+  const std::string why = failure.code != 0         ? platform::SystemReason(failure.code)
+                          : !failure.detail.empty() ? failure.detail
+                                                    : reason;
+  platform::ErrorWrite("divro: " + (name.empty() ? std::string() : name + ": ") + why + "\n");
 }
 
 std::string FailureReason(const char* message, const Subject& subject, const char* reason,

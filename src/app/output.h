@@ -53,6 +53,13 @@ void PrintFailure(const char* message, const Subject& subject = {},
                   const platform::Failure& failure = {}, const char* reason = nullptr,
                   const Subject& second = {});
 
+// The failure's line on standard error alone, as PrintFailure ends it:
+// "divro: NAME: REASON", with the system's text for `failure`'s code where
+// it has one, else its library's words, else `reason`. NAME is the
+// subject's as the user reads it, else the native name the failure holds.
+void ReportFailure(const Subject& subject, const std::string& reason,
+                   const platform::Failure& failure = {});
+
 // PrintFailure, then false: how an operation gives up.
 inline bool Fail(const char* message, const Subject& subject = {},
                  const platform::Failure& failure = {}) {

@@ -27,7 +27,7 @@ void PrintHint(const char* first, const char* second) {
   PrintLine(first);
   PrintLine(second);
   PrintLine(text::HintUseHelpOption);
-  platform::ReportFailure(nullptr, FailureReason(first), {});
+  ReportFailure({}, FailureReason(first));
 }
 
 }  // namespace
@@ -50,7 +50,7 @@ void PrintUsage() {
   for (const char* line : text::UsageLines) PrintLine(line);
 }
 
-bool WriteBatchFiles(const RunOptions& options, RunState& state,
+bool WriteBatchFiles(const RunOptions& options, pieces::RunFiles& files, RunState& state,
                      const std::function<bool()>& destinationReady) {
   // The folder is asked about once, by the first batch file whose set passes.
   std::optional<bool> ready;
@@ -59,23 +59,27 @@ bool WriteBatchFiles(const RunOptions& options, RunState& state,
     return *ready;
   };
   bool result = false;
-  if (options.copyBatch) result = pieces::WriteCopyBatch(options, state, readyOnce);
-  if (options.selfBatch) result = pieces::WriteSelfBatch(options, state, readyOnce);
+  if (options.copyBatch) result = pieces::WriteCopyBatch(options, files, state, 0, 0, readyOnce);
+  if (options.selfBatch) result = pieces::WriteSelfBatch(options, files, state, 0, readyOnce);
   return result;
 }
 
 namespace {
 
+// Whether the run may write batch files, whose names need a converter.
+bool AsksForBatchFiles(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (MatchesLowerCaseWord(argv[i], "/c") || MatchesLowerCaseWord(argv[i], "/s")) return true;
+  }
+  return false;
+}
+
 int RunUnguarded(int argc, const char* const* argv) {
   platform::OpenStandardStreams();
   text::SetCodePage(platform::InitializeLocale());
   // Before any file is opened: the converters need descriptors of their own.
-  bool batchNames = false;
-  for (int i = 1; i < argc; ++i) {
-    batchNames =
-        batchNames || MatchesLowerCaseWord(argv[i], "/c") || MatchesLowerCaseWord(argv[i], "/s");
-  }
-  if (!platform::PrepareConversions(batchNames)) return ExitFailure;
+  if (!platform::PrepareConversions(AsksForBatchFiles(argc, argv))) return ExitFailure;
+  const platform::CurrentFolderReading currentFolder;
 
   switch (platform::ConventionalRequestOf(argc, argv)) {
     case platform::ConventionalRequest::Help:
@@ -108,7 +112,9 @@ int RunUnguarded(int argc, const char* const* argv) {
   }
   // Refused before anything is written, the destination folder included:
   // a set whose names do not fit could be divided but never joined.
-  if (options.mode == ModeDivide && !pieces::DivisionNamesFit(options)) {
+  // The run's files are worked out once, here, for every operation.
+  pieces::RunFiles files(options);
+  if (options.mode == ModeDivide && !pieces::DivisionNamesFit(options, files.Set())) {
     PrintHint(text::ArgumentsWrong, text::HintTypeDivroComma);
     return ExitFailure;
   }
@@ -118,7 +124,7 @@ int RunUnguarded(int argc, const char* const* argv) {
   RunState state(options);
   switch (options.mode) {
     case ModeDivide:
-      switch (pieces::DivideFile(options, state, destinationReady)) {
+      switch (pieces::DivideFile(options, files, state, destinationReady)) {
         case pieces::DivideResult::Divided:
           return ExitSuccess;
         case pieces::DivideResult::NotStarted:
@@ -131,7 +137,7 @@ int RunUnguarded(int argc, const char* const* argv) {
       return ExitFailure;
     case ModeJoin: {
       bool notStarted = false;
-      if (pieces::JoinPiecesWhenReady(options, state, destinationReady, &notStarted)) {
+      if (pieces::JoinPiecesWhenReady(options, files, state, destinationReady, &notStarted)) {
         return ExitSuccess;
       }
       if (notStarted) return ExitFailure;
@@ -139,9 +145,9 @@ int RunUnguarded(int argc, const char* const* argv) {
       return ExitFailure;
     }
     case ModeVerify:
-      return pieces::VerifyPieces(options) ? ExitSuccess : ExitFailure;
+      return pieces::VerifyPieces(options, files) ? ExitSuccess : ExitFailure;
     default:
-      if (WriteBatchFiles(options, state, destinationReady)) return ExitSuccess;
+      if (WriteBatchFiles(options, files, state, destinationReady)) return ExitSuccess;
       PrintLine(text::NoBatchCreated);
       return ExitFailure;
   }

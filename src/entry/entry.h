@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "app/run_options.h"
+#include "pieces/piece_names.h"
 
 namespace app {
 
@@ -19,7 +20,7 @@ bool PrepareDestFolder(const RunOptions& options);
 void PrintUsage();
 // `destinationReady` makes the batch files' folder, asked once, after the
 // pieces' own checks.
-bool WriteBatchFiles(const RunOptions& options, RunState& state,
+bool WriteBatchFiles(const RunOptions& options, pieces::RunFiles& files, RunState& state,
                      const std::function<bool()>& destinationReady);
 
 }  // namespace app

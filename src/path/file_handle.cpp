@@ -11,72 +11,115 @@ FileHandle::~FileHandle() {
 
 platform::FileId FileHandle::Open(const char* path, const char* mode) {
   const char first = mode != nullptr ? mode[0] : '\0';
-  return Open(path, first == 'w'   ? platform::OpenMode::Replace
-                    : first == 'r' ? platform::OpenMode::Read
-                                   : platform::OpenMode::Probe);
+  (void)Open(path, first == 'w'   ? platform::OpenMode::Replace
+                   : first == 'r' ? platform::OpenMode::Read
+                                  : platform::OpenMode::Probe);
+  return handle_;
 }
 
-platform::FileId FileHandle::Open(const char* path, platform::OpenMode mode,
-                                  platform::OpenedFiles* files) {
+Done FileHandle::Open(const char* path, platform::OpenMode mode, platform::OpenedFiles* files) {
+  return OpenWith(path, mode, [&](platform::Failure* failure) {
+    return platform::FileOpen(path_, mode, files, &openedSize_, failure);
+  });
+}
+
+Done FileHandle::Open(const platform::Folder& folder, const std::string& element,
+                      const std::string& path, platform::OpenMode mode,
+                      platform::OpenedFiles* files) {
+  return OpenWith(path.c_str(), mode, [&](platform::Failure* failure) {
+    return platform::FileOpen(folder, element.c_str(), mode, files, &openedSize_, failure);
+  });
+}
+
+Done FileHandle::OpenWith(const char* path, platform::OpenMode mode,
+                          const std::function<platform::FileId(platform::Failure*)>& open) {
   if (IsOpen()) Close();
   sizeKnown_ = false;
+  Done done;
   // A path that does not fit is never opened under a shortened name.
-  if (std::strlen(path) >= platform::PathLimit()) {
+  if (path[0] == '\0' || std::strlen(path) >= platform::PathLimit()) {
     path_[0] = '\0';
-    return platform::InvalidFile;
+    return done;
   }
   std::strcpy(path_, path);
-  failure_ = {};
-  handle_ = folder_ != nullptr
-                ? platform::FileOpen(*folder_, path_, mode, files, &openedSize_, &failure_)
-                : platform::FileOpen(path_, mode, files, &openedSize_, &failure_);
-  sizeKnown_ = mode == platform::OpenMode::Read && handle_ != platform::InvalidFile;
-  cutPending_ =
-      mode == platform::OpenMode::Overwrite && handle_ != platform::InvalidFile && openedSize_ != 0;
+  handle_ = open(&done.failure);
+  done.ok = handle_ != platform::InvalidFile;
+  sizeKnown_ = mode == platform::OpenMode::Read && done.ok;
+  cutPending_ = mode == platform::OpenMode::Overwrite && done.ok && openedSize_ != 0;
   written_ = 0;
-  return handle_;
+  return done;
 }
 
 void FileHandle::Close() {
   if (!IsOpen()) return;
-  EndHere();
+  // A cut that fails here is the caller's to have asked for with EndHere.
+  (void)EndHere();
   platform::FileClose(handle_);
   handle_ = platform::InvalidFile;
 }
 
-std::uint32_t FileHandle::Read(void* buffer, std::uint32_t count) {
-  return IsOpen() ? platform::FileRead(handle_, buffer, count, &failure_) : 0;
+Moved FileHandle::Read(void* buffer, std::uint32_t count) {
+  Moved moved;
+  if (IsOpen()) moved.count = platform::FileRead(handle_, buffer, count, &moved.failure);
+  return moved;
 }
 
-std::uint32_t FileHandle::Write(const void* buffer, std::uint32_t count) {
-  const std::uint32_t done = IsOpen() ? platform::FileWrite(handle_, buffer, count, &failure_) : 0;
-  written_ += done;
+Moved FileHandle::Write(const void* buffer, std::uint32_t count) {
+  Moved moved;
+  if (IsOpen()) moved.count = platform::FileWrite(handle_, buffer, count, &moved.failure);
+  written_ += moved.count;
+  return moved;
+}
+
+Done FileHandle::SeekBack(std::uint32_t count) {
+  Done done;
+  done.ok = IsOpen() && platform::FileSeekBack(handle_, count, &done.failure);
   return done;
 }
 
-bool FileHandle::SeekBack(std::uint32_t count) {
-  return IsOpen() && platform::FileSeekBack(handle_, count, &failure_);
-}
-
-bool FileHandle::EndHere() {
+Done FileHandle::EndHere() {
+  Done done;
   if (cutPending_ && written_ < openedSize_ &&
-      !platform::FileTruncate(handle_, written_, &failure_)) {
-    return false;
+      !platform::FileTruncate(handle_, written_, &done.failure)) {
+    return done;
   }
   cutPending_ = false;
-  return true;
+  done.ok = true;
+  return done;
 }
 
-FileHandle::CopyOutcome FileHandle::CopyTo(FileHandle& to, char* buffer, std::uint32_t count,
-                                           const std::function<void()>& afterRead) {
+FileHandle::Copied FileHandle::CopyTo(FileHandle& to, char* buffer, std::uint32_t count,
+                                      const std::function<void()>& afterRead) {
   std::uint32_t moved = 0;
   if (IsOpen() && to.IsOpen()) moved = platform::FileCopy(handle_, to.handle_, count);
   to.written_ += moved;
   std::uint32_t rest = count - moved;
-  if (rest != 0 && Read(buffer, rest) != rest) return CopyOutcome::ReadShort;
+  if (rest != 0) {
+    const Moved read = Read(buffer, rest);
+    if (read != rest) return {CopyOutcome::ReadShort, read.failure};
+  }
   afterRead();
-  if (rest != 0 && to.Write(buffer, rest) != rest) return CopyOutcome::WriteShort;
-  return CopyOutcome::Copied;
+  if (rest != 0) {
+    const Moved written = to.Write(buffer, rest);
+    if (written != rest) return {CopyOutcome::WriteShort, written.failure};
+  }
+  return {};
+}
+
+bool FileHandle::ReplaceableByNewFile() const {
+  return IsOpen() && platform::ReplaceableByNewFile(handle_);
+}
+
+Done FileHandle::CopyAccessFrom(const FileHandle& from) {
+  Done done;
+  done.ok = IsOpen() && from.IsOpen() && platform::CopyAccess(from.handle_, handle_, &done.failure);
+  return done;
+}
+
+Done FileHandle::GiveUsualAccess() {
+  Done done;
+  done.ok = IsOpen() && platform::UsualAccess(handle_, &done.failure);
+  return done;
 }
 
 bool FileHandle::QuerySize(std::uint32_t* low, std::uint32_t* high) const {

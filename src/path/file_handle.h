@@ -5,17 +5,31 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "platform/platform.h"
 
 namespace path {
 
+// What one call did and, where it failed, why: the failure travels with
+// the result, so none is ever read from an earlier call.
+struct [[nodiscard]] Done {
+  bool ok = false;
+  platform::Failure failure;
+  explicit operator bool() const { return ok; }
+};
+
+// A transfer: the bytes moved, which is the call's result, and why fewer
+// than asked for moved.
+struct [[nodiscard]] Moved {
+  std::uint32_t count = 0;
+  platform::Failure failure;
+  operator std::uint32_t() const { return count; }  // NOLINT: the count is the result
+};
+
 class FileHandle {
  public:
   FileHandle() = default;
-  // Paths in `folder` are opened from it (see platform::Folder), which
-  // outlives the handle.
-  explicit FileHandle(const platform::Folder* folder) : folder_(folder) {}
   virtual ~FileHandle();
   FileHandle(const FileHandle&) = delete;
   FileHandle& operator=(const FileHandle&) = delete;
@@ -24,32 +38,45 @@ class FileHandle {
   // 'r' reads an existing file, anything else opens one without transfer.
   platform::FileId Open(const char* path, const char* mode);
   // The same with the platform's own modes; see platform::FileOpen.
-  platform::FileId Open(const char* path, platform::OpenMode mode,
-                        platform::OpenedFiles* files = nullptr);
+  Done Open(const char* path, platform::OpenMode mode, platform::OpenedFiles* files = nullptr);
+  // Opens `element` from the folder resolved once (see Place::Open);
+  // `path` is its full form, which the handle remembers.
+  Done Open(const platform::Folder& folder, const std::string& element, const std::string& path,
+            platform::OpenMode mode, platform::OpenedFiles* files);
   void Close();
   bool IsOpen() const { return handle_ != platform::InvalidFile; }
   platform::FileId Id() const { return handle_; }
 
   // One platform call each; a short count means failure.
-  std::uint32_t Read(void* buffer, std::uint32_t count);
-  std::uint32_t Write(const void* buffer, std::uint32_t count);
+  Moved Read(void* buffer, std::uint32_t count);
+  Moved Write(const void* buffer, std::uint32_t count);
   // After an Overwrite open: cuts off what the file held beyond the bytes
   // written since, which is a write's failure when it cannot. Close does
   // it too, unasked, so that a write that stopped half-way leaves no old
   // bytes behind the new ones.
-  bool EndHere();
+  Done EndHere();
   // Moves back `count` bytes of a file being read, so that they are read
   // again as the file holds them by then.
-  bool SeekBack(std::uint32_t count);
+  Done SeekBack(std::uint32_t count);
 
   enum class CopyOutcome { Copied, ReadShort, WriteShort };
+  struct [[nodiscard]] Copied {
+    CopyOutcome outcome = CopyOutcome::Copied;
+    platform::Failure failure;  // the read's or the write's
+  };
   // Moves the next `count` bytes of this file to `to`: inside the kernel
   // where the platform can, the rest read into `buffer` and written.
   // `afterRead` runs once the bytes are in hand, before they are written,
   // so progress shows as it would for a read and a write; a failure is
   // still named as the read's or the write's.
-  CopyOutcome CopyTo(FileHandle& to, char* buffer, std::uint32_t count,
-                     const std::function<void()>& afterRead);
+  Copied CopyTo(FileHandle& to, char* buffer, std::uint32_t count,
+                const std::function<void()>& afterRead);
+
+  // See platform::ReplaceableByNewFile, CopyAccess and UsualAccess: what
+  // a new file is given so that it can take this open file's place.
+  bool ReplaceableByNewFile() const;
+  Done CopyAccessFrom(const FileHandle& from);
+  Done GiveUsualAccess();
 
   // The size of the entry at the stored path (not of the open handle).
   bool QuerySize(std::uint32_t* low, std::uint32_t* high) const;
@@ -58,11 +85,11 @@ class FileHandle {
   std::optional<std::uint64_t> OpenedSize() const;
 
   const char* Path() const { return path_; }
-  // Why the last open, read or write of this handle failed.
-  const platform::Failure& LastFailure() const { return failure_; }
 
  private:
-  const platform::Folder* folder_ = nullptr;
+  Done OpenWith(const char* path, platform::OpenMode mode,
+                const std::function<platform::FileId(platform::Failure*)>& open);
+
   platform::FileId handle_ = platform::InvalidFile;
   bool sizeKnown_ = false;
   std::uint64_t openedSize_ = 0;
@@ -70,7 +97,6 @@ class FileHandle {
   bool cutPending_ = false;
   std::uint64_t written_ = 0;
   char path_[text::PathCapacity] = {};
-  platform::Failure failure_;
 };
 
 bool QueryFileSize(const char* path, std::uint32_t* low, std::uint32_t* high);

@@ -10,6 +10,10 @@ namespace path {
 
 bool IsValidPath(const char* path);
 
+// Path text in the encodings files are written in (see platform).
+using platform::PathTextToBatchText;
+using platform::PathTextToUtf8;
+
 // In-place edits. Each returns the buffer, or nullptr (buffer unchanged)
 // when the result would not fit `capacity` bytes with its zero byte, or,
 // for AppendBackslash, when the text ends in a dangling lead byte.

@@ -11,11 +11,10 @@
 #include "app/run_options.h"
 #include "path/file_handle.h"
 #include "path/file_system.h"
+#include "path/work_buffer.h"
 #include "pieces/checksum_side.h"
 #include "pieces/overwrite.h"
 #include "pieces/piece_names.h"
-#include "pieces/work_buffer.h"
-#include "platform/common/path_text.h"
 #include "platform/platform.h"
 #include "text/texts.h"
 
@@ -31,12 +30,13 @@ constexpr std::size_t SelfBatchSize = 3 * text::PathCapacity;
 // one), named after the whole file without its extension; and the run's
 // state, for the overwrite question.
 struct BatchRun {
-  BatchRun(const app::RunOptions& runOptions, app::RunState& runState)
+  BatchRun(const app::RunOptions& runOptions, RunFiles& runFiles, app::RunState& runState)
       : options(runOptions),
+        files(runFiles),
         state(runState),
-        set(PiecesOfRun(options)),
-        pieceFolder(set.folder),
-        names(pieceFolder, set.stem),
+        set(files.Set()),
+        names(files.Names()),
+        pieceFolder(names.Place()),
         base(SplitElement(set.stem).name) {}
 
   std::string BatchElement(const char* extension) const {
@@ -45,20 +45,15 @@ struct BatchRun {
   path::Shown BatchShown(const std::string& element) const { return {options.destFolder, element}; }
   // Resolved once it is asked for: by then a folder that was missing has
   // been made.
-  const path::Place& BatchFolder() {
-    if (!batchFolder) batchFolder.emplace(options.destFolder);
-    return *batchFolder;
-  }
+  const path::Place& BatchFolder() { return files.Destination(); }
 
   const app::RunOptions& options;
+  RunFiles& files;
   app::RunState& state;
-  const PieceSetName set;
-  const path::Place pieceFolder;
-  const PieceNamer names;
+  const PieceSetName& set;
+  const PieceNamer& names;
+  const path::Place& pieceFolder;
   const std::string base;
-
- private:
-  std::optional<path::Place> batchFolder;
 };
 
 // Prints the name and checks the first piece.
@@ -100,29 +95,29 @@ bool WriteBatchText(BatchRun& run, const std::string& element, WriteTarget targe
                     const TextBlock& text, const char* otherExtension) {
   const path::Shown shown = run.BatchShown(element);
   const path::Place& batchFolder = run.BatchFolder();
-  path::FileHandle file(&batchFolder.Handle());
+  path::FileHandle file;
   const auto clashes = [&] { return NamesAFileOfTheRun(run, element, otherExtension); };
-  WriteOpen opened =
+  const WriteOpened opened =
       text.Complete() ? OpenToWrite(file, batchFolder, element, target, run.state, nullptr, clashes)
-                      : WriteOpen::Failed;
-  if (opened == WriteOpen::Stopped) {
+                      : WriteOpened{WriteOpen::Failed, {}};
+  if (opened.result == WriteOpen::Stopped) {
     app::PrintFailure(text::BatchStopped, shown);
     return false;
   }
-  if (opened == WriteOpen::Failed) {
+  if (opened.result == WriteOpen::Failed) {
     // A batch text left incomplete holds a name it cannot carry: one that
     // Windows cannot hold, or code page 932 cannot.
     const char* reason = text.Complete()               ? nullptr
                          : !WindowsHolds(run.set.stem) ? text::ReasonWindowsCannotHold
                                                        : text::ReasonNotCodePage932;
-    app::PrintFailure(text::BatchOpenFailed, shown, file.LastFailure(), reason);
+    app::PrintFailure(text::BatchOpenFailed, shown, opened.failure, reason);
     return false;
   }
   std::uint32_t length = static_cast<std::uint32_t>(text.Length());
-  std::uint32_t written = file.Write(text.Data(), length);
+  const path::Moved written = file.Write(text.Data(), length);
   file.Close();
   if (written != length) {
-    app::PrintFailure(text::BatchWriteFailed, shown, file.LastFailure());
+    app::PrintFailure(text::BatchWriteFailed, shown, written.failure);
     return false;
   }
   app::PrintLine(text::BatchCreated);
@@ -242,18 +237,15 @@ bool ModeHasBatchFiles(const app::RunOptions& options) {
 }  // namespace
 
 bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state) {
-  return WriteCopyBatch(options, state, nullptr);
+  RunFiles files(options);
+  return WriteCopyBatch(options, files, state);
 }
 
-bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state,
+bool WriteCopyBatch(const app::RunOptions& options, RunFiles& files, app::RunState& state,
+                    int divisionCount, std::uint64_t wholeSize,
                     const std::function<bool()>& destinationReady) {
-  return WriteCopyBatch(options, state, 0, 0, destinationReady);
-}
-
-bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int divisionCount,
-                    std::uint64_t wholeSize, const std::function<bool()>& destinationReady) {
   if (!ModeHasBatchFiles(options)) return false;
-  BatchRun run(options, state);
+  BatchRun run(options, files, state);
   const std::string element = run.BatchElement(".cpy.bat");
   if (!FirstPieceThere(run, element)) return false;
   if (!run.pieceFolder.FileExists(run.names.Element(2))) {
@@ -278,7 +270,7 @@ bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int di
   // Composed twice: once to measure, once into a block of exactly that size.
   TextBlock measured;
   compose(measured);
-  WorkBuffer block;
+  path::WorkBuffer block;
   if (!block.Allocate(measured.Length())) {
     app::PrintFailure(text::OutOfMemory);
     return false;
@@ -289,18 +281,14 @@ bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int di
 }
 
 bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state) {
-  return WriteSelfBatch(options, state, nullptr);
+  RunFiles files(options);
+  return WriteSelfBatch(options, files, state);
 }
 
-bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state,
-                    const std::function<bool()>& destinationReady) {
-  return WriteSelfBatch(options, state, 0, destinationReady);
-}
-
-bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state, int divisionCount,
-                    const std::function<bool()>& destinationReady) {
+bool WriteSelfBatch(const app::RunOptions& options, RunFiles& files, app::RunState& state,
+                    int divisionCount, const std::function<bool()>& destinationReady) {
   if (!ModeHasBatchFiles(options)) return false;
-  BatchRun run(options, state);
+  BatchRun run(options, files, state);
   const std::string element = run.BatchElement(".dvr.bat");
   if (!FirstPieceThere(run, element)) return false;
   int count = divisionCount;

@@ -8,6 +8,7 @@
 
 #include "app/run_options.h"
 #include "pieces/batch_text.h"
+#include "pieces/piece_names.h"
 
 namespace pieces {
 
@@ -17,17 +18,14 @@ namespace pieces {
 // cannot have one makes none.
 bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state);
 bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state);
-bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state,
-                    const std::function<bool()>& destinationReady);
-bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state,
-                    const std::function<bool()>& destinationReady);
 
-// After a division: exactly the `divisionCount` pieces it wrote, of a file
-// of `wholeSize` bytes.
-bool WriteCopyBatch(const app::RunOptions& options, app::RunState& state, int divisionCount,
-                    std::uint64_t wholeSize,
+// The same with the run's files worked out already. After a division its
+// count and size stand (0: the pieces there are counted); otherwise
+// `destinationReady`, where given, runs before the batch file is written.
+bool WriteCopyBatch(const app::RunOptions& options, RunFiles& files, app::RunState& state,
+                    int divisionCount = 0, std::uint64_t wholeSize = 0,
                     const std::function<bool()>& destinationReady = nullptr);
-bool WriteSelfBatch(const app::RunOptions& options, app::RunState& state, int divisionCount,
-                    const std::function<bool()>& destinationReady = nullptr);
+bool WriteSelfBatch(const app::RunOptions& options, RunFiles& files, app::RunState& state,
+                    int divisionCount = 0, const std::function<bool()>& destinationReady = nullptr);
 
 }  // namespace pieces

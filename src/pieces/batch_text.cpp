@@ -1,6 +1,6 @@
 #include "pieces/batch_text.h"
 
-#include "platform/common/path_text.h"
+#include "path/path_rules.h"
 #include "text/code_page.h"
 
 namespace pieces {
@@ -26,7 +26,7 @@ bool WindowsHolds(const std::string& name) {
 
 std::optional<std::string> InBatch(const std::string& name) {
   std::string converted;
-  if (!WindowsHolds(name) || !platform::PathTextToBatchText(name, &converted)) {
+  if (!WindowsHolds(name) || !path::PathTextToBatchText(name, &converted)) {
     return std::nullopt;
   }
   return QuoteForBatch(converted.c_str());

@@ -8,6 +8,7 @@
 
 #include "app/output.h"
 #include "path/file_handle.h"
+#include "path/path_rules.h"
 #include "platform/platform.h"
 #include "text/texts.h"
 
@@ -25,7 +26,7 @@ constexpr std::size_t LongestLine = 2 * text::PathCapacity + 128;
 std::string ChecksumElement(const PieceNamer& names) { return names.Stem() + ChecksumFileSuffix; }
 
 bool ChecksumName(const PieceNamer& names, std::string* utf8) {
-  return !names.Stem().empty() && platform::PathTextToUtf8(names.Stem(), utf8);
+  return !names.Stem().empty() && path::PathTextToUtf8(names.Stem(), utf8);
 }
 
 ChecksumRead ReadChecksumFile(const PieceNamer& names, SetDigests* digests,
@@ -39,10 +40,10 @@ ChecksumRead ReadChecksumFile(const PieceNamer& names, SetDigests* digests,
   std::string wholeName;
   if (!ChecksumName(names, &wholeName)) return ChecksumRead::Unreadable;
   // A folder or a FIFO is refused by the open, which says why.
-  path::FileHandle file(&names.Place().Handle());
-  const std::string name = names.Place().PathOf(element);
-  if (name.empty() || file.Open(name.c_str(), platform::OpenMode::Read) == platform::InvalidFile) {
-    report->failure = file.LastFailure();
+  path::FileHandle file;
+  const path::Done opened = names.Place().Open(file, element, platform::OpenMode::Read);
+  if (!opened) {
+    report->failure = opened.failure;
     return ChecksumRead::Unreadable;
   }
   // Read in blocks and taken a line at a time: the lines of a set of many
@@ -76,8 +77,9 @@ ChecksumRead ReadChecksumFile(const PieceNamer& names, SetDigests* digests,
   if (!size) return ChecksumRead::Unreadable;
   for (std::uint64_t left = *size; left != 0;) {
     const auto want = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, ReadBlock));
-    if (file.Read(block.data(), want) != want) {
-      report->failure = file.LastFailure();
+    const path::Moved read = file.Read(block.data(), want);
+    if (read != want) {
+      report->failure = read.failure;
       return ChecksumRead::Unreadable;
     }
     left -= want;
@@ -118,7 +120,7 @@ bool ListingAgrees(const PieceNamer& names, const PieceSurvey& survey, const Set
   bool agrees = true;
   for (const auto& [n, digest] : digests.pieces) {
     if (there.count(n) != 0) continue;
-    agrees = app::Fail(text::PieceMissing, names.Shown(n), platform::NotFound());
+    agrees = app::Fail(text::PieceMissing, names.Shown(n), path::NotFound());
   }
   const path::Shown checksumShown = names.Place().ShownOf(ChecksumElement(names));
   for (int n : there) {
@@ -130,7 +132,7 @@ bool ListingAgrees(const PieceNamer& names, const PieceSurvey& survey, const Set
 }
 
 bool FailHash(const platform::Failure& failure) {
-  if (platform::IsMemoryShort(failure)) return app::Fail(text::OutOfMemory);
+  if (path::IsMemoryShort(failure)) return app::Fail(text::OutOfMemory);
   return app::Fail(text::ChecksumFailed, {}, failure);
 }
 

@@ -32,7 +32,7 @@ bool ChunkCopier::Reserve(std::uint64_t size) {
   const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, ChunkSize));
   const int used = inspector_ ? 2 : 1;
   for (int i = 0; i < used; ++i) {
-    WorkBuffer& buffer = buffers_[i];
+    path::WorkBuffer& buffer = buffers_[i];
     if (buffer.Data() != nullptr && buffer.Size() == wanted) continue;
     // The inspector may still be reading the block that moves.
     if (worker_) worker_->WaitForAll();
@@ -56,17 +56,18 @@ void ChunkCopier::Inspect(bool inBackground, std::function<bool()> step, int buf
   guarded();
 }
 
-ChunkCopier::Outcome ChunkCopier::CopyChunk(path::FileHandle& from, path::FileHandle& to,
-                                            std::uint32_t chunk, bool inBackground,
-                                            const std::function<void()>& afterRead) {
+ChunkCopier::Copied ChunkCopier::CopyChunk(path::FileHandle& from, path::FileHandle& to,
+                                           std::uint32_t chunk, bool inBackground,
+                                           const std::function<void()>& afterRead) {
   if (!inspector_) {
-    switch (from.CopyTo(to, buffers_[0].Data(), chunk, afterRead)) {
+    const path::FileHandle::Copied copied = from.CopyTo(to, buffers_[0].Data(), chunk, afterRead);
+    switch (copied.outcome) {
       case path::FileHandle::CopyOutcome::ReadShort:
-        return Outcome::ReadShort;
+        return {Outcome::ReadShort, copied.failure};
       case path::FileHandle::CopyOutcome::WriteShort:
-        return Outcome::WriteShort;
+        return {Outcome::WriteShort, copied.failure};
       case path::FileHandle::CopyOutcome::Copied:
-        return Outcome::Copied;
+        return {};
     }
   }
   const int turn = next_;
@@ -74,26 +75,29 @@ ChunkCopier::Outcome ChunkCopier::CopyChunk(path::FileHandle& from, path::FileHa
   char* data = buffers_[turn].Data();
   // The buffer is read into again only once the inspector is done with it.
   worker_->WaitFor(lastUse_[turn]);
-  if (refused_) return Outcome::Refused;
-  if (from.Read(data, chunk) != chunk) return Outcome::ReadShort;
+  if (refused_) return {Outcome::Refused, {}};
+  const path::Moved read = from.Read(data, chunk);
+  if (read != chunk) return {Outcome::ReadShort, read.failure};
   afterRead();
   const ByteInspector* inspector = &*inspector_;
   Inspect(
       inBackground, [inspector, data, chunk] { return inspector->add(data, chunk); }, turn);
-  return to.Write(data, chunk) == chunk ? Outcome::Copied : Outcome::WriteShort;
+  const path::Moved written = to.Write(data, chunk);
+  if (written != chunk) return {Outcome::WriteShort, written.failure};
+  return {};
 }
 
-ChunkCopier::Outcome ChunkCopier::CopyAhead(path::FileHandle& from, path::FileHandle& to,
-                                            std::uint32_t count,
-                                            const std::function<void()>& afterRead) {
+ChunkCopier::Copied ChunkCopier::CopyAhead(path::FileHandle& from, path::FileHandle& to,
+                                           std::uint32_t count,
+                                           const std::function<void()>& afterRead) {
   char* block = ahead_.Data();
   if (aheadEnd_ - aheadBegin_ < count) {
     std::memmove(block, block + aheadBegin_, aheadEnd_ - aheadBegin_);
     aheadEnd_ -= aheadBegin_;
     aheadBegin_ = 0;
     while (aheadEnd_ < count) {
-      const std::uint32_t got = from.Read(block + aheadEnd_, AheadSize - aheadEnd_);
-      if (got == 0) return Outcome::ReadShort;
+      const path::Moved got = from.Read(block + aheadEnd_, AheadSize - aheadEnd_);
+      if (got == 0) return {Outcome::ReadShort, got.failure};
       aheadEnd_ += got;
     }
   }
@@ -104,12 +108,14 @@ ChunkCopier::Outcome ChunkCopier::CopyAhead(path::FileHandle& from, path::FileHa
     const ByteInspector* inspector = &*inspector_;
     Inspect(false, [inspector, data, count] { return inspector->add(data, count); });
   }
-  return to.Write(data, count) == count ? Outcome::Copied : Outcome::WriteShort;
+  const path::Moved written = to.Write(data, count);
+  if (written != count) return {Outcome::WriteShort, written.failure};
+  return {};
 }
 
-ChunkCopier::Outcome ChunkCopier::CopyPiece(int n, path::FileHandle& from, path::FileHandle& to,
-                                            std::uint64_t size,
-                                            const std::function<void()>& afterRead) {
+ChunkCopier::Copied ChunkCopier::CopyPiece(int n, path::FileHandle& from, path::FileHandle& to,
+                                           std::uint64_t size,
+                                           const std::function<void()>& afterRead) {
   const ByteInspector* inspector = inspector_ ? &*inspector_ : nullptr;
   const bool inBackground = size >= HandOverFrom;
   if (inspector != nullptr) Inspect(inBackground, [inspector] { return inspector->startPiece(); });
@@ -121,21 +127,21 @@ ChunkCopier::Outcome ChunkCopier::CopyPiece(int n, path::FileHandle& from, path:
     const std::uint32_t ahead = aheadEnd_ - aheadBegin_;
     const auto chunk = static_cast<std::uint32_t>(
         small ? left : std::min<std::uint64_t>(left, ahead != 0 ? ahead : ChunkSize));
-    const Outcome outcome = small || ahead != 0
-                                ? CopyAhead(from, to, chunk, afterRead)
-                                : CopyChunk(from, to, chunk, inBackground, afterRead);
-    if (outcome != Outcome::Copied) return outcome;
+    Copied copied = small || ahead != 0 ? CopyAhead(from, to, chunk, afterRead)
+                                        : CopyChunk(from, to, chunk, inBackground, afterRead);
+    if (copied.outcome != Outcome::Copied) return copied;
     left -= chunk;
   }
-  if (inspector == nullptr) return Outcome::Copied;
+  if (inspector == nullptr) return {};
   Inspect(inBackground, [inspector, n] { return inspector->finishPiece(n); });
-  return refused_ ? Outcome::Refused : Outcome::Copied;
+  return {refused_ ? Outcome::Refused : Outcome::Copied, {}};
 }
 
-bool ChunkCopier::ForgetReadAhead(path::FileHandle& from) {
+path::Done ChunkCopier::ForgetReadAhead(path::FileHandle& from) {
   const std::uint32_t unread = aheadEnd_ - aheadBegin_;
   aheadBegin_ = aheadEnd_ = 0;
-  return unread == 0 || from.SeekBack(unread);
+  if (unread == 0) return {true, {}};
+  return from.SeekBack(unread);
 }
 
 bool ChunkCopier::Finish() {
@@ -145,7 +151,7 @@ bool ChunkCopier::Finish() {
 
 void ChunkCopier::Release() {
   if (worker_) worker_->WaitForAll();
-  for (WorkBuffer& buffer : buffers_) buffer.Release();
+  for (path::WorkBuffer& buffer : buffers_) buffer.Release();
   ahead_.Release();
   aheadBegin_ = aheadEnd_ = 0;
 }

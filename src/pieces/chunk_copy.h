@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "path/file_handle.h"
-#include "pieces/work_buffer.h"
+#include "path/work_buffer.h"
 #include "platform/platform.h"
 
 namespace pieces {
@@ -54,15 +54,19 @@ class ChunkCopier {
   bool Reserve(std::uint64_t size);
 
   enum class Outcome { Copied, ReadShort, WriteShort, Refused };
+  struct [[nodiscard]] Copied {
+    Outcome outcome = Outcome::Copied;
+    platform::Failure failure;  // the short read's or write's
+  };
   // Copies piece `n`, `size` bytes, from the position of `from` to that of
   // `to`. `afterRead` runs once each chunk is in hand, before it is
   // written. Refused may come a piece late, Finish says it at the latest.
-  Outcome CopyPiece(int n, path::FileHandle& from, path::FileHandle& to, std::uint64_t size,
-                    const std::function<void()>& afterRead);
+  Copied CopyPiece(int n, path::FileHandle& from, path::FileHandle& to, std::uint64_t size,
+                   const std::function<void()>& afterRead);
   // Forgets what was read ahead of the pieces from `from`, which is read
   // again as it is by now: after a wait (a question) the file may have
   // changed. False when the file cannot go back.
-  bool ForgetReadAhead(path::FileHandle& from);
+  path::Done ForgetReadAhead(path::FileHandle& from);
   // Waits until the inspector has seen every byte; false when it refused.
   bool Finish();
   void Release();
@@ -70,21 +74,21 @@ class ChunkCopier {
  private:
   // One chunk: inside the kernel where it can be, else through the buffer
   // whose turn it is, seen by the inspector.
-  Outcome CopyChunk(path::FileHandle& from, path::FileHandle& to, std::uint32_t chunk,
-                    bool inBackground, const std::function<void()>& afterRead);
+  Copied CopyChunk(path::FileHandle& from, path::FileHandle& to, std::uint32_t chunk,
+                   bool inBackground, const std::function<void()>& afterRead);
   // `count` bytes of the one source from the block read ahead, which is
   // refilled first when it holds fewer.
-  Outcome CopyAhead(path::FileHandle& from, path::FileHandle& to, std::uint32_t count,
-                    const std::function<void()>& afterRead);
+  Copied CopyAhead(path::FileHandle& from, path::FileHandle& to, std::uint32_t count,
+                   const std::function<void()>& afterRead);
   void Inspect(bool inBackground, std::function<bool()> step, int buffer = -1);
 
   std::optional<ByteInspector> inspector_;
   Source source_;
   // The one source's bytes read but not yet copied: [aheadBegin_, aheadEnd_).
-  WorkBuffer ahead_;
+  path::WorkBuffer ahead_;
   std::uint32_t aheadBegin_ = 0;
   std::uint32_t aheadEnd_ = 0;
-  WorkBuffer buffers_[2];
+  path::WorkBuffer buffers_[2];
   // The buffers take turns, across pieces too, so that a piece of one
   // chunk is read while the last one is inspected.
   int next_ = 0;

@@ -15,6 +15,7 @@
 #include "pieces/checksum_side.h"
 #include "pieces/checksums.h"
 #include "pieces/chunk_copy.h"
+#include "pieces/older_pieces.h"
 #include "pieces/overwrite.h"
 #include "pieces/pending_file.h"
 #include "pieces/piece_names.h"
@@ -22,89 +23,10 @@
 
 namespace pieces {
 
-namespace {
-
 using app::Fail;
 
-// Pieces numbered above this division's belong to an older set: joined
-// with the new ones they would give a wrong file, and so does a checksum
-// file this division did not write. They go after one question (/Y:
-// without it; the answer A agreed to replacing, not to deleting what was
-// never shown), each only once no other program holds it. False when they
-// stay for want of an answer, or one could not be deleted.
-bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten, bool yes) {
-  std::vector<std::string> stale;
-  for (int n : PiecesAbove(names, count)) stale.push_back(names.Element(n));
-  const std::string checksumElement = ChecksumElement(names);
-  const bool oldChecksum = !checksumWritten && names.Place().FileExists(checksumElement);
-  if (stale.empty() && !oldChecksum) return true;
-  const path::Place& place = names.Place();
-  if (!yes) {
-    const std::string& named = stale.empty() ? checksumElement : stale.front();
-    const app::YesNo answer = app::AskYesNo({{text::AskDeleteStale, place.ShownOf(named)}});
-    if (answer == app::YesNo::No) {
-      app::Print(text::StaleKept, place.ShownOf(named));
-      return true;
-    }
-    // Without a console nobody chose to keep them: a script must notice.
-    if (answer == app::YesNo::NoConsole) {
-      app::PrintFailure(text::StaleKept, place.ShownOf(named), {}, text::ReasonNoOneToAsk);
-      return false;
-    }
-  }
-  // Past a failure the rest still go: each one left is a wrong join less.
-  bool allGone = true;
-  const auto remove = [&](const std::string& element) {
-    platform::Failure failure;
-    switch (platform::RemoveUnlessInUse(place.Handle(), element.c_str(), &failure)) {
-      case platform::Removal::Removed:
-      case platform::Removal::Gone:
-        return true;
-      case platform::Removal::InUse:
-        app::Print(text::StaleInUse, place.ShownOf(element));
-        break;
-      case platform::Removal::Failed:
-        app::PrintFailure(text::StaleDeleteFailed, place.ShownOf(element), failure);
-        break;
-    }
-    allGone = false;
-    return false;
-  };
-  std::vector<std::string> removed;
-  for (const std::string& element : stale) {
-    if (remove(element)) removed.push_back(element);
-  }
-  if (!removed.empty()) {
-    app::Print(text::StaleDeleted, place.ShownOf(removed.front()), place.ShownOf(removed.back()));
-  }
-  if (oldChecksum && remove(checksumElement)) {
-    app::Print(text::StaleChecksumDeleted, place.ShownOf(checksumElement));
-  }
-  return allGone;
-}
-
-// Piece 1 of an older set goes before anything of this division is
-// written, once the user allowed replacing it: false when it stays.
-bool RemoveOldFirstPiece(const path::Place& place, const std::string& element) {
-  platform::Failure failure;
-  switch (platform::RemoveUnlessInUse(place.Handle(), element.c_str(), &failure)) {
-    case platform::Removal::Removed:
-    case platform::Removal::Gone:
-      return true;
-    case platform::Removal::InUse:
-    case platform::Removal::Failed:
-      break;
-  }
-  return Fail(text::FileOpenFailed, place.ShownOf(element), failure);
-}
-
-}  // namespace
-
-bool DivisionNamesFit(const app::RunOptions& options) {
-  const PieceSetName set = PiecesOfRun(options);
-  const auto fits = [&](const std::string& element) {
-    return path::Place::WouldFit(set.folder, element);
-  };
+bool DivisionNamesFit(const app::RunOptions& options, const PieceSetName& set) {
+  const auto fits = [&](const std::string& element) { return set.Fits(element); };
   // The pieces' numbers are all as long as the first one's, and piece 1's
   // temporary name is longer.
   return fits(UnfinishedElement(set.stem + PieceSuffix(1), 1)) &&
@@ -179,8 +101,9 @@ bool PrepareFirstPiece(const PieceNamer& names, const ChecksumWriter& checksum,
     return false;
   }
   if (firstThere && !RemoveOldFirstPiece(place, firstElement)) return false;
-  if (pending.Create(firstElement) != PendingFile::Created::Yes) {
-    pending.ReportNotCreated();
+  const PendingFile::Creation created = pending.Create(firstElement);
+  if (created.result != PendingFile::Created::Yes) {
+    pending.ReportNotCreated(created);
     return false;
   }
   return true;
@@ -202,7 +125,7 @@ bool CopyAllPieces(const app::RunOptions& options, app::RunState& state, const P
     return false;
   };
   auto currentSize = pieceSize;
-  path::FileHandle piece(&place.Handle());
+  path::FileHandle piece;
   for (std::uint64_t i = 1; i <= count; ++i) {
     const int n = static_cast<int>(i);
     const std::string element = names.Element(n);
@@ -216,29 +139,30 @@ bool CopyAllPieces(const app::RunOptions& options, app::RunState& state, const P
       const WriteTarget target = state.overwriteAll ? WriteTarget::Replace : WriteTarget::New;
       // Written over rather than emptied: a set divided again mostly has
       // pieces of the same size, and their pages are reused.
-      const WriteOpen opened = OpenToWrite(piece, place, element, target, state, &files, nullptr,
-                                           platform::OpenMode::Overwrite);
-      switch (opened) {
+      const WriteOpened opened = OpenToWrite(piece, place, element, target, state, &files, nullptr,
+                                             platform::OpenMode::Overwrite);
+      switch (opened.result) {
         case WriteOpen::Stopped:
           return stop(text::DivideStopped, shown);
         case WriteOpen::Failed:
-          return stop(text::FileOpenFailed, shown, piece.LastFailure());
+          return stop(text::FileOpenFailed, shown, opened.failure);
         case WriteOpen::Replaced:
         case WriteOpen::Opened:
           break;
       }
       // A question was answered: the source is read as it is after the wait.
-      if (target == WriteTarget::New && opened == WriteOpen::Replaced &&
-          !copier.ForgetReadAhead(source)) {
-        return stop(text::SourceReadFailed, options.sourcePath, source.LastFailure());
+      if (target == WriteTarget::New && opened.result == WriteOpen::Replaced) {
+        const path::Done back = copier.ForgetReadAhead(source);
+        if (!back) return stop(text::SourceReadFailed, options.sourcePath, back.failure);
       }
     }
     const auto progress = [&] { app::Print("%s\r", shown); };
-    switch (copier.CopyPiece(n, source, to, currentSize, progress)) {
+    const ChunkCopier::Copied copied = copier.CopyPiece(n, source, to, currentSize, progress);
+    switch (copied.outcome) {
       case ChunkCopier::Outcome::ReadShort:
-        return stop(text::SourceReadFailed, options.sourcePath, source.LastFailure());
+        return stop(text::SourceReadFailed, options.sourcePath, copied.failure);
       case ChunkCopier::Outcome::WriteShort:
-        return stop(text::FileWriteFailed, n == 1 ? pending.Shown() : shown, to.LastFailure());
+        return stop(text::FileWriteFailed, n == 1 ? pending.Shown() : shown, copied.failure);
       case ChunkCopier::Outcome::Refused:
         FailHash(checksum.LastFailure());
         return stop(nullptr, {});
@@ -246,7 +170,8 @@ bool CopyAllPieces(const app::RunOptions& options, app::RunState& state, const P
         break;
     }
     if (n != 1) {
-      if (!piece.EndHere()) return stop(text::FileWriteFailed, shown, piece.LastFailure());
+      const path::Done cut = piece.EndHere();
+      if (!cut) return stop(text::FileWriteFailed, shown, cut.failure);
       piece.Close();
     } else {
       // Whole now: it waits under its temporary name without a descriptor.
@@ -270,14 +195,21 @@ bool CopyAllPieces(const app::RunOptions& options, app::RunState& state, const P
 
 DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
                         const std::function<bool()>& destinationReady) {
+  RunFiles files(options);
+  return DivideFile(options, files, state, destinationReady);
+}
+
+DivideResult DivideFile(const app::RunOptions& options, RunFiles& runFiles, app::RunState& state,
+                        const std::function<bool()>& destinationReady) {
   // At most LargestPieceSize: the arguments' checks refused a larger one.
   const auto pieceSize = static_cast<std::uint32_t>(options.pieceSize);
 
   // The source and every file replaced: no piece may be written over one.
   platform::OpenedFiles files;
   path::FileHandle source;
-  if (source.Open(options.sourcePath, platform::OpenMode::Read, &files) == platform::InvalidFile) {
-    Fail(text::SourceOpenFailed, options.sourcePath, source.LastFailure());
+  const path::Done opened = source.Open(options.sourcePath, platform::OpenMode::Read, &files);
+  if (!opened) {
+    Fail(text::SourceOpenFailed, options.sourcePath, opened.failure);
     return DivideResult::Failed;
   }
   DivisionPlan plan;
@@ -286,9 +218,8 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
   // Only a division that can go ahead asks for its folder or makes it.
   if (destinationReady && !destinationReady()) return DivideResult::NotStarted;
 
-  const PieceSetName set = PiecesOfRun(options);
-  const path::Place place(set.folder);
-  const PieceNamer names(place, set.stem);
+  const PieceNamer& names = runFiles.Names();
+  const path::Place& place = names.Place();
   ChecksumWriter checksum(names, options.checksum);
   // A checksum file that cannot be written is known before any piece is.
   if (checksum.Wanted() && !checksum.Active()) {
@@ -302,7 +233,7 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
     return DivideResult::Failed;
   }
   const std::string firstElement = names.Element(1);
-  path::FileHandle firstPiece(&place.Handle());
+  path::FileHandle firstPiece;
   PendingFile pending(place, firstPiece);
   WriteTarget checksumTarget = WriteTarget::New;
   if (!PrepareFirstPiece(names, checksum, state, pending, &checksumTarget)) {
@@ -316,7 +247,8 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
                         const platform::Failure& failure = {}) {
     if (message != nullptr) Fail(message, subject, failure);
     pending.Discard();
-    if (checksumWritten) platform::RemoveFile(place.Handle(), checksum.Element().c_str());
+    // One left behind lists a set without its piece 1, which a join refuses.
+    if (checksumWritten) (void)place.Remove(checksum.Element());
     app::Print(text::FirstPieceNotWritten, names.Shown(1));
     return DivideResult::Failed;
   };
@@ -341,8 +273,9 @@ DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
       return stop(nullptr, {});
   }
   app::PrintLine(text::DivideFinished);
-  if (options.copyBatch) WriteCopyBatch(options, state, static_cast<int>(count), plan.size);
-  if (options.selfBatch) WriteSelfBatch(options, state, static_cast<int>(count));
+  if (options.copyBatch)
+    WriteCopyBatch(options, runFiles, state, static_cast<int>(count), plan.size);
+  if (options.selfBatch) WriteSelfBatch(options, runFiles, state, static_cast<int>(count));
   return DivideResult::Divided;
 }
 

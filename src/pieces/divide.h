@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "app/run_options.h"
+#include "pieces/piece_names.h"
 
 namespace pieces {
 
@@ -16,7 +17,7 @@ enum class DivideResult {
 // Whether the full form of every name a division will write (its pieces
 // and the batch files asked for) fits a path: every set divro writes, it
 // must also be able to join.
-bool DivisionNamesFit(const app::RunOptions& options);
+bool DivisionNamesFit(const app::RunOptions& options, const PieceSetName& set);
 
 // Cuts the source into pieces of options.pieceSize bytes, removes what
 // an older division of the same name left above them, then writes the
@@ -26,6 +27,9 @@ bool DivisionNamesFit(const app::RunOptions& options);
 // destination folder have passed: a false from it ends the division as
 // NotStarted, nothing said.
 DivideResult DivideFile(const app::RunOptions& options, app::RunState& state,
+                        const std::function<bool()>& destinationReady = nullptr);
+// The same with the run's files worked out already.
+DivideResult DivideFile(const app::RunOptions& options, RunFiles& files, app::RunState& state,
                         const std::function<bool()>& destinationReady = nullptr);
 
 }  // namespace pieces

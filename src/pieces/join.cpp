@@ -12,6 +12,7 @@
 #include "path/file_handle.h"
 #include "path/path_rules.h"
 #include "path/place.h"
+#include "path/work_buffer.h"
 #include "pieces/checksum_file.h"
 #include "pieces/checksum_side.h"
 #include "pieces/checksums.h"
@@ -20,7 +21,6 @@
 #include "pieces/pending_file.h"
 #include "pieces/piece_names.h"
 #include "pieces/piece_set.h"
-#include "pieces/work_buffer.h"
 #include "text/texts.h"
 
 namespace pieces {
@@ -38,14 +38,13 @@ bool OutputIsAPiece(const path::Place& outputFolder, const std::string& output,
                     const PieceNamer& names, const PieceSurvey& survey) {
   platform::FileIdentity target;
   bool soleName = false;
-  if (!platform::IdentityOf(outputFolder.Handle(), output.c_str(), &target, &soleName)) {
+  if (!outputFolder.IdentityOf(output, &target, &soleName)) {
     return false;
   }
   for (int i = 1; i <= survey.count; ++i) {
     if (soleName && survey.listedPlain[static_cast<std::size_t>(i)]) continue;
     platform::FileIdentity piece;
-    if (platform::IdentityOf(names.Place().Handle(), names.Element(i).c_str(), &piece) &&
-        piece == target) {
+    if (names.Place().IdentityOf(names.Element(i), &piece) && piece == target) {
       return true;
     }
   }
@@ -58,7 +57,7 @@ bool OutputIsAPiece(const path::Place& outputFolder, const std::string& output,
 bool RoomForCopy(const path::Place& outputFolder, const PieceNamer& names, int count,
                  std::uint64_t firstSize) {
   std::uint64_t free = 0;
-  if (!platform::FreeSpace(outputFolder.Handle(), &free)) return true;
+  if (!outputFolder.FreeSpace(&free)) return true;
   if (firstSize * static_cast<std::uint64_t>(count) <= free) return true;
   std::uint64_t total = 0;
   for (int i = 1; i <= count; ++i) {
@@ -80,12 +79,14 @@ bool OpenInPlace(path::FileHandle& output, path::FileHandle& held, const path::P
   if (digests == nullptr && !AgreedToOddSizes(names, sizes)) return false;
   held.Close();
   const WriteTarget target = outputThere ? WriteTarget::Replace : WriteTarget::New;
-  switch (OpenToWrite(output, outputFolder, outputElement, target, state, nullptr,
-                      [&] { return OutputIsAPiece(outputFolder, outputElement, names, survey); })) {
+  const WriteOpened opened =
+      OpenToWrite(output, outputFolder, outputElement, target, state, nullptr,
+                  [&] { return OutputIsAPiece(outputFolder, outputElement, names, survey); });
+  switch (opened.result) {
     case WriteOpen::Stopped:
       return Fail(text::JoinStopped, outputShown);
     case WriteOpen::Failed:
-      return Fail(text::FileOpenFailed, outputShown, output.LastFailure());
+      return Fail(text::FileOpenFailed, outputShown, opened.failure);
     case WriteOpen::Opened:
     case WriteOpen::Replaced:
       break;
@@ -117,8 +118,6 @@ struct JoinOutput {
       : folder(outputFolder),
         element(outputElement),
         shown(outputFolder.ShownOf(outputElement)),
-        held(&outputFolder.Handle()),
-        file(&outputFolder.Handle()),
         pending(outputFolder, file) {}
 
   const path::Place& folder;
@@ -157,10 +156,9 @@ bool ChooseOutput(JoinOutput& out, const PieceNamer& names, const PieceSurvey& s
   // its place; a link there is replaced itself and holds nothing.
   platform::DirEntry outputEntry;
   outputThere = target == WriteTarget::Replace && outputFolder.Lookup(outputElement, &outputEntry);
-  if (outputThere && !outputEntry.isLink &&
-      held.Open(outputFolder.PathOf(outputElement).c_str(), platform::OpenMode::Hold) ==
-          platform::InvalidFile) {
-    return Fail(text::FileOpenFailed, outputShown, held.LastFailure());
+  if (outputThere && !outputEntry.isLink) {
+    const path::Done holding = outputFolder.Open(held, outputElement, platform::OpenMode::Hold);
+    if (!holding) return Fail(text::FileOpenFailed, outputShown, holding.failure);
   }
   // An output that is one of the pieces would be replaced by a join that
   // still reads it, or emptied before it is read.
@@ -176,10 +174,11 @@ bool ChooseOutput(JoinOutput& out, const PieceNamer& names, const PieceSurvey& s
   // The new file is written beside the output and takes its name at the
   // end; in place only where that would lose something of the old one
   // (its other names, its extended attributes) or cannot work.
-  inPlace = (held.IsOpen() && !platform::ReplaceableByNewFile(held.Id())) ||
+  inPlace = (held.IsOpen() && !held.ReplaceableByNewFile()) ||
             (outputThere && !RoomForCopy(outputFolder, names, count, first.size));
   if (!inPlace) {
-    switch (pending.Create(outputElement)) {
+    const PendingFile::Creation created = pending.Create(outputElement);
+    switch (created.result) {
       case PendingFile::Created::Yes:
         break;
       case PendingFile::Created::TooLong:
@@ -191,10 +190,10 @@ bool ChooseOutput(JoinOutput& out, const PieceNamer& names, const PieceSurvey& s
           inPlace = true;
           break;
         }
-        pending.ReportNotCreated();
+        pending.ReportNotCreated(created);
         return false;
       case PendingFile::Created::AllTaken:
-        pending.ReportNotCreated();
+        pending.ReportNotCreated(created);
         return false;
     }
   }
@@ -229,14 +228,12 @@ bool CopyPieces(const PieceNamer& names, int count, JoinOutput& out, JoinCheck* 
     return false;
   };
 
-  path::FileHandle piece(&pieceFolder.Handle());
+  path::FileHandle piece;
   for (int i = 1; i <= count; ++i) {
-    const std::string name = names.Path(i);
     const path::Shown shown = names.Shown(i);
     app::Print("%s\r", shown);
-    if (piece.Open(name.c_str(), platform::OpenMode::Read) == platform::InvalidFile) {
-      return Fail(text::PieceOpenFailed, shown, piece.LastFailure());
-    }
+    const path::Done opened = pieceFolder.Open(piece, names.Element(i), platform::OpenMode::Read);
+    if (!opened) return Fail(text::PieceOpenFailed, shown, opened.failure);
     const std::optional<std::uint64_t> pieceSize = piece.OpenedSize();
     if (!pieceSize) return Fail(text::PieceSizeFailed, shown);
     size = *pieceSize;
@@ -244,11 +241,12 @@ bool CopyPieces(const PieceNamer& names, int count, JoinOutput& out, JoinCheck* 
     // Pieces made by other tools may grow from one to the next: the block
     // may move then.
     if (!copier.Reserve(size)) return Fail(text::OutOfMemory);
-    switch (copier.CopyPiece(i, piece, output, size, [] {})) {
+    const ChunkCopier::Copied copied = copier.CopyPiece(i, piece, output, size, [] {});
+    switch (copied.outcome) {
       case ChunkCopier::Outcome::ReadShort:
-        return Fail(text::PieceReadFailed, shown, piece.LastFailure());
+        return Fail(text::PieceReadFailed, shown, copied.failure);
       case ChunkCopier::Outcome::WriteShort:
-        return Fail(text::JoinedWriteFailed, outputShown, output.LastFailure());
+        return Fail(text::JoinedWriteFailed, outputShown, copied.failure);
       case ChunkCopier::Outcome::Refused:
         return refused();
       case ChunkCopier::Outcome::Copied:
@@ -288,17 +286,17 @@ bool CommitOutput(JoinOutput& out, const PieceNamer& names, JoinCheck* check,
 }  // namespace
 
 bool JoinPieces(const app::RunOptions& options, app::RunState& state) {
-  return JoinPiecesWhenReady(options, state, nullptr, nullptr);
+  RunFiles files(options);
+  return JoinPiecesWhenReady(options, files, state, nullptr, nullptr);
 }
 
-bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
+bool JoinPiecesWhenReady(const app::RunOptions& options, RunFiles& files, app::RunState& state,
                          const std::function<bool()>& destinationReady, bool* notStarted) {
   // Each folder is resolved once, before the count: the count, the
   // question and every open go through it, so a folder swapped meanwhile
   // is never read from instead.
-  const PieceSetName set = PiecesOfRun(options);
-  const path::Place pieceFolder(set.folder);
-  const PieceNamer names(pieceFolder, set.stem);
+  const PieceNamer& names = files.Names();
+  const path::Place& pieceFolder = names.Place();
   const PieceSurvey survey = SurveyPieces(names);
   SetDigests digests;
   bool checked = false;
@@ -312,8 +310,7 @@ bool JoinPiecesWhenReady(const app::RunOptions& options, app::RunState& state,
     return false;
   }
 
-  const path::Place outputFolder(options.destFolder);
-  JoinOutput out(outputFolder, set.stem);
+  JoinOutput out(files.Destination(), names.Stem());
   std::uint64_t firstSize = 0;
   if (!ChooseOutput(out, names, survey, check ? &digests : nullptr, state, &firstSize)) {
     return false;

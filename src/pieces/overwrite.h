@@ -26,6 +26,10 @@ WriteTarget CheckWriteTarget(const path::Place& place, const std::string& elemen
 
 // Replaced: a file that was there was emptied and opened.
 enum class WriteOpen { Opened, Replaced, Stopped, Failed };
+struct [[nodiscard]] WriteOpened {
+  WriteOpen result;
+  platform::Failure failure;  // why it Failed, where the system said
+};
 
 // Opens `element` in `place` for writing, through the place's folder, as
 // CheckWriteTarget decided (and asks through `state` as it does); `file` is
@@ -35,9 +39,10 @@ enum class WriteOpen { Opened, Replaced, Stopped, Failed };
 // Before an existing file is emptied, `clashes` (when given) may refuse it;
 // `files` refuses a file this operation read or replaced. `replacing` is
 // Replace, or Overwrite for a writer that ends with FileHandle::EndHere.
-WriteOpen OpenToWrite(path::FileHandle& file, const path::Place& place, const std::string& element,
-                      WriteTarget target, app::RunState& state, platform::OpenedFiles* files,
-                      const std::function<bool()>& clashes = nullptr,
-                      platform::OpenMode replacing = platform::OpenMode::Replace);
+WriteOpened OpenToWrite(path::FileHandle& file, const path::Place& place,
+                        const std::string& element, WriteTarget target, app::RunState& state,
+                        platform::OpenedFiles* files,
+                        const std::function<bool()>& clashes = nullptr,
+                        platform::OpenMode replacing = platform::OpenMode::Replace);
 
 }  // namespace pieces

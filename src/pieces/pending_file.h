@@ -30,19 +30,22 @@ class PendingFile {
   enum class Created {
     Yes,
     TooLong,  // no temporary name fits a path
-    Failed,   // see LastFailure; an entry of any kind at a name skips it
+    Failed,   // an entry of any kind at a name skips it
     AllTaken,
+  };
+  struct [[nodiscard]] Creation {
+    Created result;
+    platform::Failure failure;  // the last create's that failed
   };
   // Creates the file for `element` under the first free temporary name,
   // readable by its owner only, and guards it against interrupts.
-  Created Create(const std::string& element);
+  Creation Create(const std::string& element);
 
   const std::string& Element() const { return element_; }
   path::Shown Shown() const { return place_.ShownOf(element_); }
-  const platform::Failure& LastFailure() const { return failure_; }
 
   // Says that no temporary file could be made in the folder, and why.
-  void ReportNotCreated() const;
+  void ReportNotCreated(const Creation& creation) const;
 
   // The access the file gets with its name: that of the file `held` (open),
   // else that of any new file. False, reported, when it cannot be given.
@@ -61,7 +64,6 @@ class PendingFile {
   const path::Place& place_;
   path::FileHandle& file_;
   std::string element_;  // empty once committed or removed
-  platform::Failure failure_;
 };
 
 }  // namespace pieces

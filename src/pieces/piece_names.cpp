@@ -47,13 +47,13 @@ struct Listing {
 Listing ListPieces(const PieceNamer& names) {
   Listing listing;
   const std::string& stem = names.Stem();
-  const bool anyCase = platform::Naming() == platform::NamingRules::Windows;
+  const bool anyCase = path::Place::IgnoresCase();
   // A listing cut short still names files that are there.
-  listing.complete = platform::ListFiles(names.Place().Handle(), [&](const char* name, bool plain) {
+  listing.complete = names.Place().ListFiles([&](const char* name, bool plain) {
     // The file system decides whether a name is the stem's; the number is
     // ASCII, which only a Windows system reads in any case.
     if (std::strlen(name) != stem.size() + SuffixLength ||
-        !platform::SameElement(std::string(name, stem.size()), stem)) {
+        !path::Place::SameElement(std::string(name, stem.size()), stem)) {
       return;
     }
     char suffix[SuffixLength + 1];
@@ -124,10 +124,44 @@ std::vector<int> Above(const PieceNamer& names, int n, const Listing& listing, b
 PieceSetName PiecesOfRun(const app::RunOptions& options) {
   path::PathParts parts;
   parts.Decompose(options.sourcePath);
+  PieceSetName set;
   if (options.mode == app::ModeDivide) {
-    return {options.destFolder, std::string(parts.Fname()) + parts.Ext()};
+    set.folder = options.destFolder;
+    set.stem = std::string(parts.Fname()) + parts.Ext();
+  } else {
+    set.folder = std::string(parts.Server()) + parts.Share() + parts.Drive() + parts.Dir();
+    set.stem = parts.Fname();
   }
-  return {std::string(parts.Server()) + parts.Share() + parts.Drive() + parts.Dir(), parts.Fname()};
+  set.full = path::Place::FullForm(set.folder);
+  return set;
+}
+
+RunFiles::RunFiles(const app::RunOptions& options)
+    : options_(options),
+      set_(PiecesOfRun(options)),
+      destinationFull_(options.destFolder == set_.folder
+                           ? set_.full
+                           : path::Place::FullForm(options.destFolder)) {}
+
+const PieceNamer& RunFiles::Names() {
+  if (!names_) {
+    pieceFolder_.emplace(set_.folder, set_.full);
+    names_.emplace(*pieceFolder_, set_.stem);
+  }
+  return *names_;
+}
+
+const path::Place& RunFiles::Destination() {
+  if (!destination_) {
+    // The pieces' folder under the destination's own name: messages show
+    // each as given.
+    if (!destinationFull_.empty() && destinationFull_ == set_.full) {
+      destination_.emplace(options_.destFolder, Names().Place());
+    } else {
+      destination_.emplace(options_.destFolder, destinationFull_);
+    }
+  }
+  return *destination_;
 }
 
 std::string PieceNamer::Element(int n) const {
@@ -161,12 +195,8 @@ char* MakePieceName(const app::RunOptions& options, char* buffer, int n) {
   const PieceSetName set = PiecesOfRun(options);
   const path::Place place(set.folder);
   const std::string element = PieceNamer(place, set.stem).Element(n);
-  // The folder as typed may be longer than its full form (a\..\): the
-  // name as given must fit a path too.
   std::string given = place.Typed() + element;
-  if (element.empty() || !place.Fits(element) || given.size() >= platform::PathLimit()) {
-    given.clear();
-  }
+  if (!place.FitsAsTyped(element)) given.clear();
   std::memcpy(buffer, given.c_str(), given.size() + 1);
   return buffer;
 }

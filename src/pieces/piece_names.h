@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,10 @@ int PieceNumberOf(const char* suffix);
 // the piece given.
 struct PieceSetName {
   std::string folder;  // as given, or the given piece's full folder
+  std::string full;    // its full form (see path::Place::FullForm)
   std::string stem;    // the whole file's name, NAME.EXT
+  // Whether `element` in the folder fits a path.
+  bool Fits(const std::string& element) const { return path::Place::FitsIn(full, element); }
 };
 PieceSetName PiecesOfRun(const app::RunOptions& options);
 
@@ -85,5 +89,31 @@ PieceSurvey SurveyPieces(const PieceNamer& names);
 // is none), in order: from one listing of the folder, and by name for
 // every number where the folder cannot be listed.
 std::vector<int> PiecesAbove(const PieceNamer& names, int n);
+
+// The files of one run, worked out once by the entry and handed to every
+// operation: where the pieces lie and the name they share, and the
+// destination folder. Each folder is resolved when first asked for (by
+// then a destination that was missing has been made) and only once; a
+// folder named twice shares one handle.
+class RunFiles {
+ public:
+  explicit RunFiles(const app::RunOptions& options);
+  RunFiles(const RunFiles&) = delete;
+  RunFiles& operator=(const RunFiles&) = delete;
+
+  const PieceSetName& Set() const { return set_; }
+  // The pieces' names in their folder.
+  const PieceNamer& Names();
+  // The destination folder, as given: the batch files' and a join's output's.
+  const path::Place& Destination();
+
+ private:
+  const app::RunOptions& options_;
+  PieceSetName set_;
+  std::string destinationFull_;
+  std::optional<path::Place> pieceFolder_;
+  std::optional<PieceNamer> names_;
+  std::optional<path::Place> destination_;
+};
 
 }  // namespace pieces

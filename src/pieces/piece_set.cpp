@@ -40,7 +40,7 @@ bool SetComplete(const PieceNamer& names, const PieceSurvey& survey, bool requir
   // would give a shorter file and report success.
   if (survey.stop == PieceSlot::NotAFile) return Fail(text::PieceNotAFile, names.Shown(count + 1));
   if (survey.stop == PieceSlot::Dangling) {
-    return Fail(text::PieceMissing, names.Shown(count + 1), platform::NotFound());
+    return Fail(text::PieceMissing, names.Shown(count + 1), path::NotFound());
   }
   if (count == 0) return Fail(text::FirstPieceMissing, names.Shown(1));
   // The checksum file is looked for once, before anything is asked. Its
@@ -49,7 +49,7 @@ bool SetComplete(const PieceNamer& names, const PieceSurvey& survey, bool requir
   const ChecksumRead read = ReadChecksumFile(names, digests, &report);
   if (read == ChecksumRead::Absent && required) {
     return Fail(text::ChecksumUnreadable, names.Place().ShownOf(ChecksumElement(names)),
-                platform::NotFound());
+                path::NotFound());
   }
   if (read != ChecksumRead::Absent && read != ChecksumRead::Read) {
     return FailChecksumRead(read, names, report);
@@ -61,10 +61,8 @@ bool SetComplete(const PieceNamer& names, const PieceSurvey& survey, bool requir
   return true;
 }
 
-bool VerifyPieces(const app::RunOptions& options) {
-  const PieceSetName set = PiecesOfRun(options);
-  const path::Place pieceFolder(set.folder);
-  const PieceNamer names(pieceFolder, set.stem);
+bool VerifyPieces(const app::RunOptions& options, RunFiles& files) {
+  const PieceNamer& names = files.Names();
   const PieceSurvey survey = SurveyPieces(names);
   const int count = survey.count;
   // Each problem has said itself, on standard error too.
@@ -79,8 +77,8 @@ bool VerifyPieces(const app::RunOptions& options) {
   // Every piece read, with the checksum file every line checked; without
   // one the sizes are what a join would ask about.
   std::vector<std::uint64_t> sizes;
-  if (!CheckPieces(names, 1, count, checked ? &digests : nullptr, path::Shown{"", set.stem}, &sizes,
-                   true)) {
+  if (!CheckPieces(names, 1, count, checked ? &digests : nullptr, path::Shown{"", names.Stem()},
+                   &sizes, true)) {
     return problems();
   }
   if (!checked) {
@@ -93,7 +91,7 @@ bool VerifyPieces(const app::RunOptions& options) {
     return true;
   }
   const std::string number = std::to_string(survey.count);
-  app::Print(text::VerifyMatched, number.c_str(), pieceFolder.ShownOf(ChecksumElement(names)));
+  app::Print(text::VerifyMatched, number.c_str(), names.Place().ShownOf(ChecksumElement(names)));
   return true;
 }
 

@@ -44,9 +44,8 @@ class OddSize {
   bool Found() const { return odd_ != 0; }
   void Report(const char* reason) const {
     const app::Subject oddPiece(names_.Shown(odd_));
-    platform::ReportFailure(
-        oddPiece.Text().c_str(),
-        app::FailureReason(differs_, oddPiece, reason, oddSize_.c_str(), otherSize_.c_str()), {});
+    app::ReportFailure(oddPiece, app::FailureReason(differs_, oddPiece, reason, oddSize_.c_str(),
+                                                    otherSize_.c_str()));
   }
 
  private:

@@ -111,14 +111,29 @@ void ConsoleWrite(const std::string& bytes);
 // its failure line, without taking any memory: for when it has run out.
 void WriteWithoutMemory(const char* cp932Text);
 
-// Follows a failure message by the platform's own report of it: on POSIX
-// one line on standard error, "divro: NAME: REASON", with the system's text
-// for `failure`'s code where it has one, else `reason` (in the console's
-// encoding). `shownName` (may be null) names the file the failure concerns,
-// as the user reads it.
-void ReportFailure(const char* shownName, const std::string& reason, const Failure& failure);
+// Whether a failure message is followed by a line of its own on standard
+// error: on POSIX, yes; the Windows console's conventions have none.
+bool ReportsFailures();
+// The system's text for a failure's code, in the console's encoding.
+std::string SystemReason(int code);
+// Writes one failure line to standard error, after what standard output
+// holds: on a terminal its control bytes show as ?, its line break kept.
+void ErrorWrite(const std::string& line);
 
 // --- Paths and directory entries ----------------------------------------
+
+// While one lives, the current folder is read once and every full path
+// is made from that reading, where the platform would read it for each
+// (POSIX getcwd). The program never changes its folder: the answers are
+// the same, and a folder renamed during the run cannot give two. One per
+// run, made by the entry.
+class CurrentFolderReading {
+ public:
+  CurrentFolderReading();
+  ~CurrentFolderReading();
+  CurrentFolderReading(const CurrentFolderReading&) = delete;
+  CurrentFolderReading& operator=(const CurrentFolderReading&) = delete;
+};
 
 // The rules of GetFullPathNameA: the length written (without the zero
 // byte) when the full path fits `outSize`, else the size needed including
@@ -209,33 +224,6 @@ Removal RemoveUnlessInUse(const Folder& folder, const char* element, Failure* fa
 // False where it cannot be told.
 bool FreeSpace(const Folder& folder, std::uint64_t* bytes);
 
-// --- The run's temporary file ----------------------------------------------
-
-// From GuardTemporary until CommitTemporary or UnguardTemporary, an
-// interrupt removes the file `element` in `folder` before the run ends by
-// it: on POSIX SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE (one ignored at
-// start stays ignored; the run then ends by the signal, as it would have,
-// with the terminal given back), on Windows Ctrl+C, Ctrl+Break and closing
-// the console (the run then ends with exit status -1). SIGXFSZ is ignored
-// meanwhile, so that a write past the size limit fails and the run's own
-// way out removes the file. One file at a time; `folder` outlives the
-// guard. Only the file opened with OpenMode::Temporary can be removed so
-// on Windows.
-void GuardTemporary(const Folder& folder, const char* element);
-void UnguardTemporary();
-
-// Gives the guarded file `from` the name `to` in the folder and ends the
-// guard, with no interrupt between the two (POSIX: signals blocked around
-// the rename). `replace`: a file or a link at `to` is replaced in one step
-// (as RenameFile); otherwise a name that is taken by then is left alone
-// and the call fails with the system's code for a file that exists
-// (see NameTaken). On failure the guard stays.
-bool CommitTemporary(const Folder& folder, const char* from, const char* to, bool replace,
-                     Failure* failure = nullptr);
-
-// Whether a failure is the system's "a file of that name exists".
-bool NameTaken(const Failure& failure);
-
 // Whether two names of entries in one folder name the same entry, as the
 // file system compares them: Windows ignores case as it does (on the wide
 // names, so full-width, Greek and Cyrillic letters too); POSIX compares
@@ -309,10 +297,11 @@ class OpenedFiles {
 // bytes the file still holds.
 FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files = nullptr,
                 std::uint64_t* size = nullptr, Failure* failure = nullptr);
-// The same for a path that lies in `folder`: only its last element is
-// resolved, from the folder. Any other path is opened whole.
-FileId FileOpen(const Folder& folder, const char* path, OpenMode mode, OpenedFiles* files = nullptr,
-                std::uint64_t* size = nullptr, Failure* failure = nullptr);
+// The same for the file `element` names in the folder: only the element is
+// resolved, from the folder; it is a name, never read as a path.
+FileId FileOpen(const Folder& folder, const char* element, OpenMode mode,
+                OpenedFiles* files = nullptr, std::uint64_t* size = nullptr,
+                Failure* failure = nullptr);
 void FileClose(FileId file);
 // One transfer each; the count moved, short on failure.
 std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count, Failure* failure = nullptr);
@@ -343,6 +332,7 @@ bool UsualAccess(FileId file, Failure* failure = nullptr);
 }  // namespace platform
 
 // Each concern in a header of its own, all of them through this one.
-#include "platform/hash.h"      // IWYU pragma: export
-#include "platform/keyboard.h"  // IWYU pragma: export
-#include "platform/worker.h"    // IWYU pragma: export
+#include "platform/hash.h"       // IWYU pragma: export
+#include "platform/keyboard.h"   // IWYU pragma: export
+#include "platform/temporary.h"  // IWYU pragma: export
+#include "platform/worker.h"     // IWYU pragma: export

@@ -56,6 +56,13 @@ void NoteCode(platform::Failure* failure, int code) {
   if (failure != nullptr) failure->code = code;
 }
 
+// A call of `kind` that fails here, with the code the system would give.
+bool CallFails(CallKind kind, platform::Failure* failure) {
+  if (!CallFails(kind)) return false;
+  NoteCode(failure, InjectedCode(kind));
+  return true;
+}
+
 bool FullPath(const std::string& path, std::string* full) {
   char buffer[2 * text::PathCapacity];
   unsigned n =
@@ -243,25 +250,25 @@ Failure MemoryShort() { return {8, {}, {}}; }
 bool IsMemoryShort(const Failure& failure) { return failure.code == 8; }
 
 // As POSIX reports: the system's reason, else the library's, else the given one.
-void ReportFailure(const char* shownName, const std::string& givenReason, const Failure& failure) {
-  const std::string name = shownName != nullptr ? shownName : failure.name;
-  const std::string reason = failure.code != 0         ? "error " + std::to_string(failure.code)
-                             : !failure.detail.empty() ? failure.detail
-                                                       : givenReason;
-  State().errors += (name.empty() ? "" : name + ": ") + reason + "\n";
-}
+bool ReportsFailures() { return true; }
+std::string SystemReason(int code) { return "error " + std::to_string(code); }
+void ErrorWrite(const std::string& line) { State().errors += line; }
 
 Language MessageLanguage() {
   return State().englishMessages ? Language::English : Language::Japanese;
 }
 
+// The fake's current folder is a field of its state, read for nothing.
+CurrentFolderReading::CurrentFolderReading() = default;
+CurrentFolderReading::~CurrentFolderReading() = default;
+
 unsigned FullPathName(const char* path, char* out, unsigned outSize) {
   return ComposeFullPath(path, State().currentDir.c_str(), out, outSize);
 }
 
-bool LookupEntry(const char* path, DirEntry* entry, Failure*) {
+bool LookupEntry(const char* path, DirEntry* entry, Failure* failure) {
   ++State().lookups;
-  if (fake::CallFails(fake::CallLookup)) return false;
+  if (fake::CallFails(fake::CallLookup, failure)) return false;
   std::string text(path);
   if (text.empty() || fake::EndsWithSeparator(text)) return false;
   auto it = State().entries.find(fake::Key(text));
@@ -321,8 +328,8 @@ bool SameElement(const std::string& a, const std::string& b) {
   return fake::UpperCase(a) == fake::UpperCase(b);
 }
 
-bool RemoveFile(const Folder& folder, const char* element, Failure*) {
-  if (fake::CallFails(fake::CallRemove)) return false;
+bool RemoveFile(const Folder& folder, const char* element, Failure* failure) {
+  if (fake::CallFails(fake::CallRemove, failure)) return false;
   auto it = State().entries.find(fake::Key(folder.NativePrefix() + element));
   if (element[0] == '\0' || it == State().entries.end() || it->second.isFolder) return false;
   State().entries.erase(it);
@@ -330,7 +337,7 @@ bool RemoveFile(const Folder& folder, const char* element, Failure*) {
 }
 
 Removal RemoveUnlessInUse(const Folder& folder, const char* element, Failure* failure) {
-  if (fake::CallFails(fake::CallRemove)) return Removal::Failed;
+  if (fake::CallFails(fake::CallRemove, failure)) return Removal::Failed;
   auto it = State().entries.find(fake::Key(folder.NativePrefix() + element));
   if (element[0] == '\0' || it == State().entries.end()) return Removal::Gone;
   if (it->second.isFolder) {
@@ -369,8 +376,8 @@ bool NameTaken(const Failure& failure) {
   return failure.code == fake::FileExistsCode || failure.code == 183;
 }
 
-bool RenameFile(const Folder& folder, const char* from, const char* to, Failure*) {
-  if (fake::CallFails(fake::CallRename)) return false;
+bool RenameFile(const Folder& folder, const char* from, const char* to, Failure* failure) {
+  if (fake::CallFails(fake::CallRename, failure)) return false;
   auto& entries = State().entries;
   const std::string toKey = fake::Key(folder.NativePrefix() + to);
   auto source = entries.find(fake::Key(folder.NativePrefix() + from));
@@ -402,8 +409,8 @@ bool ListFiles(const Folder& folder,
   return true;
 }
 
-bool MakeFolder(const char* path, Failure*) {
-  if (fake::CallFails(fake::CallMakeFolder)) return false;
+bool MakeFolder(const char* path, Failure* failure) {
+  if (fake::CallFails(fake::CallMakeFolder, failure)) return false;
   std::string key = fake::Key(path);
   std::string parent, name;
   fake::SplitKey(key, &parent, &name);
@@ -437,7 +444,7 @@ std::uint64_t NewId() {
 
 FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64_t* size,
                 Failure* failure) {
-  if (fake::CallFails(fake::CallOpen)) return InvalidFile;
+  if (fake::CallFails(fake::CallOpen, failure)) return InvalidFile;
   std::string text(path);
   if (text.empty()) return InvalidFile;
   std::string key = fake::Key(text);
@@ -494,10 +501,7 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
     }
     // The lock comes after the create, as on POSIX: a refused one leaves
     // the new file behind.
-    if (fake::CallFails(fake::CallLock)) {
-      fake::NoteCode(failure, 33);
-      return InvalidFile;
-    }
+    if (fake::CallFails(fake::CallLock, failure)) return InvalidFile;
     if (mode == OpenMode::Overwrite) {
       if (size != nullptr) *size = fake::Size(it->second);
     } else {
@@ -508,7 +512,7 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
   } else if (it == State().entries.end()) {
     fake::NoteCode(failure, 2);
     return InvalidFile;
-  } else if (mode == OpenMode::Hold && fake::CallFails(fake::CallLock)) {
+  } else if (mode == OpenMode::Hold && fake::CallFails(fake::CallLock, failure)) {
     return InvalidFile;
   }
   if (it->second.id == 0) it->second.id = NewId();
@@ -528,9 +532,9 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
   return id;
 }
 
-FileId FileOpen(const Folder&, const char* path, OpenMode mode, OpenedFiles* files,
+FileId FileOpen(const Folder& folder, const char* element, OpenMode mode, OpenedFiles* files,
                 std::uint64_t* size, Failure* failure) {
-  return FileOpen(path, mode, files, size, failure);
+  return FileOpen((folder.NativePrefix() + element).c_str(), mode, files, size, failure);
 }
 
 namespace {
@@ -554,16 +558,16 @@ bool ReplaceableByNewFile(FileId file) {
                        [id](const auto& other) { return other.second.id == id; }) == 1;
 }
 
-bool UsualAccess(FileId file, Failure*) {
-  if (fake::CallFails(fake::CallWrite)) return false;
+bool UsualAccess(FileId file, Failure* failure) {
+  if (fake::CallFails(fake::CallWrite, failure)) return false;
   fake::Entry* entry = EntryOf(file);
   if (entry == nullptr) return false;
   entry->mode = 0644;
   return true;
 }
 
-bool CopyAccess(FileId from, FileId to, Failure*) {
-  if (fake::CallFails(fake::CallWrite)) return false;
+bool CopyAccess(FileId from, FileId to, Failure* failure) {
+  if (fake::CallFails(fake::CallWrite, failure)) return false;
   const fake::Entry* source = EntryOf(from);
   fake::Entry* target = EntryOf(to);
   if (source == nullptr || target == nullptr) return false;
@@ -575,8 +579,8 @@ void FileClose(FileId file) {
   if (fake::OpenFiles().erase(file) != 0) --State().openFiles;
 }
 
-std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count, Failure*) {
-  if (fake::CallFails(fake::CallRead)) return 0;
+std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count, Failure* failure) {
+  if (fake::CallFails(fake::CallRead, failure)) return 0;
   auto it = fake::OpenFiles().find(file);
   if (it == fake::OpenFiles().end() || it->second.mode != 'r') return 0;
   const fake::Entry& entry = State().entries[it->second.key];
@@ -592,8 +596,8 @@ std::uint32_t FileRead(FileId file, void* buffer, std::uint32_t count, Failure*)
   return static_cast<std::uint32_t>(n);
 }
 
-std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count, Failure*) {
-  if (fake::CallFails(fake::CallWrite)) return 0;
+std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count, Failure* failure) {
+  if (fake::CallFails(fake::CallWrite, failure)) return 0;
   auto it = fake::OpenFiles().find(file);
   if (it == fake::OpenFiles().end() || it->second.mode != 'w') return 0;
   std::uint64_t n = std::min<std::uint64_t>(count, State().writeRoom);
@@ -614,17 +618,17 @@ std::uint32_t FileWrite(FileId file, const void* buffer, std::uint32_t count, Fa
   return static_cast<std::uint32_t>(n);
 }
 
-bool FileSeekBack(FileId file, std::uint32_t count, Failure*) {
-  if (fake::CallFails(fake::CallRead)) return false;
+bool FileSeekBack(FileId file, std::uint32_t count, Failure* failure) {
+  if (fake::CallFails(fake::CallRead, failure)) return false;
   auto it = fake::OpenFiles().find(file);
   if (it == fake::OpenFiles().end() || it->second.position < count) return false;
   it->second.position -= count;
   return true;
 }
 
-bool FileTruncate(FileId file, std::uint64_t size, Failure*) {
+bool FileTruncate(FileId file, std::uint64_t size, Failure* failure) {
   // A cut fails as a write would: the piece holds what it should not.
-  if (fake::CallFails(fake::CallWrite)) return false;
+  if (fake::CallFails(fake::CallWrite, failure)) return false;
   auto it = fake::OpenFiles().find(file);
   if (it == fake::OpenFiles().end() || it->second.mode != 'w') return false;
   fake::Entry& entry = State().entries[it->second.key];

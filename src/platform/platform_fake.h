@@ -49,6 +49,31 @@ enum CallKind {
   CallSpace,    // a volume's free space asked
 };
 
+// The code a failed call of `kind` leaves (Windows' codes, as the fake's
+// are); 0 for a kind whose failure has no code.
+constexpr int InjectedCode(CallKind kind) {
+  switch (kind) {
+    case CallOpen:
+      return 5;  // ERROR_ACCESS_DENIED
+    case CallLock:
+      return 33;  // ERROR_LOCK_VIOLATION
+    case CallLookup:
+      return 21;  // ERROR_NOT_READY
+    case CallRead:
+      return 23;  // ERROR_CRC
+    case CallWrite:
+      return 112;  // ERROR_DISK_FULL
+    case CallMakeFolder:
+      return 82;  // ERROR_CANNOT_MAKE
+    case CallRemove:
+      return 32;  // ERROR_SHARING_VIOLATION
+    case CallRename:
+      return 1224;  // ERROR_USER_MAPPED_FILE
+    default:
+      return 0;
+  }
+}
+
 struct System {
   std::string currentDir = "C:\\work";
   // The platform's path limit and naming rules: Windows' unless a test
@@ -65,7 +90,7 @@ struct System {
   int sleeps = 0;
 
   std::string output;            // everything written to the console
-  std::string errors;            // the failure lines, "name: reason" each
+  std::string errors;            // the failure lines, "divro: name: reason" each
   bool hashMemoryShort = false;  // a failed hash call is memory short, not the library's
   // Standard output goes elsewhere than the keyboard's console, which then
   // shows the questions too: `keyboardScreen` is what it shows.

@@ -6,7 +6,9 @@
    file a check could not have seen. Puts a FIFO in place of
    DIVRO_RACE_FIFO just before an open of it to read. At the first read
    while DIVRO_LOCK_PROBE names a file, tries a shared lock on it as another
-   program would, and writes "held" or "free" to DIVRO_LOCK_SEEN. */
+   program would, and writes "held" or "free" to DIVRO_LOCK_SEEN. With
+   DIVRO_COUNT_CALLS, writes there at exit how often the current folder was
+   read and a folder opened by its path. */
 #define _GNU_SOURCE
 #include <dirent.h>
 #include <dlfcn.h>
@@ -92,8 +94,22 @@ static void appear(int dir, const char* path, int flags) {
   int fd = real_openat(dir, target, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd >= 0) { (void)!write(fd, "precious", 8); close(fd); }
 }
+static int cwd_reads, folder_opens;
+static char* (*real_getcwd)(char*, size_t);
+char* getcwd(char* buffer, size_t size) {
+  if (!real_getcwd) real_getcwd = (char* (*)(char*, size_t))dlsym(RTLD_NEXT, "getcwd");
+  ++cwd_reads;
+  return real_getcwd(buffer, size);
+}
+__attribute__((destructor)) static void count_calls(void) {
+  const char* out = getenv("DIVRO_COUNT_CALLS");
+  FILE* f = out ? fopen(out, "w") : NULL;
+  if (f) { fprintf(f, "%d %d\n", cwd_reads, folder_opens); fclose(f); }
+}
 static int shim(int dir, const char* path, int flags, mode_t mode) {
   if (!real_openat) real_openat = (int (*)(int, const char*, int, ...))dlsym(RTLD_NEXT, "openat");
+  /* A listing opens "." from the folder already open. */
+  if ((flags & O_DIRECTORY) && strcmp(path, ".") != 0) ++folder_opens;
   appear(dir, path, flags);
   return real_openat(dir, path, flags, mode);
 }

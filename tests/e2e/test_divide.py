@@ -6,11 +6,11 @@ import string
 import subprocess
 import unittest
 
+from tests import scenarios
 from tests.e2e.helpers import FAILED, FIRST_NOT_WRITTEN, TempDirTest, kib, random_file, read
+from tests.messages import DONE, NOT_DIVIDED
 
 MiB = 1 << 20
-DONE = "ファイルの分割が終了しました。"
-NOT_DIVIDED = "ファイルは分割されませんでした。"
 
 
 def pieces(folder, name="f.bin"):
@@ -55,12 +55,13 @@ class DivideTest(TempDirTest):
     def test_fractional_size_under_a_decimal_comma_locale(self):
         # German writes 1,5: both it and the point are the decimal separator.
         data = random_file(self.path("f.bin"), 3000)
-        for option in ("/1.5", "/1,5", "/0,15e1"):
+        size = scenarios.DECIMAL_COMMA_PIECE
+        for (option,) in scenarios.native_rows(scenarios.DECIMAL_COMMA_SIZES):
             with self.subTest(option=option):
                 self.assertEqual(self.run_divro("f.bin", option, "/Y", locale={"LANG": "de_DE.UTF-8",
                                                                                 "LC_MESSAGES": "ja_JP.UTF-8"}),
                                  (0, f"f.bin.001\rf.bin.002\r\n{DONE}\n"))
-                self.assert_pieces(self.dir, data, [1536, 1464])
+                self.assert_pieces(self.dir, data, [size, 3000 - size])
 
     def test_refused_sizes(self):
         too_big = "分割サイズが分割元ファイルのサイズを越えています。"

@@ -7,8 +7,8 @@ import tempfile
 import threading
 
 from tests.e2e.helpers import BIN, ENV, FAILED, TempDirTest, kib, random_file, read, write
+from tests.messages import DONE
 
-DONE = "ファイルの分割が終了しました。"
 STOPPED = "ファイルの分割を中止しました。"
 JOIN_STOPPED = "ファイルの結合を中止しました。"
 BATCH_STOPPED = "バッチファイル作成を中止しました。"
@@ -21,8 +21,6 @@ def opening(name):
 
 def batch_opening(name):
     return f"バッチファイル '{name}' のオープンに失敗しました。"
-
-
 
 
 def run_with_shim(test, args, **race):
@@ -139,6 +137,22 @@ class HostileNamesTest(TempDirTest):
         rc, out = run_with_shim(self, ["j.bin.001", "out"], DIVRO_RACE_FIFO="j.bin.002")
         self.assertEqual(rc, FAILED)
         self.assertRegex(out, "分割ファイル '[^']*/j.bin.002' のオープンに失敗しました。")
+
+    def test_each_folder_is_resolved_once_a_run(self):
+        # A folder renamed or replaced during a run cannot split it: each is
+        # opened once, and the current folder read once, whatever the run does.
+        write(self.path("f.bin"), b"x" * 5000)
+        os.mkdir(self.path("out"))
+        rows = [(["f.bin", "/1", "/C", "/S", "/H", "/Y"], 1),
+                (["f.bin", "/2", "out", "/C", "/S", "/Y"], 1),
+                (["f.bin.001", "/C", "/S", "/Y"], 1),
+                (["f.bin.001", "/V"], 1),
+                (["f.bin.001", "out", "/Y"], 2)]
+        for args, folders in rows:
+            with self.subTest(args=args):
+                rc, out = run_with_shim(self, args, DIVRO_COUNT_CALLS=self.path("calls"))
+                self.assertEqual(rc, 0, out)
+                self.assertEqual(read(self.path("calls")).split(), [b"1", str(folders).encode()])
 
     def test_count_past_the_folder_listing_still_judges_each_odd_name(self):
         # Past eight pieces the count lists the folder; a link or a FIFO among

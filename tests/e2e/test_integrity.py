@@ -7,9 +7,7 @@ import stat
 import subprocess
 
 from tests.e2e.helpers import BIN, ENV, FAILED, FIRST_NOT_WRITTEN, TempDirTest, random_file, read, write
-
-JOINED = "ファイルの結合が終了しました。"
-NOT_JOINED = "ファイルは結合されませんでした。"
+from tests.messages import JOINED, NOT_JOINED
 
 
 def unfinished(folder):
@@ -177,7 +175,7 @@ class IntegrityTest(TempDirTest):
         sums = read(self.path("v.bin.sha256"))
         piece = {n: read(self.path(f"v.bin.{n:03}")) for n in (2, 4, 6)}  # .003-.005 stand beyond the gap
         side, stray = self.path("v.bin.sha256"), self.path("v.bin.007")
-        flipped = lambda n: write(self.path(f"v.bin.{n:03}"), b"X" + piece[n][1:])
+        flipped = lambda n: write(self.path(f"v.bin.{n:03}"), bytes([piece[n][0] ^ 0xFF]) + piece[n][1:])
         for fault, undo, lines in [
                 (lambda: [os.remove(self.path(f"v.bin.00{n}")) for n in (2, 6)],
                  lambda: [write(self.path(f"v.bin.00{n}"), piece[n]) for n in (2, 6)],
@@ -224,7 +222,9 @@ class IntegrityTest(TempDirTest):
         self.divide("v.bin", 6 * 1024, "/H")
         os.remove(self.path("v.bin"))
         side, bad = self.path("v.bin.sha256"), "のチェックサムが一致しません。"
-        flip = lambda n: write(self.path(f"v.bin.{n:03}"), b"X" + read(self.path(f"v.bin.{n:03}"))[1:])
+        # The first byte changed (an "X" over random data was one already once in 256).
+        flip = lambda n: write(self.path(f"v.bin.{n:03}"), bytes([read(self.path(f"v.bin.{n:03}"))[0] ^ 0xFF])
+                               + read(self.path(f"v.bin.{n:03}"))[1:])
         for case, change, rc, lines in [
                 ("sound", None, 0, [f"分割ファイル 6 個がチェックサムファイル '{side}' と一致しました。"]),
                 ("two bad", lambda: (flip(2), flip(4)), FAILED, ["分割ファイルに問題があります。"]),

@@ -2,10 +2,11 @@ import os
 import random
 import subprocess
 
+from tests import scenarios
 from tests.e2e.helpers import FAILED, TempDirTest, kib, random_file, read, sha256, write
+from tests.messages import NOT_JOINED
 
 MiB = 1 << 20
-NOT_JOINED = "ファイルは結合されませんでした。"
 
 
 class JoinTest(TempDirTest):
@@ -46,24 +47,25 @@ class JoinTest(TempDirTest):
     def test_output_that_is_a_piece_under_another_name(self):
         # Emptied before it is read, the piece would be lost and the joined
         # file wrong, with success reported: refused before anything is opened.
-        parts = [write(self.path(f"m.avi.00{n}"), os.urandom(100 * n)) for n in (1, 2, 3)]
+        parts = [write(self.path(f"m.avi.00{n}"), os.urandom(size))
+                 for n, size in enumerate(scenarios.OUTPUT_IS_A_PIECE_SIZES, 1)]
 
-        def piece_leads_to_output(piece, output):  # the output a plain file of its own
+        def moved(piece, output):  # the output a plain file of its own
             os.rename(piece, output)
             os.symlink("m.avi", piece)
-        for link in (os.link, lambda piece, output: os.symlink(os.path.basename(piece), output),
-                     piece_leads_to_output):
-            for piece in (1, 3):
-                with self.subTest(link=link, piece=piece):
-                    link(self.path(f"m.avi.00{piece}"), self.path("m.avi"))
-                    rc, out = self.run_divro("m.avi.001", "/Y")
-                    self.assertEqual((rc, out), (FAILED, f"ファイル 'm.avi' のオープンに失敗しました。\n{NOT_JOINED}\n"))
-                    self.assertEqual([read(self.path(f"m.avi.00{n}")) for n in (1, 2, 3)], parts)
-                    if os.path.islink(self.path(f"m.avi.00{piece}")):
-                        os.remove(self.path(f"m.avi.00{piece}"))
-                        os.rename(self.path("m.avi"), self.path(f"m.avi.00{piece}"))
-                    else:
-                        os.remove(self.path("m.avi"))
+        links = {"hard": os.link, "symbolic": lambda piece, output: os.symlink(os.path.basename(piece), output),
+                 "moved": moved}
+        for how, piece in scenarios.native_rows(scenarios.OUTPUT_IS_A_PIECE):
+            with self.subTest(link=how, piece=piece):
+                links[how](self.path(f"m.avi.00{piece}"), self.path("m.avi"))
+                rc, out = self.run_divro("m.avi.001", "/Y")
+                self.assertEqual((rc, out), (FAILED, f"ファイル 'm.avi' のオープンに失敗しました。\n{NOT_JOINED}\n"))
+                self.assertEqual([read(self.path(f"m.avi.00{n}")) for n in (1, 2, 3)], parts)
+                if os.path.islink(self.path(f"m.avi.00{piece}")):
+                    os.remove(self.path(f"m.avi.00{piece}"))
+                    os.rename(self.path("m.avi"), self.path(f"m.avi.00{piece}"))
+                else:
+                    os.remove(self.path("m.avi"))
         # A plain file is replaced as before, once the odd sizes are agreed to.
         p = self.start_pty("m.avi.001", "/Y")
         p.question("いいえ (N)]")

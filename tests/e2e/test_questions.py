@@ -4,6 +4,7 @@ import shutil
 import termios
 import time
 
+from tests import scenarios
 from tests.e2e.helpers import FAILED, TempDirTest, kib, random_file, read, write
 
 ASK_FOLDER = "指定された保存ディレクトリ 'new/sub/' は存在しません。\nディレクトリを新規作成しますか？ [はい (Y), いいえ (N)]"
@@ -33,7 +34,8 @@ class QuestionTest(TempDirTest):
         self.assertEqual(b"".join(read(self.path(f"f.bin.00{n}")) for n in range(1, 5)), self.data)
 
     def test_destination_folder_question(self):
-        for keys, echo, rc in [(b"sY", "Y", 0), (b"an", "n", FAILED), (b"\ry", "y", 0)]:
+        for ignored, echo, rc in scenarios.native_rows(scenarios.DESTINATION_ANSWERS):
+            keys = (ignored + echo).encode()
             with self.subTest(keys=keys):
                 shutil.rmtree(self.path("new"), ignore_errors=True)
                 p = self.start_pty("f.bin", kib(3), "new/sub")

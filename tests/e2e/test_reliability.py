@@ -15,11 +15,10 @@ import unittest
 
 from tests.e2e.helpers import (BIN, ENV, FAILED, FIRST_NOT_WRITTEN, TempDirTest, check_errors, kib, random_file, read,
                                run_with_errors, sha256, system_reason, write)
+from tests.messages import NOT_DIVIDED, NOT_JOINED
 
 MiB = 1 << 20
-NOT_DIVIDED = "ファイルは分割されませんでした。"
 UNFINISHED = "f.bin.001.unfinished-1"
-NOT_JOINED = "ファイルは結合されませんでした。"
 
 # Starts the program as a job of its own in the foreground, as a shell with
 # job control does: unlike a session leader's group, such a job really stops

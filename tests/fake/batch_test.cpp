@@ -175,8 +175,7 @@ TEST(Batch, QuestionsAndChecksBeforeWriting) {
                bool overwriteAll, copyOk, selfOk; std::string copyLines, selfLines; };
   const std::string cpy = "movie.cpy.bat", dvr = "movie.dvr.bat", made = Line(text::BatchCreated);
   const std::string noFirst = Line(text::FirstPieceMissing);
-  std::string openFailed = text::BatchOpenFailed;
-  openFailed.replace(openFailed.find("%s"), 2, cpy);
+  const std::string openFailed = fake_test::WithName(text::BatchOpenFailed, cpy);
   const Row rows[] = {
       {3, File, false, "s", false, false, true, Ask(cpy, "s") + Line(text::BatchStopped), made},
       // The set is checked first: nothing is asked about a batch file it cannot have.

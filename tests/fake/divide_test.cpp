@@ -214,10 +214,7 @@ TEST(Divide, ChecksumFileIsAskedAboutFirstOrGoesWithAnOlderSet) {
                 (row.sums.empty() ? "" : fake::Data("a.bin.sha256")) == row.sums);
     EXPECT_TRUE(row.room != UINT64_MAX || fake::Exists("a.bin.sha256") == !row.sums.empty());
     // The message names the checksum file, not a piece.
-    std::string said = row.said ? row.said : "";
-    for (auto at = said.find("%s"); at != said.npos; at = said.find("%s")) {
-      said.replace(at, 2, "a.bin.sha256");
-    }
+    const std::string said = row.said ? fake_test::WithName(row.said, "a.bin.sha256") : "";
     EXPECT_TRUE(fake_test::Printed(said.c_str())) << fake::State().output;
   }
 }

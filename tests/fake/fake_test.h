@@ -73,10 +73,11 @@ inline bool Printed(const char* text) {
   return fake::State().output.find(text) != std::string::npos;
 }
 
-// A message whose %s stands for `name`.
+// A message whose %s stands for `name` (one without a %s as it is).
 inline std::string WithName(const char* format, const std::string& name) {
   std::string message = format;
-  return message.replace(message.find("%s"), 2, name);
+  const std::size_t at = message.find("%s");
+  return at == std::string::npos ? message : message.replace(at, 2, name);
 }
 
 // A message whose %s stand for `names`, in order.

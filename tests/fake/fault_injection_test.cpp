@@ -95,6 +95,12 @@ void EveryCallFailing(app::RunMode mode, const char* source, Operation operation
     // Standard error tells of every failure; a hash's by its cause.
     const std::string& errors = fake::State().errors;
     EXPECT_TRUE(ok || !errors.empty());
+    // A call that failed with a code is named by it; a refused lock leaves
+    // a file there, which the question then stops at.
+    if (!ok && fault == HardFault && kind != fake::CallLock && fake::InjectedCode(kind) != 0) {
+      EXPECT_NE(errors.find("error " + std::to_string(fake::InjectedCode(kind))), errors.npos)
+          << errors;
+    }
     if (!ok && kind == fake::CallHash) {
       EXPECT_TRUE(fake::State().hashMemoryShort ? Printed(text::OutOfMemory)
                                                 : errors.find("hash failed\n") != errors.npos)
@@ -277,8 +283,8 @@ TEST(FaultInjection, ShortWriteIsReported) {
     fake_test::Run run = Start(row.mode, row.source);
     fake::State().writeRoom = row.room;
     EXPECT_FALSE(row.operation(run.options, run.state));
-    std::string expected = row.message;
-    expected = row.name ? expected.replace(expected.find("%s"), 2, row.name) : expected + "\n";
+    std::string expected =
+        row.name ? fake_test::WithName(row.message, row.name) : std::string(row.message) + "\n";
     if (row.then != nullptr) expected += fake_test::WithName(row.then, "s.txt.001");
     const std::string& out = fake::State().output;
     EXPECT_EQ(out.substr(out.size() - std::min(out.size(), expected.size())), expected);

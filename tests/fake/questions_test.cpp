@@ -3,6 +3,7 @@
 #include <deque>
 #include <string>
 
+#include "app/output.h"
 #include "app/questions.h"
 #include "app/run_options.h"
 #include "fake_test.h"
@@ -64,6 +65,26 @@ TEST_F(QuestionsTest, AskOverwrite) {
   fake::State().keys = {'y'};
   EXPECT_EQ(app::WaitForKey("yn").letter, -1);  // no console: keys stay unread
   EXPECT_EQ(fake::State().keys.size(), 1u);
+}
+
+// The failure line: the subject as shown, else the name the failure holds;
+// the system's reason for a code, else the library's words, else the reason given.
+TEST_F(QuestionsTest, FailureLine) {
+  const struct {
+    app::Subject subject;
+    platform::Failure failure;
+    const char* line;
+  } rows[] = {
+      {"C:\\a.bin", {5, "C:\\native", ""}, "divro: C:\\a.bin: error 5\n"},
+      {{}, {2, "C:\\native", ""}, "divro: C:\\native: error 2\n"},
+      {{}, {0, "", "hash failed"}, "divro: hash failed\n"},
+      {"C:\\a.bin", {}, "divro: C:\\a.bin: given\n"},
+  };
+  for (const auto& row : rows) {
+    fake::State().errors.clear();
+    app::ReportFailure(row.subject, "given", row.failure);
+    EXPECT_EQ(fake::State().errors, row.line);
+  }
 }
 
 }  // namespace

@@ -77,16 +77,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fake::AddFile(pieces::MakePieceName(o, piece, 1), "1");
     pieces::WriteCopyBatch(o, state);
     pieces::WriteSelfBatch(o, state);
-    // The first line names each piece by the name the file system stores.
-    auto nameInBatch = [&o](int k) {
+    // The first COPY line names each piece by the name the file system
+    // stores: read back as cmd reads it (quotes gone, %% undoubled).
+    auto stored = [&o](int k) {
       char full[MAX_PATH];
-      auto entry = fake::State().entries.find(fake::Key(pieces::MakePieceName(o, full, k)));
-      return pieces::QuoteForBatch(entry->second.storedName.c_str());
+      return fake::State().entries.find(fake::Key(pieces::MakePieceName(o, full, k)))->second.storedName;
     };
-    const std::string firstLine = "COPY /B " + nameInBatch(1) + " + " + nameInBatch(2) + " ";
+    auto operand = [](const std::string& line, std::size_t* at) {
+      const bool quoted = line[*at] == '"';
+      const std::size_t end = quoted ? line.find('"', *at + 1) : line.find(' ', *at);
+      FUZZ_CHECK(end != std::string::npos);
+      std::string name = line.substr(*at + quoted, end - *at - quoted);
+      *at = end + quoted;
+      if (!quoted) return name;
+      std::string undone;
+      for (std::size_t i = 0; i < name.size(); ++i) undone += name[i], i += name[i] == '%';
+      return undone;
+    };
     for (const auto& [key, entry] : fake::State().entries) {
-      if (!entry.isFolder && key.size() > 8 && key.compare(key.size() - 8, 8, ".CPY.BAT") == 0)
-        FUZZ_CHECK(entry.data.find(firstLine) != std::string::npos);
+      if (entry.isFolder || key.size() <= 8 || key.compare(key.size() - 8, 8, ".CPY.BAT") != 0) continue;
+      std::size_t at = entry.data.find("\r\nCOPY /B ");
+      FUZZ_CHECK(at != std::string::npos);
+      at += 10;
+      FUZZ_CHECK(operand(entry.data, &at) == stored(1) && entry.data.compare(at, 3, " + ") == 0);
+      at += 3;
+      FUZZ_CHECK(operand(entry.data, &at) == stored(2));
     }
   }
   return 0;

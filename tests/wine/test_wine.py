@@ -7,8 +7,13 @@ import shlex
 import shutil
 import subprocess
 import tempfile
+import sys
 import time
 import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+from tests import scenarios  # noqa: E402
+from tests.e2e.helpers import read, write  # noqa: E402  (one pair of file helpers for both)
 
 WINE = os.environ.get("DIVRO_WINE", "wine64")
 EXE = os.path.abspath(os.environ.get("DIVRO_EXE", os.path.join(
@@ -27,43 +32,12 @@ def cp(*lines):
     return b"".join(line.encode("cp932") + b"\r\n" for line in lines)
 
 
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def write(path, data):
-    with open(path, "wb") as f:
-        f.write(data)
-    return data
 
 
 HINT = ["ヘルプを表示するには 'divro' とタイプするか、", "/? オプションを使用してください。"]
-USAGE = """DIVRO [/C] [/S] [/Y] [/H] [ドライブ:][パス]ファイル名 /Size
-      [ドライブ:][パス][保存フォルダ名]
-
-  ファイルを指定されたサイズで単純分割します。
-
-  /C       COPY コマンドを使用した結合用バッチファイルを作成します。
-  /S       DIVRO コマンドを使用した結合用バッチファイルを作成します。
-  /Y       同名ファイル存在時に警告せずに上書きします。
-  /H       分割ファイルのチェックサムファイル (.sha256) を作成します。
-  /Size    分割サイズを KByte 単位で指定します。
-           数字のあとに M を付けると MByte 単位で指定できます。
-           /F と指定した場合は 1.44MB フロッピーサイズに分割します。
-
-DIVRO [/Y] [/H] [/V] [ドライブ:][パス]ファイル名
-      [ドライブ:][パス][保存フォルダ]
-
-  分割されたファイルを結合します。
-  拡張子が 001 である先頭ファイルを指定して下さい。
-  /V       分割ファイルを結合せずに検査します。
-
-DIVRO [/C] [/S] [/Y] [ドライブ:][パス]ファイル名
-      [ドライブ:][パス][保存フォルダ]
-
-  すでに存在する分割ファイルに対する結合用バッチファイルを作成します。
-  拡張子が 001 である先頭ファイルを指定して下さい。""".split("\n")
+# The usage screen, as the unit tests hold it.
+USAGE = read(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "golden",
+                          "usage.txt")).decode("cp932").split("\n")[:-1]
 PROMPT_END = "中止 (S)]"
 
 
@@ -243,14 +217,17 @@ class DoubleByteNamesTest(WineTest):
 
     def test_output_that_is_a_piece_under_another_name(self):
         # A hard link made on the host: the file identity, not the name, tells.
-        parts = [RNG.randbytes(n) for n in (300, 200)]
-        for n, part in enumerate(parts, 1):
-            write(self.path("m.avi.%03d" % n), part)
-        os.link(self.path("m.avi.002"), self.path("m.avi"))
-        status, out = self.divro("m.avi.001", "/Y")
-        self.assertEqual(status, FAILED, out.decode("cp932"))
-        self.assertTrue(out.startswith(cp("ファイル 'm.avi' のオープンに失敗しました。")))
-        self.assertEqual(read(self.path("m.avi.002")), parts[1])
+        parts = [write(self.path("m.avi.%03d" % n), RNG.randbytes(size))
+                 for n, size in enumerate(scenarios.OUTPUT_IS_A_PIECE_SIZES, 1)]
+        for how, piece in scenarios.windows_rows(scenarios.OUTPUT_IS_A_PIECE):
+            with self.subTest(link=how, piece=piece):
+                self.assertEqual(how, "hard")  # the links Windows has of its own
+                os.link(self.path("m.avi.%03d" % piece), self.path("m.avi"))
+                status, out = self.divro("m.avi.001", "/Y")
+                self.assertEqual(status, FAILED, out.decode("cp932"))
+                self.assertTrue(out.startswith(cp("ファイル 'm.avi' のオープンに失敗しました。")))
+                self.assertEqual([read(self.path("m.avi.%03d" % n)) for n in (1, 2, 3)], parts)
+                os.remove(self.path("m.avi"))
 
     def test_older_larger_set_is_removed(self):
         # With /Y the pieces an earlier division left above the new ones go
@@ -271,10 +248,10 @@ class DoubleByteNamesTest(WineTest):
         # Both it and the point are the decimal separator there.
         data = RNG.randbytes(3000)
         write(self.path("f.bin"), data)
-        for option in ("/1.5", "/1,5"):
+        for (option,) in scenarios.windows_rows(scenarios.DECIMAL_COMMA_SIZES):
             status, out = self.run_wine([EXE, "f.bin", option, "/Y"], env=dict(ENV, LC_ALL="de_DE.UTF-8"))
             self.assertEqual(status, 0, out)
-            self.assert_pieces(self.dir, "f.bin", data, 1536)
+            self.assert_pieces(self.dir, "f.bin", data, scenarios.DECIMAL_COMMA_PIECE)
 
     @unittest.skipUnless(os.access("/", os.W_OK), "the root folder is not writable")
     def test_drive_relative_source_and_destination(self):
@@ -564,12 +541,12 @@ class QuestionsTest(WineTest):
     def test_destination_folder_question(self):
         write(self.path("a.001"), b"1")
         write(self.path("a.002"), b"2")
-        for key, status in [("n", FAILED), ("Y", 0)]:
+        for ignored, key, status in scenarios.windows_rows(scenarios.DESTINATION_ANSWERS):
             with self.subTest(key=key):
                 session = self.start("a.001", "新表\\")
                 shown = self.wait_screen(session, "(N)]")
                 self.assertIn("指定された保存ディレクトリ '新表\\' は存在しません。\nディレクトリを新規作成しますか？", shown)
-                self.keys(session, "a", "s", "Enter")
+                self.keys(session, *("Enter" if k == "\r" else k for k in ignored))
                 self.assert_waiting(session)
                 self.keys(session, key)
                 got, shown = self.finish(session)

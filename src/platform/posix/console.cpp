@@ -278,13 +278,12 @@ void WriteWithoutMemory(const char* cp932Text) {
   WriteAll(STDERR_FILENO, Line, sizeof Line - 1);
 }
 
-void ReportFailure(const char* shownName, const std::string& givenReason, const Failure& failure) {
-  std::string name =
-      shownName != nullptr && shownName[0] != '\0' ? std::string(shownName) : failure.name;
-  const std::string reason = failure.code != 0         ? std::strerror(failure.code)
-                             : !failure.detail.empty() ? failure.detail
-                                                       : givenReason;
-  std::string line = "divro: " + (name.empty() ? std::string() : name + ": ") + reason + "\n";
+bool ReportsFailures() { return true; }
+
+std::string SystemReason(int code) { return std::strerror(code); }
+
+void ErrorWrite(const std::string& bytes) {
+  std::string line = bytes;
   if (isatty(STDERR_FILENO) == 1) ShowControlBytesAsQuestionMarks(&line, true);
   std::fflush(stdout);
   WriteAll(STDERR_FILENO, line.data(), line.size());

@@ -70,14 +70,11 @@ struct NativeName {
   const char* Relative() const { return path.c_str() + relative; }
 };
 
-NativeName InFolder(const Folder& folder, std::string native) {
-  NativeName name{std::move(native)};
-  const std::string& prefix = folder.NativePrefix();
-  if (folder.Handle() != -1 && name.path.size() > prefix.size() &&
-      name.path.compare(0, prefix.size(), prefix) == 0 &&
-      name.path.find('/', prefix.size()) == std::string::npos) {
+NativeName InFolder(const Folder& folder, const char* element) {
+  NativeName name{folder.NativePrefix() + element};
+  if (folder.Handle() != -1) {
     name.from = static_cast<int>(folder.Handle());
-    name.relative = prefix.size();
+    name.relative = folder.NativePrefix().size();
   }
   return name;
 }
@@ -204,11 +201,17 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
   return Open(NativeName{std::move(native)}, mode, files, size, failure);
 }
 
-FileId FileOpen(const Folder& folder, const char* path, OpenMode mode, OpenedFiles* files,
+FileId FileOpen(const Folder& folder, const char* element, OpenMode mode, OpenedFiles* files,
                 std::uint64_t* size, Failure* failure) {
-  std::string native;
-  if (!NativePath(path, &native)) return InvalidFile;
-  return Open(InFolder(folder, std::move(native)), mode, files, size, failure);
+  // A folder whose path had no native form has neither handle nor prefix:
+  // nothing is opened from the current folder in its place.
+  const bool unresolved = folder.Handle() == -1 && folder.NativePrefix().empty();
+  // An element holds no separator: a name that does is no entry here.
+  if (unresolved || element[0] == '\0' || std::strpbrk(element, "/\\") != nullptr) {
+    if (failure != nullptr) *failure = {ENOENT, folder.NativePrefix() + element, {}};
+    return InvalidFile;
+  }
+  return Open(InFolder(folder, element), mode, files, size, failure);
 }
 
 void FileClose(FileId file) { close(static_cast<int>(file)); }

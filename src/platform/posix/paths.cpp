@@ -53,14 +53,39 @@ using namespace posix;
 
 namespace {
 
-bool CurrentDirectory(std::string* current) {
+// The reading a CurrentFolderReading holds; null outside one. A folder
+// that could not be read is an empty reading.
+const std::string* readCurrentFolder = nullptr;
+
+bool ReadCurrentFolder(std::string* native) {
   char buffer[4096];
   if (getcwd(buffer, sizeof buffer) == nullptr) return false;
-  *current = "C:" + SwapSeparators(buffer, '/', '\\');
+  *native = buffer;
+  return true;
+}
+
+bool CurrentNative(std::string* native) {
+  if (readCurrentFolder == nullptr) return ReadCurrentFolder(native);
+  *native = *readCurrentFolder;
+  return !native->empty();
+}
+
+bool CurrentDirectory(std::string* current) {
+  std::string native;
+  if (!CurrentNative(&native)) return false;
+  *current = "C:" + SwapSeparators(native.c_str(), '/', '\\');
   return true;
 }
 
 }  // namespace
+
+CurrentFolderReading::CurrentFolderReading() {
+  static std::string reading;
+  if (!ReadCurrentFolder(&reading)) reading.clear();
+  readCurrentFolder = &reading;
+}
+
+CurrentFolderReading::~CurrentFolderReading() { readCurrentFolder = nullptr; }
 
 unsigned PathLimit() {
   return static_cast<unsigned>(PATH_MAX < text::PathCapacity ? PATH_MAX : text::PathCapacity);
@@ -86,8 +111,8 @@ std::string ArgumentToPathText(const char* argument) {
 }
 
 bool CurrentFolderIsPathText() {
-  char buffer[4096];
-  return getcwd(buffer, sizeof buffer) == nullptr || text::FindChar(buffer, '\\') == nullptr;
+  std::string native;
+  return !CurrentNative(&native) || text::FindChar(native.c_str(), '\\') == nullptr;
 }
 
 ConventionalRequest ConventionalRequestOf(int argc, const char* const* argv) {

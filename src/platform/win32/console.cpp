@@ -146,6 +146,8 @@ bool IsMemoryShort(const Failure& failure) {
   return failure.code == ERROR_NOT_ENOUGH_MEMORY || failure.code == ERROR_OUTOFMEMORY;
 }
 
-void ReportFailure(const char*, const std::string&, const Failure&) {}
+bool ReportsFailures() { return false; }
+std::string SystemReason(int) { return std::string(); }
+void ErrorWrite(const std::string&) {}
 
 }  // namespace platform

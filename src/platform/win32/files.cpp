@@ -128,9 +128,9 @@ FileId FileOpen(const char* path, OpenMode mode, OpenedFiles* files, std::uint64
 
 // Windows resolves a path from a folder handle only below its documented
 // interface: the path is opened whole.
-FileId FileOpen(const Folder&, const char* path, OpenMode mode, OpenedFiles* files,
+FileId FileOpen(const Folder& folder, const char* element, OpenMode mode, OpenedFiles* files,
                 std::uint64_t* size, Failure* failure) {
-  return FileOpen(path, mode, files, size, failure);
+  return FileOpen((folder.NativePrefix() + element).c_str(), mode, files, size, failure);
 }
 
 void FileClose(FileId file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }

@@ -49,6 +49,10 @@ std::string DisplayElement(const char* element, Screen screen) {
   return DisplayPath(element, screen);
 }
 
+// Windows keeps a current folder per drive and reads them itself.
+CurrentFolderReading::CurrentFolderReading() = default;
+CurrentFolderReading::~CurrentFolderReading() = default;
+
 unsigned FullPathName(const char* path, char* out, unsigned outSize) {
   return GetFullPathNameA(path, outSize, out, nullptr);
 }

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-namespace pieces {
+namespace path {
 
 class WorkBuffer {
  public:
@@ -25,4 +25,4 @@ class WorkBuffer {
   std::size_t size_ = 0;
 };
 
-}  // namespace pieces
+}  // namespace path

@@ -1,8 +1,8 @@
-#include "pieces/work_buffer.h"
+#include "path/work_buffer.h"
 
 #include "platform/platform.h"
 
-namespace pieces {
+namespace path {
 
 namespace {
 // Zero-byte requests are answered differently by different heaps; a block
@@ -32,4 +32,4 @@ void WorkBuffer::Release() {
   size_ = 0;
 }
 
-}  // namespace pieces
+}  // namespace path
