@@ -73,13 +73,8 @@ bool RemoveOlderPieces(const PieceNamer& names, int count, bool checksumWritten,
 // written, once the user allowed replacing it: false when it stays.
 bool RemoveOldFirstPiece(const path::Place& place, const std::string& element) {
   const path::Place::Removed removal = place.RemoveUnlessInUse(element);
-  switch (removal.result) {
-    case platform::Removal::Removed:
-    case platform::Removal::Gone:
-      return true;
-    case platform::Removal::InUse:
-    case platform::Removal::Failed:
-      break;
+  if (removal.result == platform::Removal::Removed || removal.result == platform::Removal::Gone) {
+    return true;
   }
   return Fail(text::FileOpenFailed, place.ShownOf(element), removal.failure);
 }
